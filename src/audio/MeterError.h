@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+// Why a start of the audio capture failed: the set-up step and the sound server's status code
+// (0 where a call succeeded but gave nothing usable).
+class MeterError : public std::exception {
+public:
+    MeterError(std::string step, std::int32_t status);
+
+    const std::string& step() const { return m_step; }
+    std::int32_t status() const { return m_status; }
+    // "<step> failed, code <status>"
+    const std::string& errorDescription() const { return m_description; }
+    const char* what() const noexcept override { return m_description.c_str(); }
+
+private:
+    std::string m_step;
+    std::int32_t m_status;
+    std::string m_description;
+};

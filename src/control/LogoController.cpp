@@ -1,0 +1,135 @@
+#include "control/LogoController.h"
+
+#include "control/StoredSettings.h"
+#include "platform/DefaultsStore.h"
+#include "platform/PrivilegedRunner.h"
+#include "platform/WillTerminate.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
+const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
+const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
+constexpr const char* kBacklightModeKey = "LEBacklightMode";
+
+} // namespace
+
+LogoController::LogoController() : LogoController(Environment::standard()) {}
+
+LogoController::LogoController(Environment environment, QObject* parent)
+    : QObject(parent), m_bs(std::move(environment.brightness)),
+      m_meter(std::move(environment.meter)), m_defaults(environment.defaults),
+      m_clock(environment.clock), m_willTerminate(environment.willTerminate),
+      m_privilegedRunner(environment.privilegedRunner),
+      m_fileExists(std::move(environment.fileExists))
+{
+    loadSettings();
+    publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
+
+    if (!m_bs->available()) {
+        publish(m_lastError, std::optional<QString>(kUnreachable));
+        return;
+    }
+
+    loadFactoryTable();
+
+    const auto backlight = m_bs->get(kBacklightModeKey);
+    publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
+
+    installLevelCallback();
+    registerForTermination();
+    apply();
+}
+
+LogoController::~LogoController() = default;
+
+void LogoController::loadSettings()
+{
+    const auto mode = lightModeFromRawValue(StoredSettings::string(*m_defaults, "mode"));
+    publish(m_mode, mode.value_or(LightMode::steady));
+
+    if (const auto value = StoredSettings::number(*m_defaults, "brightness"))
+        publish(m_brightness, *value);
+    if (const auto value = StoredSettings::number(*m_defaults, "breatheSeconds"))
+        publish(m_breatheSeconds, *value);
+    if (const auto value = StoredSettings::number(*m_defaults, "sensitivity"))
+        publish(m_sensitivity, *value);
+}
+
+void LogoController::loadFactoryTable()
+{
+    if (auto saved = StoredSettings::factoryTable(*m_defaults, "baseMap")) {
+        m_baseMap = std::move(*saved);
+        return;
+    }
+
+    const auto captured = m_bs->get(mapKey);
+    auto table = captured ? captured->asTable() : std::nullopt;
+    if (!table || !StoredSettings::isUsableFactoryTable(*table)) {
+        publish(m_lastError, std::optional<QString>(kNoTable));
+        return;
+    }
+    m_baseMap = std::move(*table);
+    m_defaults->setObject(QStringLiteral("baseMap"), StoredSettings::tableToJson(m_baseMap));
+    // Lose the factory table and a later start would capture a dimmed one as the factory's.
+    m_defaults->flush();
+}
+
+void LogoController::installLevelCallback()
+{
+    QPointer<LogoController> self(this);
+    m_meter->setOnLevel([self](double bass, double average) {
+        if (self)
+            self->handleAudio(bass, average);
+    });
+    m_meter->setOnInterruption([self](const std::optional<MeterError>& lost) {
+        if (self)
+            self->handleCaptureInterruption(lost);
+    });
+}
+
+void LogoController::setOn(bool on)
+{
+    if (m_bs->set(PropertyValue::integer(on ? 1 : 0), kBacklightModeKey)) {
+        publish(m_isOn, on);
+        publish(m_lastError, std::optional<QString>());
+        apply();
+    } else {
+        publish(m_lastError, std::optional<QString>(kRefused));
+    }
+}
+
+void LogoController::setMode(LightMode mode)
+{
+    publish(m_mode, mode);
+    m_defaults->setObject(QStringLiteral("mode"), rawValue(mode));
+    apply();
+}
+
+void LogoController::setBrightness(double brightness)
+{
+    publish(m_brightness, brightness);
+    persist("brightness", brightness);
+    if (m_mode == LightMode::steady)
+        setLevel(brightness);
+}
+
+void LogoController::setBreatheSeconds(double seconds)
+{
+    publish(m_breatheSeconds, seconds);
+    persist("breatheSeconds", seconds);
+}
+
+void LogoController::setSensitivity(double sensitivity)
+{
+    publish(m_sensitivity, sensitivity);
+    persist("sensitivity", sensitivity);
+}
+
+void LogoController::persist(const char* key, double value)
+{
+    // JSON has no NaN or infinity; such a value would be saved as null and read back as 0.
+    m_defaults->setObject(QString::fromLatin1(key), QJsonValue(value));
+}

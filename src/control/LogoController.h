@@ -1,0 +1,128 @@
+#pragma once
+
+#include "audio/AudioMeter.h"
+#include "brightness/Brightness.h"
+#include "control/LightMode.h"
+#include "platform/Clock.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class DefaultsStore;
+class PrivilegedRunner;
+class WillTerminate;
+
+// Owns the state of the light: the user's settings, the factory brightness table, the effect
+// engine that decides the level at every moment, and the restore at quit. Main thread only.
+//
+// Every write of a published property (isOn ... lastError) first emits objectWillChange(),
+// whether or not the value changes; the panel and the tray icon redraw on it.
+class LogoController : public QObject {
+    Q_OBJECT
+public:
+    using Table = std::vector<std::vector<double>>;
+
+    // What the controller runs on. The default constructor uses the real platform; tests pass
+    // fakes. The controller owns the brightness client and the meter, and borrows the rest.
+    struct Environment {
+        std::unique_ptr<Brightness> brightness;
+        std::unique_ptr<AudioMeter> meter;
+        DefaultsStore* defaults = nullptr;
+        const Clock* clock = nullptr;
+        WillTerminate* willTerminate = nullptr;
+        PrivilegedRunner* privilegedRunner = nullptr;
+        std::function<bool(const std::string& path)> fileExists;
+
+        static Environment standard();
+    };
+
+    static constexpr double maxBoost = 8.0;
+    static constexpr double floorLevel = 0.03;
+    static constexpr const char* mapKey = "LEPWMBrightnessNitsMapping";
+    static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
+
+    LogoController();
+    explicit LogoController(Environment environment, QObject* parent = nullptr);
+    ~LogoController() override;
+
+    // Published properties.
+    bool isOn() const { return m_isOn; }
+    LightMode mode() const { return m_mode; }
+    double brightness() const { return m_brightness; }
+    double breatheSeconds() const { return m_breatheSeconds; }
+    double sensitivity() const { return m_sensitivity; }
+    const QString& musicStatus() const { return m_musicStatus; }
+    bool hasOldSudoRule() const { return m_hasOldSudoRule; }
+    const std::optional<QString>& lastError() const { return m_lastError; }
+
+    // The user's operations.
+    void setOn(bool on);
+    void setMode(LightMode mode);
+    void setBrightness(double brightness);
+    void setBreatheSeconds(double seconds);
+    void setSensitivity(double sensitivity);
+    void removeOldSudoRule();
+
+    // The effect engine.
+    void apply();
+    void setLevel(double level);
+    void tick();
+    void handleAudio(double bass, double average);
+
+    const Brightness& bs() const { return *m_bs; }
+    AudioMeter& meter() { return *m_meter; }
+    const Table& baseMap() const { return m_baseMap; }
+    double lastApplied() const { return m_lastApplied; }
+    double phase() const { return m_phase; }
+    bool timerRunning() const { return m_timer != nullptr; }
+
+signals:
+    void objectWillChange();
+
+private:
+    template <typename T> void publish(T& field, T value)
+    {
+        emit objectWillChange();
+        field = std::move(value);
+    }
+
+    void loadSettings();
+    void loadFactoryTable();
+    void installLevelCallback();
+    void registerForTermination();
+    void handleWillTerminate();
+    void handleCaptureInterruption(const std::optional<MeterError>& lost);
+    void startTimer();
+    void startMusic();
+    void persist(const char* key, double value);
+
+    // Published, in declaration order.
+    bool m_isOn = true;
+    LightMode m_mode = LightMode::steady;
+    double m_brightness = 1.0;
+    double m_breatheSeconds = 5.0;
+    double m_sensitivity = 1.5;
+    QString m_musicStatus;
+    bool m_hasOldSudoRule = false;
+    std::optional<QString> m_lastError;
+
+    std::unique_ptr<Brightness> m_bs;
+    Table m_baseMap;
+    std::unique_ptr<QTimer> m_timer;
+    double m_phase = 0.0;
+    Clock::TimePoint m_beatUntil = Clock::distantPast();
+    Clock::TimePoint m_lastBeat = Clock::distantPast();
+    double m_lastApplied = -1.0;
+    std::unique_ptr<AudioMeter> m_meter;
+    DefaultsStore* m_defaults;
+    const Clock* m_clock;
+    WillTerminate* m_willTerminate;
+    PrivilegedRunner* m_privilegedRunner;
+    std::function<bool(const std::string&)> m_fileExists;
+};

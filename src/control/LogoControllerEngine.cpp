@@ -1,0 +1,163 @@
+// The effect engine: how bright the light is at every moment, and writing it.
+#include "control/LogoController.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+constexpr std::chrono::milliseconds kTickInterval{50};
+constexpr double kTickSeconds = 0.05;
+constexpr double kMinLevel = 0.02;
+constexpr double kWriteThreshold = 0.004;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kBassFloor = 0.002;
+constexpr double kSensitivityNumerator = 0.6;
+constexpr double kRefractorySeconds = 0.18;
+constexpr std::chrono::milliseconds kFlashLength{140};
+constexpr double kFollowTau = 0.01;
+constexpr const char* kFollowTauKey = "LEPWMFollowTau";
+
+const QString kStarting = QStringLiteral("Starting audio…");
+const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+
+QString listenFailure(const QString& description)
+{
+    return QStringLiteral("Couldn't listen to audio (") + description +
+           QStringLiteral("). Allow Beamwick under System Settings → Privacy & Security → "
+                          "Screen & System Audio Recording → System Audio Recording Only.");
+}
+
+} // namespace
+
+void LogoController::apply()
+{
+    m_timer.reset();
+
+    if (!(m_mode == LightMode::music && m_isOn)) {
+        m_meter->stop();
+        publish(m_musicStatus, QString());
+    }
+    if (!m_isOn || m_baseMap.empty())
+        return;
+
+    switch (m_mode) {
+    case LightMode::steady:
+        setLevel(m_brightness);
+        break;
+    case LightMode::breathe:
+        m_phase = 0.0;
+        startTimer();
+        break;
+    case LightMode::music:
+        startMusic();
+        break;
+    }
+}
+
+void LogoController::startMusic()
+{
+    m_bs->set(PropertyValue::real(kFollowTau), kFollowTauKey);
+    startTimer();
+    publish(m_musicStatus, kStarting);
+    try {
+        m_meter->start();
+    } catch (const MeterError& error) {
+        publish(m_musicStatus, listenFailure(QString::fromStdString(error.errorDescription())));
+        return;
+    } catch (const std::exception& error) {
+        publish(m_musicStatus, listenFailure(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+    publish(m_musicStatus, kReacting);
+}
+
+void LogoController::startTimer()
+{
+    // Owned by the controller and connected with it as the receiver, so a firing can never
+    // reach a destroyed controller.
+    m_timer = std::make_unique<QTimer>();
+    m_timer->setTimerType(Qt::PreciseTimer);
+    m_timer->setInterval(kTickInterval);
+    connect(m_timer.get(), &QTimer::timeout, this, &LogoController::tick);
+    m_timer->start();
+}
+
+void LogoController::tick()
+{
+    switch (m_mode) {
+    case LightMode::steady:
+        return;
+    case LightMode::breathe: {
+        // A breath length of zero, below zero or not a number (only a hand-edited settings file
+        // holds one) would throw the phase to infinity for good; hold the breath instead.
+        const double step = kTickSeconds / m_breatheSeconds;
+        if (m_breatheSeconds > 0 && std::isfinite(step))
+            m_phase = m_phase + step;
+        const double c = std::cos(m_phase * kTwoPi);
+        const double w = 0.5 - c * 0.5;
+        setLevel(w * (m_brightness - floorLevel) + floorLevel);
+        return;
+    }
+    case LightMode::music:
+        setLevel(m_clock->now() < m_beatUntil ? m_brightness : kMinLevel);
+        return;
+    }
+}
+
+void LogoController::handleAudio(double bass, double average)
+{
+    const double s = m_sensitivity;
+    const Clock::TimePoint now = m_clock->now();
+    if (!(bass > kBassFloor))
+        return;
+    const double factor = kSensitivityNumerator / s + 1.0;
+    if (!(bass > average * factor))
+        return;
+    const double since = std::chrono::duration<double>(now - m_lastBeat).count();
+    if (since <= kRefractorySeconds)
+        return;
+    m_lastBeat = now;
+    m_beatUntil = now + kFlashLength;
+    setLevel(m_brightness);
+}
+
+void LogoController::setLevel(double level)
+{
+    if (m_baseMap.empty())
+        return;
+    // A level that is not a number cannot be clamped; writing it would put NaN into every row.
+    if (std::isnan(level))
+        return;
+    double x = level;
+    if (x <= kMinLevel)
+        x = kMinLevel;
+    if (x > maxBoost)
+        x = maxBoost;
+    if (std::fabs(x - m_lastApplied) < kWriteThreshold)
+        return;
+
+    Table rows;
+    rows.reserve(m_baseMap.size());
+    for (const auto& row : m_baseMap)
+        rows.push_back({row[0], x * row[1]});
+
+    if (!m_bs->available() || !m_bs->hasSetImp())
+        return;
+    if (m_bs->set(PropertyValue::table(rows), mapKey))
+        m_lastApplied = x;
+}
+
+void LogoController::handleCaptureInterruption(const std::optional<MeterError>& lost)
+{
+    // Only a running Music mode shows the capture's state; anything else has cleared it.
+    if (!(m_mode == LightMode::music && m_isOn && m_meter->isRunning()))
+        return;
+    if (lost) {
+        publish(m_musicStatus, QStringLiteral("Lost the audio (") +
+                                   QString::fromStdString(lost->errorDescription()) +
+                                   QStringLiteral(") — listening again as soon as it is back…"));
+    } else {
+        publish(m_musicStatus, kReacting);
+    }
+}

@@ -1,0 +1,32 @@
+// Handing the light back at quit, and the legacy privilege rule.
+#include "control/LogoController.h"
+
+#include "platform/PrivilegedRunner.h"
+#include "platform/WillTerminate.h"
+
+void LogoController::registerForTermination()
+{
+    if (!m_willTerminate)
+        return;
+    // The controller is the receiver, so the connection dies with it: a notice after the
+    // controller is gone does nothing.
+    connect(m_willTerminate, &WillTerminate::willTerminate, this,
+            &LogoController::handleWillTerminate);
+}
+
+void LogoController::handleWillTerminate()
+{
+    m_meter->stop();
+    if (m_baseMap.empty())
+        return;
+    // The whole factory rows, not just the two numbers dimming writes: this is the table the
+    // service had before Beamwick ran.
+    m_bs->set(PropertyValue::table(m_baseMap), mapKey);
+}
+
+void LogoController::removeOldSudoRule()
+{
+    if (m_privilegedRunner)
+        m_privilegedRunner->run({"rm", "-f", sudoRulePath});
+    publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
+}

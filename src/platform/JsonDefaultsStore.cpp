@@ -1,0 +1,113 @@
+#include "platform/JsonDefaultsStore.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// Larger files are not settings this program wrote; refuse to read them into memory.
+constexpr qint64 kMaxFileSize = 1 << 20;
+
+} // namespace
+
+JsonDefaultsStore::JsonDefaultsStore(QString filePath, int coalesceMs) : m_path(std::move(filePath))
+{
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(coalesceMs);
+    connect(&m_saveTimer, &QTimer::timeout, this, [this] { save(); });
+    load();
+}
+
+JsonDefaultsStore::~JsonDefaultsStore()
+{
+    flush();
+}
+
+QString JsonDefaultsStore::standardPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/beamwick/settings.json");
+}
+
+JsonDefaultsStore& JsonDefaultsStore::standard()
+{
+    static JsonDefaultsStore store(standardPath());
+    return store;
+}
+
+void JsonDefaultsStore::load()
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize) {
+        m_damaged = true;
+        return;
+    }
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        m_damaged = true;
+        return;
+    }
+    m_values = document.object();
+}
+
+std::optional<QJsonValue> JsonDefaultsStore::object(const QString& key) const
+{
+    const auto it = m_values.constFind(key);
+    if (it == m_values.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+void JsonDefaultsStore::setObject(const QString& key, const QJsonValue& value)
+{
+    m_values.insert(key, value);
+    m_dirty = true;
+    if (!m_saveTimer.isActive())
+        m_saveTimer.start();
+}
+
+void JsonDefaultsStore::flush()
+{
+    m_saveTimer.stop();
+    if (m_dirty)
+        save();
+}
+
+bool JsonDefaultsStore::save()
+{
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    if (m_damaged && m_damagedCopy.isEmpty() && QFile::exists(m_path)) {
+        const QString aside =
+            m_path + QStringLiteral(".damaged-") +
+            QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+        if (!QFile::rename(m_path, aside)) {
+            // Keeping the user's damaged file matters more than saving: try again next time.
+            m_saveFailed = true;
+            return false;
+        }
+        m_damagedCopy = aside;
+    }
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        m_saveFailed = true;
+        return false;
+    }
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented));
+    if (!file.commit()) {
+        m_saveFailed = true;
+        return false;
+    }
+    m_dirty = false;
+    m_saveFailed = false;
+    return true;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+class FakeClock final : public Clock {
+public:
+    TimePoint now() const override { return m_now; }
+    void advance(std::chrono::duration<double> by)
+    {
+        m_now += std::chrono::duration_cast<Duration>(by);
+    }
+
+private:
+    TimePoint m_now = TimePoint(std::chrono::hours(1000));
+};

@@ -1,0 +1,17 @@
+// GoogleTest's main with a Qt application object, so tests can use timers and queued calls.
+#include <gtest/gtest.h>
+
+#ifdef BEAMWICK_TEST_GUI
+#include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
+
+int main(int argc, char** argv)
+{
+    TestApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
