@@ -12,9 +12,8 @@ bool isGenuineClass(const bw_service_class* cls)
 {
     // The counterpart of "descends from the root class": a class of the interface version this
     // client speaks, with every entry point present.
-    return cls->abi_version == BW_SERVICE_ABI_VERSION && cls->name && cls->create &&
-           cls->destroy && cls->method_implementation && cls->copy_property &&
-           cls->release_value;
+    return cls->abi_version == BW_SERVICE_ABI_VERSION && cls->name && cls->create && cls->destroy &&
+           cls->method_implementation && cls->copy_property && cls->release_value;
 }
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "control/LogoController.h"
-
 #include "platform/JsonDefaultsStore.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"

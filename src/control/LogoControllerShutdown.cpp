@@ -1,6 +1,5 @@
 // Handing the light back at quit, and the legacy privilege rule.
 #include "control/LogoController.h"
-
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
 

@@ -1,4 +1,5 @@
 #include "brightness/Brightness.h"
+
 #include "tests/fakes/FakeService.h"
 
 #include <gtest/gtest.h>

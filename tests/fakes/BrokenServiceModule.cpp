@@ -37,7 +37,8 @@ bw_value* copyProperty(void*, const char*, const char*)
 
 void releaseValue(bw_value*) {}
 
-const bw_service_class kClass = {BROKEN_KIND == 2 ? BW_SERVICE_ABI_VERSION + 1 : BW_SERVICE_ABI_VERSION,
+const bw_service_class kClass = {BROKEN_KIND == 2 ? BW_SERVICE_ABI_VERSION + 1
+                                                  : BW_SERVICE_ABI_VERSION,
                                  "BrightnessSystemClient",
                                  create,
                                  destroy,

@@ -133,14 +133,20 @@ void releaseValue(bw_value* value)
     state().handedOut.erase(value);
 }
 
-const bw_service_class kClass = {BW_SERVICE_ABI_VERSION, "BrightnessSystemClient", create, destroy,
-                                 methodImplementation,   copyProperty,             releaseValue};
+const bw_service_class kClass = {BW_SERVICE_ABI_VERSION,
+                                 "BrightnessSystemClient",
+                                 create,
+                                 destroy,
+                                 methodImplementation,
+                                 copyProperty,
+                                 releaseValue};
 
 } // namespace
 
 extern "C" {
 
-__attribute__((visibility("default"))) const bw_service_class* bw_service_lookup_class(const char* name)
+__attribute__((visibility("default"))) const bw_service_class*
+bw_service_lookup_class(const char* name)
 {
     return name && std::strcmp(name, kClass.name) == 0 ? &kClass : nullptr;
 }

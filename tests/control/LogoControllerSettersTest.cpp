@@ -1,0 +1,94 @@
+#include "tests/control/ControllerFixture.h"
+
+TEST_F(ControllerTest, SetOnAsksTheServiceEveryTime)
+{
+    auto& logo = make();
+    logo.setOn(true); // already on: still asked
+    logo.setOn(false);
+    const auto modes = service.writesOf("LEBacklightMode");
+    ASSERT_EQ(modes.size(), 2u);
+    EXPECT_TRUE(modes[0].isInteger());
+    EXPECT_EQ(modes[0].integerValue(), 1);
+    EXPECT_EQ(modes[1].integerValue(), 0);
+    EXPECT_FALSE(logo.isOn());
+}
+
+TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
+{
+    auto& logo = make();
+    logo.setMode(LightMode::breathe);
+    service.setRefusing("LEBacklightMode", true);
+    logo.setOn(false);
+    EXPECT_TRUE(logo.isOn());
+    EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
+    EXPECT_TRUE(logo.timerRunning()) << "nothing is applied after a refusal";
+
+    logo.setMode(LightMode::steady);
+    logo.setBrightness(0.5);
+    EXPECT_TRUE(logo.lastError().has_value()) << "only a successful switch clears the error";
+
+    service.setRefusing("LEBacklightMode", false);
+    logo.setOn(false);
+    EXPECT_FALSE(logo.lastError().has_value());
+    EXPECT_FALSE(logo.isOn());
+}
+
+TEST_F(ControllerTest, SettersStoreAndPersist)
+{
+    auto& logo = make();
+    logo.setMode(LightMode::breathe);
+    logo.setBrightness(2.5);
+    logo.setBreatheSeconds(7.5);
+    logo.setSensitivity(0.75);
+    EXPECT_EQ(defaults.values.value("mode"), QStringLiteral("Breathe"));
+    EXPECT_EQ(defaults.values.value("brightness"), 2.5);
+    EXPECT_EQ(defaults.values.value("breatheSeconds"), 7.5);
+    EXPECT_EQ(defaults.values.value("sensitivity"), 0.75);
+    EXPECT_EQ(logo.brightness(), 2.5);
+    EXPECT_EQ(logo.breatheSeconds(), 7.5);
+    EXPECT_EQ(logo.sensitivity(), 0.75);
+}
+
+TEST_F(ControllerTest, BrightnessWritesAtOnceOnlyInSteadyEvenWhileOff)
+{
+    auto& logo = make();
+    logo.setOn(false);
+    logo.setBrightness(0.5);
+    EXPECT_EQ(writtenLevels().back(), 0.5) << "Steady writes whether or not the light is on";
+
+    logo.setOn(true);
+    logo.setMode(LightMode::breathe);
+    const auto before = tableWrites().size();
+    logo.setBrightness(3.0);
+    EXPECT_EQ(tableWrites().size(), before);
+}
+
+TEST_F(ControllerTest, BreathLengthNeverRestartsTheTimer)
+{
+    auto& logo = make();
+    logo.setMode(LightMode::breathe);
+    for (int i = 0; i < 10; ++i)
+        logo.tick();
+    const double phase = logo.phase();
+    logo.setBreatheSeconds(3.0);
+    EXPECT_EQ(logo.phase(), phase);
+    EXPECT_TRUE(logo.timerRunning());
+}
+
+TEST_F(ControllerTest, EveryWriteSignalsObserversEvenWithoutAChange)
+{
+    auto& logo = make();
+    int notices = 0;
+    QObject::connect(&logo, &LogoController::objectWillChange, [&] { ++notices; });
+    logo.setBrightness(logo.brightness());
+    EXPECT_EQ(notices, 1);
+    logo.setSensitivity(logo.sensitivity());
+    logo.setBreatheSeconds(logo.breatheSeconds());
+    EXPECT_EQ(notices, 3);
+
+    // The signal comes before the write, so an observer still sees the old value.
+    double seen = 0;
+    QObject::connect(&logo, &LogoController::objectWillChange, [&] { seen = logo.brightness(); });
+    logo.setBrightness(4.0);
+    EXPECT_EQ(seen, 1.0);
+}

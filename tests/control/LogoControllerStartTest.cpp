@@ -1,0 +1,190 @@
+#include "tests/control/ControllerFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cmath>
+
+namespace {
+
+const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
+const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
+
+} // namespace
+
+TEST_F(ControllerTest, FirstStartCapturesAndSavesTheFactoryTable)
+{
+    auto& logo = make();
+    EXPECT_EQ(logo.mode(), LightMode::steady);
+    EXPECT_EQ(logo.brightness(), 1.0);
+    EXPECT_EQ(logo.breatheSeconds(), 5.0);
+    EXPECT_EQ(logo.sensitivity(), 1.5);
+    EXPECT_TRUE(logo.isOn());
+    EXPECT_FALSE(logo.lastError().has_value());
+    EXPECT_EQ(logo.musicStatus(), QString());
+    EXPECT_FALSE(logo.hasOldSudoRule());
+    EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
+    EXPECT_EQ(defaults.values.value("baseMap"), jsonTable({{10, 100}, {20, 400}}));
+    EXPECT_GE(defaults.flushes, 1) << "the factory table must reach the disk at once";
+    // The closing apply() writes the Steady level.
+    EXPECT_EQ(writtenLevels(), std::vector<double>{1.0});
+    EXPECT_EQ(logo.lastApplied(), 1.0);
+}
+
+TEST_F(ControllerTest, SavedTableWinsOverTheService)
+{
+    defaults.values.insert("baseMap", jsonTable({{1, 50, 9}}));
+    service.setProperty(FakeService::tableKey, PropertyValue::table({{5, 5}}));
+    auto& logo = make();
+    EXPECT_EQ(logo.baseMap(), (LogoController::Table{{1, 50, 9}}));
+    EXPECT_EQ(defaults.writes, 0);
+}
+
+TEST_F(ControllerTest, UnusableSavedTablesAreCapturedAgain)
+{
+    const QJsonValue unusable[] = {
+        QJsonArray(),                                      // empty
+        jsonTable({{10, 100}, {20}}),                      // a row too short to dim
+        QJsonArray{QJsonArray{QStringLiteral("10"), 100}}, // not numbers
+        QJsonArray{5, 6},                                  // rows that are not arrays
+        QStringLiteral("[[10,100]]"),                      // not an array
+    };
+    for (const auto& saved : unusable) {
+        SCOPED_TRACE(QJsonDocument(QJsonObject{{"v", saved}}).toJson().toStdString());
+        defaults.values = QJsonObject{{"baseMap", saved}};
+        auto& logo = make();
+        EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
+        EXPECT_EQ(defaults.values.value("baseMap"), jsonTable({{10, 100}, {20, 400}}));
+    }
+}
+
+TEST_F(ControllerTest, ModeLoadsOnlyFromAnExactRawValue)
+{
+    const std::pair<QJsonValue, LightMode> cases[] = {
+        {QStringLiteral("Breathe"), LightMode::breathe},
+        {QStringLiteral("Music"), LightMode::music},
+        {QStringLiteral("music"), LightMode::steady},
+        {QStringLiteral(""), LightMode::steady},
+        {QJsonValue(2), LightMode::steady},
+    };
+    for (const auto& [stored, expected] : cases) {
+        defaults.values = QJsonObject{{"mode", stored}};
+        EXPECT_EQ(make().mode(), expected) << stored.toVariant().toString().toStdString();
+    }
+}
+
+TEST_F(ControllerTest, NumericSettingsLoadUnclampedAndForgiveWrongTypes)
+{
+    defaults.values = QJsonObject{
+        {"brightness", 20.0}, {"breatheSeconds", 0.0}, {"sensitivity", QStringLiteral("2.5")}};
+    auto& logo = make();
+    EXPECT_EQ(logo.brightness(), 20.0);
+    EXPECT_EQ(logo.breatheSeconds(), 0.0);
+    EXPECT_EQ(logo.sensitivity(), 2.5);
+
+    defaults.values = QJsonObject{{"brightness", QStringLiteral("bright")},
+                                  {"breatheSeconds", QJsonArray{1}},
+                                  {"sensitivity", QJsonValue::Null}};
+    auto& damaged = make();
+    EXPECT_EQ(damaged.brightness(), 0.0);
+    EXPECT_EQ(damaged.breatheSeconds(), 0.0);
+    EXPECT_EQ(damaged.sensitivity(), 0.0);
+}
+
+TEST_F(ControllerTest, BacklightModeDecidesIsOn)
+{
+    const std::pair<std::optional<PropertyValue>, bool> cases[] = {
+        {PropertyValue::integer(2), true},
+        {PropertyValue::integer(0), false},
+        {PropertyValue::real(0.0), false},
+        {PropertyValue::string("off"), true},
+        {std::nullopt, true},
+    };
+    for (const auto& [value, expected] : cases) {
+        service.reset();
+        service.setProperty("LEBacklightMode", value);
+        EXPECT_EQ(make().isOn(), expected);
+    }
+}
+
+TEST_F(ControllerTest, LightOffAtStartWritesNoTable)
+{
+    service.setProperty("LEBacklightMode", PropertyValue::integer(0));
+    make();
+    EXPECT_TRUE(tableWrites().empty());
+}
+
+TEST_F(ControllerTest, MissingTableLeavesDimmingUnavailable)
+{
+    for (const auto& value :
+         {std::optional<PropertyValue>(), std::optional(PropertyValue::integer(3)),
+          std::optional(PropertyValue::table({{10, 100}, {20}}))}) {
+        service.reset();
+        defaults.values = {};
+        service.setProperty(FakeService::tableKey, value);
+        auto& logo = make();
+        EXPECT_EQ(logo.lastError(), kNoTable);
+        EXPECT_TRUE(logo.baseMap().empty());
+        EXPECT_FALSE(defaults.values.contains("baseMap"));
+        for (LightMode mode : allLightModes)
+            logo.setMode(mode);
+        logo.setBrightness(2.0);
+        EXPECT_TRUE(tableWrites().empty());
+        EXPECT_FALSE(logo.timerRunning());
+    }
+}
+
+TEST_F(ControllerTest, AnEmptyServiceTableIsSavedWithoutAMessageAndCapturedAgainNextTime)
+{
+    service.setProperty(FakeService::tableKey, PropertyValue::array({}));
+    auto& logo = make();
+    EXPECT_FALSE(logo.lastError().has_value());
+    EXPECT_TRUE(logo.baseMap().empty());
+    EXPECT_EQ(defaults.values.value("baseMap"), QJsonArray());
+
+    service.setProperty(FakeService::tableKey, PropertyValue::table({{1, 2}}));
+    EXPECT_EQ(make().baseMap(), (LogoController::Table{{1, 2}}));
+}
+
+TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
+{
+    files.insert(LogoController::sudoRulePath);
+    defaults.values = QJsonObject{{"mode", "Music"}, {"brightness", 0.5}};
+    auto& logo = make(std::string(FAKE_MODULE_DIR) + "/fake-broken-service-1.so");
+    EXPECT_EQ(logo.lastError(), kUnreachable);
+    EXPECT_TRUE(logo.isOn());
+    EXPECT_EQ(logo.mode(), LightMode::music);
+    EXPECT_EQ(logo.brightness(), 0.5);
+    EXPECT_TRUE(logo.hasOldSudoRule());
+    EXPECT_TRUE(logo.baseMap().empty());
+    EXPECT_FALSE(meter->onLevel());
+    EXPECT_EQ(meter->starts, 0);
+    EXPECT_FALSE(logo.timerRunning());
+
+    logo.setOn(true);
+    EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
+
+    willTerminate.post();
+    EXPECT_EQ(meter->stops, 0) << "no will-terminate handler without the service";
+}
+
+TEST_F(ControllerTest, LevelCallbackHoldsTheControllerWeakly)
+{
+    make();
+    const auto callback = meter->onLevel();
+    ASSERT_TRUE(callback);
+    logo.reset();
+    const auto writesBefore = service.writeCount();
+    callback(0.5, 0.0); // a beat for a controller that is gone
+    EXPECT_EQ(service.writeCount(), writesBefore);
+}
+
+TEST(LightModeTest, RawValuesAndOrder)
+{
+    EXPECT_EQ(rawValue(allLightModes[0]), "Steady");
+    EXPECT_EQ(rawValue(allLightModes[1]), "Breathe");
+    EXPECT_EQ(rawValue(allLightModes[2]), "Music");
+    for (LightMode mode : allLightModes)
+        EXPECT_EQ(lightModeFromRawValue(rawValue(mode)), mode);
+    EXPECT_FALSE(lightModeFromRawValue("STEADY"));
+    EXPECT_FALSE(lightModeFromRawValue(" Steady"));
+}

@@ -1,0 +1,78 @@
+#include "tests/control/ControllerFixture.h"
+
+TEST_F(ControllerTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTable)
+{
+    defaults.values.insert("baseMap", jsonTable({{10, 100, 7}, {20, 400, 8}}));
+    auto& logo = make();
+    logo.setMode(LightMode::music);
+    meter->deliver(0.5, 0.0);
+    std::size_t writesWhenStopped = 0;
+    meter->onStop = [&] { writesWhenStopped = service.writeCount(); };
+
+    const auto before = service.writeCount();
+    willTerminate.post();
+    EXPECT_FALSE(meter->isRunning());
+    EXPECT_EQ(writesWhenStopped, before) << "capture stops before the table is written";
+    ASSERT_EQ(service.writeCount(), before + 1);
+    const auto last = service.writes().back();
+    EXPECT_EQ(last.first, FakeService::tableKey);
+    EXPECT_EQ(last.second.asTable(), (PropertyValue::Table{{10, 100, 7}, {20, 400, 8}}));
+    EXPECT_EQ(defaults.writes, 1) << "quitting saves nothing new";
+}
+
+TEST_F(ControllerTest, QuittingWithTheLightOffLeavesItOff)
+{
+    auto& logo = make();
+    logo.setBrightness(3.0);
+    logo.setOn(false);
+    const auto switches = service.writesOf("LEBacklightMode").size();
+    willTerminate.post();
+    EXPECT_EQ(service.writesOf("LEBacklightMode").size(), switches);
+    EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{10, 100}, {20, 400}}));
+}
+
+TEST_F(ControllerTest, QuittingWithoutATableWritesNothing)
+{
+    service.setProperty(FakeService::tableKey, std::nullopt);
+    make();
+    const auto before = service.writeCount();
+    willTerminate.post();
+    EXPECT_EQ(service.writeCount(), before);
+    EXPECT_GE(meter->stops, 1);
+}
+
+TEST_F(ControllerTest, ARefusedRestoreIsIgnored)
+{
+    make();
+    service.setRefusing(FakeService::tableKey, true);
+    willTerminate.post();
+    EXPECT_EQ(service.writes().back().first, FakeService::tableKey);
+}
+
+TEST_F(ControllerTest, NoticeAfterTheControllerIsGoneDoesNothing)
+{
+    make();
+    logo.reset();
+    const auto before = service.writeCount();
+    willTerminate.post();
+    EXPECT_EQ(service.writeCount(), before);
+}
+
+TEST_F(ControllerTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
+{
+    files.insert(LogoController::sudoRulePath);
+    auto& logo = make();
+    EXPECT_TRUE(logo.hasOldSudoRule());
+
+    logo.removeOldSudoRule(); // the user cancels: the file stays
+    const std::vector<std::string> expected = {"rm", "-f", "/etc/sudoers.d/beamwick"};
+    ASSERT_EQ(runner.calls.size(), 1u);
+    EXPECT_EQ(runner.calls[0], expected);
+    EXPECT_TRUE(logo.hasOldSudoRule());
+
+    runner.effect = [&] { files.erase(LogoController::sudoRulePath); };
+    logo.removeOldSudoRule();
+    EXPECT_EQ(runner.calls.size(), 2u);
+    EXPECT_FALSE(logo.hasOldSudoRule());
+    EXPECT_FALSE(logo.lastError().has_value());
+}
