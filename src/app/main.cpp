@@ -1,5 +1,6 @@
 #include "control/LogoController.h"
 #include "platform/JsonDefaultsStore.h"
+#include "platform/UnixSignalQuit.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Beamwick"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    UnixSignalQuit signalQuit;
     LogoController logo;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { JsonDefaultsStore::standard().flush(); });
