@@ -1,0 +1,131 @@
+// The real executable, quitting the ways a desktop ends a process.
+#include "tests/support/EventLoop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+// "<ns> <key> <value>" lines written by the recording service module.
+QStringList tableWrites(const QString& log)
+{
+    QStringList values;
+    for (const auto& line : readLines(log)) {
+        const auto parts = line.split(' ');
+        if (parts.size() == 3 && parts[1] == "LEPWMBrightnessNitsMapping")
+            values << parts[2];
+    }
+    return values;
+}
+
+class QuitOnSignalTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        // A private install: bin/beamwick finds bin/../lib/beamwick/beamwick-leds.so, which
+        // here is the recording service module.
+        QDir(dir.path()).mkpath("bin");
+        QDir(dir.path()).mkpath("lib/beamwick");
+        QDir(dir.path()).mkpath("config/beamwick");
+        QDir(dir.path()).mkpath("run");
+        QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner |
+                                                       QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner);
+        ASSERT_TRUE(QFile::copy(BEAMWICK_EXECUTABLE, dir.filePath("bin/beamwick")));
+        ASSERT_TRUE(
+            QFile::copy(FAKE_SERVICE_MODULE_PATH, dir.filePath("lib/beamwick/beamwick-leds.so")));
+        log = dir.filePath("writes.log");
+        settings = dir.filePath("config/beamwick/settings.json");
+    }
+
+    QProcessEnvironment environment() const
+    {
+        auto env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
+        env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
+        env.insert("HOME", dir.path());
+        env.insert("BEAMWICK_FAKE_SERVICE_LOG", log);
+        return env;
+    }
+
+    QTemporaryDir dir;
+    QString log;
+    QString settings;
+};
+
+} // namespace
+
+TEST_P(QuitOnSignalTest, SignalRestoresTheFactoryTableLast)
+{
+    QFile seed(settings);
+    ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
+    seed.write(R"({"mode": "Breathe"})");
+    seed.close();
+
+    QProcess beamwick;
+    beamwick.setProcessEnvironment(environment());
+    beamwick.start(dir.filePath("bin/beamwick"), {});
+    ASSERT_TRUE(beamwick.waitForStarted(5000));
+    ASSERT_TRUE(spinUntil([&] { return tableWrites(log).size() >= 4; }))
+        << "the breath never wrote a level";
+
+    ::kill(static_cast<pid_t>(beamwick.processId()), GetParam());
+    ASSERT_TRUE(beamwick.waitForFinished(10000));
+    EXPECT_EQ(beamwick.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(beamwick.exitCode(), 0);
+
+    const auto writes = tableWrites(log);
+    ASSERT_FALSE(writes.isEmpty());
+    EXPECT_EQ(writes.back(), "[[10,100],[20,400]]");
+    EXPECT_EQ(readLines(log).back().split(' ').value(1), "LEPWMBrightnessNitsMapping");
+}
+
+TEST_P(QuitOnSignalTest, PendingSettingIsSavedOnTheWayOut)
+{
+    QProcess probe;
+    probe.setProcessEnvironment(environment());
+    probe.start(QUIT_PROBE_EXECUTABLE, {FAKE_SERVICE_MODULE_PATH, settings});
+    ASSERT_TRUE(probe.waitForStarted(5000));
+    ASSERT_TRUE(spinUntil([&] {
+        probe.waitForReadyRead(10);
+        return probe.canReadLine() && probe.readLine().trimmed() == "ready";
+    }));
+
+    ::kill(static_cast<pid_t>(probe.processId()), GetParam());
+    ASSERT_TRUE(probe.waitForFinished(10000));
+    EXPECT_EQ(probe.exitCode(), 0);
+
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const auto saved = QJsonDocument::fromJson(file.readAll()).object();
+    EXPECT_EQ(saved.value("brightness").toDouble(), 2.5);
+    EXPECT_EQ(tableWrites(log).back(), "[[10,100],[20,400]]");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QuitOnSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case SIGTERM:
+                                 return std::string("SIGTERM");
+                             case SIGINT:
+                                 return std::string("SIGINT");
+                             default:
+                                 return std::string("SIGHUP");
+                             }
+                         });
