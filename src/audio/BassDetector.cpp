@@ -1,0 +1,87 @@
+#include "audio/BassDetector.h"
+
+#include <cmath>
+#include <cstring>
+
+#if defined(__FAST_MATH__)
+#error "The bass detector's results are compared bit for bit; build it without -ffast-math."
+#endif
+
+namespace {
+
+// 2π × 120 Hz as a single, one unit in the last place below the single nearest to it. The
+// exact value keeps the coefficients identical to those of the detector's first platform.
+constexpr float kTwoPiCorner = 753.982177734375f;
+// 2Q for Q = 0.707, as a single; deliberately not √2.
+constexpr float kTwoQ = 1.414f;
+constexpr float kNewWeight = 0.1f;
+constexpr float kOldWeight = 0.9f;
+
+} // namespace
+
+void BassDetector::setUpFilter(float sampleRate) noexcept
+{
+    const float w0 = kTwoPiCorner / sampleRate;
+    const float sine = std::sin(w0);
+    const float cosine = std::cos(w0);
+    const float alpha = sine / kTwoQ;
+    const float a0 = alpha + 1.0f;
+    const float k = 1.0f - cosine;
+    const float h = k * 0.5f;
+
+    m_coefficients.b0 = h / a0;
+    m_coefficients.b1 = k / a0;
+    m_coefficients.b2 = h / a0;
+    m_coefficients.a1 = (cosine * -2.0f) / a0;
+    m_coefficients.a2 = (1.0f - alpha) / a0;
+    m_history = History{};
+}
+
+std::optional<BassDetector::Level>
+BassDetector::process(std::span<const AudioBuffer> buffers) noexcept
+{
+    if (buffers.empty())
+        return std::nullopt;
+    const AudioBuffer& buffer = buffers.front();
+    if (buffer.data == nullptr)
+        return std::nullopt;
+    const std::uint32_t channels = buffer.numberChannels == 0 ? 1 : buffer.numberChannels;
+    const std::uint32_t samples = buffer.dataByteSize / 4;
+    if (samples < channels)
+        return std::nullopt;
+
+    const auto* bytes = static_cast<const unsigned char*>(buffer.data);
+    const float divisor = static_cast<float>(channels);
+    const Coefficients c = m_coefficients;
+    History h = m_history;
+    float sumSquares = 0.0f;
+    std::uint32_t frames = 0;
+
+    // Whole frames only: a trailing partial frame is ignored. Written as (k + 1) * ch <= n
+    // without the multiplication, which could wrap for huge channel counts.
+    for (std::uint64_t start = 0; start + channels <= samples; start += channels) {
+        float sum = 0.0f;
+        for (std::uint32_t i = 0; i < channels; ++i) {
+            // The capture's buffers need not be float-aligned; memcpy reads them either way.
+            float sample;
+            std::memcpy(&sample, bytes + (start + i) * sizeof(float), sizeof(float));
+            sum = sum + sample;
+        }
+        const float x = sum / divisor;
+        const float y = c.b0 * x + c.b1 * h.x1 + c.b2 * h.x2 - c.a1 * h.y1 - c.a2 * h.y2;
+        h.x2 = h.x1;
+        h.x1 = x;
+        h.y2 = h.y1;
+        h.y1 = y;
+        sumSquares = sumSquares + y * y;
+        ++frames;
+    }
+    m_history = h;
+
+    const float bass = std::sqrt(sumSquares / static_cast<float>(frames));
+    const float previous = m_average;
+    const float fresh = bass * kNewWeight;
+    const float kept = previous * kOldWeight;
+    m_average = fresh + kept;
+    return Level{bass, previous};
+}
