@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// One LED class device: a directory with brightness, max_brightness and usually trigger.
+class LedDevice {
+public:
+    // The LED named `name` under `root`, or nothing when it lacks a readable brightness or a
+    // max_brightness of at least 1. The name must already have been checked by LedFinder.
+    static std::optional<LedDevice> open(const std::filesystem::path& root,
+                                         const std::string& name);
+
+    const std::string& name() const { return m_name; }
+    unsigned maxBrightness() const { return m_maxBrightness; }
+    std::filesystem::path attribute(const char* attributeName) const;
+
+    bool isPresent() const;
+    std::optional<unsigned> brightness() const;
+    // The active trigger, the bracketed entry of the trigger attribute ("none" included).
+    std::optional<std::string> trigger() const;
+    bool setTrigger(const std::string& trigger) const;
+
+private:
+    LedDevice(std::filesystem::path directory, std::string name, unsigned maxBrightness);
+
+    std::filesystem::path m_directory;
+    std::string m_name;
+    unsigned m_maxBrightness;
+};

@@ -1,0 +1,67 @@
+#include "ledservice/LedFinder.h"
+
+#include <algorithm>
+#include <functional>
+#include <system_error>
+
+namespace {
+
+constexpr std::size_t kMaxNameLength = 255;
+
+bool endsWith(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+} // namespace
+
+LedFinder::LedFinder(std::filesystem::path root) : m_root(std::move(root)) {}
+
+bool LedFinder::isSafeName(std::string_view name)
+{
+    if (name.empty() || name.size() > kMaxNameLength || name == ".")
+        return false;
+    if (name.find('/') != std::string_view::npos || name.find("..") != std::string_view::npos)
+        return false;
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+}
+
+std::vector<std::string> LedFinder::names() const
+{
+    std::vector<std::string> found;
+    std::error_code error;
+    std::filesystem::directory_iterator it(m_root, error);
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        auto name = it->path().filename().string();
+        if (isSafeName(name))
+            found.push_back(std::move(name));
+    }
+    // Directory order is arbitrary; sorting makes the choice the same on every start.
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::optional<LedDevice> LedFinder::find(const char* requested) const
+{
+    if (requested && isSafeName(requested)) {
+        if (auto device = LedDevice::open(m_root, requested))
+            return device;
+    }
+
+    const auto all = names();
+    const std::function<bool(const std::string&)> preferences[] = {
+        [](const std::string& n) { return n.find("lid_logo") != std::string::npos; },
+        [](const std::string& n) { return n.find("logo") != std::string::npos; },
+        [](const std::string& n) { return endsWith(n, "::kbd_backlight"); },
+    };
+    for (const auto& matches : preferences) {
+        for (const auto& name : all) {
+            if (!matches(name))
+                continue;
+            if (auto device = LedDevice::open(m_root, name))
+                return device;
+        }
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "brightness/PropertyValue.h"
+#include "ledservice/FactoryTable.h"
+#include "ledservice/LedDevice.h"
+#include "ledservice/LedWriter.h"
+#include "ledservice/LevelMapping.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One client of the service: the brightness service properties served on one LED.
+//
+// "LEBacklightMode" switches the LED; "LEPWMBrightnessNitsMapping" reports the factory table
+// and takes scaled copies of it as levels (LevelMapping); "LEPWMFollowTau" is kept and read
+// back but not used, since the controller already shapes every fade and an LED class device
+// has no smoothing of its own to configure. The factory table handed back whole puts the LED
+// back as it was found: its brightness and its trigger.
+class LedService {
+public:
+    // The service on the LED that LedFinder picks under `root`, writing through logind and
+    // else sysfs; nothing when there is no usable LED.
+    static std::unique_ptr<LedService> open(const std::filesystem::path& root,
+                                            const char* requestedLed);
+
+    // Writers are tried in order until one takes the value.
+    LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>> writers);
+
+    std::optional<PropertyValue> get(std::string_view key) const;
+    bool set(const PropertyValue& value, std::string_view key);
+
+private:
+    bool setBacklightMode(const PropertyValue& value);
+    bool setTable(const PropertyValue& value);
+    bool setFollowTau(const PropertyValue& value);
+    bool handBack();
+    bool show(unsigned brightness);
+
+    LedDevice m_device;
+    std::vector<std::unique_ptr<LedWriter>> m_writers;
+    FactoryTable m_factory;
+    unsigned m_brightnessAsFound;
+    std::optional<std::string> m_triggerAsFound;
+    LevelMapping m_mapping;
+    bool m_on;
+    double m_level = 1.0;
+    double m_followTau = 0.0;
+};

@@ -1,0 +1,129 @@
+// The C face of the module: the client type "BrightnessSystemClient" as the service interface
+// describes it, over LedService. No C++ exception leaves these functions.
+#include "brightness/AbiValue.h"
+#include "brightness/service_abi.h"
+#include "ledservice/LedService.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#define BW_EXPORT __attribute__((visibility("default")))
+
+namespace {
+
+constexpr const char* kClassName = "BrightnessSystemClient";
+constexpr const char* kSetSelector = "setProperty:forKey:";
+constexpr const char* kCopySelector = "copyPropertyForKey:";
+constexpr const char* kLedClassFolder = "/sys/class/leds";
+// The one setting the module takes from its environment: which LED to drive.
+constexpr const char* kLedVariable = "BEAMWICK_LED";
+
+struct ModuleState {
+    std::mutex mutex;
+    std::string ledClassFolder = kLedClassFolder;
+    // Values handed to callers, kept alive until they come back through release_value.
+    std::map<const bw_value*, std::unique_ptr<AbiValue>> handedOut;
+};
+
+ModuleState& state()
+{
+    static ModuleState s;
+    return s;
+}
+
+void* create() noexcept
+{
+    try {
+        std::string root;
+        {
+            std::lock_guard lock(state().mutex);
+            root = state().ledClassFolder;
+        }
+        return LedService::open(root, std::getenv(kLedVariable)).release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void destroy(void* self) noexcept
+{
+    delete static_cast<LedService*>(self);
+}
+
+int setProperty(void* self, const char* selector, const bw_value* value, const char* key) noexcept
+{
+    if (!self || !selector || std::strcmp(selector, kSetSelector) != 0 || !key)
+        return 0;
+    try {
+        const auto converted = fromAbiValue(value);
+        if (!converted)
+            return 0;
+        return static_cast<LedService*>(self)->set(*converted, key) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bw_imp methodImplementation(const char* selector) noexcept
+{
+    if (selector && std::strcmp(selector, kSetSelector) == 0)
+        return reinterpret_cast<bw_imp>(&setProperty);
+    return nullptr;
+}
+
+bw_value* copyProperty(void* self, const char* selector, const char* key) noexcept
+{
+    if (!self || !selector || std::strcmp(selector, kCopySelector) != 0 || !key)
+        return nullptr;
+    try {
+        const auto value = static_cast<const LedService*>(self)->get(key);
+        if (!value)
+            return nullptr;
+        auto owned = std::make_unique<AbiValue>(*value);
+        auto* raw = const_cast<bw_value*>(owned->get());
+        std::lock_guard lock(state().mutex);
+        state().handedOut.emplace(raw, std::move(owned));
+        return raw;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void releaseValue(bw_value* value) noexcept
+{
+    std::unique_ptr<AbiValue> released;
+    std::lock_guard lock(state().mutex);
+    const auto it = state().handedOut.find(value);
+    if (it == state().handedOut.end())
+        return;
+    released = std::move(it->second);
+    state().handedOut.erase(it);
+}
+
+const bw_service_class kClass = {BW_SERVICE_ABI_VERSION, kClassName,   create,      destroy,
+                                 methodImplementation,   copyProperty, releaseValue};
+
+} // namespace
+
+extern "C" {
+
+BW_EXPORT const bw_service_class* bw_service_lookup_class(const char* name)
+{
+    return name && std::strcmp(name, kClassName) == 0 ? &kClass : nullptr;
+}
+
+// Tests only: look for LEDs under `folder` (laid out like /sys/class/leds) instead; NULL goes
+// back to the real folder. Affects clients created afterwards.
+BW_EXPORT void bw_leds_set_sysfs_root_for_testing(const char* folder)
+{
+    try {
+        std::lock_guard lock(state().mutex);
+        state().ledClassFolder = folder ? folder : kLedClassFolder;
+    } catch (...) {
+    }
+}
+}

@@ -1,0 +1,10 @@
+#include "ledservice/SysfsWriter.h"
+
+#include "ledservice/SysfsAttribute.h"
+
+#include <string>
+
+bool SysfsWriter::write(const LedDevice& led, unsigned brightness)
+{
+    return SysfsAttribute::write(led.attribute("brightness"), std::to_string(brightness) + "\n");
+}
