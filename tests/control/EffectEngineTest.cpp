@@ -117,7 +117,9 @@ TEST_F(ControllerTest, NonFiniteSettingsNeverReachTheService)
     for (int i = 0; i < 20; ++i)
         logo.tick();
     for (const auto& table : tableWrites()) {
-        for (const auto& row : *table.asTable())
+        const auto rows = table.asTable();
+        ASSERT_TRUE(rows);
+        for (const auto& row : *rows)
             EXPECT_TRUE(std::isfinite(row[1]));
     }
 
