@@ -1,0 +1,94 @@
+// Any bytes as the settings file: start-up must not crash, must fall back as documented, must
+// never write a table that is not finite or out of range, and must keep a damaged file aside
+// byte for byte once it replaces it.
+#include "control/LogoController.h"
+#include "platform/JsonDefaultsStore.h"
+#include "platform/WillTerminate.h"
+#include "tests/fakes/FakeAudioMeter.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeService.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+void checkTables(const FakeService& service)
+{
+    for (const auto& table : service.writesOf(FakeService::tableKey)) {
+        const auto rows = table.asTable();
+        require(rows.has_value());
+        for (const auto& row : *rows) {
+            for (double n : row)
+                require(std::isfinite(n));
+        }
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "settings_fuzzer";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static QTemporaryDir dir;
+    static FakeService service;
+    static FakeClock clock;
+
+    const QString path = dir.filePath("settings.json");
+    for (const auto& entry : QDir(dir.path()).entryList(QDir::Files))
+        QFile::remove(dir.filePath(entry));
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    {
+        QFile file(path);
+        require(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    service.reset();
+
+    {
+        JsonDefaultsStore store(path, 1000000);
+        WillTerminate willTerminate;
+        LogoController::Environment env;
+        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
+        env.meter = std::make_unique<FakeAudioMeter>();
+        env.defaults = &store;
+        env.clock = &clock;
+        env.willTerminate = &willTerminate;
+        env.fileExists = [](const std::string&) { return false; };
+        LogoController logo(std::move(env));
+
+        require(!logo.baseMap().empty());
+        for (LightMode mode : allLightModes) {
+            logo.setMode(mode);
+            for (int i = 0; i < 5; ++i) {
+                clock.advance(std::chrono::milliseconds(50));
+                logo.tick();
+                logo.handleAudio(0.5, 0.01);
+            }
+        }
+        willTerminate.post();
+        checkTables(service);
+        store.flush();
+
+        if (store.loadedDamagedFile()) {
+            QFile kept(store.damagedCopyPath());
+            require(kept.open(QIODevice::ReadOnly));
+            require(kept.readAll() == bytes);
+        }
+    }
+    return 0;
+}
