@@ -69,7 +69,8 @@ std::optional<unsigned> readUnsigned(const std::filesystem::path& path)
 
 bool write(const std::filesystem::path& path, const std::string& text)
 {
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | kOpenFlags));
+    // O_TRUNC as a shell's "echo >" does: sysfs ignores it, a test's plain file needs it.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_TRUNC | kOpenFlags));
     if (fd.get() < 0)
         return false;
     ssize_t put;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "FakeLedTree.h"
+#include "brightness/Brightness.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+
+// Loads the real LED module through the real client, pointed at a fake LED tree, with no system
+// bus reachable, so every write takes the sysfs way whatever the machine runs.
+class LedModuleFixture : public ::testing::Test {
+protected:
+    static constexpr const char* modeKey = "LEBacklightMode";
+    static constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
+
+    void SetUp() override
+    {
+        unsetenv("BEAMWICK_LED");
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/beamwick-test-bus", 1);
+        pointLedModuleAt(tree.root());
+    }
+    void TearDown() override { pointLedModuleAt({}); }
+
+    static std::unique_ptr<Brightness> open()
+    {
+        return std::make_unique<Brightness>(BEAMWICK_LEDS_MODULE_PATH);
+    }
+
+    // A dimming write as the controller makes it: two numbers per factory row.
+    static PropertyValue tableAt(const Brightness& bs, double level)
+    {
+        const auto factory = bs.get(tableKey)->asTable().value();
+        PropertyValue::Table rows;
+        for (const auto& row : factory)
+            rows.push_back({row[0], row[1] * level});
+        return PropertyValue::table(rows);
+    }
+
+    static PropertyValue on() { return PropertyValue::integer(1); }
+    static PropertyValue off() { return PropertyValue::integer(0); }
+
+    FakeLedTree tree;
+};

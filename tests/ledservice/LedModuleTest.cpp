@@ -1,0 +1,285 @@
+#include "LedModuleFixture.h"
+
+#include <cmath>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class LedModuleTest : public LedModuleFixture {
+protected:
+    // Which of `names` the module drives: the one that goes dark when it is switched off.
+    std::string driven(const std::vector<std::string>& names)
+    {
+        auto bs = open();
+        if (!bs->available())
+            return "(none)";
+        EXPECT_TRUE(bs->set(off(), modeKey));
+        std::string found;
+        for (const auto& name : names) {
+            if (tree.brightness(name) == 0)
+                found += name;
+            tree.write(name, "brightness", "9\n");
+        }
+        return found;
+    }
+};
+
+} // namespace
+
+TEST_F(LedModuleTest, PrefersTheLidLogoThenAnyLogoThenAKeyboardBacklight)
+{
+    const std::vector<std::string> names = {"input3::capslock", "tpacpi::kbd_backlight",
+                                            "platform::logo", "apple::lid_logo"};
+    for (const auto& name : names)
+        tree.add(name, 9, 255);
+    // Not an LED without max_brightness, whatever its name says.
+    tree.add("broken::lid_logo", 9, 255);
+    std::filesystem::remove(tree.root() / "broken::lid_logo" / "max_brightness");
+
+    EXPECT_EQ(driven(names), "apple::lid_logo");
+    tree.remove("apple::lid_logo");
+    EXPECT_EQ(driven(names), "platform::logo");
+    tree.remove("platform::logo");
+    EXPECT_EQ(driven(names), "tpacpi::kbd_backlight");
+    tree.remove("tpacpi::kbd_backlight");
+    EXPECT_EQ(driven(names), "(none)");
+}
+
+TEST_F(LedModuleTest, BeamwickLedNamesTheLedButNeverOneOutsideTheFolder)
+{
+    tree.add("input3::capslock", 9, 1);
+    tree.add("a::kbd_backlight", 9, 255);
+    FakeLedTree outside;
+    outside.add("victim", 9, 255);
+
+    setenv("BEAMWICK_LED", "input3::capslock", 1);
+    EXPECT_EQ(driven({"input3::capslock", "a::kbd_backlight"}), "input3::capslock");
+
+    const std::string escape = "../" + outside.root().filename().string() + "/victim";
+    for (const std::string& unusable : {escape, std::string(".."), std::string(""),
+                                        std::string("no::such_led"), std::string(".")}) {
+        SCOPED_TRACE(unusable);
+        setenv("BEAMWICK_LED", unusable.c_str(), 1);
+        EXPECT_EQ(driven({"input3::capslock", "a::kbd_backlight"}), "a::kbd_backlight");
+    }
+    EXPECT_EQ(outside.brightness("victim"), 9);
+}
+
+TEST_F(LedModuleTest, WithoutAnyLedTheClientIsUnavailable)
+{
+    tree.add("input3::capslock", 1, 1);
+    EXPECT_FALSE(open()->available());
+    pointLedModuleAt("/nonexistent/leds");
+    EXPECT_FALSE(open()->available());
+}
+
+TEST_F(LedModuleTest, FactoryTableIsTheSameWhateverTheLedShows)
+{
+    tree.add("a::kbd_backlight", 200, 255);
+    const auto first = open()->get(tableKey);
+    tree.write("a::kbd_backlight", "brightness", "0\n");
+    const auto second = open()->get(tableKey);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(*first, *second);
+    const auto rows = first->asTable().value();
+    ASSERT_EQ(rows.size(), 4u);
+    for (const auto& row : rows)
+        EXPECT_EQ(row.size(), 3u);
+}
+
+TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
+{
+    struct Case {
+        unsigned max;
+        unsigned found;
+        std::vector<std::pair<double, int>> expected;
+    };
+    const std::vector<Case> cases = {
+        {255, 128, {{1.0, 128}, {0.02, 3}, {0.03, 4}, {0.5, 64}, {2.0, 146}, {8.0, 255}}},
+        {3, 2, {{1.0, 2}, {0.02, 0}, {0.5, 1}, {8.0, 3}}},
+        {1, 1, {{1.0, 1}, {0.02, 0}, {0.03, 0}, {0.49, 0}, {0.5, 1}, {8.0, 1}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "max_brightness " << c.max);
+        FakeLedTree own;
+        own.add("x::kbd_backlight", c.found, c.max);
+        pointLedModuleAt(own.root());
+        auto bs = open();
+        ASSERT_TRUE(bs->available());
+        for (const auto& [level, brightness] : c.expected) {
+            EXPECT_TRUE(bs->set(tableAt(*bs, level), tableKey)) << level;
+            EXPECT_EQ(own.brightness("x::kbd_backlight"), brightness) << level;
+            const auto mode = bs->get(modeKey);
+            ASSERT_TRUE(mode && mode->isInteger());
+            EXPECT_EQ(mode->integerValue(), brightness > 0 ? 1 : 0);
+        }
+    }
+}
+
+TEST_F(LedModuleTest, SwitchingOnShowsTheTableWrittenWhileOff)
+{
+    tree.add("a::kbd_backlight", 128, 255);
+    auto bs = open();
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 1);
+
+    EXPECT_TRUE(bs->set(off(), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+    EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+
+    EXPECT_TRUE(bs->set(PropertyValue::integer(7), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+    EXPECT_TRUE(bs->set(PropertyValue::real(0.0), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(PropertyValue::real(1.0), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+
+    for (const auto& bad : {PropertyValue::real(0.5), PropertyValue::string("1"),
+                            PropertyValue::real(std::nan("")), PropertyValue::array({})})
+        EXPECT_FALSE(bs->set(bad, modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+}
+
+TEST_F(LedModuleTest, RefusedTablesChangeNothing)
+{
+    tree.add("a::kbd_backlight", 128, 255);
+    auto bs = open();
+    ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    ASSERT_EQ(tree.brightness("a::kbd_backlight"), 64);
+
+    const std::vector<PropertyValue> refused = {
+        PropertyValue::integer(1),
+        PropertyValue::table({{10, 100}, {20, 400}}),
+        PropertyValue::table({{1, 2}, {1, 2}, {1, 2}, {1, -2}}),
+        PropertyValue::table({{1, 2}, {1, 2}, {1, 2}, {1, std::nan("")}}),
+        PropertyValue::array({PropertyValue::integer(1), PropertyValue::integer(2),
+                              PropertyValue::integer(3), PropertyValue::integer(4)}),
+    };
+    for (const auto& value : refused)
+        EXPECT_FALSE(bs->set(value, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+    // The level kept is still the last accepted one.
+    ASSERT_TRUE(bs->set(off(), modeKey));
+    ASSERT_TRUE(bs->set(on(), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+}
+
+TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTrigger)
+{
+    tree.add("a::kbd_backlight", 77, 255, "none [kbd-backlight] timer");
+    auto bs = open();
+    const auto factory = bs->get(tableKey).value();
+
+    ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 39);
+    ASSERT_TRUE(bs->set(off(), modeKey));
+    // What the kernel does on a write of 0.
+    tree.write("a::kbd_backlight", "trigger", "[none] kbd-backlight timer\n");
+
+    // Level 1.0 in two numbers a row is dimming, kept while off; the whole rows are the restore.
+    EXPECT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 77);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 1);
+}
+
+TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackOff)
+{
+    tree.add("a::kbd_backlight", 0, 255);
+    auto bs = open();
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+    EXPECT_TRUE(bs->set(on(), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
+    EXPECT_TRUE(bs->set(bs->get(tableKey).value(), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    // The trigger was "none" all along: nothing to write back.
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] timer heartbeat\n");
+}
+
+TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
+{
+    tree.add("a::kbd_backlight", 5, 255);
+    auto bs = open();
+    EXPECT_TRUE(bs->set(PropertyValue::real(0.01), "LEPWMFollowTau"));
+    EXPECT_EQ(bs->get("LEPWMFollowTau"), PropertyValue::real(0.01));
+    for (const auto& bad :
+         {PropertyValue::real(-1), PropertyValue::real(INFINITY), PropertyValue::string("0.1")})
+        EXPECT_FALSE(bs->set(bad, "LEPWMFollowTau"));
+    EXPECT_EQ(bs->get("LEPWMFollowTau"), PropertyValue::real(0.01));
+
+    EXPECT_FALSE(bs->get("LEUnknownKey").has_value());
+    EXPECT_FALSE(bs->set(PropertyValue::integer(1), "LEUnknownKey"));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 5);
+}
+
+TEST_F(LedModuleTest, AnUnpluggedLedAnswersFalseAndNothing)
+{
+    tree.add("usb::kbd_backlight", 5, 3);
+    auto bs = open();
+    tree.remove("usb::kbd_backlight");
+    EXPECT_FALSE(bs->get(modeKey).has_value());
+    EXPECT_FALSE(bs->get(tableKey).has_value());
+    EXPECT_FALSE(bs->set(on(), modeKey));
+    EXPECT_FALSE(bs->set(off(), modeKey));
+    EXPECT_FALSE(bs->set(PropertyValue::table({{0, 1}, {1, 2}, {2, 3}, {3, 4}}), tableKey));
+    // Nothing was created in its place.
+    EXPECT_FALSE(std::filesystem::exists(tree.root() / "usb::kbd_backlight"));
+}
+
+namespace {
+
+// Failures as bits, so a child process can report them through its exit status.
+int tryToWrite(Brightness& bs)
+{
+    int failures = 0;
+    if (bs.set(PropertyValue::table({{0, 1}, {1, 2}, {2, 3}, {3, 4}}),
+               "LEPWMBrightnessNitsMapping"))
+        failures |= 1;
+    if (bs.set(PropertyValue::integer(0), "LEBacklightMode"))
+        failures |= 2;
+    const auto mode = bs.get("LEBacklightMode");
+    if (!mode || mode->integerValue() != 1)
+        failures |= 4;
+    if (!bs.get("LEPWMBrightnessNitsMapping"))
+        failures |= 8;
+    return failures;
+}
+
+} // namespace
+
+TEST_F(LedModuleTest, ReadOnlyBrightnessRefusesWritesButStillReads)
+{
+    tree.add("a::kbd_backlight", 40, 255);
+    tree.openForReading();
+    auto bs = open();
+    ASSERT_TRUE(bs->available());
+
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod((tree.root() / "a::kbd_backlight" / "brightness").c_str(), 0444), 0);
+        EXPECT_EQ(tryToWrite(*bs), 0);
+    } else {
+        // Root writes any file; an unprivileged child sees the permissions a user would.
+        constexpr int kCannotDropRoot = 100;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(kCannotDropRoot);
+            _exit(tryToWrite(*bs));
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == kCannotDropRoot)
+            GTEST_SKIP() << "cannot switch to an unprivileged user here";
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 40);
+}

@@ -1,0 +1,138 @@
+#include "ledservice/LevelMapping.h"
+
+#include "ledservice/FactoryTable.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const std::vector<double> kLevels = {0.02, 0.03, 0.5, 1.0, 2.0, 8.0};
+
+std::vector<unsigned> mapAll(const LevelMapping& mapping)
+{
+    std::vector<unsigned> out;
+    for (double level : kLevels)
+        out.push_back(mapping.brightnessFor(level));
+    return out;
+}
+
+} // namespace
+
+TEST(LevelMappingTest, OnOffLedLightsFromHalfLevel)
+{
+    const LevelMapping found(1, 1);
+    const LevelMapping foundOff(1, 0);
+    EXPECT_EQ(mapAll(found), (std::vector<unsigned>{0, 0, 1, 1, 1, 1}));
+    EXPECT_EQ(mapAll(foundOff), mapAll(found));
+    EXPECT_EQ(found.brightnessFor(0.49), 0u);
+    EXPECT_EQ(found.brightnessFor(0.5), 1u);
+}
+
+TEST(LevelMappingTest, ThreeStepLedKeepsTheFaintestLevelsOff)
+{
+    EXPECT_EQ(mapAll(LevelMapping(3, 2)), (std::vector<unsigned>{0, 0, 1, 2, 2, 3}));
+    // Found off: the fallback is one step, so the levels spread linearly.
+    EXPECT_EQ(LevelMapping(3, 0).factoryBrightness(), 1u);
+    EXPECT_EQ(mapAll(LevelMapping(3, 0)), (std::vector<unsigned>{0, 0, 1, 1, 1, 3}));
+    EXPECT_EQ(mapAll(LevelMapping(3, 3)), (std::vector<unsigned>{0, 0, 2, 3, 3, 3}));
+}
+
+TEST(LevelMappingTest, FineLedKeepsTheFaintestLevelsLit)
+{
+    EXPECT_EQ(mapAll(LevelMapping(255, 128)), (std::vector<unsigned>{3, 4, 64, 128, 146, 255}));
+    EXPECT_EQ(LevelMapping(255, 0).factoryBrightness(), 32u);
+    EXPECT_EQ(mapAll(LevelMapping(255, 0)), (std::vector<unsigned>{1, 1, 16, 32, 64, 255}));
+    // Found at the lowest step: every level up to 1.0 rounds below it, yet stays lit.
+    EXPECT_EQ(mapAll(LevelMapping(255, 1)), (std::vector<unsigned>{1, 1, 1, 1, 37, 255}));
+    // The same holds from ten steps up.
+    EXPECT_EQ(LevelMapping(10, 5).brightnessFor(0.02), 1u);
+    EXPECT_EQ(LevelMapping(9, 5).brightnessFor(0.02), 0u);
+}
+
+TEST(LevelMappingTest, SweepIsMonotonicAndClamped)
+{
+    for (unsigned max : {1u, 2u, 3u, 9u, 10u, 100u, 255u, 65535u}) {
+        for (unsigned found : {0u, 1u, max / 2, max, max + 7}) {
+            SCOPED_TRACE(testing::Message() << "max " << max << " found " << found);
+            const LevelMapping mapping(max, found);
+            unsigned previous = 0;
+            for (double level = 0.0; level <= 9.0; level += 0.01) {
+                const unsigned b = mapping.brightnessFor(level);
+                ASSERT_GE(b, previous) << "at level " << level;
+                ASSERT_LE(b, max);
+                previous = b;
+            }
+            EXPECT_EQ(mapping.brightnessFor(8.0), max);
+            EXPECT_EQ(mapping.brightnessFor(1.0), mapping.factoryBrightness());
+        }
+    }
+}
+
+TEST(LevelMappingTest, NonsenseLevelsAreDarkOrFull)
+{
+    const LevelMapping mapping(255, 128);
+    EXPECT_EQ(mapping.brightnessFor(-1.0), 0u);
+    EXPECT_EQ(mapping.brightnessFor(0.0), 0u);
+    EXPECT_EQ(mapping.brightnessFor(std::nan("")), 0u);
+    EXPECT_EQ(mapping.brightnessFor(1e300), 255u);
+    EXPECT_EQ(mapping.brightnessFor(std::numeric_limits<double>::infinity()), 255u);
+}
+
+TEST(FactoryTableTest, DependsOnlyOnTheLedsRange)
+{
+    EXPECT_EQ(FactoryTable(255).rows(),
+              (FactoryTable::Table{{64, 25, 1}, {128, 50, 2}, {191, 75, 3}, {255, 100, 4}}));
+    EXPECT_EQ(FactoryTable(1).rows(),
+              (FactoryTable::Table{{0, 25, 1}, {1, 50, 2}, {1, 75, 3}, {1, 100, 4}}));
+    EXPECT_EQ(FactoryTable(255).rows(), FactoryTable(255).rows());
+}
+
+TEST(FactoryTableTest, ReadsTheLevelOfScaledCopiesAndTellsTheRestoreApart)
+{
+    const FactoryTable factory(255);
+    const auto scaled = [&](double level) {
+        FactoryTable::Table rows;
+        for (const auto& row : factory.rows())
+            rows.push_back({row[0], row[1] * level});
+        return *factory.accept(PropertyValue::table(rows));
+    };
+    for (double level : {0.02, 0.5, 1.0, 8.0})
+        EXPECT_NEAR(factory.levelOf(scaled(level)), level, 1e-12);
+
+    EXPECT_FALSE(factory.isWholeFactoryTable(scaled(1.0)));
+    EXPECT_TRUE(factory.isWholeFactoryTable(*factory.accept(PropertyValue::table(factory.rows()))));
+    // Another LED's factory table differs only in pwm: still a restore.
+    EXPECT_TRUE(
+        factory.isWholeFactoryTable(*factory.accept(PropertyValue::table(FactoryTable(3).rows()))));
+}
+
+TEST(FactoryTableTest, RefusesWhatIsNotARowPerFactoryRowOfTwoGoodNumbers)
+{
+    using PV = PropertyValue;
+    const FactoryTable factory(255);
+    const double nan = std::nan("");
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<PV> refused = {
+        PV::integer(1),
+        PV::string("[[1,2]]"),
+        PV::array({}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {1, 2}, {1, 2}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {1}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {1, -2}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {1, nan}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {inf, 2}}),
+        PV::table({{1, 2}, {1, 2}, {1, 2}, {1, 2, -1}}),
+        PV::array({PV::array({PV::integer(1), PV::string("2")}), PV::array({}), PV::array({}),
+                   PV::array({})}),
+    };
+    for (const auto& value : refused)
+        EXPECT_FALSE(factory.accept(value).has_value());
+    EXPECT_TRUE(factory.accept(PV::array({PV::array({PV::integer(1), PV::integer(2)}),
+                                          PV::array({PV::integer(1), PV::real(2.5)}),
+                                          PV::array({PV::integer(0), PV::integer(0)}),
+                                          PV::array({PV::integer(1), PV::integer(2)})})));
+}
