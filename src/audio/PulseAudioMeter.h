@@ -1,0 +1,110 @@
+#pragma once
+
+#include "audio/AudioMeter.h"
+#include "audio/BassDetector.h"
+#include "audio/LevelHandOff.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+struct pa_context;
+struct pa_server_info;
+struct pa_sink_info;
+struct pa_stream;
+struct pa_threaded_mainloop;
+struct pa_time_event;
+
+// The meter on the PulseAudio client library (which PipeWire desktops serve as well): a record
+// stream "Beamwick Listener" on the monitor of the default sink, read on the client library's
+// own thread "beamwick.audio". If the sound server goes away while listening, the meter says so
+// through the interruption callback and reconnects by itself until audio flows again.
+class PulseAudioMeter final : public AudioMeter {
+public:
+    struct Options {
+        // The server to connect to; empty for the user's own (as the client library finds it).
+        std::string server;
+        // How long one connection attempt may take before its current step fails.
+        std::chrono::milliseconds setUpTimeout{5000};
+        // The wait between reconnection attempts after the server went away.
+        std::chrono::milliseconds retryInterval{2000};
+        // Called on the audio thread with the frame count of every chunk read; for measurements.
+        std::function<void(std::uint32_t frames)> onChunk;
+    };
+
+    PulseAudioMeter();
+    explicit PulseAudioMeter(Options options);
+    // Stops capture: the audio thread must not outlive the object it calls into.
+    ~PulseAudioMeter() override;
+
+    PulseAudioMeter(const PulseAudioMeter&) = delete;
+    PulseAudioMeter& operator=(const PulseAudioMeter&) = delete;
+
+    LevelCallback onLevel() const override { return m_handOff.callback(); }
+    void setOnLevel(LevelCallback callback) override { m_handOff.setCallback(std::move(callback)); }
+    void setOnInterruption(InterruptionCallback callback) override;
+
+    void start() override;
+    void stop() noexcept override;
+    bool isRunning() const override { return m_loop != nullptr; }
+
+private:
+    enum class Phase {
+        idle,
+        connecting,
+        readingServer,
+        readingSink,
+        startingStream,
+        streaming,
+        failed
+    };
+
+    // Everything below runs with the main loop's lock held: on the audio thread inside the
+    // client library's callbacks, or on the main thread inside start() and stop().
+    void beginAttempt();
+    void readServerInfo();
+    void readSinkInfo(const pa_server_info* info);
+    void createStream(const pa_sink_info* info);
+    void fail(const char* step, int status);
+    void connectionLost(int status);
+    void tearDownConnection() noexcept;
+    void scheduleRetry();
+    void retry();
+    void armDeadline();
+    void freeDeadline() noexcept;
+    void readChunks();
+    void deliverChunk(const void* data, std::size_t bytes);
+    void postInterruption(std::optional<MeterError> lost);
+    const char* currentStep() const;
+
+    static void contextStateChanged(pa_context* context, void* self) noexcept;
+    static void serverInfoArrived(pa_context* context, const pa_server_info* info,
+                                  void* self) noexcept;
+    static void sinkInfoArrived(pa_context* context, const pa_sink_info* info, int eol,
+                                void* self) noexcept;
+    static void streamStateChanged(pa_stream* stream, void* self) noexcept;
+    static void streamReadable(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+
+    Options m_options;
+    LevelHandOff m_handOff;
+    InterruptionCallback m_onInterruption;
+    // Main thread only; present exactly while the meter is started.
+    pa_threaded_mainloop* m_loop = nullptr;
+    // Written by start() under the lock; lets the main thread drop reports of an earlier run.
+    std::uint64_t m_generation = 0;
+
+    pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    pa_time_event* m_deadline = nullptr;
+    pa_time_event* m_retry = nullptr;
+    Phase m_phase = Phase::idle;
+    // Set once start() has succeeded: from then on a failure means reconnecting, not throwing.
+    bool m_established = false;
+    // The loss has been reported and the recovery not yet.
+    bool m_lost = false;
+    std::optional<MeterError> m_failure;
+    std::uint32_t m_channels = 0;
+    BassDetector m_detector;
+};

@@ -1,0 +1,70 @@
+#include "MeterHarness.h"
+
+#include "tests/support/EventLoop.h"
+
+#include <algorithm>
+#include <cstdio>
+
+void MeterHarness::SetUp()
+{
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
+    ASSERT_TRUE(server.start()) << "the private sound server did not start; see "
+                                << server.directory() << "/pulse.log";
+}
+
+PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)
+{
+    options.server = server.address();
+    meter = std::make_unique<PulseAudioMeter>(std::move(options));
+    meter->setOnLevel([this](double bass, double average) {
+        levels.push_back({Clock::now(), bass, average});
+    });
+    meter->setOnInterruption(
+        [this](const std::optional<MeterError>& lost) { interruptions.push_back(lost); });
+    return *meter;
+}
+
+int MeterHarness::listenerStreams() const
+{
+    const std::string command = "HOME='" + server.directory() + "/home' PULSE_SERVER='" +
+                                server.address() + "' pactl list source-outputs 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::string output;
+    char chunk[4096];
+    while (std::size_t read = std::fread(chunk, 1, sizeof chunk, pipe))
+        output.append(chunk, read);
+    ::pclose(pipe);
+
+    int count = 0;
+    const std::string needle = "media.name = \"Beamwick Listener\"";
+    for (std::size_t at = output.find(needle); at != std::string::npos;
+         at = output.find(needle, at + 1))
+        ++count;
+    return count;
+}
+
+bool MeterHarness::waitForMoreLevels(std::size_t count, std::chrono::milliseconds watchdog)
+{
+    const std::size_t target = levels.size() + count;
+    return spinUntil([&] { return levels.size() >= target; }, watchdog);
+}
+
+std::vector<double> MeterHarness::levelsBetween(Clock::time_point from, Clock::time_point to) const
+{
+    std::vector<double> out;
+    for (const Report& report : levels)
+        if (report.at >= from && report.at < to)
+            out.push_back(report.bass);
+    return out;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}

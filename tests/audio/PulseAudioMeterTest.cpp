@@ -1,0 +1,296 @@
+#include "MeterHarness.h"
+#include "TonePlayer.h"
+#include "tests/support/EventLoop.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <pthread.h>
+#include <pulse/def.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// The filter's settled response to 60 Hz is about 0.686 of the amplitude.
+constexpr double kSixtyHertzResponse = 0.686;
+
+} // namespace
+
+class PulseAudioMeterTest : public MeterHarness {
+protected:
+    // Plays the samples and returns the bass levels delivered while the middle of them played.
+    std::vector<double> levelsDuring(std::vector<float> samples)
+    {
+        const double seconds = double(samples.size()) / 2 / TonePlayer::rate;
+        TonePlayer player(server.address(), std::move(samples));
+        EXPECT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+        spinUntil([] { return false; }, 100ms);
+        player.wait();
+        EXPECT_TRUE(player.succeeded());
+        const auto start = player.playedAt(0);
+        if (!start)
+            return {};
+        const auto skip = std::chrono::duration<double>(seconds * 0.3);
+        const auto keep = std::chrono::duration<double>(seconds * 0.5);
+        return levelsBetween(*start + std::chrono::duration_cast<Clock::duration>(skip),
+                             *start + std::chrono::duration_cast<Clock::duration>(skip + keep));
+    }
+};
+
+TEST_F(PulseAudioMeterTest, ASixtyHertzToneReadsNearTheFiltersSettledResponse)
+{
+    makeMeter().start();
+    const auto during = levelsDuring(toneSamples(60.0, 0.5, 2.0));
+    ASSERT_GT(during.size(), 20u);
+    EXPECT_NEAR(median(during), 0.5 * kSixtyHertzResponse, 0.5 * kSixtyHertzResponse * 0.1);
+}
+
+TEST_F(PulseAudioMeterTest, ATwoKilohertzToneAndSilenceReadNearZero)
+{
+    makeMeter().start();
+    const auto treble = levelsDuring(toneSamples(2000.0, 0.5, 1.5));
+    ASSERT_GT(treble.size(), 20u);
+    EXPECT_LT(median(treble), 0.005);
+
+    const auto quiet = levelsDuring(silenceSamples(1.0));
+    ASSERT_GT(quiet.size(), 20u);
+    EXPECT_LT(*std::max_element(quiet.begin(), quiet.end()), 1e-4);
+}
+
+TEST_F(PulseAudioMeterTest, WithoutAServerStartThrowsAtTheFirstStepAndALaterStartWorks)
+{
+    PulseAudioMeter::Options options;
+    options.server = "unix:" + server.directory() + "/nobody-listens-here";
+    PulseAudioMeter lonely(options);
+    try {
+        lonely.start();
+        FAIL() << "start() succeeded without a server";
+    } catch (const MeterError& error) {
+        EXPECT_EQ(error.step(), "Creating audio tap");
+        EXPECT_NE(error.status(), 0);
+        EXPECT_EQ(error.errorDescription(),
+                  "Creating audio tap failed, code " + std::to_string(error.status()));
+    }
+    EXPECT_FALSE(lonely.isRunning());
+
+    // A failure leaves nothing behind: the same meter against a real server starts afresh.
+    auto& real = makeMeter();
+    EXPECT_THROW(
+        {
+            PulseAudioMeter::Options again;
+            again.server = options.server;
+            PulseAudioMeter(again).start();
+        },
+        MeterError);
+    real.start();
+    EXPECT_TRUE(real.isRunning());
+    EXPECT_TRUE(waitForMoreLevels(5, 5s));
+}
+
+TEST_F(PulseAudioMeterTest, AFailedStartLeavesTheMeterReadyToStartAgain)
+{
+    PulseAudioMeter::Options options;
+    options.server = server.address();
+    server.stop();
+    PulseAudioMeter meter(options);
+    EXPECT_THROW(meter.start(), MeterError);
+    EXPECT_FALSE(meter.isRunning());
+    ASSERT_TRUE(server.start());
+    meter.start();
+    EXPECT_TRUE(meter.isRunning());
+    EXPECT_EQ(listenerStreams(), 1);
+    meter.stop();
+}
+
+TEST_F(PulseAudioMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
+{
+    // Accepts connections (the kernel does, into the backlog) but never says a word.
+    const std::string path = server.directory() + "/mute";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof(address.sun_path) - 1);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+
+    PulseAudioMeter::Options options;
+    options.server = "unix:" + path;
+    options.setUpTimeout = 300ms;
+    PulseAudioMeter meter(options);
+    const auto started = Clock::now();
+    try {
+        meter.start();
+        ADD_FAILURE() << "start() succeeded against a mute server";
+    } catch (const MeterError& error) {
+        EXPECT_EQ(error.step(), "Creating audio tap");
+        EXPECT_EQ(error.status(), PA_ERR_TIMEOUT);
+    }
+    EXPECT_LT(Clock::now() - started, 3s);
+    EXPECT_FALSE(meter.isRunning());
+    ::close(fd);
+}
+
+TEST_F(PulseAudioMeterTest, StartTwiceMakesOneStreamAndStopRemovesIt)
+{
+    auto& meter = makeMeter();
+    meter.stop();
+    EXPECT_FALSE(meter.isRunning());
+    EXPECT_EQ(listenerStreams(), 0);
+
+    meter.start();
+    meter.start();
+    EXPECT_TRUE(meter.isRunning());
+    EXPECT_EQ(listenerStreams(), 1);
+
+    meter.stop();
+    meter.stop();
+    EXPECT_FALSE(meter.isRunning());
+    EXPECT_EQ(listenerStreams(), 0);
+}
+
+TEST_F(PulseAudioMeterTest, WithoutALevelCallbackItStillListens)
+{
+    auto& meter = makeMeter();
+    meter.setOnLevel({});
+    std::atomic<int> chunks{0};
+    PulseAudioMeter::Options options;
+    options.server = server.address();
+    options.onChunk = [&](std::uint32_t) { ++chunks; };
+    PulseAudioMeter quiet(options);
+    quiet.start();
+    EXPECT_TRUE(spinUntil([&] { return chunks > 10; }, 5s));
+    quiet.stop();
+    EXPECT_TRUE(levels.empty());
+}
+
+TEST_F(PulseAudioMeterTest, DestroyingAListeningMeterStopsItAndDropsPendingLevels)
+{
+    int delivered = 0;
+    {
+        PulseAudioMeter::Options options;
+        options.server = server.address();
+        PulseAudioMeter doomed(options);
+        doomed.setOnLevel([&](double, double) { ++delivered; });
+        doomed.start();
+        ASSERT_TRUE(spinUntil([&] { return delivered > 5; }, 5s));
+        // Let blocks queue up without delivering them, then destroy the meter under them.
+        std::this_thread::sleep_for(100ms);
+    }
+    const int atDestruction = delivered;
+    spinUntil([] { return false; }, 200ms);
+    EXPECT_EQ(delivered, atDestruction);
+    EXPECT_EQ(listenerStreams(), 0);
+}
+
+TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItReturns)
+{
+    PulseAudioMeter::Options options;
+    options.retryInterval = 300ms;
+    auto& meter = makeMeter(options);
+    meter.start();
+    ASSERT_TRUE(waitForMoreLevels(5, 5s));
+
+    server.kill();
+    ASSERT_TRUE(spinUntil([&] { return !interruptions.empty(); }, 5s));
+    ASSERT_TRUE(interruptions.front().has_value());
+    EXPECT_EQ(interruptions.front()->step(), "Listening to audio");
+    EXPECT_EQ(interruptions.front()->status(), PA_ERR_CONNECTIONTERMINATED);
+    EXPECT_TRUE(meter.isRunning());
+
+    // Several reconnection attempts fail meanwhile; the loss is reported once.
+    spinUntil([] { return false; }, 1s);
+    EXPECT_EQ(interruptions.size(), 1u);
+    const std::size_t before = levels.size();
+
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(spinUntil([&] { return interruptions.size() == 2; }, 5s));
+    EXPECT_FALSE(interruptions.back().has_value());
+    EXPECT_TRUE(waitForMoreLevels(5, 5s));
+    EXPECT_GT(levels.size(), before);
+    EXPECT_EQ(listenerStreams(), 1);
+
+    meter.stop();
+    EXPECT_EQ(listenerStreams(), 0);
+}
+
+TEST_F(PulseAudioMeterTest, StoppingWhileReconnectingIsPromptAndReportsNothingMore)
+{
+    PulseAudioMeter::Options options;
+    options.retryInterval = 100ms;
+    auto& meter = makeMeter(options);
+    meter.start();
+    server.kill();
+    ASSERT_TRUE(spinUntil([&] { return !interruptions.empty(); }, 5s));
+    spinUntil([] { return false; }, 250ms);
+
+    const auto stopping = Clock::now();
+    meter.stop();
+    EXPECT_LT(Clock::now() - stopping, 1s);
+    EXPECT_FALSE(meter.isRunning());
+    const std::size_t reports = interruptions.size();
+    ASSERT_TRUE(server.start());
+    spinUntil([] { return false; }, 500ms);
+    EXPECT_EQ(interruptions.size(), reports);
+    EXPECT_EQ(listenerStreams(), 0);
+}
+
+// Also prints what the capture looks like from the inside: chunk sizes, callback rate and the
+// delay from a kick leaving the sink to its level reaching the main thread.
+TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThread)
+{
+    std::mutex mutex;
+    std::vector<std::uint32_t> chunks;
+    std::vector<std::string> threadNames;
+    PulseAudioMeter::Options options;
+    options.onChunk = [&](std::uint32_t frames) {
+        char name[32] = {};
+        pthread_getname_np(pthread_self(), name, sizeof name);
+        const std::lock_guard lock(mutex);
+        chunks.push_back(frames);
+        if (threadNames.empty() || threadNames.back() != name)
+            threadNames.emplace_back(name);
+    };
+    makeMeter(options).start();
+
+    const std::vector<double> kicks{0.3, 0.8, 1.3, 1.8, 2.3};
+    TonePlayer player(server.address(), kickTrack(kicks, 2.8));
+    const auto listening = Clock::now();
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+    const auto listened = Clock::now();
+    spinUntil([] { return false; }, 200ms);
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+
+    std::vector<double> delays;
+    for (double kick : kicks) {
+        const auto played = *player.playedAt(static_cast<std::size_t>(kick * TonePlayer::rate));
+        const auto heard = std::find_if(levels.begin(), levels.end(), [&](const Report& report) {
+            return report.at > played - 30ms && report.bass > 0.05;
+        });
+        ASSERT_NE(heard, levels.end()) << "no level for the kick at " << kick << " s";
+        delays.push_back(std::chrono::duration<double, std::milli>(heard->at - played).count());
+    }
+
+    const std::lock_guard lock(mutex);
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_EQ(threadNames, std::vector<std::string>{"beamwick.audio"});
+    const auto [smallest, largest] = std::minmax_element(chunks.begin(), chunks.end());
+    std::vector<double> sizes(chunks.begin(), chunks.end());
+    const double seconds = std::chrono::duration<double>(listened - listening).count();
+    std::cout << "chunks: " << chunks.size() << ", frames min " << *smallest << " median "
+              << median(sizes) << " max " << *largest << "; levels per second "
+              << levels.size() / seconds << "\nkick to level delays (ms):";
+    for (double delay : delays)
+        std::cout << ' ' << delay;
+    std::cout << std::endl;
+
+    EXPECT_LE(*largest, 1024u);
+    for (double delay : delays)
+        EXPECT_LT(delay, 250.0);
+}

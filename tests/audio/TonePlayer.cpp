@@ -1,0 +1,116 @@
+#include "TonePlayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <pulse/simple.h>
+
+namespace {
+
+constexpr std::size_t kChannels = 2;
+// Handed over 5 ms at a time, so the hand-over times pin down when each frame was written.
+constexpr std::size_t kPieceFrames = 240;
+
+} // namespace
+
+TonePlayer::TonePlayer(std::string server, std::vector<float> samples)
+    : m_server(std::move(server)), m_samples(std::move(samples)), m_thread([this] { run(); })
+{}
+
+TonePlayer::~TonePlayer()
+{
+    m_cancel = true;
+    wait();
+}
+
+void TonePlayer::wait()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TonePlayer::run()
+{
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, rate, kChannels};
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.tlength = static_cast<std::uint32_t>(rate / 50 * kChannels * sizeof(float));
+    attributes.prebuf = static_cast<std::uint32_t>(-1);
+    attributes.minreq = static_cast<std::uint32_t>(-1);
+    attributes.fragsize = static_cast<std::uint32_t>(-1);
+    int error = 0;
+    pa_simple* stream = pa_simple_new(m_server.c_str(), "Beamwick tests", PA_STREAM_PLAYBACK,
+                                      nullptr, "test tone", &spec, nullptr, &attributes, &error);
+    if (!stream) {
+        m_finished = true;
+        return;
+    }
+
+    const std::size_t frames = m_samples.size() / kChannels;
+    bool ok = true;
+    for (std::size_t frame = 0; frame < frames && !m_cancel; frame += kPieceFrames) {
+        const std::size_t count = std::min(kPieceFrames, frames - frame);
+        if (pa_simple_write(stream, m_samples.data() + frame * kChannels,
+                            count * kChannels * sizeof(float), &error) < 0) {
+            ok = false;
+            break;
+        }
+        const pa_usec_t latency = pa_simple_get_latency(stream, &error);
+        m_handovers.push_back(
+            {frame + count, std::chrono::steady_clock::now(), std::chrono::microseconds(latency)});
+    }
+    if (ok && !m_cancel)
+        ok = pa_simple_drain(stream, &error) >= 0;
+    pa_simple_free(stream);
+    m_succeeded = ok && !m_cancel;
+    m_finished = true;
+}
+
+std::optional<TonePlayer::TimePoint> TonePlayer::playedAt(std::size_t frame) const
+{
+    for (const Handover& handover : m_handovers) {
+        if (frame < handover.endFrame) {
+            // The latency is how long the last frame handed over waits before it is played.
+            const auto behind = std::chrono::microseconds(
+                static_cast<long long>((handover.endFrame - frame) * 1'000'000 / rate));
+            return handover.at + handover.latency - behind;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<float> toneSamples(double frequency, double amplitude, double seconds)
+{
+    const auto frames = static_cast<std::size_t>(seconds * TonePlayer::rate);
+    std::vector<float> out(frames * kChannels);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = double(i) / TonePlayer::rate;
+        const auto v =
+            static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * frequency * t));
+        out[2 * i] = v;
+        out[2 * i + 1] = v;
+    }
+    return out;
+}
+
+std::vector<float> silenceSamples(double seconds)
+{
+    return std::vector<float>(static_cast<std::size_t>(seconds * TonePlayer::rate) * kChannels);
+}
+
+std::vector<float> kickTrack(const std::vector<double>& starts, double seconds)
+{
+    std::vector<float> out = silenceSamples(seconds);
+    const std::size_t frames = out.size() / kChannels;
+    for (double start : starts) {
+        const auto first = static_cast<std::size_t>(start * TonePlayer::rate);
+        for (std::size_t i = 0; i < TonePlayer::rate / 8 && first + i < frames; ++i) {
+            const double t = double(i) / TonePlayer::rate;
+            const auto v = static_cast<float>(0.8 * std::exp(-t / 0.04) *
+                                              std::sin(2 * std::numbers::pi * 55.0 * t));
+            out[2 * (first + i)] = v;
+            out[2 * (first + i) + 1] = v;
+        }
+    }
+    return out;
+}
