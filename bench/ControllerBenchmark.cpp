@@ -1,0 +1,80 @@
+// The controller's per-event costs: building and writing one dimmed table, and judging one
+// audio block for a beat.
+#include "control/LogoController.h"
+#include "platform/WillTerminate.h"
+#include "tests/fakes/FakeAudioMeter.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeService.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+namespace {
+
+struct Bench {
+    explicit Bench(int rows)
+    {
+        service.reset();
+        auto setRecording = reinterpret_cast<void (*)(int)>(
+            dlsym(dlopen(FAKE_SERVICE_MODULE_PATH, RTLD_NOW), "fake_service_set_recording"));
+        setRecording(0);
+        PropertyValue::Table table;
+        for (int i = 0; i < rows; ++i)
+            table.push_back({double(i), 10.0 * i + 1});
+        service.setProperty(FakeService::tableKey, PropertyValue::table(table));
+        LogoController::Environment env;
+        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
+        env.meter = std::make_unique<FakeAudioMeter>();
+        env.defaults = &defaults;
+        env.clock = &clock;
+        env.willTerminate = &willTerminate;
+        env.fileExists = [](const std::string&) { return false; };
+        logo = std::make_unique<LogoController>(std::move(env));
+    }
+
+    FakeService service;
+    MemoryDefaultsStore defaults;
+    FakeClock clock;
+    WillTerminate willTerminate;
+    std::unique_ptr<LogoController> logo;
+};
+
+void setLevelTable(benchmark::State& state)
+{
+    Bench bench(static_cast<int>(state.range(0)));
+    double level = 0.5;
+    for (auto _ : state) {
+        // Alternate between two levels so that every call writes.
+        level = level == 0.5 ? 0.6 : 0.5;
+        bench.logo->setLevel(level);
+    }
+    state.counters["rows"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(setLevelTable)->Arg(2)->Arg(64)->Arg(1024);
+
+void handleAudioPerBlock(benchmark::State& state)
+{
+    Bench bench(16);
+    bench.logo->setMode(LightMode::music);
+    double bass = 0.0;
+    for (auto _ : state) {
+        // Mostly quiet blocks with a loud one every tenth, as music delivers them.
+        bass = bass >= 0.09 ? 0.0 : bass + 0.01;
+        bench.clock.advance(std::chrono::microseconds(10667));
+        bench.logo->handleAudio(bass, 0.02);
+    }
+}
+BENCHMARK(handleAudioPerBlock);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
