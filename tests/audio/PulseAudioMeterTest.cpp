@@ -268,13 +268,18 @@ TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThre
     ASSERT_TRUE(player.succeeded());
 
     std::vector<double> delays;
+    std::vector<double> sinceHandover;
     for (double kick : kicks) {
-        const auto played = *player.playedAt(static_cast<std::size_t>(kick * TonePlayer::rate));
+        const auto frame = static_cast<std::size_t>(kick * TonePlayer::rate);
+        const auto played = *player.playedAt(frame);
         const auto heard = std::find_if(levels.begin(), levels.end(), [&](const Report& report) {
             return report.at > played - 30ms && report.bass > 0.05;
         });
         ASSERT_NE(heard, levels.end()) << "no level for the kick at " << kick << " s";
         delays.push_back(std::chrono::duration<double, std::milli>(heard->at - played).count());
+        sinceHandover.push_back(
+            std::chrono::duration<double, std::milli>(heard->at - *player.handedOverAt(frame))
+                .count());
     }
 
     const std::lock_guard lock(mutex);
@@ -287,6 +292,9 @@ TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThre
               << median(sizes) << " max " << *largest << "; levels per second "
               << levels.size() / seconds << "\nkick to level delays (ms):";
     for (double delay : delays)
+        std::cout << ' ' << delay;
+    std::cout << "\nhand-over of the kick to its level (ms):";
+    for (double delay : sinceHandover)
         std::cout << ' ' << delay;
     std::cout << std::endl;
 
