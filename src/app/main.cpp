@@ -1,4 +1,4 @@
-#include "control/LogoController.h"
+#include "app/BeamwickApp.h"
 #include "platform/JsonDefaultsStore.h"
 #include "platform/UnixSignalQuit.h"
 
@@ -9,10 +9,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("beamwick"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beamwick"));
+    QApplication::setDesktopFileName(QStringLiteral("beamwick"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     UnixSignalQuit signalQuit;
-    LogoController logo;
+    BeamwickApp beamwick;
+    if (!beamwick.start())
+        return 0;
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
                      [] { JsonDefaultsStore::standard().flush(); });
     return QApplication::exec();
