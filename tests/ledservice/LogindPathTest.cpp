@@ -1,0 +1,63 @@
+#include "LedModuleFixture.h"
+#include "PrivateSystemBus.h"
+
+#include <chrono>
+
+namespace {
+
+class LogindPathTest : public LedModuleFixture {
+protected:
+    void SetUp() override
+    {
+        LedModuleFixture::SetUp();
+        ASSERT_TRUE(bus.start()) << "no private dbus-daemon";
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
+        tree.add("a::kbd_backlight", 128, 255);
+    }
+
+    PrivateSystemBus bus;
+};
+
+} // namespace
+
+TEST_F(LogindPathTest, WritesGoThroughLogindOnTheCallersSession)
+{
+    ASSERT_TRUE(bus.startLogind("accept"));
+    auto bs = open();
+    EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_TRUE(bs->set(off(), modeKey));
+    EXPECT_EQ(bus.calls(),
+              (std::vector<std::string>{"leds a::kbd_backlight 64", "leds a::kbd_backlight 0"}));
+    // logind wrote it (or would have): the module did not touch the attribute itself.
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 128);
+}
+
+TEST_F(LogindPathTest, RefusedByLogindFallsBackToSysfs)
+{
+    ASSERT_TRUE(bus.startLogind("refuse"));
+    auto bs = open();
+    EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_EQ(bus.calls(), (std::vector<std::string>{"leds a::kbd_backlight 64"}));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+}
+
+TEST_F(LogindPathTest, ABusWithoutLogindFallsBackToSysfs)
+{
+    auto bs = open();
+    EXPECT_TRUE(bs->set(tableAt(*bs, 2.0), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 146);
+}
+
+TEST_F(LogindPathTest, AStalledLogindCostsOneShortWaitAndIsThenLeftAlone)
+{
+    ASSERT_TRUE(bus.startLogind("stall"));
+    auto bs = open();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
+    const auto took = std::chrono::steady_clock::now() - started;
+    // The mock hangs for three seconds; the module must not wait for it.
+    EXPECT_LT(took, std::chrono::seconds(1));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 128);
+    EXPECT_EQ(bus.calls(), (std::vector<std::string>{"leds a::kbd_backlight 64"}));
+}
