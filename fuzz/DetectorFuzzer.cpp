@@ -1,0 +1,88 @@
+// Any buffer shape and any samples, NaN and infinities included: the detector must not crash
+// or read past the buffer, and what it reports must never make the controller write a table
+// that is not finite.
+#include "audio/BassDetector.h"
+#include "control/LogoController.h"
+#include "platform/WillTerminate.h"
+#include "tests/fakes/FakeAudioMeter.h"
+#include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeService.h"
+#include "tests/fakes/MemoryDefaultsStore.h"
+
+#include <QCoreApplication>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static int argc = 1;
+    static char name[] = "detector_fuzzer";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    static FakeService service;
+    static FakeClock clock;
+    static MemoryDefaultsStore defaults;
+    static WillTerminate willTerminate;
+    static std::unique_ptr<LogoController> logo = [] {
+        LogoController::Environment env;
+        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
+        env.meter = std::make_unique<FakeAudioMeter>();
+        env.defaults = &defaults;
+        env.clock = &clock;
+        env.willTerminate = &willTerminate;
+        env.fileExists = [](const std::string&) { return false; };
+        auto controller = std::make_unique<LogoController>(std::move(env));
+        controller->setMode(LightMode::music);
+        return controller;
+    }();
+    if (size < 9)
+        return 0;
+
+    std::uint32_t channels = 0;
+    std::memcpy(&channels, data, 4);
+    float rate = 0;
+    std::memcpy(&rate, data + 4, 4);
+    const bool withData = data[8] & 1;
+    // The samples are copied so the buffer is aligned as the capture's is, and its declared
+    // size never exceeds what is really there: that much is the caller's promise.
+    std::vector<float> samples((size - 9) / sizeof(float));
+    if (!samples.empty())
+        std::memcpy(samples.data(), data + 9, samples.size() * sizeof(float));
+    const auto declared = static_cast<std::uint32_t>(std::min<std::size_t>(
+        samples.size() * sizeof(float) + (data[8] >> 1) % 4, samples.size() * sizeof(float)));
+
+    BassDetector detector;
+    detector.setUpFilter(std::isfinite(rate) && rate > 0 ? rate : 48000.0f);
+    const AudioBuffer buffer{channels, declared, withData ? samples.data() : nullptr};
+    for (int block = 0; block < 3; ++block) {
+        const auto level = detector.process({&buffer, 1});
+        if (!level)
+            continue;
+        clock.advance(std::chrono::milliseconds(200));
+        logo->handleAudio(level->bass, level->previousAverage);
+        logo->tick();
+    }
+    for (const auto& table : service.writesOf(FakeService::tableKey)) {
+        const auto rows = table.asTable();
+        require(rows.has_value());
+        for (const auto& row : *rows) {
+            for (double n : row)
+                require(std::isfinite(n));
+        }
+    }
+    service.reset();
+    return 0;
+}

@@ -1,0 +1,93 @@
+// Any value shape written to the LED service module, under any key: refused or applied, never a
+// crash, and the LED's brightness attribute always holds a whole number within its range.
+#include "brightness/service_abi.h"
+#include "tests/fuzz_support/ValueDecoder.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+constexpr unsigned kMax = 255;
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+std::filesystem::path makeTree()
+{
+    const auto root = std::filesystem::temp_directory_path() /
+                      ("beamwick-led-fuzz-" + std::to_string(::getpid()));
+    const auto led = root / "test::kbd_backlight";
+    std::filesystem::create_directories(led);
+    std::ofstream(led / "max_brightness") << kMax << "\n";
+    std::ofstream(led / "brightness") << 120 << "\n";
+    std::ofstream(led / "trigger") << "none [kbd-backlight]\n";
+    return root;
+}
+
+struct Module {
+    Module()
+    {
+        // No system bus: every write goes the sysfs way, without waiting on D-Bus.
+        ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
+        root = makeTree();
+        void* handle = dlopen(LED_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
+        require(handle);
+        auto setRoot = reinterpret_cast<void (*)(const char*)>(
+            dlsym(handle, "bw_leds_set_sysfs_root_for_testing"));
+        auto lookup =
+            reinterpret_cast<bw_service_lookup_fn>(dlsym(handle, BW_SERVICE_LOOKUP_SYMBOL));
+        require(setRoot && lookup);
+        setRoot(root.c_str());
+        cls = lookup("BrightnessSystemClient");
+        require(cls);
+        client = cls->create();
+        require(client);
+        set = reinterpret_cast<bw_set_property_imp>(
+            cls->method_implementation("setProperty:forKey:"));
+        require(set);
+    }
+
+    unsigned brightness() const
+    {
+        std::ifstream in(root / "test::kbd_backlight" / "brightness");
+        long value = -1;
+        in >> value;
+        require(in && value >= 0 && value <= static_cast<long>(kMax));
+        return static_cast<unsigned>(value);
+    }
+
+    std::filesystem::path root;
+    const bw_service_class* cls = nullptr;
+    void* client = nullptr;
+    bw_set_property_imp set = nullptr;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static Module module;
+    static const char* keys[] = {"LEBacklightMode", "LEPWMBrightnessNitsMapping", "LEPWMFollowTau",
+                                 "LEUnknown"};
+    ValueDecoder decoder(data, size);
+    while (!decoder.done()) {
+        const char* key = keys[decoder.byte() % 4];
+        const bw_value* value = decoder.value();
+        module.set(module.client, "setProperty:forKey:", value, key);
+        module.brightness();
+        for (const char* k : keys) {
+            if (bw_value* copy = module.cls->copy_property(module.client, "copyPropertyForKey:", k))
+                module.cls->release_value(copy);
+        }
+    }
+    return 0;
+}
