@@ -119,3 +119,15 @@ TEST_F(ControllerChainTest, BreatheOnAnOnOffLogoLightsItForTheBrighterHalf)
     std::fill(expected.begin() + 24, expected.begin() + 75, 1);
     EXPECT_EQ(seen, expected);
 }
+
+TEST_F(ControllerChainTest, BreatheOnAThreeStepBacklightStepsUpAndDownThroughEachStep)
+{
+    tree.add(kLed, 2, 3);
+    start("Breathe", 1.0);
+    std::vector<int> steps;
+    for (int b : breathe(100)) {
+        if (steps.empty() || steps.back() != b)
+            steps.push_back(b);
+    }
+    EXPECT_EQ(steps, (std::vector<int>{0, 1, 2, 1, 0}));
+}
