@@ -9,7 +9,7 @@ packages=(
     libpulse-dev libsystemd-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     pulseaudio pulseaudio-utils sox dbus dbus-x11 python3-dbusmock
-    xvfb x11-apps imagemagick trayer umockdev libumockdev-dev
+    xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
 )
 
 missing=()
