@@ -26,13 +26,14 @@ std::optional<bool> switchPosition(const PropertyValue& value)
 } // namespace
 
 std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
-                                             const char* requestedLed)
+                                             const char* requestedLed,
+                                             std::chrono::milliseconds logindTimeout)
 {
     auto device = LedFinder(root).find(requestedLed);
     if (!device)
         return nullptr;
     std::vector<std::unique_ptr<LedWriter>> writers;
-    writers.push_back(std::make_unique<LogindWriter>());
+    writers.push_back(std::make_unique<LogindWriter>(logindTimeout));
     writers.push_back(std::make_unique<SysfsWriter>());
     return std::make_unique<LedService>(std::move(*device), std::move(writers));
 }

@@ -6,6 +6,7 @@
 #include "ledservice/LedWriter.h"
 #include "ledservice/LevelMapping.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -22,10 +23,14 @@
 // back as it was found: its brightness and its trigger.
 class LedService {
 public:
+    // Long enough for logind to fork its writer, short enough that a stuck one goes unnoticed.
+    static constexpr std::chrono::milliseconds defaultLogindTimeout{50};
+
     // The service on the LED that LedFinder picks under `root`, writing through logind and
     // else sysfs; nothing when there is no usable LED.
     static std::unique_ptr<LedService> open(const std::filesystem::path& root,
-                                            const char* requestedLed);
+                                            const char* requestedLed,
+                                            std::chrono::milliseconds logindTimeout);
 
     // Writers are tried in order until one takes the value.
     LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>> writers);

@@ -12,7 +12,7 @@ struct sd_bus;
 // logind costs at most one timeout now and then, not one per write.
 class LogindWriter final : public LedWriter {
 public:
-    explicit LogindWriter(std::chrono::microseconds timeout = std::chrono::milliseconds(50),
+    explicit LogindWriter(std::chrono::microseconds timeout,
                           std::chrono::milliseconds backOff = std::chrono::seconds(5));
     ~LogindWriter() override;
     LogindWriter(const LogindWriter&) = delete;

@@ -4,6 +4,7 @@
 #include "brightness/service_abi.h"
 #include "ledservice/LedService.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -25,6 +26,7 @@ constexpr const char* kLedVariable = "BEAMWICK_LED";
 struct ModuleState {
     std::mutex mutex;
     std::string ledClassFolder = kLedClassFolder;
+    std::chrono::milliseconds logindTimeout = LedService::defaultLogindTimeout;
     // Values handed to callers, kept alive until they come back through release_value.
     std::map<const bw_value*, std::unique_ptr<AbiValue>> handedOut;
 };
@@ -39,11 +41,13 @@ void* create() noexcept
 {
     try {
         std::string root;
+        std::chrono::milliseconds timeout;
         {
             std::lock_guard lock(state().mutex);
             root = state().ledClassFolder;
+            timeout = state().logindTimeout;
         }
-        return LedService::open(root, std::getenv(kLedVariable)).release();
+        return LedService::open(root, std::getenv(kLedVariable), timeout).release();
     } catch (...) {
         return nullptr;
     }
@@ -125,5 +129,14 @@ BW_EXPORT void bw_leds_set_sysfs_root_for_testing(const char* folder)
         state().ledClassFolder = folder ? folder : kLedClassFolder;
     } catch (...) {
     }
+}
+
+// Tests only: how long clients created afterwards wait for logind; 0 restores the default. A
+// test's mock logind on a loaded machine may need longer than a real one.
+BW_EXPORT void bw_leds_set_logind_timeout_for_testing(unsigned milliseconds)
+{
+    std::lock_guard lock(state().mutex);
+    state().logindTimeout =
+        milliseconds ? std::chrono::milliseconds(milliseconds) : LedService::defaultLogindTimeout;
 }
 }

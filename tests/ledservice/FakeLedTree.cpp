@@ -73,15 +73,29 @@ void FakeLedTree::openForReading()
     }
 }
 
-void pointLedModuleAt(const fs::path& folder)
+namespace {
+
+template <typename Hook> Hook ledModuleHook(const char* name)
 {
     // The same path as Brightness loads, so this is the same loaded module and the same state.
     void* module = dlopen(BEAMWICK_LEDS_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!module)
         throw std::runtime_error(dlerror());
-    using Hook = void (*)(const char*);
-    auto hook = reinterpret_cast<Hook>(dlsym(module, "bw_leds_set_sysfs_root_for_testing"));
+    auto hook = reinterpret_cast<Hook>(dlsym(module, name));
     if (!hook)
-        throw std::runtime_error("the LED module has no test hook");
-    hook(folder.empty() ? nullptr : folder.c_str());
+        throw std::runtime_error(std::string("the LED module has no ") + name);
+    return hook;
+}
+
+} // namespace
+
+void pointLedModuleAt(const fs::path& folder)
+{
+    ledModuleHook<void (*)(const char*)>("bw_leds_set_sysfs_root_for_testing")(
+        folder.empty() ? nullptr : folder.c_str());
+}
+
+void setLedModuleLogindTimeout(unsigned milliseconds)
+{
+    ledModuleHook<void (*)(unsigned)>("bw_leds_set_logind_timeout_for_testing")(milliseconds);
 }

@@ -32,3 +32,5 @@ private:
 
 // Points every LED module client created afterwards at `folder`; empty goes back to /sys.
 void pointLedModuleAt(const std::filesystem::path& folder);
+// How long LED module clients created afterwards wait for logind; 0 is the module's default.
+void setLedModuleLogindTimeout(unsigned milliseconds);
