@@ -1,0 +1,353 @@
+// perf_harness: measures what Beamwick costs and how fast it reacts, on real parts, and prints
+// one table. Run it through bench/run.sh, which builds everything first.
+//
+//   perf_harness [--short] [--window SECONDS] [--output FILE] [--command TEXT]
+//
+// Exit status 0 when every figure could be measured (whether or not it meets its target), 1 when
+// the harness itself could not measure something.
+#include "harness/BeamwickInstance.h"
+#include "harness/LatencyMatch.h"
+#include "harness/MicroBenchmarks.h"
+#include "harness/PeerClient.h"
+#include "harness/PrivateServices.h"
+#include "harness/ProcStats.h"
+#include "harness/ResultTable.h"
+#include "harness/RunReport.h"
+#include "harness/WriteLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The recording module's factory table is [[10,100],[20,400]]: levels are first-row values / 100.
+constexpr double kFactorySecond = 100.0;
+constexpr double kMusicFloor = 0.02;
+constexpr double kLeadInSeconds = 1.0;
+
+struct Options {
+    bool shortRun = false;
+    double window = 60.0;
+    std::string output;
+    std::string command = "bench/run.sh";
+};
+
+Options parse(int argc, char** argv)
+{
+    Options options;
+    bool windowGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--short") {
+            options.shortRun = true;
+        } else if (arg == "--window" && i + 1 < argc) {
+            options.window = std::atof(argv[++i]);
+            windowGiven = true;
+        } else if (arg == "--output" && i + 1 < argc) {
+            options.output = argv[++i];
+        } else if (arg == "--command" && i + 1 < argc) {
+            options.command = argv[++i];
+        } else {
+            std::fprintf(stderr, "perf_harness: unknown argument %s\n", arg.c_str());
+            std::exit(2);
+        }
+    }
+    if (options.shortRun && !windowGiven)
+        options.window = 3.0;
+    if (!(options.window > 0.5))
+        options.window = 0.5;
+    return options;
+}
+
+void sleepSeconds(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+class Harness {
+public:
+    explicit Harness(Options options) : m_options(std::move(options)) {}
+
+    int run();
+
+private:
+    bool fail(const std::string& what)
+    {
+        std::fprintf(stderr, "perf_harness: %s\n", what.c_str());
+        m_broken = true;
+        return false;
+    }
+    std::map<std::string, std::string> serviceEnvironment() const
+    {
+        return {{"PULSE_SERVER", m_services.pulseServer()},
+                {"DBUS_SESSION_BUS_ADDRESS", m_services.busAddress()}};
+    }
+    std::string workDirectory(const std::string& name) const
+    {
+        return m_services.directory() + "/" + name;
+    }
+    bool startBeamwick(BeamwickInstance& instance, const std::string& mode);
+    void measureIdleMode(const std::string& mode, RunReport::ModeCost& out);
+    void measurePlaybackOnly();
+    void measureMusic();
+    void measureSideBySide();
+    void measureMicroBenchmarks();
+    std::optional<std::vector<std::int64_t>> readOnsets(const std::string& path);
+    bool startPlayer(ChildProcess& player, const std::string& output);
+
+    Options m_options;
+    PrivateServices m_services;
+    RunReport m_report;
+    bool m_broken = false;
+};
+
+bool Harness::startBeamwick(BeamwickInstance& instance, const std::string& mode)
+{
+    if (!instance.prepare() || !instance.start(mode, serviceEnvironment()))
+        return fail(instance.errorText());
+    // Each mode has written its first table once it runs: Steady its level, Breathe its first
+    // ticks, Music the follow time and its floor.
+    const auto ready = [mode](const std::string& log) {
+        const auto writes = WriteLog::tableWrites(log, kFactorySecond);
+        if (mode == "Music")
+            return WriteLog::hasKey(log, WriteLog::tauKey) && !writes.empty();
+        if (mode == "Breathe")
+            return writes.size() >= 2;
+        return !writes.empty();
+    };
+    if (!instance.waitForLog(ready, 15s))
+        return fail(mode + ": " + instance.errorText());
+    return true;
+}
+
+void Harness::measureIdleMode(const std::string& mode, RunReport::ModeCost& out)
+{
+    BeamwickInstance beamwick(workDirectory(mode), {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+    if (!startBeamwick(beamwick, mode))
+        return;
+    // Start-up work is not what the mode costs.
+    sleepSeconds(1.0);
+    const auto before = ProcStats::sample(beamwick.pid());
+    sleepSeconds(m_options.window);
+    const auto after = ProcStats::sample(beamwick.pid());
+    if (!before || !after) {
+        fail(mode + ": beamwick vanished while measured");
+        return;
+    }
+    out.cost = ProcStats::cost(*before, *after);
+    if (beamwick.stop() != 0)
+        fail(mode + ": beamwick did not quit cleanly");
+}
+
+bool Harness::startPlayer(ChildProcess& player, const std::string& output)
+{
+    const double seconds = kLeadInSeconds + m_options.window + 0.5;
+    ChildProcess::Spec spec{KICK_PLAYER_EXECUTABLE,
+                            {"--seconds", std::to_string(seconds), "--bpm", "120", "--lead-in",
+                             std::to_string(kLeadInSeconds)},
+                            serviceEnvironment(),
+                            output};
+    if (!player.start(spec))
+        return fail(player.errorText());
+    return true;
+}
+
+std::optional<std::vector<std::int64_t>> Harness::readOnsets(const std::string& path)
+{
+    std::istringstream lines(WriteLog::readAll(path));
+    std::vector<std::int64_t> onsets;
+    std::string line;
+    bool finished = false;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "onset") {
+            long long index = 0, frame = 0;
+            std::string played;
+            words >> index >> frame >> played;
+            if (played == "unknown")
+                continue;
+            onsets.push_back(std::stoll(played));
+        } else if (word == "played") {
+            finished = true;
+        }
+    }
+    if (!finished)
+        return std::nullopt;
+    return onsets;
+}
+
+void Harness::measurePlaybackOnly()
+{
+    ChildProcess player;
+    const std::string output = workDirectory("baseline-player.out");
+    if (!startPlayer(player, output))
+        return;
+    sleepSeconds(kLeadInSeconds);
+    const auto before = ProcStats::sample(m_services.pulsePid());
+    sleepSeconds(m_options.window);
+    const auto after = ProcStats::sample(m_services.pulsePid());
+    if (!player.wait(10s) || !before || !after) {
+        fail("playback alone could not be measured (see " + output + ")");
+        return;
+    }
+    m_report.serverPlaybackOnly = ProcStats::cost(*before, *after);
+}
+
+void Harness::measureMusic()
+{
+    BeamwickInstance beamwick(workDirectory("Music"),
+                              {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+    if (!startBeamwick(beamwick, "Music"))
+        return;
+    sleepSeconds(0.5);
+    ChildProcess player;
+    const std::string output = workDirectory("music-player.out");
+    if (!startPlayer(player, output))
+        return;
+    sleepSeconds(kLeadInSeconds);
+    const auto before = ProcStats::sample(beamwick.pid());
+    const auto serverBefore = ProcStats::sample(m_services.pulsePid());
+    sleepSeconds(m_options.window);
+    const auto after = ProcStats::sample(beamwick.pid());
+    const auto serverAfter = ProcStats::sample(m_services.pulsePid());
+    if (!before || !after || !serverBefore || !serverAfter) {
+        fail("Music: beamwick or the sound server vanished while measured");
+        return;
+    }
+    m_report.music.cost = ProcStats::cost(*before, *after);
+    m_report.serverWithBeamwick = ProcStats::cost(*serverBefore, *serverAfter);
+
+    const bool played = player.wait(10s) == 0;
+    // Flashes still in flight from the last kick land within a fraction of a second.
+    sleepSeconds(0.3);
+    const auto onsets = readOnsets(output);
+    if (!played || !onsets) {
+        fail("Music: the kick track did not play to the end (see " + output + ")");
+        return;
+    }
+    const auto writes = WriteLog::readTableWrites(beamwick.logPath(), kFactorySecond);
+    if (beamwick.stop() != 0)
+        fail("Music: beamwick did not quit cleanly");
+    if (onsets->empty()) {
+        fail("Music: no onset's playing time could be established (see " + output + ")");
+        return;
+    }
+    const auto flashes = WriteLog::flashes(writes, kMusicFloor, onsets->front() - 1'000'000'000,
+                                           onsets->back() + 1'000'000'000);
+    m_report.latency = LatencyMatch::match(*onsets, flashes);
+}
+
+void Harness::measureSideBySide()
+{
+    if (!PeerClient::installed()) {
+        fail(std::string("the peer capture client is not installed: ") + PeerClient::program +
+             " (apt-get install cava)");
+        return;
+    }
+    BeamwickInstance beamwick(workDirectory("SideBySide"),
+                              {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+    if (!startBeamwick(beamwick, "Music"))
+        return;
+    PeerClient peer(workDirectory("peer"));
+    if (!peer.start("test_sink.monitor", serviceEnvironment())) {
+        fail("peer: " + peer.errorText());
+        return;
+    }
+    sleepSeconds(0.5);
+    ChildProcess player;
+    if (!startPlayer(player, workDirectory("side-player.out")))
+        return;
+    sleepSeconds(kLeadInSeconds);
+    const auto before = ProcStats::sample(beamwick.pid());
+    const auto peerBefore = ProcStats::sample(peer.pid());
+    sleepSeconds(m_options.window);
+    const auto after = ProcStats::sample(beamwick.pid());
+    const auto peerAfter = ProcStats::sample(peer.pid());
+    if (!before || !after || !peerBefore || !peerAfter || !peer.running()) {
+        fail("side by side: beamwick or the peer vanished while measured (see " +
+             workDirectory("peer/peer.out") + ")");
+        return;
+    }
+    m_report.sideBySideBeamwick = ProcStats::cost(*before, *after);
+    m_report.sideBySidePeer = ProcStats::cost(*peerBefore, *peerAfter);
+    player.wait(10s);
+    peer.stop();
+    if (beamwick.stop() != 0)
+        fail("side by side: beamwick did not quit cleanly");
+}
+
+void Harness::measureMicroBenchmarks()
+{
+    const std::string minTime = m_options.shortRun ? "0.05" : "0.5";
+    for (const char* program : {BASS_DETECTOR_BENCHMARK, CONTROLLER_BENCHMARK}) {
+        const std::string output = workDirectory(std::string("micro-") +
+                                                 std::to_string(std::hash<std::string>()(program)));
+        ChildProcess benchmark;
+        ChildProcess::Spec spec{program,
+                                {"--benchmark_format=json", "--benchmark_min_time=" + minTime,
+                                 "--benchmark_out=" + output + ".json",
+                                 "--benchmark_out_format=json"},
+                                {{"QT_QPA_PLATFORM", "offscreen"}},
+                                output + ".log"};
+        if (!benchmark.start(spec) || benchmark.wait(120s) != 0) {
+            fail(std::string(program) + " failed (see " + output + ".log)");
+            continue;
+        }
+        const auto entries = MicroBenchmarks::parse(WriteLog::readAll(output + ".json"));
+        if (!entries) {
+            fail(std::string(program) + " wrote no benchmark report");
+            continue;
+        }
+        m_report.micro.insert(m_report.micro.end(), entries->begin(), entries->end());
+    }
+}
+
+int Harness::run()
+{
+    m_report.windowSeconds = m_options.window;
+    m_report.machine = RunReport::describeMachine();
+    if (!m_services.start()) {
+        fail(m_services.errorText());
+    } else {
+        std::fprintf(stderr, "perf_harness: %.0f s per figure\n", m_options.window);
+        std::fprintf(stderr, "perf_harness: Steady…\n");
+        measureIdleMode("Steady", m_report.steady);
+        std::fprintf(stderr, "perf_harness: Breathe…\n");
+        measureIdleMode("Breathe", m_report.breathe);
+        std::fprintf(stderr, "perf_harness: playback alone…\n");
+        measurePlaybackOnly();
+        std::fprintf(stderr, "perf_harness: Music with the kick track…\n");
+        measureMusic();
+        std::fprintf(stderr, "perf_harness: Music beside the peer…\n");
+        measureSideBySide();
+    }
+    std::fprintf(stderr, "perf_harness: micro-benchmarks…\n");
+    measureMicroBenchmarks();
+    m_report.machine.loadAfter = RunReport::describeMachine().loadBefore;
+
+    const std::string table = m_report.table().markdown();
+    std::cout << table << std::flush;
+    if (!m_options.output.empty()) {
+        std::ofstream doc(m_options.output, std::ios::trunc);
+        doc << m_report.document(m_options.command);
+        if (!doc)
+            fail("cannot write " + m_options.output);
+    }
+    return m_broken ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return Harness(parse(argc, argv)).run();
+}

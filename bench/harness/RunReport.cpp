@@ -1,0 +1,237 @@
+#include "RunReport.h"
+
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <sys/utsname.h>
+#include <thread>
+
+namespace {
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream file(path);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::optional<double> percentOf(const std::optional<ProcCost>& cost)
+{
+    if (!cost)
+        return std::nullopt;
+    return cost->cpuShare * 100.0;
+}
+
+std::optional<double> wakeupsOf(const std::optional<ProcCost>& cost)
+{
+    if (!cost)
+        return std::nullopt;
+    return cost->wakeupsPerSecond;
+}
+
+std::optional<double> megabytesOf(const std::optional<ProcCost>& cost)
+{
+    if (!cost)
+        return std::nullopt;
+    return static_cast<double>(cost->peakRssKb) / 1024.0;
+}
+
+std::string percent(std::optional<double> value)
+{
+    return value ? ResultTable::number(value, 2) + " % of a core" : "n/a";
+}
+
+std::string optionalMs(std::optional<double> value)
+{
+    return value ? ResultTable::number(value, 1) + " ms" : "n/a";
+}
+
+std::string seconds(double value)
+{
+    return ResultTable::number(value, 0) + " s";
+}
+
+} // namespace
+
+std::string RunReport::cpuModel(const std::string& cpuinfo)
+{
+    std::istringstream lines(cpuinfo);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.rfind("model name", 0) != 0)
+            continue;
+        const auto colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        const auto start = line.find_first_not_of(" \t", colon + 1);
+        return start == std::string::npos ? std::string() : line.substr(start);
+    }
+    return "unknown";
+}
+
+RunReport::Machine RunReport::describeMachine(const std::string& procRoot)
+{
+    Machine machine;
+    machine.cores = std::thread::hardware_concurrency();
+    machine.cpuModel = cpuModel(slurp(procRoot + "/cpuinfo"));
+    utsname names{};
+    if (::uname(&names) == 0)
+        machine.kernel = std::string(names.sysname) + " " + names.release + " " + names.machine;
+    std::istringstream load(slurp(procRoot + "/loadavg"));
+    std::string one, five, fifteen;
+    load >> one >> five >> fifteen;
+    machine.loadBefore = one + " " + five + " " + fifteen;
+    return machine;
+}
+
+ResultTable RunReport::table() const
+{
+    ResultTable table;
+    const std::string window = seconds(windowSeconds);
+
+    const std::string latencyMethod =
+        "kick_player plays 60 Hz kicks at 120 BPM into the null sink and takes each kick's "
+        "playing time from the stream's timing (pa_stream_get_time, latency-corrected); the "
+        "recording service module stamps each table write; delay = first flash write within "
+        "[kick − 20 ms, next kick) − kick";
+    const std::size_t onsets = latency ? latency->onsets : 0;
+    const std::string count = " (" + std::to_string(onsets) + " kicks)";
+    table.add({"Beat-to-light latency, median",
+               optionalMs(latency ? latency->medianMs() : std::nullopt) + count, "≤ 15 ms",
+               ResultTable::atMost(latency ? latency->medianMs() : std::nullopt, 15.0, " ms", 1),
+               latencyMethod});
+    table.add({"Beat-to-light latency, 95th percentile",
+               optionalMs(latency ? latency->p95Ms() : std::nullopt), "≤ 25 ms",
+               ResultTable::atMost(latency ? latency->p95Ms() : std::nullopt, 25.0, " ms", 1),
+               "nearest rank of the same delays"});
+    table.add({"Beat-to-light latency, maximum",
+               optionalMs(latency ? latency->maxMs() : std::nullopt), "—", "—", "the same delays"});
+    std::optional<double> missed;
+    if (latency && latency->onsets > 0)
+        missed = static_cast<double>(latency->missed);
+    table.add({"Kicks without a flash",
+               latency ? std::to_string(latency->missed) + " of " + std::to_string(onsets) + " (" +
+                             std::to_string(latency->extra) + " flashes without a kick)"
+                       : "n/a",
+               "0", ResultTable::atMost(missed, 0.0, "", 0),
+               "kicks with no flash write in their window"});
+
+    const std::string cpuMethod =
+        "Δ(utime + stime) of /proc/<pid>/stat over " + window + " after start-up ÷ wall time";
+    const std::string wakeMethod = "Δ voluntary_ctxt_switches summed over /proc/<pid>/task/*/"
+                                   "status over " +
+                                   window + " ÷ wall time";
+    const struct {
+        const char* name;
+        const ModeCost& mode;
+        double cpuLimit;
+        const char* cpuTarget;
+    } modes[] = {{"Steady", steady, 0.05, "~0 (≤ 0.05 %)"},
+                 {"Breathe", breathe, 0.3, "≤ 0.3 %"},
+                 {"Music, kicks playing", music, 1.0, "≤ 1 %"}};
+    for (const auto& mode : modes) {
+        table.add(
+            {std::string("CPU, ") + mode.name, percent(percentOf(mode.mode.cost)), mode.cpuTarget,
+             ResultTable::atMost(percentOf(mode.mode.cost), mode.cpuLimit, " %", 2), cpuMethod});
+    }
+    for (const auto& mode : modes) {
+        const bool steadyMode = &mode.mode == &steady;
+        table.add({std::string("Wake-ups, ") + mode.name,
+                   ResultTable::number(wakeupsOf(mode.mode.cost), 1) + " /s",
+                   steadyMode ? "none periodic (≤ 1 /s)" : "—",
+                   steadyMode ? ResultTable::atMost(wakeupsOf(mode.mode.cost), 1.0, " /s", 1) : "—",
+                   wakeMethod});
+    }
+    std::optional<double> extra;
+    if (serverPlaybackOnly && serverWithBeamwick)
+        extra = (serverWithBeamwick->cpuShare - serverPlaybackOnly->cpuShare) * 100.0;
+    table.add({"Sound server CPU, playback alone → with Beamwick capturing",
+               ResultTable::number(percentOf(serverPlaybackOnly), 2) + " % → " +
+                   ResultTable::number(percentOf(serverWithBeamwick), 2) + " % (" +
+                   (extra && *extra >= 0 ? "+" : "") + ResultTable::number(extra, 2) + " %)",
+               "reported beside Music", "—",
+               "the private PulseAudio daemon's /proc/<pid>/stat over " + window +
+                   ", kick_player alone, then with Beamwick in Music mode"});
+    for (const auto& mode : modes) {
+        table.add({std::string("Peak resident memory, ") + mode.name,
+                   ResultTable::number(megabytesOf(mode.mode.cost), 1) + " MB", "≤ 40 MB",
+                   ResultTable::atMost(megabytesOf(mode.mode.cost), 40.0, " MB", 1),
+                   "VmHWM of /proc/<pid>/status at the end of the mode's run"});
+    }
+    std::optional<double> ratio;
+    if (sideBySideBeamwick && sideBySidePeer && sideBySidePeer->cpuShare > 0.0)
+        ratio = sideBySideBeamwick->cpuShare / sideBySidePeer->cpuShare;
+    table.add({"Side by side: Beamwick ÷ cava, CPU",
+               ResultTable::number(ratio, 2) + " × (" +
+                   ResultTable::number(percentOf(sideBySideBeamwick), 2) + " % vs " +
+                   ResultTable::number(percentOf(sideBySidePeer), 2) + " %)",
+               "—", "—",
+               "both capturing the null sink's monitor at once over " + window +
+                   " while the kicks play; cava with raw output to /dev/null"});
+
+    if (const auto* detector =
+            MicroBenchmarks::find(micro, "BassDetector/512 stereo frames at 48 kHz")) {
+        const auto rate = detector->counters.find("frames/s");
+        const auto realtime = detector->counters.find("x realtime");
+        table.add({"Detector throughput",
+                   ResultTable::number(rate == detector->counters.end()
+                                           ? std::nullopt
+                                           : std::optional(rate->second / 1e6),
+                                       1) +
+                       " M frames/s (" +
+                       ResultTable::number(realtime == detector->counters.end()
+                                               ? std::nullopt
+                                               : std::optional(realtime->second),
+                                           0) +
+                       " × real time)",
+                   "—", "—", "bass_detector_benchmark: 512-frame stereo blocks at 48 kHz"});
+    }
+    for (const char* rows : {"2", "64", "1024"}) {
+        if (const auto* entry = MicroBenchmarks::find(micro, std::string("setLevelTable/") + rows))
+            table.add({std::string("setLevel with a ") + rows + "-row table",
+                       ResultTable::number(entry->nanoseconds / 1000.0, 2) + " µs per call", "—",
+                       "—", "controller_benchmark: build and write one scaled table"});
+    }
+    if (const auto* entry = MicroBenchmarks::find(micro, "handleAudioPerBlock"))
+        table.add({"handleAudio", ResultTable::number(entry->nanoseconds, 0) + " ns per call", "—",
+                   "—", "controller_benchmark: judge one block, a beat every tenth"});
+    return table;
+}
+
+std::string RunReport::document(const std::string& command) const
+{
+    const ResultTable results = table();
+    std::string missed;
+    for (const auto& row : results.rows())
+        if (row.verdict != "met" && row.verdict != "—")
+            missed += "- " + row.figure + ": " + row.verdict + " (" + row.result + ").\n";
+
+    char date[64] = "";
+    const std::time_t now = std::time(nullptr);
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", std::gmtime(&now));
+
+    std::string out;
+    out += "# Performance\n\n";
+    out += "Generated by `" + command + "` on " + date +
+           ". Do not edit by hand: run the command again.\n\n";
+    out += "## Machine\n\n";
+    out += "- CPU: " + machine.cpuModel + ", " + std::to_string(machine.cores) + " cores (nproc)\n";
+    out += "- Kernel: " + machine.kernel + "\n";
+    out += "- Load average (1, 5, 15 min) before: " + machine.loadBefore +
+           "; after: " + machine.loadAfter + "\n";
+    out += "- Window per figure: " + seconds(windowSeconds) + "\n\n";
+    out += "## Results\n\n";
+    out += results.markdown();
+    out += "\n## How it is measured\n\n"
+           "Every figure comes from real parts: a private PulseAudio daemon whose default sink "
+           "is a null sink (`norewinds=1`), the real `beamwick` executable (Qt's offscreen "
+           "platform, so its panel is open as a window) started from a private install whose "
+           "service module is the recording module, and settings seeded with the mode at "
+           "brightness 1.0. CPU and memory come from `/proc`; the flash times from the "
+           "recording module's log, stamped with `CLOCK_MONOTONIC`, the same clock the kick "
+           "player reports in.\n";
+    out += "\n## Targets missed\n\n";
+    out += missed.empty() ? "None.\n" : missed;
+    return out;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "LatencyMatch.h"
+#include "MicroBenchmarks.h"
+#include "ProcStats.h"
+#include "ResultTable.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Everything one benchmark run measured, turned into the table and into docs/performance.md.
+struct RunReport {
+    struct ModeCost {
+        std::optional<ProcCost> cost;
+    };
+    struct Machine {
+        unsigned cores = 0;
+        std::string cpuModel;
+        std::string kernel;
+        std::string loadBefore;
+        std::string loadAfter;
+    };
+
+    double windowSeconds = 0.0;
+    Machine machine;
+    std::optional<LatencyMatch::Summary> latency;
+    ModeCost steady;
+    ModeCost breathe;
+    ModeCost music;
+    std::optional<ProcCost> serverPlaybackOnly;
+    std::optional<ProcCost> serverWithBeamwick;
+    std::optional<ProcCost> sideBySideBeamwick;
+    std::optional<ProcCost> sideBySidePeer;
+    std::vector<MicroBenchmarks::Entry> micro;
+
+    ResultTable table() const;
+    // The whole Markdown document: how it was made, the machine, the table, the missed targets.
+    std::string document(const std::string& command) const;
+
+    static Machine describeMachine(const std::string& procRoot = "/proc");
+    // The "model name" of the first processor in /proc/cpuinfo's text.
+    static std::string cpuModel(const std::string& cpuinfo);
+};
