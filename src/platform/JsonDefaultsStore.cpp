@@ -84,7 +84,12 @@ void JsonDefaultsStore::flush()
 
 bool JsonDefaultsStore::save()
 {
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QFileInfo::exists(folder) && QDir().mkpath(folder)) {
+        // Only the owner has any business in the settings folder.
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner);
+    }
     if (m_damaged && m_damagedCopy.isEmpty() && QFile::exists(m_path)) {
         const QString aside =
             m_path + QStringLiteral(".damaged-") +

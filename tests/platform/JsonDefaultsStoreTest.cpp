@@ -54,8 +54,10 @@ TEST_F(JsonDefaultsStoreTest, MissingFileIsAFirstStartAndChangesRoundTrip)
     JsonDefaultsStore reopened(path());
     EXPECT_EQ(reopened.object("mode"), QJsonValue("Music"));
     EXPECT_EQ(reopened.object("baseMap"), QJsonValue(QJsonArray{QJsonArray{1, 2}}));
-    EXPECT_EQ(QFile::permissions(path()) & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
-              QFileDevice::Permissions());
+    const auto others = QFileDevice::ReadOther | QFileDevice::ReadGroup | QFileDevice::WriteOther |
+                        QFileDevice::WriteGroup;
+    EXPECT_EQ(QFile::permissions(path()) & others, QFileDevice::Permissions());
+    EXPECT_EQ(QFile::permissions(dir.filePath("beamwick")) & others, QFileDevice::Permissions());
 }
 
 TEST_F(JsonDefaultsStoreTest, BurstsOfChangesAreSavedOnceAfterAQuietPeriod)
