@@ -2,9 +2,10 @@
 
 #include "audio/AudioMeter.h"
 
+#include <QMetaObject>
 #include <QObject>
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 // Carries each block's result from the audio thread to the owner's level callback on the main
 // thread: one queued task per block, in block order. The callback may be replaced from the main
@@ -25,12 +26,43 @@ public:
     // Any thread. Widens both values to double for the callback.
     void post(float bass, float previousAverage);
 
-    // The main-thread object that queued tasks are delivered to; tasks posted to it die with it.
-    QObject* context() const { return m_context.get(); }
+    // Any thread: runs the task later on the main thread, unless the hand-off is gone by then.
+    template <typename Task> void postTask(Task task)
+    {
+#if defined(__SANITIZE_THREAD__)
+        // Qt's event queue orders the post before the task, but inside a library the thread
+        // sanitizer cannot see into; this mutex makes the same ordering visible to it.
+        // It is reached without reading the task's captures, which are what it orders.
+        const std::lock_guard visible(sanitizerOrder());
+        QMetaObject::invokeMethod(
+            m_context.get(),
+            [task = std::move(task)]() mutable {
+                {
+                    const std::lock_guard seen(sanitizerOrder());
+                }
+                task();
+            },
+            Qt::QueuedConnection);
+#else
+        QMetaObject::invokeMethod(m_context.get(), std::move(task), Qt::QueuedConnection);
+#endif
+    }
 
 private:
     using SharedCallback = std::shared_ptr<const AudioMeter::LevelCallback>;
 
+    SharedCallback current() const;
+
     std::unique_ptr<QObject> m_context;
-    std::atomic<SharedCallback> m_callback;
+    // Held only to copy or swap the pointer, never while a callback runs. (The standard
+    // library's atomic shared_ptr would do, but this one's is opaque to the thread sanitizer.)
+    mutable std::mutex m_mutex;
+    SharedCallback m_callback;
+#if defined(__SANITIZE_THREAD__)
+    static std::mutex& sanitizerOrder()
+    {
+        static std::mutex order;
+        return order;
+    }
+#endif
 };

@@ -1,7 +1,6 @@
 // The main thread's side of the meter: starting and stopping the client library's loop.
 #include "audio/PulseAudioMeter.h"
 
-#include <QMetaObject>
 #include <pulse/def.h>
 #include <pulse/thread-mainloop.h>
 
@@ -80,11 +79,8 @@ void PulseAudioMeter::postInterruption(std::optional<MeterError> lost)
     const std::uint64_t generation = m_generation;
     // The task goes to an object the meter owns, so it is dropped if the meter goes first; the
     // generation drops a report that belongs to a run stopped since.
-    QMetaObject::invokeMethod(
-        m_handOff.context(),
-        [this, generation, lost = std::move(lost)] {
-            if (m_loop && generation == m_generation && m_onInterruption)
-                m_onInterruption(lost);
-        },
-        Qt::QueuedConnection);
+    m_handOff.postTask([this, generation, lost = std::move(lost)] {
+        if (m_loop && generation == m_generation && m_onInterruption)
+            m_onInterruption(lost);
+    });
 }
