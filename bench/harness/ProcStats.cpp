@@ -1,6 +1,8 @@
 #include "ProcStats.h"
 
+#include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -91,6 +93,11 @@ std::optional<ProcSample> ProcStats::sample(pid_t pid, const std::string& procRo
         return std::nullopt;
     static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     out.cpuSeconds = static_cast<double>(*ticks) / static_cast<double>(ticksPerSecond);
+    clockid_t clock{};
+    timespec used{};
+    if (procRoot == "/proc" && ::clock_getcpuclockid(pid, &clock) == 0 &&
+        ::clock_gettime(clock, &used) == 0)
+        out.cpuSeconds = static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) / 1e9;
     out.peakRssKb = statusField(*status, "VmHWM").value_or(0);
     out.rssKb = statusField(*status, "VmRSS").value_or(0);
 
@@ -100,10 +107,23 @@ std::optional<ProcSample> ProcStats::sample(pid_t pid, const std::string& procRo
         const auto taskStatus = slurp(task.path() / "status");
         if (!tid || !taskStatus)
             continue;
-        if (const auto switches = statusField(*taskStatus, "voluntary_ctxt_switches"))
-            out.voluntarySwitches[static_cast<pid_t>(*tid)] = *switches;
+        ProcSample::Thread thread;
+        thread.voluntarySwitches = statusField(*taskStatus, "voluntary_ctxt_switches").value_or(0);
+        thread.cpuNs = schedstatNs(slurp(task.path() / "schedstat").value_or("")).value_or(0);
+        thread.name = slurp(task.path() / "comm").value_or("");
+        while (!thread.name.empty() && thread.name.back() == '\n')
+            thread.name.pop_back();
+        out.threads[static_cast<pid_t>(*tid)] = std::move(thread);
     }
     return out;
+}
+
+std::optional<long long> ProcStats::schedstatNs(std::string_view schedstat)
+{
+    const auto start = schedstat.find_first_not_of(" \t");
+    if (start == std::string_view::npos)
+        return std::nullopt;
+    return parseNumber(schedstat.substr(start));
 }
 
 ProcCost ProcStats::cost(const ProcSample& before, const ProcSample& after)
@@ -115,10 +135,18 @@ ProcCost ProcStats::cost(const ProcSample& before, const ProcSample& after)
         return out;
     out.cpuShare = (after.cpuSeconds - before.cpuSeconds) / out.seconds;
     long long switches = 0;
-    for (const auto& [tid, count] : after.voluntarySwitches) {
-        const auto earlier = before.voluntarySwitches.find(tid);
-        switches += count - (earlier == before.voluntarySwitches.end() ? 0 : earlier->second);
+    for (const auto& [tid, thread] : after.threads) {
+        const auto earlier = before.threads.find(tid);
+        const bool known = earlier != before.threads.end();
+        const long long threadSwitches =
+            thread.voluntarySwitches - (known ? earlier->second.voluntarySwitches : 0);
+        const long long threadNs = thread.cpuNs - (known ? earlier->second.cpuNs : 0);
+        switches += threadSwitches;
+        out.threads.push_back({thread.name, static_cast<double>(threadNs) / 1e9 / out.seconds,
+                               static_cast<double>(threadSwitches) / out.seconds});
     }
+    std::stable_sort(out.threads.begin(), out.threads.end(),
+                     [](const auto& a, const auto& b) { return a.cpuShare > b.cpuShare; });
     out.wakeupsPerSecond = static_cast<double>(switches) / out.seconds;
     return out;
 }
