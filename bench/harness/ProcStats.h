@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 #include <sys/types.h>
+#include <vector>
 
 // What the kernel says a process has cost so far: CPU time of all its threads, voluntary context
 // switches (each one a wake-up after sleeping) per thread, and resident memory.

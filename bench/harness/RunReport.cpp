@@ -135,7 +135,9 @@ ResultTable RunReport::table() const
                "kicks with no flash write in their window"});
 
     const std::string cpuMethod =
-        "Δ(utime + stime) of /proc/<pid>/stat over " + window + " after start-up ÷ wall time";
+        "Δ process CPU time (its CPU-time clock: utime + stime of /proc/<pid>/stat to the "
+        "nanosecond) over " +
+        window + " after start-up ÷ wall time";
     const std::string wakeMethod = "Δ voluntary_ctxt_switches summed over /proc/<pid>/task/*/"
                                    "status over " +
                                    window + " ÷ wall time";

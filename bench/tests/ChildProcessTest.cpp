@@ -1,4 +1,5 @@
 #include "harness/ChildProcess.h"
+
 #include "harness/WriteLog.h"
 
 #include <QTemporaryDir>
@@ -12,8 +13,8 @@ TEST(ChildProcessTest, TheEnvironmentIsOursWithOverridesAndRemovals)
 {
     ::setenv("BEAMWICK_BENCH_KEEP", "kept", 1);
     ::setenv("BEAMWICK_BENCH_DROP", "dropped", 1);
-    const auto env = ChildProcess::environmentFor(
-        {{"BEAMWICK_BENCH_DROP", ""}, {"BEAMWICK_BENCH_NEW", "a=b"}});
+    const auto env =
+        ChildProcess::environmentFor({{"BEAMWICK_BENCH_DROP", ""}, {"BEAMWICK_BENCH_NEW", "a=b"}});
     const auto has = [&](const std::string& entry) {
         return std::find(env.begin(), env.end(), entry) != env.end();
     };
@@ -43,7 +44,8 @@ TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
     QTemporaryDir dir;
     const std::string out = dir.filePath("out").toStdString();
     ChildProcess child;
-    ASSERT_TRUE(child.start({"/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, {}, out}));
+    ASSERT_TRUE(
+        child.start({"/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, {}, out}));
     const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (WriteLog::readAll(out).empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(5ms);

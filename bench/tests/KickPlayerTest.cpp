@@ -21,10 +21,8 @@ TEST(KickPlayerTest, ReportsEachKickPlayedHalfASecondApartAfterItWasStarted)
     const long long startedNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 
     ChildProcess player;
-    ASSERT_TRUE(player.start({KICK_PLAYER_EXECUTABLE,
-                              {"--seconds", "3", "--bpm", "120", "--lead-in", "1"},
-                              {},
-                              out}));
+    ASSERT_TRUE(player.start(
+        {KICK_PLAYER_EXECUTABLE, {"--seconds", "3", "--bpm", "120", "--lead-in", "1"}, {}, out}));
     ASSERT_EQ(player.wait(20s), 0) << WriteLog::readAll(out);
 
     std::istringstream lines(WriteLog::readAll(out));

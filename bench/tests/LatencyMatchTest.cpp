@@ -25,7 +25,8 @@ TEST(LatencyMatchTest, AFlashTooLateOrBelongingToTheNextKickCountsAsAMiss)
 {
     // Kick 2 (500 ms) gets nothing in time: 760 ms is past its 250 ms window, and 995 ms is
     // within 20 ms of the third kick, so it is the third kick's (early) flash.
-    const auto summary = LatencyMatch::match({0, 500 * ms, 1000 * ms}, {8 * ms, 760 * ms, 995 * ms});
+    const auto summary =
+        LatencyMatch::match({0, 500 * ms, 1000 * ms}, {8 * ms, 760 * ms, 995 * ms});
 
     EXPECT_EQ(summary.missed, 1u);
     EXPECT_EQ(summary.extra, 1u);
@@ -65,9 +66,8 @@ TEST(LatencyMatchTest, PercentilesAreNearestRankAndTheMedianOfAnEvenCountIsAMean
     for (int i = 1; i <= 100; ++i)
         hundred.push_back(i);
     EXPECT_EQ(LatencyMatch::percentile(hundred, 95), 95.0);
-    EXPECT_EQ(LatencyMatch::percentile({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17,
-                                        18, 19, 20},
-                                       95),
+    EXPECT_EQ(LatencyMatch::percentile(
+                  {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 95),
               19.0);
     EXPECT_EQ(LatencyMatch::percentile({7}, 95), 7.0);
     EXPECT_EQ(LatencyMatch::percentile({1, 2, 3}, 100), 3.0);
