@@ -57,7 +57,7 @@ std::vector<float> noise(std::size_t count, unsigned seed)
 }
 
 // Each step stored through a volatile float, so every operation is rounded to single precision
-// on its own and nothing can be fused or reordered: the specified arithmetic, step by step.
+// on its own and nothing can be fused or reordered: the intended arithmetic, step by step.
 struct ReferenceDetector {
     float b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0, average = 0;
 
