@@ -1,12 +1,39 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest against private services.
+# Installs what is missing, builds, and runs every test through CTest against private services;
+# then a short run of the benchmark suite, the Debian package installed and started (as root),
+# the whole suite again under AddressSanitizer+UBSan and under ThreadSanitizer, and the fuzzers
+# for a bounded time. BEAMWICK_TEST_QUICK=1 stops after the first suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+stage() { printf '\n==== %s (%s)\n' "$1" "$(date +%T)"; }
+
+stage "dependencies"
 scripts/install-deps.sh
+
+stage "build and test"
 build=${BEAMWICK_BUILD_DIR:-build/test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEAMWICK_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2
 scripts/with-services.sh ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
-# A short run of the benchmark suite, so the harness cannot rot; its figures are not judged here.
+[[ ${BEAMWICK_TEST_QUICK:-0} == 1 ]] && exit 0
+
+stage "benchmarks (short)"
+# A short run so the harness cannot rot; its figures are not judged here.
 bench/run.sh --short --no-deps --build-dir "$build"
+
+if [[ $(id -u) -eq 0 ]]; then
+    stage "Debian package"
+    scripts/package-test.sh "$build"
+fi
+
+stage "AddressSanitizer + UndefinedBehaviorSanitizer"
+scripts/sanitize.sh address
+
+stage "ThreadSanitizer"
+scripts/sanitize.sh thread
+
+stage "fuzzing"
+scripts/fuzz.sh "${BEAMWICK_FUZZ_SECONDS:-45}"
+
+stage "done"

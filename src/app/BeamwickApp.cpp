@@ -159,6 +159,7 @@ void BeamwickApp::openPopup()
         m_panel->setWindowFlags(Qt::Popup);
     }
     m_panel->installEventFilter(this);
+    m_filteredPopup = m_panel.get();
 
     QRect anchor = m_tray->geometry();
     if (!anchor.isValid())
@@ -173,11 +174,12 @@ void BeamwickApp::openPopup()
 
 bool BeamwickApp::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_panel.data()) {
+    if (!m_filteredPopup.isNull() && watched == m_filteredPopup.get()) {
         switch (event->type()) {
         case QEvent::WindowDeactivate:
             // The panel is a popup: it goes when the user turns to anything else.
-            m_panel->close();
+            if (auto* popup = qobject_cast<QWidget*>(watched))
+                popup->close();
             break;
         case QEvent::Hide:
         case QEvent::Close:

@@ -60,6 +60,9 @@ private:
     std::unique_ptr<LogoController> m_logo;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QPointer<MenuView> m_panel;
+    // The popup as the event filter sees it. Compared as a plain QObject: events still reach
+    // the filter while the panel is half destroyed, when it is no longer a MenuView.
+    QPointer<QObject> m_filteredPopup;
     QElapsedTimer m_sincePopupClosed;
     bool m_iconOn = false;
     bool m_iconUpdatePending = false;
