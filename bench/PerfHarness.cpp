@@ -132,6 +132,8 @@ void Harness::measureIdleMode(const std::string& mode, RunReport::ModeCost& out)
     BeamwickInstance beamwick(workDirectory(mode), {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
     if (!startBeamwick(beamwick, mode))
         return;
+    if (!beamwick.detachLog())
+        fail(mode + ": " + beamwick.errorText());
     // Start-up work is not what the mode costs.
     sleepSeconds(1.0);
     const auto before = ProcStats::sample(beamwick.pid());

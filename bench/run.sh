@@ -13,10 +13,10 @@ cd "$(dirname "$0")/.."
 short=0
 deps=1
 build=${BEAMWICK_PERF_BUILD_DIR:-build/perf}
-command="bench/run.sh"
+command="bench/run.sh${*:+ $*}"
 while (($#)); do
     case $1 in
-    --short) short=1; command+=" --short" ;;
+    --short) short=1 ;;
     --no-deps) deps=0 ;;
     --build-dir) build=$2; shift ;;
     *) echo "usage: bench/run.sh [--short] [--build-dir DIR] [--no-deps]" >&2; exit 2 ;;

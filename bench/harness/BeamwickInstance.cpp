@@ -20,7 +20,7 @@ std::string BeamwickInstance::seed(const std::string& mode)
 bool BeamwickInstance::prepare()
 {
     std::error_code error;
-    for (const char* sub : {"bin", "lib/beamwick", "config/beamwick", "run", "home"})
+    for (const char* sub : {"bin", "lib/beamwick", "config/beamwick", "run", "home", "log"})
         fs::create_directories(fs::path(m_root) / sub, error);
     fs::permissions(fs::path(m_root) / "run", fs::perms::owner_all, error);
     // The client loads its module from bin/../lib/beamwick beside the executable, so both are
@@ -44,6 +44,8 @@ bool BeamwickInstance::start(const std::string& mode,
                              const std::map<std::string, std::string>& services)
 {
     std::error_code error;
+    fs::remove_all(fs::path(logPath()).parent_path().string() + ".detached", error);
+    fs::create_directories(fs::path(logPath()).parent_path(), error);
     fs::remove(logPath(), error);
     {
         std::ofstream settings(settingsPath(), std::ios::trunc);
@@ -87,6 +89,16 @@ bool BeamwickInstance::waitForLog(const std::function<bool(const std::string&)>&
     }
     m_error = "beamwick did not reach its mode in time (see " + outputPath() + ")";
     return false;
+}
+
+bool BeamwickInstance::detachLog()
+{
+    std::error_code error;
+    const fs::path folder = fs::path(logPath()).parent_path();
+    fs::rename(folder, folder.string() + ".detached", error);
+    if (error)
+        m_error = "cannot move " + folder.string() + " aside: " + error.message();
+    return !error;
 }
 
 std::optional<int> BeamwickInstance::stop()

@@ -34,7 +34,11 @@ public:
 
     pid_t pid() const { return m_process.pid(); }
     bool running() { return m_process.running(); }
-    std::string logPath() const { return m_root + "/writes.log"; }
+    std::string logPath() const { return m_root + "/log/writes.log"; }
+    // Ends the write log for the rest of the run by moving its folder aside: each later write
+    // then costs the recording module one failed open() instead of appending to a file, so what
+    // is measured afterwards is Beamwick's own cost rather than the log's.
+    bool detachLog();
     std::string outputPath() const { return m_root + "/beamwick.out"; }
     std::string settingsPath() const { return m_root + "/config/beamwick/settings.json"; }
     const std::string& errorText() const { return m_error; }

@@ -60,6 +60,10 @@ std::string threadBreakdown(const std::optional<ProcCost>& cost)
             out += "; ";
         out += thread.name + " " + ResultTable::number(thread.cpuShare * 100.0, 2) + " %, " +
                ResultTable::number(thread.wakeupsPerSecond, 1) + " /s";
+        // CPU per wake-up tells a costly wake-up from a needless one.
+        if (thread.wakeupsPerSecond >= 1.0)
+            out += " (" + ResultTable::number(thread.cpuShare / thread.wakeupsPerSecond * 1e6, 0) +
+                   " µs each)";
     }
     return out.empty() ? "all asleep" : out;
 }
@@ -255,7 +259,19 @@ std::string RunReport::document(const std::string& command) const
            "service module is the recording module, and settings seeded with the mode at "
            "brightness 1.0. CPU and memory come from `/proc`; the flash times from the "
            "recording module's log, stamped with `CLOCK_MONOTONIC`, the same clock the kick "
-           "player reports in.\n";
+           "player reports in.\n\n"
+           "A kick counts as played when the sink's clock reaches its first frame, as the "
+           "player's stream timing reports it. The sink's monitor hands audio to capture clients "
+           "when the sink mixes it, which is the sink's latency before it is played (on real "
+           "hardware as here), so a capture that reacts within that latency lights up as the "
+           "kick is heard: delays near zero, or even slightly negative, are genuine.\n\n"
+           "In Steady and Breathe the recording module's log is moved aside once the mode is "
+           "seen running, so the figures are Beamwick's own cost; in Music it stays, since the "
+           "latency needs it, and adds one file append per table write (about two a beat).\n\n"
+           "Wake-ups are voluntary context switches: each is a thread going to sleep and being "
+           "woken again. The per-thread rows show where they come from: the main thread wakes "
+           "for the 0.05 s timer and for every block of audio handed to it, the thread "
+           "\"beamwick.audio\" for every chunk the sound server delivers.\n";
     out += "\n## Targets missed\n\n";
     out += missed.empty() ? "None.\n" : missed;
     return out;

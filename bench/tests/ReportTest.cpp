@@ -145,3 +145,23 @@ TEST(ReportTest, ThePeerCapturesTheNamedSourceAndDrawsNothing)
     EXPECT_NE(config.find("method = pulse\nsource = test_sink.monitor\n"), std::string::npos);
     EXPECT_NE(config.find("method = raw\nraw_target = /dev/null\n"), std::string::npos);
 }
+
+TEST(ReportTest, ThePerThreadRowNamesTheBusyThreadsAndTheCostOfEachWakeup)
+{
+    RunReport report;
+    ProcCost music = costOf(0.02, 420, 0);
+    music.threads = {{"beamwick.audio", 0.01, 200.0},
+                     {"beamwick", 0.0088, 220.0},
+                     {"QDBusConnection", 0.0, 0.0}};
+    report.music.cost = music;
+    ProcCost breathe = costOf(0.0, 0.0, 0);
+    breathe.threads = {{"beamwick", 0.0, 0.0}};
+    report.breathe.cost = breathe;
+
+    const ResultTable table = report.table();
+    EXPECT_EQ(rowOf(table, "Per thread, Music, kicks playing")->result,
+              "beamwick.audio 1.00 %, 200.0 /s (50 µs each); beamwick 0.88 %, 220.0 /s (40 µs "
+              "each)");
+    EXPECT_EQ(rowOf(table, "Per thread, Breathe")->result, "all asleep");
+    EXPECT_FALSE(rowOf(table, "Per thread, Steady"));
+}
