@@ -2,6 +2,7 @@
 // one table. Run it through bench/run.sh, which builds everything first.
 //
 //   perf_harness [--short] [--window SECONDS] [--output FILE] [--command TEXT]
+//                [--beamwick EXECUTABLE]   (another build of beamwick, to compare builds)
 //
 // Exit status 0 when every figure could be measured (whether or not it meets its target), 1 when
 // the harness itself could not measure something.
@@ -37,6 +38,7 @@ struct Options {
     double window = 60.0;
     std::string output;
     std::string command = "bench/run.sh";
+    std::string beamwick = BEAMWICK_EXECUTABLE;
 };
 
 Options parse(int argc, char** argv)
@@ -52,6 +54,8 @@ Options parse(int argc, char** argv)
             windowGiven = true;
         } else if (arg == "--output" && i + 1 < argc) {
             options.output = argv[++i];
+        } else if (arg == "--beamwick" && i + 1 < argc) {
+            options.beamwick = argv[++i];
         } else if (arg == "--command" && i + 1 < argc) {
             options.command = argv[++i];
         } else {
@@ -129,7 +133,7 @@ bool Harness::startBeamwick(BeamwickInstance& instance, const std::string& mode)
 
 void Harness::measureIdleMode(const std::string& mode, RunReport::ModeCost& out)
 {
-    BeamwickInstance beamwick(workDirectory(mode), {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+    BeamwickInstance beamwick(workDirectory(mode), {m_options.beamwick, RECORDING_SERVICE_MODULE});
     if (!startBeamwick(beamwick, mode))
         return;
     if (!beamwick.detachLog())
@@ -207,7 +211,7 @@ void Harness::measurePlaybackOnly()
 void Harness::measureMusic()
 {
     BeamwickInstance beamwick(workDirectory("Music"),
-                              {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+                              {m_options.beamwick, RECORDING_SERVICE_MODULE});
     if (!startBeamwick(beamwick, "Music"))
         return;
     sleepSeconds(0.5);
@@ -256,7 +260,7 @@ void Harness::measureSideBySide()
         return;
     }
     BeamwickInstance beamwick(workDirectory("SideBySide"),
-                              {BEAMWICK_EXECUTABLE, RECORDING_SERVICE_MODULE});
+                              {m_options.beamwick, RECORDING_SERVICE_MODULE});
     if (!startBeamwick(beamwick, "Music"))
         return;
     PeerClient peer(workDirectory("peer"));
