@@ -2,7 +2,7 @@
 // monotonic moment its first frame was played, as the stream's own timing reports it (the
 // position being played, latency-corrected), not when it was queued.
 //
-//   kick_player [--seconds S] [--bpm B] [--lead-in S]
+//   kick_player [--seconds S] [--bpm B] [--lead-in S] [--buffer-ms MS]
 //   → "onset <index> <frame> <monotonic ns>" per kick, then "played <frames> underruns <n>"
 #include "harness/KickTrack.h"
 #include "harness/PlaybackClock.h"
@@ -34,6 +34,7 @@ struct Player {
     explicit Player(const KickTrack& track) : track(track) {}
 
     const KickTrack& track;
+    double bufferMs = 20.0;
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
@@ -148,10 +149,11 @@ int play(Player& player, PlaybackClock& clock)
     pa_stream_set_state_callback(player.stream, streamState, &player);
     pa_stream_set_write_callback(player.stream, writable, &player);
     pa_stream_set_underflow_callback(player.stream, underflow, &player);
-    // A short buffer, as a music player asking for low latency keeps: 20 ms.
+    // By default a short buffer, as a music player asking for low latency keeps: 20 ms.
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(20'000, &spec));
+    attributes.tlength = static_cast<std::uint32_t>(
+        pa_usec_to_bytes(static_cast<pa_usec_t>(player.bufferMs * 1000.0), &spec));
     attributes.prebuf = static_cast<std::uint32_t>(-1);
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);
@@ -211,6 +213,7 @@ int main(int argc, char** argv)
     const KickTrack track(shape);
 
     Player player(track);
+    player.bufferMs = argument(argc, argv, "--buffer-ms", 20.0);
     PlaybackClock clock;
     const int result = play(player, clock);
     if (result != 0)

@@ -32,6 +32,11 @@ using namespace std::chrono_literals;
 constexpr double kFactorySecond = 100.0;
 constexpr double kMusicFloor = 0.02;
 constexpr double kLeadInSeconds = 1.0;
+// A music player's usual playback buffer, and the short one of a player tuned for low latency.
+// The shortest buffer on the sink sets how often the sound server mixes, and so how often it
+// hands a capture client a chunk of the monitor.
+constexpr double kPlayerBufferMs = 200.0;
+constexpr double kLowLatencyBufferMs = 20.0;
 
 struct Options {
     bool shortRun = false;
@@ -100,11 +105,14 @@ private:
     bool startBeamwick(BeamwickInstance& instance, const std::string& mode);
     void measureIdleMode(const std::string& mode, RunReport::ModeCost& out);
     void measurePlaybackOnly();
-    void measureMusic();
+    void measureMusic(double bufferMs, RunReport::ModeCost& cost,
+                      std::optional<LatencyMatch::Summary>& latency,
+                      std::optional<ProcCost>* server);
     void measureSideBySide();
     void measureMicroBenchmarks();
     std::optional<std::vector<std::int64_t>> readOnsets(const std::string& path);
-    bool startPlayer(ChildProcess& player, const std::string& output);
+    bool startPlayer(ChildProcess& player, const std::string& output,
+                     double bufferMs = kPlayerBufferMs);
 
     Options m_options;
     PrivateServices m_services;
@@ -152,12 +160,13 @@ void Harness::measureIdleMode(const std::string& mode, RunReport::ModeCost& out)
         fail(mode + ": beamwick did not quit cleanly");
 }
 
-bool Harness::startPlayer(ChildProcess& player, const std::string& output)
+bool Harness::startPlayer(ChildProcess& player, const std::string& output, double bufferMs)
 {
     const double seconds = kLeadInSeconds + m_options.window + 0.5;
     ChildProcess::Spec spec{KICK_PLAYER_EXECUTABLE,
                             {"--seconds", std::to_string(seconds), "--bpm", "120", "--lead-in",
-                             std::to_string(kLeadInSeconds)},
+                             std::to_string(kLeadInSeconds), "--buffer-ms",
+                             std::to_string(bufferMs)},
                             serviceEnvironment(),
                             output};
     if (!player.start(spec))
@@ -208,16 +217,18 @@ void Harness::measurePlaybackOnly()
     m_report.serverPlaybackOnly = ProcStats::cost(*before, *after);
 }
 
-void Harness::measureMusic()
+void Harness::measureMusic(double bufferMs, RunReport::ModeCost& cost,
+                           std::optional<LatencyMatch::Summary>& latency,
+                           std::optional<ProcCost>* server)
 {
-    BeamwickInstance beamwick(workDirectory("Music"),
-                              {m_options.beamwick, RECORDING_SERVICE_MODULE});
+    const std::string name = "Music-" + std::to_string(static_cast<int>(bufferMs)) + "ms";
+    BeamwickInstance beamwick(workDirectory(name), {m_options.beamwick, RECORDING_SERVICE_MODULE});
     if (!startBeamwick(beamwick, "Music"))
         return;
     sleepSeconds(0.5);
     ChildProcess player;
-    const std::string output = workDirectory("music-player.out");
-    if (!startPlayer(player, output))
+    const std::string output = workDirectory(name + "-player.out");
+    if (!startPlayer(player, output, bufferMs))
         return;
     sleepSeconds(kLeadInSeconds);
     const auto before = ProcStats::sample(beamwick.pid());
@@ -229,8 +240,9 @@ void Harness::measureMusic()
         fail("Music: beamwick or the sound server vanished while measured");
         return;
     }
-    m_report.music.cost = ProcStats::cost(*before, *after);
-    m_report.serverWithBeamwick = ProcStats::cost(*serverBefore, *serverAfter);
+    cost.cost = ProcStats::cost(*before, *after);
+    if (server)
+        *server = ProcStats::cost(*serverBefore, *serverAfter);
 
     const bool played = player.wait(10s) == 0;
     // Flashes still in flight from the last kick land within a fraction of a second.
@@ -249,7 +261,7 @@ void Harness::measureMusic()
     }
     const auto flashes = WriteLog::flashes(writes, kMusicFloor, onsets->front() - 1'000'000'000,
                                            onsets->back() + 1'000'000'000);
-    m_report.latency = LatencyMatch::match(*onsets, flashes);
+    latency = LatencyMatch::match(*onsets, flashes);
 }
 
 void Harness::measureSideBySide()
@@ -332,7 +344,11 @@ int Harness::run()
         std::fprintf(stderr, "perf_harness: playback alone…\n");
         measurePlaybackOnly();
         std::fprintf(stderr, "perf_harness: Music with the kick track…\n");
-        measureMusic();
+        measureMusic(kPlayerBufferMs, m_report.music, m_report.latency,
+                     &m_report.serverWithBeamwick);
+        std::fprintf(stderr, "perf_harness: Music beside a low-latency player…\n");
+        measureMusic(kLowLatencyBufferMs, m_report.musicLowLatency, m_report.latencyLowLatency,
+                     nullptr);
         std::fprintf(stderr, "perf_harness: Music beside the peer…\n");
         measureSideBySide();
     }

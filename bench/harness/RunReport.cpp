@@ -112,7 +112,8 @@ ResultTable RunReport::table() const
     const std::string window = seconds(windowSeconds);
 
     const std::string latencyMethod =
-        "kick_player plays 60 Hz kicks at 120 BPM into the null sink and takes each kick's "
+        "kick_player plays 60 Hz kicks at 120 BPM into the null sink (a 200 ms playback "
+        "buffer, as music players keep) and takes each kick's "
         "playing time from the stream's timing (pa_stream_get_time, latency-corrected); the "
         "recording service module stamps each table write; delay = first flash write within "
         "[kick − 20 ms, next kick) − kick";
@@ -128,6 +129,28 @@ ResultTable RunReport::table() const
                "nearest rank of the same delays"});
     table.add({"Beat-to-light latency, maximum",
                optionalMs(latency ? latency->maxMs() : std::nullopt), "—", "—", "the same delays"});
+    std::string lowResult = "n/a";
+    std::string lowVerdict = "not measured";
+    if (latencyLowLatency) {
+        const auto& low = *latencyLowLatency;
+        lowResult = "median " + optionalMs(low.medianMs()) + ", 95th percentile " +
+                    optionalMs(low.p95Ms()) + ", " + std::to_string(low.missed) + " of " +
+                    std::to_string(low.onsets) + " kicks missed";
+        std::string parts;
+        for (const auto& [what, verdict] :
+             {std::pair<std::string, std::string>{
+                  "median", ResultTable::atMost(low.medianMs(), 15.0, " ms", 1)},
+              {"95th percentile", ResultTable::atMost(low.p95Ms(), 25.0, " ms", 1)},
+              {"missed kicks",
+               ResultTable::atMost(low.onsets ? std::optional(double(low.missed)) : std::nullopt,
+                                   0.0, "", 0)}})
+            if (verdict != "met")
+                parts += (parts.empty() ? "" : "; ") + what + " " + verdict;
+        lowVerdict = parts.empty() ? "met" : parts;
+    }
+    table.add({"Beat-to-light latency beside a 20 ms low-latency player", lowResult,
+               "≤ 15 ms, ≤ 25 ms, none missed", lowVerdict,
+               "as above, the player keeping a 20 ms buffer instead of 200 ms"});
     std::optional<double> missed;
     if (latency && latency->onsets > 0)
         missed = static_cast<double>(latency->missed);
@@ -152,7 +175,8 @@ ResultTable RunReport::table() const
         const char* cpuTarget;
     } modes[] = {{"Steady", steady, 0.05, "~0 (≤ 0.05 %)"},
                  {"Breathe", breathe, 0.3, "≤ 0.3 %"},
-                 {"Music, kicks playing", music, 1.0, "≤ 1 %"}};
+                 {"Music, kicks playing", music, 1.0, "≤ 1 %"},
+                 {"Music beside a 20 ms low-latency player", musicLowLatency, 1.0, "≤ 1 %"}};
     for (const auto& mode : modes) {
         table.add(
             {std::string("CPU, ") + mode.name, percent(percentOf(mode.mode.cost)), mode.cpuTarget,

@@ -28,6 +28,10 @@ struct RunReport {
     ModeCost steady;
     ModeCost breathe;
     ModeCost music;
+    // The same beside a player with a 20 ms buffer, which makes the server mix four times as
+    // often.
+    ModeCost musicLowLatency;
+    std::optional<LatencyMatch::Summary> latencyLowLatency;
     std::optional<ProcCost> serverPlaybackOnly;
     std::optional<ProcCost> serverWithBeamwick;
     std::optional<ProcCost> sideBySideBeamwick;

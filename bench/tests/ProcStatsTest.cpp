@@ -85,7 +85,7 @@ TEST(ProcStatsTest, ThisProcessShowsTheCpuItBurnsAndTheSleepsItTakes)
     EXPECT_GT(cost.cpuShare, 0.0);
     EXPECT_LE(cost.cpuShare, 1.05); // one busy thread cannot use more than one core
     // Every sleep is one voluntary switch of this thread.
-    EXPECT_GE(cost.wakeupsPerSecond * cost.seconds, 30.0);
+    EXPECT_GE(std::lround(cost.wakeupsPerSecond * cost.seconds), 30);
     ASSERT_FALSE(cost.threads.empty());
     // The busiest thread is this one, and its own clock agrees with the process's.
     EXPECT_GE(cost.threads.front().cpuShare * cost.seconds, 0.19);
@@ -108,7 +108,8 @@ TEST(ProcStatsTest, AThreadBornBetweenSamplesCountsFromZero)
     ASSERT_TRUE(before && after);
 
     ASSERT_GT(after->threads.size(), before->threads.size());
-    EXPECT_GE(ProcStats::cost(*before, *after).wakeupsPerSecond * 0.06, 20.0);
+    const ProcCost cost = ProcStats::cost(*before, *after);
+    EXPECT_GE(std::lround(cost.wakeupsPerSecond * cost.seconds), 20);
 }
 
 TEST(ProcStatsTest, AnotherRootFallsBackToClockTicks)
