@@ -144,8 +144,8 @@ int play(Player& player, PlaybackClock& clock)
         return 1;
     }
 
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
-    player.stream = pa_stream_new(player.context, "kick track", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kRate, kChannels};
+    player.stream = pa_stream_new(player.context, "kick track", &format, nullptr);
     pa_stream_set_state_callback(player.stream, streamState, &player);
     pa_stream_set_write_callback(player.stream, writable, &player);
     pa_stream_set_underflow_callback(player.stream, underflow, &player);
@@ -153,7 +153,7 @@ int play(Player& player, PlaybackClock& clock)
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(player.bufferMs * 1000.0), &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(player.bufferMs * 1000.0), &format));
     attributes.prebuf = static_cast<std::uint32_t>(-1);
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);

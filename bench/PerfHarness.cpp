@@ -163,13 +163,13 @@ void Harness::measureIdleMode(const std::string& mode, RunReport::ModeCost& out)
 bool Harness::startPlayer(ChildProcess& player, const std::string& output, double bufferMs)
 {
     const double seconds = kLeadInSeconds + m_options.window + 0.5;
-    ChildProcess::Spec spec{KICK_PLAYER_EXECUTABLE,
-                            {"--seconds", std::to_string(seconds), "--bpm", "120", "--lead-in",
-                             std::to_string(kLeadInSeconds), "--buffer-ms",
-                             std::to_string(bufferMs)},
-                            serviceEnvironment(),
-                            output};
-    if (!player.start(spec))
+    ChildProcess::Launch launch{KICK_PLAYER_EXECUTABLE,
+                                {"--seconds", std::to_string(seconds), "--bpm", "120", "--lead-in",
+                                 std::to_string(kLeadInSeconds), "--buffer-ms",
+                                 std::to_string(bufferMs)},
+                                serviceEnvironment(),
+                                output};
+    if (!player.start(launch))
         return fail(player.errorText());
     return true;
 }
@@ -310,13 +310,13 @@ void Harness::measureMicroBenchmarks()
         const std::string output = workDirectory(std::string("micro-") +
                                                  std::to_string(std::hash<std::string>()(program)));
         ChildProcess benchmark;
-        ChildProcess::Spec spec{program,
-                                {"--benchmark_format=json", "--benchmark_min_time=" + minTime,
-                                 "--benchmark_out=" + output + ".json",
-                                 "--benchmark_out_format=json"},
-                                {{"QT_QPA_PLATFORM", "offscreen"}},
-                                output + ".log"};
-        if (!benchmark.start(spec) || benchmark.wait(120s) != 0) {
+        ChildProcess::Launch launch{program,
+                                    {"--benchmark_format=json", "--benchmark_min_time=" + minTime,
+                                     "--benchmark_out=" + output + ".json",
+                                     "--benchmark_out_format=json"},
+                                    {{"QT_QPA_PLATFORM", "offscreen"}},
+                                    output + ".log"};
+        if (!benchmark.start(launch) || benchmark.wait(120s) != 0) {
             fail(std::string(program) + " failed (see " + output + ".log)");
             continue;
         }

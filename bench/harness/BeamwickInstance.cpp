@@ -55,19 +55,19 @@ bool BeamwickInstance::start(const std::string& mode,
             return false;
         }
     }
-    ChildProcess::Spec spec;
-    spec.program = m_root + "/bin/beamwick";
-    spec.outputFile = outputPath();
-    spec.environment = services;
-    spec.environment["QT_QPA_PLATFORM"] = "offscreen";
-    spec.environment["XDG_CONFIG_HOME"] = m_root + "/config";
-    spec.environment["XDG_RUNTIME_DIR"] = m_root + "/run";
-    spec.environment["HOME"] = m_root + "/home";
-    spec.environment["BEAMWICK_FAKE_SERVICE_LOG"] = logPath();
+    ChildProcess::Launch launch;
+    launch.program = m_root + "/bin/beamwick";
+    launch.outputFile = outputPath();
+    launch.environment = services;
+    launch.environment["QT_QPA_PLATFORM"] = "offscreen";
+    launch.environment["XDG_CONFIG_HOME"] = m_root + "/config";
+    launch.environment["XDG_RUNTIME_DIR"] = m_root + "/run";
+    launch.environment["HOME"] = m_root + "/home";
+    launch.environment["BEAMWICK_FAKE_SERVICE_LOG"] = logPath();
     // Nothing of a desktop the harness may have been started from.
-    spec.environment["DISPLAY"] = "";
-    spec.environment["WAYLAND_DISPLAY"] = "";
-    if (!m_process.start(spec)) {
+    launch.environment["DISPLAY"] = "";
+    launch.environment["WAYLAND_DISPLAY"] = "";
+    if (!m_process.start(launch)) {
         m_error = m_process.errorText();
         return false;
     }

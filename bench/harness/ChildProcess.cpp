@@ -58,20 +58,20 @@ ChildProcess::environmentFor(const std::map<std::string, std::string>& over)
     return out;
 }
 
-bool ChildProcess::start(const Spec& spec)
+bool ChildProcess::start(const Launch& launch)
 {
     stop(std::chrono::seconds(2));
     m_ended = false;
     m_exitCode.reset();
     m_error.clear();
 
-    std::vector<std::string> args{spec.program};
-    args.insert(args.end(), spec.arguments.begin(), spec.arguments.end());
+    std::vector<std::string> args{launch.program};
+    args.insert(args.end(), launch.arguments.begin(), launch.arguments.end());
     std::vector<char*> argv;
     for (auto& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
-    std::vector<std::string> env = environmentFor(spec.environment);
+    std::vector<std::string> env = environmentFor(launch.environment);
     std::vector<char*> envp;
     for (auto& entry : env)
         envp.push_back(entry.data());
@@ -79,17 +79,17 @@ bool ChildProcess::start(const Spec& spec)
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    const std::string output = spec.outputFile.empty() ? "/dev/null" : spec.outputFile;
+    const std::string output = launch.outputFile.empty() ? "/dev/null" : launch.outputFile;
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(),
                                      O_WRONLY | O_CREAT | O_APPEND, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     pid_t pid = -1;
     const int result =
-        posix_spawn(&pid, spec.program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&pid, launch.program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) {
-        m_error = spec.program + ": " + std::strerror(result);
+        m_error = launch.program + ": " + std::strerror(result);
         return false;
     }
     m_pid = pid;

@@ -11,7 +11,7 @@
 // own process id. Every wait is bounded.
 class ChildProcess {
 public:
-    struct Spec {
+    struct Launch {
         std::string program;
         std::vector<std::string> arguments;
         // Applied over this process's environment; an empty value removes the variable.
@@ -29,7 +29,7 @@ public:
     ChildProcess& operator=(ChildProcess&& other) noexcept;
 
     // False (and errorText says why) when the program could not be started at all.
-    bool start(const Spec& spec);
+    bool start(const Launch& launch);
     pid_t pid() const { return m_pid; }
     bool running();
     // Waits for the child to end by itself; its exit code, or nothing on time-out or a signal.
@@ -38,7 +38,7 @@ public:
     std::optional<int> stop(std::chrono::milliseconds grace = std::chrono::seconds(5));
     const std::string& errorText() const { return m_error; }
 
-    // The environment a Spec produces, as "NAME=value" strings.
+    // The environment a Launch produces, as "NAME=value" strings.
     static std::vector<std::string> environmentFor(const std::map<std::string, std::string>& over);
 
 private:

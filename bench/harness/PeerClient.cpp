@@ -41,13 +41,13 @@ bool PeerClient::start(const std::string& source,
             return false;
         }
     }
-    ChildProcess::Spec spec;
-    spec.program = program;
-    spec.arguments = {"-p", config};
-    spec.environment = services;
-    spec.environment["HOME"] = m_directory + "/home";
-    spec.outputFile = m_directory + "/peer.out";
-    if (!m_process.start(spec)) {
+    ChildProcess::Launch launch;
+    launch.program = program;
+    launch.arguments = {"-p", config};
+    launch.environment = services;
+    launch.environment["HOME"] = m_directory + "/home";
+    launch.outputFile = m_directory + "/peer.out";
+    if (!m_process.start(launch)) {
         m_error = m_process.errorText();
         return false;
     }

@@ -67,16 +67,16 @@ bool PrivateServices::start()
     // Clients refuse a runtime directory that others may enter.
     fs::permissions(m_directory + "/run", fs::perms::owner_all, error);
 
-    ChildProcess::Spec bus{"/usr/bin/dbus-daemon",
-                           {"--session", "--nofork", "--nopidfile", "--address=" + busAddress()},
-                           {},
-                           m_directory + "/bus.log"};
+    ChildProcess::Launch bus{"/usr/bin/dbus-daemon",
+                             {"--session", "--nofork", "--nopidfile", "--address=" + busAddress()},
+                             {},
+                             m_directory + "/bus.log"};
     if (!m_bus.start(bus) || !waitForSocket(m_directory + "/bus", m_bus)) {
         m_error = "the private D-Bus session bus did not start (see " + m_directory + "/bus.log)";
         return false;
     }
 
-    ChildProcess::Spec pulse{
+    ChildProcess::Launch pulse{
         "/usr/bin/pulseaudio",
         {"--daemonize=no", "--exit-idle-time=-1", "--disallow-exit=yes", "-n", "--use-pid-file=no",
          "--log-target=file:" + m_directory + "/pulse.log",

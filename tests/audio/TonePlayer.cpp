@@ -31,7 +31,7 @@ void TonePlayer::wait()
 
 void TonePlayer::run()
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, rate, kChannels};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, kChannels};
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength = static_cast<std::uint32_t>(rate / 50 * kChannels * sizeof(float));
@@ -40,7 +40,7 @@ void TonePlayer::run()
     attributes.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
     pa_simple* stream = pa_simple_new(m_server.c_str(), "Beamwick tests", PA_STREAM_PLAYBACK,
-                                      nullptr, "test tone", &spec, nullptr, &attributes, &error);
+                                      nullptr, "test tone", &format, nullptr, &attributes, &error);
     if (!stream) {
         m_finished = true;
         return;

@@ -40,7 +40,10 @@ void resetState()
     s.refusing.clear();
     s.writes.clear();
     s.writeViews.clear();
-    s.recording = true;
+    // A process watched from outside through the log file may run for hours: the log is its
+    // record, and keeping every write in memory as well would look like a leak.
+    const char* log = std::getenv("BEAMWICK_FAKE_SERVICE_LOG");
+    s.recording = !(log && *log);
     s.properties["LEBacklightMode"] = PropertyValue::integer(1);
     s.properties["LEPWMBrightnessNitsMapping"] = PropertyValue::table({{10, 100}, {20, 400}});
 }
