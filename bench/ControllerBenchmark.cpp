@@ -1,11 +1,6 @@
 // The controller's per-event costs: building and writing one dimmed table, and judging one
 // audio block for a beat.
-#include "control/LogoController.h"
-#include "platform/WillTerminate.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeService.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/fakes/ControllerRig.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
@@ -13,10 +8,9 @@
 
 namespace {
 
-struct Bench {
+struct Bench : ControllerRig {
     explicit Bench(int rows)
     {
-        service.reset();
         auto setRecording = reinterpret_cast<void (*)(int)>(
             dlsym(dlopen(FAKE_SERVICE_MODULE_PATH, RTLD_NOW), "fake_service_set_recording"));
         setRecording(0);
@@ -24,20 +18,9 @@ struct Bench {
         for (int i = 0; i < rows; ++i)
             table.push_back({double(i), 10.0 * i + 1});
         service.setProperty(FakeService::tableKey, PropertyValue::table(table));
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
-        env.meter = std::make_unique<FakeAudioMeter>();
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.fileExists = [](const std::string&) { return false; };
-        logo = std::make_unique<LogoController>(std::move(env));
+        logo = make();
     }
 
-    FakeService service;
-    MemoryDefaultsStore defaults;
-    FakeClock clock;
-    WillTerminate willTerminate;
     std::unique_ptr<LogoController> logo;
 };
 

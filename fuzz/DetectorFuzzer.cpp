@@ -2,12 +2,7 @@
 // or read past the buffer, and what it reports must never make the controller write a table
 // that is not finite.
 #include "audio/BassDetector.h"
-#include "control/LogoController.h"
-#include "platform/WillTerminate.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeService.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/fakes/ControllerRig.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -32,19 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static char name[] = "detector_fuzzer";
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
-    static FakeService service;
-    static FakeClock clock;
-    static MemoryDefaultsStore defaults;
-    static WillTerminate willTerminate;
+    static ControllerRig rig;
     static std::unique_ptr<LogoController> logo = [] {
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
-        env.meter = std::make_unique<FakeAudioMeter>();
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.fileExists = [](const std::string&) { return false; };
-        auto controller = std::make_unique<LogoController>(std::move(env));
+        auto controller = rig.make();
         controller->setMode(LightMode::music);
         return controller;
     }();
@@ -71,11 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto level = detector.process({&buffer, 1});
         if (!level)
             continue;
-        clock.advance(std::chrono::milliseconds(200));
+        rig.clock.advance(std::chrono::milliseconds(200));
         logo->handleAudio(level->bass, level->previousAverage);
         logo->tick();
     }
-    for (const auto& table : service.writesOf(FakeService::tableKey)) {
+    for (const auto& table : rig.service.writesOf(FakeService::tableKey)) {
         const auto rows = table.asTable();
         require(rows.has_value());
         for (const auto& row : *rows) {
@@ -83,6 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 require(std::isfinite(n));
         }
     }
-    service.reset();
+    rig.service.reset();
     return 0;
 }

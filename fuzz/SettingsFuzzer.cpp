@@ -1,12 +1,8 @@
 // Any bytes as the settings file: start-up must not crash, must fall back as documented, must
 // never write a table that is not finite or out of range, and must keep a damaged file aside
 // byte for byte once it replaces it.
-#include "control/LogoController.h"
 #include "platform/JsonDefaultsStore.h"
-#include "platform/WillTerminate.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeService.h"
+#include "tests/fakes/ControllerRig.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     static QTemporaryDir dir;
-    static FakeService service;
-    static FakeClock clock;
+    static ControllerRig rig;
 
     const QString path = dir.filePath("settings.json");
     for (const auto& entry : QDir(dir.path()).entryList(QDir::Files))
@@ -57,31 +52,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    service.reset();
+    rig.service.reset();
 
     {
         JsonDefaultsStore store(path, 1000000);
         WillTerminate willTerminate;
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
-        env.meter = std::make_unique<FakeAudioMeter>();
+        auto env = rig.environment();
         env.defaults = &store;
-        env.clock = &clock;
         env.willTerminate = &willTerminate;
-        env.fileExists = [](const std::string&) { return false; };
         LogoController logo(std::move(env));
 
         require(!logo.baseMap().empty());
         for (LightMode mode : allLightModes) {
             logo.setMode(mode);
             for (int i = 0; i < 5; ++i) {
-                clock.advance(std::chrono::milliseconds(50));
+                rig.clock.advance(std::chrono::milliseconds(50));
                 logo.tick();
                 logo.handleAudio(0.5, 0.01);
             }
         }
         willTerminate.post();
-        checkTables(service);
+        checkTables(rig.service);
         store.flush();
 
         if (store.loadedDamagedFile()) {

@@ -1,12 +1,6 @@
 #pragma once
 
-#include "control/LogoController.h"
-#include "platform/PrivilegedRunner.h"
-#include "platform/WillTerminate.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeService.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/fakes/ControllerRig.h"
 
 #include <QJsonArray>
 #include <gtest/gtest.h>
@@ -27,37 +21,13 @@ inline QJsonArray jsonTable(std::initializer_list<std::initializer_list<double>>
     return out;
 }
 
-class RecordingRunner final : public PrivilegedRunner {
-public:
-    void run(const std::vector<std::string>& argv) override
-    {
-        calls.push_back(argv);
-        if (effect)
-            effect();
-    }
-    std::vector<std::vector<std::string>> calls;
-    std::function<void()> effect;
-};
-
 // A controller over the recording service module, an in-memory defaults store, a hand-driven
 // clock and a meter that never listens.
-class ControllerTest : public ::testing::Test {
+class ControllerTest : public ::testing::Test, protected ControllerRig {
 protected:
-    void SetUp() override { service.reset(); }
-
     LogoController& make(const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
     {
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(modulePath);
-        auto fakeMeter = std::make_unique<FakeAudioMeter>();
-        meter = fakeMeter.get();
-        env.meter = std::move(fakeMeter);
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.privilegedRunner = &runner;
-        env.fileExists = [this](const std::string& path) { return files.count(path) > 0; };
-        logo = std::make_unique<LogoController>(std::move(env));
+        logo = std::make_unique<LogoController>(environment(modulePath));
         return *logo;
     }
 
@@ -73,12 +43,5 @@ protected:
         return levels;
     }
 
-    FakeService service;
-    MemoryDefaultsStore defaults;
-    FakeClock clock;
-    WillTerminate willTerminate;
-    RecordingRunner runner;
-    std::set<std::string> files;
-    FakeAudioMeter* meter = nullptr;
     std::unique_ptr<LogoController> logo;
 };

@@ -51,12 +51,8 @@ TEST_F(ControllerTest, HostileSettingsFilesFallBackAndAreKeptAside)
         JsonDefaultsStore store(path);
         EXPECT_EQ(store.loadedDamagedFile(), hostile.damaged);
 
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
-        env.meter = std::make_unique<FakeAudioMeter>();
+        auto env = environment();
         env.defaults = &store;
-        env.clock = &clock;
-        env.fileExists = [](const std::string&) { return false; };
         LogoController logo(std::move(env));
 
         EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
