@@ -1,4 +1,5 @@
 #include "app/BeamwickApp.h"
+#include "app/Translations.h"
 #include "platform/JsonDefaultsStore.h"
 #include "platform/UnixSignalQuit.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("beamwick"));
     QApplication::setQuitOnLastWindowClosed(false);
 
+    Translations::install(app);
     UnixSignalQuit signalQuit;
     BeamwickApp beamwick;
     if (!beamwick.start())

@@ -3,6 +3,7 @@
 #include "app/SegmentedControl.h"
 #include "app/SliderRow.h"
 #include "app/SwitchToggle.h"
+#include "app/Translations.h"
 #include "tests/app/PanelFixture.h"
 #include "tests/support/EventLoop.h"
 
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
+#include <QTranslator>
 
 namespace {
 
@@ -180,6 +182,27 @@ TEST_F(MenuViewTest, ValueTextsKeepAPointUnderAGermanLocale)
     EXPECT_EQ(panel.sensitivityRow()->valueLabel()->text(), QStringLiteral("2.5×"));
     EXPECT_EQ(panel.brightnessRow()->valueLabel()->text(), QStringLiteral("28%"));
     QLocale::setDefault(previous);
+}
+
+TEST_F(MenuViewTest, GermanTranslationCoversTheLocalizableKeysOnly)
+{
+    QTranslator* german =
+        Translations::install(*QCoreApplication::instance(), QLocale(QLocale::German));
+    ASSERT_NE(german, nullptr);
+    logo = rig.make();
+    logo->setMode(LightMode::music);
+    auto& panel = open();
+    EXPECT_EQ(panel.quitButton()->text(), QStringLiteral("Beenden"));
+    EXPECT_EQ(panel.footerNote()->text(),
+              QStringLiteral("Beenden stellt Apples Standard wieder her"));
+    EXPECT_EQ(panel.modeSelector()->accessibleName(), QStringLiteral("Modus"));
+    // Everything else is shown verbatim, translated or not.
+    EXPECT_EQ(panel.modeSelector()->segment(2)->text(), QStringLiteral("Music"));
+    EXPECT_EQ(panel.sensitivityRow()->label()->text(), QStringLiteral("Sensitivity"));
+    delete german;
+
+    EXPECT_EQ(Translations::install(*QCoreApplication::instance(), QLocale(QLocale::English)),
+              nullptr);
 }
 
 TEST_F(MenuViewTest, SpeedSliderIsInverted)

@@ -1,0 +1,27 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>MenuView</name>
+    <message>
+        <source>Beamwick</source>
+        <translation>Beamwick</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Modus</translation>
+    </message>
+    <message>
+        <source>Remove old password-free rule (no longer needed)</source>
+        <translation>Alte Regel ohne Passwort entfernen (nicht mehr nötig)</translation>
+    </message>
+    <message>
+        <source>Quitting restores Apple&apos;s default</source>
+        <translation>Beenden stellt Apples Standard wieder her</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+</context>
+</TS>
