@@ -3,6 +3,7 @@
 // that is not finite.
 #include "audio/BassDetector.h"
 #include "tests/fakes/ControllerRig.h"
+#include "tests/fuzz_support/FuzzApplication.h"
 
 #include <QCoreApplication>
 #include <cmath>
@@ -11,22 +12,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static int argc = 1;
-    static char name[] = "detector_fuzzer";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    ensureFuzzApplication();
     static ControllerRig rig;
     static std::unique_ptr<LogoController> logo = [] {
         auto controller = rig.make();
@@ -60,14 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         logo->handleAudio(level->bass, level->previousAverage);
         logo->tick();
     }
-    for (const auto& table : rig.service.writesOf(FakeService::tableKey)) {
-        const auto rows = table.asTable();
-        require(rows.has_value());
-        for (const auto& row : *rows) {
-            for (double n : row)
-                require(std::isfinite(n));
-        }
-    }
+    requireFiniteTables(rig.service);
     rig.service.reset();
     return 0;
 }

@@ -1,6 +1,7 @@
 // Any value shape written to the LED service module, under any key: refused or applied, never a
 // crash, and the LED's brightness attribute always holds a whole number within its range.
 #include "brightness/service_abi.h"
+#include "tests/fuzz_support/FuzzChecks.h"
 #include "tests/fuzz_support/ValueDecoder.h"
 
 #include <cstdint>
@@ -14,12 +15,6 @@
 namespace {
 
 constexpr unsigned kMax = 255;
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 std::filesystem::path makeTree()
 {

@@ -3,6 +3,7 @@
 // byte for byte once it replaces it.
 #include "platform/JsonDefaultsStore.h"
 #include "tests/fakes/ControllerRig.h"
+#include "tests/fuzz_support/FuzzApplication.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,34 +13,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-void checkTables(const FakeService& service)
-{
-    for (const auto& table : service.writesOf(FakeService::tableKey)) {
-        const auto rows = table.asTable();
-        require(rows.has_value());
-        for (const auto& row : *rows) {
-            for (double n : row)
-                require(std::isfinite(n));
-        }
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static int argc = 1;
-    static char name[] = "settings_fuzzer";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    ensureFuzzApplication();
     static QTemporaryDir dir;
     static ControllerRig rig;
 
@@ -72,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
         willTerminate.post();
-        checkTables(rig.service);
+        requireFiniteTables(rig.service);
         store.flush();
 
         if (store.loadedDamagedFile()) {
