@@ -490,3 +490,36 @@ TEST(BassDetectorTest, SkippedSilenceMovesTheAverageAsMeasuredSilenceWould)
         EXPECT_EQ(paused.history(), BassDetector::History{});
     }
 }
+
+TEST(BassDetectorTest, DigitalSilenceAfterSoundReportsTheStepByStepLevelsBitForBit)
+{
+    // Kicks cut off into exact zeros, at rates whose filters decay at different speeds: the
+    // reference lets its history sink into subnormals, the detector settles it once spent.
+    for (float rate : {8000.0f, 48000.0f, 192000.0f}) {
+        BassDetector detector;
+        ReferenceDetector reference;
+        detector.setUpFilter(rate);
+        reference.design(rate);
+        bool settled = false;
+        for (int kick = 0; kick < 3; ++kick) {
+            std::vector<float> sound = stereo(sine(55.0, 700));
+            for (std::size_t i = 0; i < sound.size(); ++i)
+                sound[i] *= std::exp(-float(i) / 400.0f);
+            for (int block = 0; block < 80; ++block) {
+                std::vector<float> samples(512 * 2, 0.0f);
+                if (block == 0)
+                    std::copy(sound.begin(), sound.begin() + 1024, samples.begin());
+                if (block == 1)
+                    std::copy(sound.begin() + 1024, sound.end(), samples.begin());
+                const auto got = feed(detector, samples, 2);
+                const auto want = reference.block(samples, 2);
+                ASSERT_TRUE(got);
+                EXPECT_EQ(bits(got->bass), bits(want.first)) << rate << " block " << block;
+                EXPECT_EQ(bits(got->previousAverage), bits(want.second));
+                settled = settled ||
+                          (detector.history() == BassDetector::History{} && reference.y1 != 0.0f);
+            }
+        }
+        EXPECT_TRUE(settled) << rate << ": the silence never reached the spent history";
+    }
+}
