@@ -1,7 +1,14 @@
 # Desktop integration and the Debian package: `cmake --install build --prefix /usr` installs
 # Beamwick; `cpack -G DEB` (in the build directory) makes beamwick_<version>_<arch>.deb.
-install(FILES ${PROJECT_SOURCE_DIR}/data/beamwick.desktop
+# The application's id names both its desktop entry and its software-centre entry.
+set(BEAMWICK_APP_ID org.beamwick.Beamwick)
+install(FILES ${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.desktop
     DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The release named in the metainfo follows the project's version.
+configure_file(${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
+    ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${PROJECT_SOURCE_DIR}/data/beamwick.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # Not active by itself: the user copies it to ~/.config/autostart to start Beamwick at login.
