@@ -35,10 +35,20 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
 
     const auto device = finder.find(requested);
     if (!device) {
-        m_lines << QStringLiteral("LED: none. No usable LED under %1: none is named like a lid "
-                                  "logo (\"logo\") or a keyboard backlight (\"::kbd_backlight\"), "
-                                  "and BEAMWICK_LED names none.")
-                       .arg(fromPath(root));
+        std::error_code error;
+        if (!std::filesystem::exists(root, error)) {
+            m_lines << QStringLiteral("LED: none. %1 does not exist: this system shows no LEDs to "
+                                      "programs (containers and virtual machines often hide them).")
+                           .arg(fromPath(root));
+        } else {
+            m_lines << QStringLiteral("LED: none. No LED under %1 is named like a lid logo (a name "
+                                      "with \"logo\") or a keyboard backlight (a name ending in "
+                                      "\"::kbd_backlight\")%2.")
+                           .arg(fromPath(root),
+                                requested ? QString()
+                                          : QStringLiteral(", and BEAMWICK_LED is not set to "
+                                                           "name another"));
+        }
         return;
     }
 

@@ -99,9 +99,13 @@ TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
 {
     LedTree tree;
     const auto none = StatusReport(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {});
-    EXPECT_TRUE(none.text().startsWith(QStringLiteral("LED: none. No usable LED under ")))
+    EXPECT_TRUE(none.text().startsWith(QStringLiteral("LED: none. No LED under ")))
         << qPrintable(none.text());
+    EXPECT_TRUE(none.text().contains(QStringLiteral("BEAMWICK_LED is not set")));
     EXPECT_EQ(none.exitCode(), 1);
+    const LedStatus noClass(tree.root() / "missing", nullptr, std::nullopt);
+    EXPECT_TRUE(noClass.lines().constFirst().contains(QStringLiteral("missing does not exist")))
+        << qPrintable(noClass.lines().constFirst());
 
     tree.add(QStringLiteral("dead::logo"), "0", "0");
     tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
