@@ -55,7 +55,8 @@ TrayHostWatch::TrayHostWatch(QObject* parent) : QObject(parent)
             m_selectionAtom = reply->atom;
             std::free(reply);
         }
-        qGuiApp->installNativeEventFilter(this);
+        if (m_selectionAtom)
+            qGuiApp->installNativeEventFilter(this);
     }
 }
 
