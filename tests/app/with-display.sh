@@ -22,19 +22,34 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# -displayfd lets the server pick a free display number and tell us once it is listening.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$root/display" 2>"$root/xvfb.log" &
-pids+=($!)
-for _ in $(seq 100); do
-    [[ -s $root/display ]] && break
-    sleep 0.1
+# A random display number rather than the lowest free one: servers of tests that run side by
+# side would otherwise take over a number the moment another test's server lets go of it, while
+# that server is still removing its socket.
+display=
+for _ in $(seq 20); do
+    n=$((100 + RANDOM % 800))
+    [[ -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp 2>"$root/xvfb.log" &
+    xvfb=$!
+    for _ in $(seq 50); do
+        [[ -S /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb" 2>/dev/null && break
+        kill -0 "$xvfb" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$xvfb" 2>/dev/null && [[ -S /tmp/.X11-unix/X$n ]]; then
+        pids+=("$xvfb")
+        display=":$n"
+        break
+    fi
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
 done
-if [[ ! -s $root/display ]]; then
+if [[ -z $display ]]; then
     echo "Xvfb did not start" >&2
     cat "$root/xvfb.log" >&2
     exit 1
 fi
-export DISPLAY=":$(head -n1 "$root/display")"
+export DISPLAY=$display
 
 if ((tray)); then
     trayer --edge top --align right --widthtype request --height 40 --SetDockType true \
@@ -44,6 +59,11 @@ if ((tray)); then
         xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
         sleep 0.1
     done
+    if ! xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; then
+        echo "trayer did not start on $DISPLAY" >&2
+        cat "$root/trayer.log" >&2
+        exit 1
+    fi
 fi
 
 export XDG_RUNTIME_DIR="$root/run"
