@@ -3,7 +3,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <cstdlib>
@@ -29,17 +28,7 @@ xcb_connection_t* x11Connection()
 
 TrayHostWatch::TrayHostWatch(QObject* parent) : QObject(parent)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (bus.isConnected()) {
-        m_serviceWatcher = new QDBusServiceWatcher(kWatcherService, bus,
-                                                   QDBusServiceWatcher::WatchForOwnerChange, this);
-        connect(m_serviceWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
-                &TrayHostWatch::onHostSignal);
-        for (const char* member :
-             {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
-            bus.connect(QString(), kWatcherPath, kWatcherService, QString::fromLatin1(member), this,
-                        SLOT(onHostSignal()));
-    }
+    followBus(true);
 
     if (xcb_connection_t* connection = x11Connection()) {
         char* host = nullptr;
@@ -62,8 +51,37 @@ TrayHostWatch::TrayHostWatch(QObject* parent) : QObject(parent)
 
 TrayHostWatch::~TrayHostWatch()
 {
+    followBus(false);
     if (qGuiApp && m_selectionAtom)
         qGuiApp->removeNativeEventFilter(this);
+}
+
+void TrayHostWatch::followBus(bool follow)
+{
+    // Plain signal matches, undone here by hand: left to Qt (or to a QDBusServiceWatcher), they
+    // are dropped on the bus's own thread after this object has gone, and at exit that work can
+    // be left undone and leak.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    const QString ownerChanged = QStringLiteral("NameOwnerChanged");
+    const QStringList ofTheWatcher{kWatcherService};
+    const QString hostRegistered = QStringLiteral("StatusNotifierHostRegistered");
+    const QString hostUnregistered = QStringLiteral("StatusNotifierHostUnregistered");
+    if (follow) {
+        bus.connect(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, ownerChanged,
+                    ofTheWatcher, QString(), this, SLOT(onHostSignal()));
+        for (const QString& member : {hostRegistered, hostUnregistered})
+            bus.connect(QString(), kWatcherPath, kWatcherService, member, this,
+                        SLOT(onHostSignal()));
+    } else {
+        bus.disconnect(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, ownerChanged,
+                       ofTheWatcher, QString(), this, SLOT(onHostSignal()));
+        for (const QString& member : {hostRegistered, hostUnregistered})
+            bus.disconnect(QString(), kWatcherPath, kWatcherService, member, this,
+                           SLOT(onHostSignal()));
+    }
 }
 
 bool TrayHostWatch::isAvailable()

@@ -4,8 +4,6 @@
 #include <QObject>
 #include <cstdint>
 
-class QDBusServiceWatcher;
-
 // Whether the desktop has a tray host to take Beamwick's icon, watching the two kinds of tray host
 // Qt can put an icon into: a StatusNotifier watcher on the session bus with a host registered, and
 // an XEmbed system tray (the owner of the X selection _NET_SYSTEM_TRAY_S<screen>). Departures of
@@ -34,10 +32,10 @@ private slots:
     void onHostSignal();
 
 private:
+    void followBus(bool follow);
     bool statusNotifierHostRegistered() const;
     bool xembedTrayOwned();
 
-    QDBusServiceWatcher* m_serviceWatcher = nullptr;
     std::uint32_t m_selectionAtom = 0;
     std::uint32_t m_owner = 0;
 };
