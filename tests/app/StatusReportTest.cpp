@@ -151,7 +151,7 @@ TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
                   .arg(brightness));
 }
 
-TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreTellApartFromMistakes)
+TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreToldApartFromMistakes)
 {
     const auto actionOf = [](QStringList arguments) {
         arguments.prepend(QStringLiteral("beamwick"));
@@ -169,11 +169,9 @@ TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreTellApartFromMistakes)
     EXPECT_EQ(actionOf({"stray"}), Action::error);
     EXPECT_EQ(actionOf({"-platform"}), Action::error);
 
-    const CommandLine typo({QStringLiteral("beamwick"), QStringLiteral("--statsu")});
-    EXPECT_EQ(typo.exitCode(), 2);
-    EXPECT_TRUE(typo.output().contains(QStringLiteral("Unknown option 'statsu'.")))
-        << qPrintable(typo.output());
-    const CommandLine help({QStringLiteral("beamwick"), QStringLiteral("--help")});
-    EXPECT_TRUE(help.output().contains(QStringLiteral("--status")));
-    EXPECT_FALSE(help.output().contains(QStringLiteral("platform")));
+    EXPECT_EQ(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--statsu")}).exitCode(), 2);
+    // Qt's options work but are not Beamwick's to explain.
+    EXPECT_FALSE(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--help")})
+                     .output()
+                     .contains(QStringLiteral("platform")));
 }

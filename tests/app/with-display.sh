@@ -22,34 +22,22 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A random display number rather than the lowest free one: servers of tests that run side by
-# side would otherwise take over a number the moment another test's server lets go of it, while
-# that server is still removing its socket.
-display=
-for _ in $(seq 20); do
-    n=$((100 + RANDOM % 800))
-    [[ -e /tmp/.X$n-lock ]] && continue
-    Xvfb ":$n" -screen 0 800x600x24 -nolisten tcp 2>"$root/xvfb.log" &
-    xvfb=$!
-    for _ in $(seq 50); do
-        [[ -S /tmp/.X11-unix/X$n ]] && kill -0 "$xvfb" 2>/dev/null && break
-        kill -0 "$xvfb" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$xvfb" 2>/dev/null && [[ -S /tmp/.X11-unix/X$n ]]; then
-        pids+=("$xvfb")
-        display=":$n"
-        break
-    fi
-    kill "$xvfb" 2>/dev/null || true
-    wait "$xvfb" 2>/dev/null || true
+# -displayfd lets the server pick a free display number and tell us once it is listening.
+# -noreset: by default the server resets whenever its last client leaves, and a client that
+# connects just then (trayer, while xwininfo below comes and goes) is turned away.
+Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$root/display" \
+    2>"$root/xvfb.log" &
+pids+=($!)
+for _ in $(seq 100); do
+    [[ -s $root/display ]] && break
+    sleep 0.1
 done
-if [[ -z $display ]]; then
+if [[ ! -s $root/display ]]; then
     echo "Xvfb did not start" >&2
     cat "$root/xvfb.log" >&2
     exit 1
 fi
-export DISPLAY=$display
+export DISPLAY=":$(head -n1 "$root/display")"
 
 if ((tray)); then
     trayer --edge top --align right --widthtype request --height 40 --SetDockType true \
