@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     pulseaudio pulseaudio-utils sox dbus dbus-x11 python3-dbusmock
     xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
+    libxcb1-dev weston qt6-wayland appstream desktop-file-utils
     cava
 )
 

@@ -11,6 +11,12 @@ build=$(realpath "${1:-build/test}")
 deb=$(ls -t "$build"/beamwick_*.deb | head -n 1)
 echo "Package: $(basename "$deb"), $(du -k "$deb" | cut -f1) kB"
 dpkg-deb -I "$deb" | grep -E '^ (Depends|Recommends):'
+# The entries a software centre and the desktop's menus read.
+metainfo=/usr/share/metainfo/org.beamwick.Beamwick.metainfo.xml
+entry=/usr/share/applications/org.beamwick.Beamwick.desktop
+for file in "$metainfo" "$entry"; do
+    dpkg-deb -c "$deb" | grep -q " .$file\$" || { echo "the package lacks $file"; exit 1; }
+done
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 
 work=$(mktemp -d /tmp/beamwick-package.XXXXXX)
@@ -35,4 +41,7 @@ kill -TERM "$app"
 code=0
 wait "$app" || code=$?
 [[ $code -eq 0 ]] || { echo "beamwick exited with $code"; cat "$work/out.log"; exit 1; }
-echo "Installed package: beamwick started under Xvfb and quit cleanly"
+appstreamcli validate --no-net "$metainfo" >/dev/null
+desktop-file-validate "$entry"
+/usr/bin/beamwick --version
+echo "Installed package: entries valid; beamwick started under Xvfb and quit cleanly"

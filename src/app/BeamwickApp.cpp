@@ -17,6 +17,8 @@ namespace {
 // A click on the tray icon while the popup is open first closes the popup (the click lands
 // outside it); the same click must not open it again at once.
 constexpr qint64 kReopenGuardMilliseconds = 300;
+// Cheap checks (one X round trip, one bus name look-up), made only while there is no tray.
+constexpr int kTrayPollMilliseconds = 500;
 
 bool popupsNeedAParent()
 {
@@ -33,6 +35,9 @@ BeamwickApp::BeamwickApp(ControllerFactory factory, const QString& runtimeDirect
     if (!m_factory)
         m_factory = [] { return std::make_unique<LogoController>(); };
     connect(&m_guard, &InstanceGuard::showRequested, this, &BeamwickApp::showPanel);
+    m_trayPoll.setInterval(kTrayPollMilliseconds);
+    m_trayPoll.setTimerType(Qt::CoarseTimer);
+    connect(&m_trayPoll, &QTimer::timeout, this, &BeamwickApp::followTrayHost);
 }
 
 BeamwickApp::~BeamwickApp()
@@ -61,12 +66,63 @@ bool BeamwickApp::start()
     if (QApplication::windowIcon().isNull())
         QApplication::setWindowIcon(
             QIcon::fromTheme(QStringLiteral("beamwick"), TrayIcons::circle(true)));
+    // The shell alone decides when closing a window quits: a popup closing never does, nor the
+    // window that goes when a tray host takes the icon.
+    QApplication::setQuitOnLastWindowClosed(false);
     logo();
-    if (QSystemTrayIcon::isSystemTrayAvailable())
+    m_trayWatch = std::make_unique<TrayHostWatch>();
+    connect(m_trayWatch.get(), &TrayHostWatch::changed, this, &BeamwickApp::followTrayHost);
+    if (trayAvailable()) {
         createTray();
-    else
+        return true;
+    }
+    m_trayPoll.start();
+    if (m_trayGrace.count() > 0) {
+        QTimer::singleShot(m_trayGrace, this, [this] {
+            if (!m_tray)
+                openWindow();
+        });
+    } else {
         openWindow();
+    }
     return true;
+}
+
+bool BeamwickApp::trayAvailable()
+{
+    // Our own watch first: Qt keeps its first answer about a StatusNotifier host for good.
+    return m_trayWatch && m_trayWatch->isAvailable() && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void BeamwickApp::followTrayHost()
+{
+    const bool available = trayAvailable();
+    if (available && !m_tray) {
+        createTray();
+        closeWindowForTray();
+    } else if (!available && m_tray) {
+        leaveTray();
+    }
+}
+
+void BeamwickApp::leaveTray()
+{
+    // The popup belongs to the icon that is going; the window takes its place at once.
+    delete m_panel.data();
+    m_tray.reset();
+    m_iconOn = false;
+    openWindow();
+    m_trayPoll.start();
+}
+
+void BeamwickApp::closeWindowForTray()
+{
+    m_trayPoll.stop();
+    if (!m_panel)
+        return;
+    // The window goes because the tray took over, not because the user closed it.
+    disconnect(m_quitWhenWindowCloses);
+    delete m_panel.data();
 }
 
 LogoController& BeamwickApp::logo()
@@ -142,7 +198,8 @@ void BeamwickApp::openWindow()
         m_panel->setAttribute(Qt::WA_DeleteOnClose);
         // Without a tray this window is the application: closing it quits, and the quit
         // handling hands the light back.
-        connect(m_panel, &QObject::destroyed, qApp, &QCoreApplication::quit);
+        m_quitWhenWindowCloses =
+            connect(m_panel, &QObject::destroyed, qApp, &QCoreApplication::quit);
     }
     m_panel->show();
     m_panel->raise();

@@ -2,11 +2,14 @@
 
 #include "app/InstanceGuard.h"
 #include "app/MenuView.h"
+#include "app/TrayHostWatch.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -14,7 +17,9 @@ class LogoController;
 
 // The application shell: the one controller for the process's life, a tray item whose icon
 // follows the light, and the panel it opens. Where the desktop has no tray the panel opens as a
-// small ordinary window instead, and closing that window quits.
+// small ordinary window instead, and closing that window quits. A tray host that appears later
+// takes the icon and the window goes (without quitting); if the host goes away, the window
+// comes back, so Beamwick can always be reached.
 class BeamwickApp : public QObject {
     Q_OBJECT
 public:
@@ -26,8 +31,14 @@ public:
                          QObject* parent = nullptr);
     ~BeamwickApp() override;
 
-    // Claims the single instance and shows the tray item or the window. False when another
-    // instance runs (it has been asked to show its panel) and this one should exit.
+    // How long start() waits for a tray host before it opens the window. At login the panel
+    // that hosts the tray often starts a moment after the applications.
+    static constexpr std::chrono::milliseconds defaultTrayGrace{4000};
+    void setTrayGrace(std::chrono::milliseconds grace) { m_trayGrace = grace; }
+
+    // Claims the single instance and shows the tray item, or the window once no tray host has
+    // come within the grace time. False when another instance runs (it has been asked to show
+    // its panel) and this one should exit.
     bool start();
 
     // The process's controller, created the first time it is asked for.
@@ -49,8 +60,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool trayAvailable();
+    void followTrayHost();
     void createTray();
+    void leaveTray();
     void openWindow();
+    void closeWindowForTray();
     void openPopup();
     void scheduleIconUpdate();
     void updateIcon();
@@ -59,6 +74,11 @@ private:
     InstanceGuard m_guard;
     std::unique_ptr<LogoController> m_logo;
     std::unique_ptr<QSystemTrayIcon> m_tray;
+    std::unique_ptr<TrayHostWatch> m_trayWatch;
+    // Asks for a tray host while there is none: not every arrival is announced.
+    QTimer m_trayPoll;
+    std::chrono::milliseconds m_trayGrace = defaultTrayGrace;
+    QMetaObject::Connection m_quitWhenWindowCloses;
     QPointer<MenuView> m_panel;
     // The popup as the event filter sees it. Compared as a plain QObject: events still reach
     // the filter while the panel is half destroyed, when it is no longer a MenuView.

@@ -1,22 +1,51 @@
 #include "app/BeamwickApp.h"
+#include "app/CommandLine.h"
+#include "app/StatusReport.h"
 #include "app/Translations.h"
 #include "platform/JsonDefaultsStore.h"
 #include "platform/UnixSignalQuit.h"
 
 #include <QApplication>
+#include <cstdio>
+
+namespace {
+
+// Everything but a plain start: answered without a display, the service module, the light or a
+// running instance.
+int answer(const CommandLine& command, int argc, char* argv[])
+{
+    QCoreApplication core(argc, argv);
+    if (command.action() == CommandLine::Action::status) {
+        const StatusReport report = StatusReport::ofThisSystem();
+        std::fputs(qPrintable(report.text()), stdout);
+        return report.exitCode();
+    }
+    std::fputs(qPrintable(command.output()),
+               command.action() == CommandLine::Action::error ? stderr : stdout);
+    return command.exitCode();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("beamwick"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(BEAMWICK_VERSION));
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine command(arguments);
+    if (command.action() != CommandLine::Action::run)
+        return answer(command, argc, argv);
+
     // In Music mode the main thread wakes for every block of audio, about 94 times a second;
     // Qt's own event dispatcher costs measurably less per wake-up than the GLib one, and
     // nothing here needs GLib's loop. A user's explicit choice still wins.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("beamwick"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beamwick"));
-    QApplication::setDesktopFileName(QStringLiteral("beamwick"));
-    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setDesktopFileName(QStringLiteral("org.beamwick.Beamwick"));
 
     Translations::install(app);
     UnixSignalQuit signalQuit;

@@ -65,3 +65,18 @@ std::optional<LedDevice> LedFinder::find(const char* requested) const
     }
     return std::nullopt;
 }
+
+std::optional<std::string> LedFinder::whyPassedOver(const char* requested) const
+{
+    if (!requested)
+        return std::nullopt;
+    if (!isSafeName(requested))
+        return "not a plain LED name (empty, too long, or containing '/', '..' or control "
+               "characters)";
+    std::error_code error;
+    if (!std::filesystem::exists(m_root / requested, error))
+        return "no LED of that name under " + m_root.string();
+    if (!LedDevice::open(m_root, requested))
+        return "it has no readable brightness or its max_brightness is below 1";
+    return std::nullopt;
+}

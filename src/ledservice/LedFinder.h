@@ -21,6 +21,9 @@ public:
     // A plain directory entry name: nothing that could step out of the LED class folder.
     static bool isSafeName(std::string_view name);
 
+    // Why find() passes over `requested`, in words for the user; nothing when it would take it.
+    std::optional<std::string> whyPassedOver(const char* requested) const;
+
 private:
     std::vector<std::string> names() const;
 

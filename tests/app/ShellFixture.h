@@ -8,16 +8,19 @@
 #include <QTimer>
 
 // A BeamwickApp over a faked controller, with its single-instance files in a private directory.
+// It opens its window at once where there is no tray, unless a test gives it time to wait.
 class ShellTest : public ::testing::Test {
 protected:
-    std::unique_ptr<BeamwickApp> makeApp()
+    std::unique_ptr<BeamwickApp> makeApp(std::chrono::milliseconds trayGrace = {})
     {
-        return std::make_unique<BeamwickApp>(
+        auto app = std::make_unique<BeamwickApp>(
             [this] {
                 ++controllersMade;
                 return rig.make();
             },
             runtime.path());
+        app->setTrayGrace(trayGrace);
+        return app;
     }
 
     // The factory table written back when the application quits, as the real quit notice does.

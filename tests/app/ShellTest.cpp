@@ -6,6 +6,7 @@
 #include "tests/support/EventLoop.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QLocalServer>
@@ -136,6 +137,30 @@ TEST_F(ShellTest, WithoutATrayThePanelOpensAsAWindowOverOneController)
     for (int i = 0; i < 10; ++i)
         app->showPanel();
     EXPECT_EQ(controllersMade, 1);
+}
+
+TEST_F(ShellTest, WaitsForATrayBeforeOpeningTheWindowUnlessAskedForThePanel)
+{
+    using namespace std::chrono_literals;
+    auto app = makeApp(400ms);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(app->start());
+    EXPECT_EQ(app->panel(), nullptr);
+    ASSERT_TRUE(spinUntil([&] { return app->panel() && app->panel()->isVisible(); }));
+    EXPECT_GE(sinceStart.elapsed(), 400);
+    EXPECT_EQ(app->panel()->windowType(), Qt::Window);
+
+    // Asked for its panel while it still waits (a second launch does that), it opens at once.
+    QTemporaryDir otherRuntime;
+    auto impatient =
+        std::make_unique<BeamwickApp>([this] { return rig.make(); }, otherRuntime.path());
+    impatient->setTrayGrace(10s);
+    ASSERT_TRUE(impatient->start());
+    EXPECT_EQ(impatient->panel(), nullptr);
+    impatient->showPanel();
+    ASSERT_NE(impatient->panel(), nullptr);
+    EXPECT_TRUE(impatient->panel()->isVisible());
 }
 
 TEST_F(ShellTest, ClosingTheWindowQuitsAndHandsTheLightBack)

@@ -23,7 +23,10 @@ cleanup() {
 trap cleanup EXIT
 
 # -displayfd lets the server pick a free display number and tell us once it is listening.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$root/display" 2>"$root/xvfb.log" &
+# -noreset: by default the server resets whenever its last client leaves, and a client that
+# connects just then (trayer, while xwininfo below comes and goes) is turned away.
+Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$root/display" \
+    2>"$root/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do
     [[ -s $root/display ]] && break
@@ -44,6 +47,11 @@ if ((tray)); then
         xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
         sleep 0.1
     done
+    if ! xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; then
+        echo "trayer did not start on $DISPLAY" >&2
+        cat "$root/trayer.log" >&2
+        exit 1
+    fi
 fi
 
 export XDG_RUNTIME_DIR="$root/run"

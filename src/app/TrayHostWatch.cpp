@@ -1,0 +1,146 @@
+#include "app/TrayHostWatch.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QGuiApplication>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace {
+
+const QString kWatcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
+const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
+// A watcher that does not answer this fast is treated as absent for now; the next poll asks
+// again.
+constexpr int kWatcherTimeoutMs = 250;
+
+xcb_connection_t* x11Connection()
+{
+    if (auto* x11 =
+            qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+        return x11->connection();
+    return nullptr;
+}
+
+} // namespace
+
+TrayHostWatch::TrayHostWatch(QObject* parent) : QObject(parent)
+{
+    followBus(true);
+
+    if (xcb_connection_t* connection = x11Connection()) {
+        char* host = nullptr;
+        int display = 0;
+        int screen = 0;
+        if (!xcb_parse_display(nullptr, &host, &display, &screen))
+            screen = 0;
+        std::free(host);
+        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
+        if (reply) {
+            m_selectionAtom = reply->atom;
+            std::free(reply);
+        }
+        if (m_selectionAtom)
+            qGuiApp->installNativeEventFilter(this);
+    }
+}
+
+TrayHostWatch::~TrayHostWatch()
+{
+    followBus(false);
+    if (qGuiApp && m_selectionAtom)
+        qGuiApp->removeNativeEventFilter(this);
+}
+
+void TrayHostWatch::followBus(bool follow)
+{
+    // Plain signal matches, undone here by hand: left to Qt (or to a QDBusServiceWatcher), they
+    // are dropped on the bus's own thread after this object has gone, and at exit that work can
+    // be left undone and leak.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    const QString daemon = QStringLiteral("org.freedesktop.DBus");
+    const QString ownerChanged = QStringLiteral("NameOwnerChanged");
+    const QStringList ofTheWatcher{kWatcherService};
+    const QString hostRegistered = QStringLiteral("StatusNotifierHostRegistered");
+    const QString hostUnregistered = QStringLiteral("StatusNotifierHostUnregistered");
+    if (follow) {
+        bus.connect(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, ownerChanged,
+                    ofTheWatcher, QString(), this, SLOT(onHostSignal()));
+        for (const QString& member : {hostRegistered, hostUnregistered})
+            bus.connect(QString(), kWatcherPath, kWatcherService, member, this,
+                        SLOT(onHostSignal()));
+    } else {
+        bus.disconnect(daemon, QStringLiteral("/org/freedesktop/DBus"), daemon, ownerChanged,
+                       ofTheWatcher, QString(), this, SLOT(onHostSignal()));
+        for (const QString& member : {hostRegistered, hostUnregistered})
+            bus.disconnect(QString(), kWatcherPath, kWatcherService, member, this,
+                           SLOT(onHostSignal()));
+    }
+}
+
+bool TrayHostWatch::isAvailable()
+{
+    // Both are asked every time: the XEmbed check also starts watching a new selection owner.
+    const bool xembed = xembedTrayOwned();
+    return statusNotifierHostRegistered() || xembed;
+}
+
+void TrayHostWatch::onHostSignal()
+{
+    emit changed();
+}
+
+bool TrayHostWatch::statusNotifierHostRegistered() const
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(kWatcherService))
+        return false;
+    QDBusMessage request = QDBusMessage::createMethodCall(
+        kWatcherService, kWatcherPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("Get"));
+    request << kWatcherService << QStringLiteral("IsStatusNotifierHostRegistered");
+    const QDBusMessage reply = bus.call(request, QDBus::Block, kWatcherTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+        return false;
+    return qvariant_cast<QDBusVariant>(reply.arguments().constFirst()).variant().toBool();
+}
+
+bool TrayHostWatch::xembedTrayOwned()
+{
+    xcb_connection_t* connection = x11Connection();
+    if (!connection || !m_selectionAtom)
+        return false;
+    xcb_get_selection_owner_reply_t* reply = xcb_get_selection_owner_reply(
+        connection, xcb_get_selection_owner(connection, m_selectionAtom), nullptr);
+    const xcb_window_t owner = reply ? reply->owner : XCB_NONE;
+    std::free(reply);
+    if (owner != XCB_NONE && owner != m_owner) {
+        // The owner's destruction is how a tray host's departure shows.
+        const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection, owner, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+    }
+    m_owner = owner;
+    return owner != XCB_NONE;
+}
+
+bool TrayHostWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+{
+    if (eventType != "xcb_generic_event_t" || !m_owner)
+        return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
+        reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == m_owner) {
+        m_owner = XCB_NONE;
+        // Not from inside Qt's event dispatch: the shell deletes its tray icon in response.
+        QMetaObject::invokeMethod(this, &TrayHostWatch::changed, Qt::QueuedConnection);
+    }
+    return false;
+}

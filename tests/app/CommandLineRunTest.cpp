@@ -1,0 +1,59 @@
+#include "app/InstanceGuard.h"
+#include "tests/app/BeamwickProcess.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(CommandLineRunTest, AnswersLeaveTheRunningInstanceAloneAndAMistakeExitsTwo)
+{
+    QTemporaryDir runtime, home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QString program = QStringLiteral(BEAMWICK_BINARY);
+
+    // Stands in for a Beamwick already running for this user.
+    InstanceGuard running(runtime.path());
+    ASSERT_EQ(running.claim(), InstanceGuard::Outcome::primary);
+    int showRequests = 0;
+    QObject::connect(&running, &InstanceGuard::showRequested, [&] { ++showRequests; });
+
+    const auto help = BeamwickRun::of(program, {QStringLiteral("--help")}, env);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.contains(QStringLiteral("Usage: ")));
+    EXPECT_TRUE(help.out.contains(QStringLiteral("--status")));
+    EXPECT_TRUE(help.err.isEmpty()) << qPrintable(help.err);
+
+    const auto version = BeamwickRun::of(program, {QStringLiteral("--version")}, env);
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, QStringLiteral("beamwick " BEAMWICK_VERSION "\n"));
+
+    const auto typo = BeamwickRun::of(program, {QStringLiteral("--stauts")}, env);
+    EXPECT_EQ(typo.exitCode, 2);
+    EXPECT_TRUE(typo.out.isEmpty());
+    EXPECT_TRUE(typo.err.contains(QStringLiteral("Unknown option 'stauts'.")))
+        << qPrintable(typo.err);
+    EXPECT_TRUE(typo.err.contains(QStringLiteral("--help")));
+
+    const auto status = BeamwickRun::of(program, {QStringLiteral("--status")}, env);
+    EXPECT_TRUE(status.exitCode == 0 || status.exitCode == 1) << status.exitCode;
+    EXPECT_TRUE(status.out.contains(
+        QStringLiteral("Settings file: %1\n")
+            .arg(home.filePath(QStringLiteral("config/beamwick/settings.json")))))
+        << qPrintable(status.out);
+    EXPECT_TRUE(status.out.contains(QStringLiteral("LED: "))) << qPrintable(status.out);
+    EXPECT_TRUE(status.out.contains(QStringLiteral("Sound server: "))) << qPrintable(status.out);
+
+    spinUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(showRequests, 0);
+    // Nothing was saved either: answering is not starting.
+    EXPECT_FALSE(QDir(home.filePath(QStringLiteral("config/beamwick"))).exists());
+
+    // A plain start still goes through the single-instance guard.
+    const auto plain = BeamwickRun::of(program, {}, env);
+    EXPECT_EQ(plain.exitCode, 0);
+    EXPECT_TRUE(spinUntil([&] { return showRequests == 1; }));
+}

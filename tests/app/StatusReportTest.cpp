@@ -1,0 +1,177 @@
+#include "app/StatusReport.h"
+
+#include "app/CommandLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// An LED class folder with one LED per call to add(), laid out as /sys/class/leds is.
+class LedTree {
+public:
+    LedTree()
+    {
+        // Readable by everyone, so the report can also be asked as another user.
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup |
+                                              QFile::ReadOther | QFile::ExeOther);
+    }
+
+    QString add(const QString& name, const QString& brightness, const QString& maxBrightness)
+    {
+        const QString folder = dir.filePath(name);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+        write(folder + QStringLiteral("/brightness"), brightness);
+        write(folder + QStringLiteral("/max_brightness"), maxBrightness);
+        return folder + QStringLiteral("/brightness");
+    }
+
+    static QString read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    std::filesystem::path root() const { return dir.path().toStdString(); }
+
+private:
+    static void write(const QString& path, const QString& text)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8() + '\n');
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                            QFile::ReadOther);
+    }
+
+    QTemporaryDir dir;
+};
+
+const SoundServerProbe::Result kQuietServer{false, {}, {}, QStringLiteral("Connection refused")};
+
+} // namespace
+
+TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSettings)
+{
+    LedTree tree;
+    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "37", "255");
+    tree.add(QStringLiteral("input3::capslock"), "0", "1");
+
+    const StatusReport bySysfs(LedStatus(tree.root(), nullptr, std::nullopt),
+                               SoundServerProbe::ask(std::chrono::seconds(2)),
+                               QStringLiteral("/home/u/.config/beamwick/settings.json"));
+    const QString text = bySysfs.text();
+    EXPECT_TRUE(text.contains(
+        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37)\n")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("Writes through: sysfs (%1)\n").arg(brightness)))
+        << qPrintable(text);
+    EXPECT_TRUE(
+        text.endsWith(QStringLiteral("Settings file: /home/u/.config/beamwick/settings.json\n")));
+    EXPECT_EQ(bySysfs.exitCode(), 0);
+    // The private sound server of the test run, with its null sink as the default output.
+    if (qEnvironmentVariableIsSet("BEAMWICK_TEST_SERVICES")) {
+        EXPECT_TRUE(text.contains(QStringLiteral("Sound server: answers (pulseaudio ")))
+            << qPrintable(text);
+        EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n")))
+            << qPrintable(text);
+    }
+    // Only looked at.
+    EXPECT_EQ(LedTree::read(brightness), QStringLiteral("37\n"));
+
+    const StatusReport byLogind(LedStatus(tree.root(), nullptr, QStringLiteral("c7")), kQuietServer,
+                                {});
+    EXPECT_TRUE(byLogind.text().contains(
+        QStringLiteral("Writes through: logind (SetBrightness on session c7)\n")));
+    EXPECT_TRUE(byLogind.text().contains(QStringLiteral(
+        "Sound server: does not answer (Connection refused); Music mode cannot listen\n")));
+}
+
+TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
+{
+    LedTree tree;
+    const auto none = StatusReport(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {});
+    EXPECT_TRUE(none.text().startsWith(QStringLiteral("LED: none. No LED under ")))
+        << qPrintable(none.text());
+    EXPECT_TRUE(none.text().contains(QStringLiteral("BEAMWICK_LED is not set")));
+    EXPECT_EQ(none.exitCode(), 1);
+    const LedStatus noClass(tree.root() / "missing", nullptr, std::nullopt);
+    EXPECT_TRUE(noClass.lines().constFirst().contains(QStringLiteral("missing does not exist")))
+        << qPrintable(noClass.lines().constFirst());
+
+    tree.add(QStringLiteral("dead::logo"), "0", "0");
+    tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    const std::pair<const char*, QString> choices[] = {
+        {"../../etc", QStringLiteral("not a plain LED name")},
+        {"nosuch::led", QStringLiteral("no LED of that name under ")},
+        {"dead::logo", QStringLiteral("it has no readable brightness or its max_brightness is "
+                                      "below 1")},
+    };
+    for (const auto& [choice, why] : choices) {
+        const LedStatus status(tree.root(), choice, std::nullopt);
+        ASSERT_GE(status.lines().size(), 2) << choice;
+        EXPECT_TRUE(status.lines()[0].startsWith(
+            QStringLiteral("BEAMWICK_LED=%1 is ignored: ").arg(QString::fromLatin1(choice))))
+            << qPrintable(status.lines()[0]);
+        EXPECT_TRUE(status.lines()[0].contains(why)) << qPrintable(status.lines()[0]);
+        // The usual order still finds the keyboard backlight, past the unusable logo.
+        EXPECT_EQ(status.lines()[1],
+                  QStringLiteral("LED: test::kbd_backlight (max_brightness 10, brightness 5)"));
+    }
+    const LedStatus chosen(tree.root(), "test::kbd_backlight", std::nullopt);
+    EXPECT_FALSE(chosen.lines()[0].contains(QStringLiteral("ignored")));
+}
+
+TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
+{
+    LedTree tree;
+    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    // Root may write anything: look as an ordinary user would.
+    const uid_t user = ::geteuid();
+    if (user == 0) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    const LedStatus status(tree.root(), nullptr, std::nullopt);
+    if (user == 0) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    EXPECT_FALSE(status.usable());
+    EXPECT_EQ(status.lines().last(),
+              QStringLiteral("Writes through: nothing, no permission. logind has no active "
+                             "session of this user to write for it, and %1 is not writable by "
+                             "this user.")
+                  .arg(brightness));
+}
+
+TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreToldApartFromMistakes)
+{
+    const auto actionOf = [](QStringList arguments) {
+        arguments.prepend(QStringLiteral("beamwick"));
+        return CommandLine(arguments).action();
+    };
+    using Action = CommandLine::Action;
+    EXPECT_EQ(actionOf({}), Action::run);
+    EXPECT_EQ(actionOf({"-platform", "wayland"}), Action::run);
+    EXPECT_EQ(actionOf({"--style=Fusion", "-reverse"}), Action::run);
+    EXPECT_EQ(actionOf({"--help"}), Action::help);
+    EXPECT_EQ(actionOf({"-h"}), Action::help);
+    EXPECT_EQ(actionOf({"--version"}), Action::version);
+    EXPECT_EQ(actionOf({"--status"}), Action::status);
+    EXPECT_EQ(actionOf({"--statsu"}), Action::error);
+    EXPECT_EQ(actionOf({"stray"}), Action::error);
+    EXPECT_EQ(actionOf({"-platform"}), Action::error);
+
+    EXPECT_EQ(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--statsu")}).exitCode(), 2);
+    // Qt's options work but are not Beamwick's to explain.
+    EXPECT_FALSE(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--help")})
+                     .output()
+                     .contains(QStringLiteral("platform")));
+}

@@ -1,0 +1,45 @@
+// Runs under umockdev-run with led.umockdev: the real executable, as a child that inherits the
+// testbed, finds the fake LED under /sys/class/leds.
+#include "tests/app/BeamwickProcess.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr const char* kBrightness = "/sys/class/leds/test::kbd_backlight/brightness";
+
+QString brightness()
+{
+    QFile file(QString::fromLatin1(kBrightness));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+} // namespace
+
+TEST(StatusUmockdevTest, ReportsTheFakeLedAndNoAnswerTouchesIt)
+{
+    ASSERT_EQ(brightness(), QStringLiteral("37")) << "not run under umockdev-run?";
+    QTemporaryDir runtime, home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.remove(QStringLiteral("BEAMWICK_LED"));
+    const QString program = QStringLiteral(BEAMWICK_BINARY);
+
+    const auto status = BeamwickRun::of(program, {QStringLiteral("--status")}, env);
+    EXPECT_EQ(status.exitCode, 0) << qPrintable(status.out + status.err);
+    EXPECT_TRUE(status.out.startsWith(
+        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37)\n"
+                       "Writes through: sysfs (%1)\n")
+            .arg(QString::fromLatin1(kBrightness))))
+        << qPrintable(status.out);
+
+    for (const char* argument : {"--help", "--version", "--bogus", "--status"}) {
+        const auto run = BeamwickRun::of(program, {QString::fromLatin1(argument)}, env);
+        EXPECT_NE(run.exitCode, -1) << argument;
+        EXPECT_EQ(brightness(), QStringLiteral("37")) << argument;
+    }
+}
