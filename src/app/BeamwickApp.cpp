@@ -17,9 +17,6 @@ namespace {
 // A click on the tray icon while the popup is open first closes the popup (the click lands
 // outside it); the same click must not open it again at once.
 constexpr qint64 kReopenGuardMilliseconds = 300;
-// Cheap checks (one X round trip, one bus name look-up), made only while there is no tray.
-constexpr int kTrayPollMilliseconds = 500;
-
 bool popupsNeedAParent()
 {
     // Wayland places popups only relative to a parent surface, which a tray icon is not.
@@ -35,9 +32,6 @@ BeamwickApp::BeamwickApp(ControllerFactory factory, const QString& runtimeDirect
     if (!m_factory)
         m_factory = [] { return std::make_unique<LogoController>(); };
     connect(&m_guard, &InstanceGuard::showRequested, this, &BeamwickApp::showPanel);
-    m_trayPoll.setInterval(kTrayPollMilliseconds);
-    m_trayPoll.setTimerType(Qt::CoarseTimer);
-    connect(&m_trayPoll, &QTimer::timeout, this, &BeamwickApp::followTrayHost);
 }
 
 BeamwickApp::~BeamwickApp()
@@ -76,7 +70,6 @@ bool BeamwickApp::start()
         createTray();
         return true;
     }
-    m_trayPoll.start();
     if (m_trayGrace.count() > 0) {
         QTimer::singleShot(m_trayGrace, this, [this] {
             if (!m_tray)
@@ -112,12 +105,10 @@ void BeamwickApp::leaveTray()
     m_tray.reset();
     m_iconOn = false;
     openWindow();
-    m_trayPoll.start();
 }
 
 void BeamwickApp::closeWindowForTray()
 {
-    m_trayPoll.stop();
     if (!m_panel)
         return;
     // The window goes because the tray took over, not because the user closed it.

@@ -75,8 +75,7 @@ private:
     std::unique_ptr<LogoController> m_logo;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<TrayHostWatch> m_trayWatch;
-    // Asks for a tray host while there is none: not every arrival is announced.
-    QTimer m_trayPoll;
+    // How long a start without a tray waits for one before it opens the window.
     std::chrono::milliseconds m_trayGrace = defaultTrayGrace;
     QMetaObject::Connection m_quitWhenWindowCloses;
     QPointer<MenuView> m_panel;

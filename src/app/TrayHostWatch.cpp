@@ -16,6 +16,15 @@ const QString kWatcherPath = QStringLiteral("/StatusNotifierWatcher");
 // again.
 constexpr int kWatcherTimeoutMs = 250;
 
+std::uint32_t internAtom(xcb_connection_t* connection, const QByteArray& name)
+{
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
+    const std::uint32_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+}
+
 xcb_connection_t* x11Connection()
 {
     if (auto* x11 =
@@ -37,16 +46,35 @@ TrayHostWatch::TrayHostWatch(QObject* parent) : QObject(parent)
         if (!xcb_parse_display(nullptr, &host, &display, &screen))
             screen = 0;
         std::free(host);
-        const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen);
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            connection, xcb_intern_atom(connection, 0, name.size(), name.constData()), nullptr);
-        if (reply) {
-            m_selectionAtom = reply->atom;
-            std::free(reply);
-        }
-        if (m_selectionAtom)
+        m_selectionAtom = internAtom(connection, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screen));
+        m_managerAtom = internAtom(connection, "MANAGER");
+        if (m_selectionAtom) {
             qGuiApp->installNativeEventFilter(this);
+            hearManagers(connection, screen);
+        }
     }
+}
+
+void TrayHostWatch::hearManagers(xcb_connection_t* connection, int screen)
+{
+    // A tray host that takes the selection announces itself to the root window's structure
+    // listeners: hearing that announcement, rather than asking every so often, keeps a desktop
+    // without a tray free of periodic wake-ups. The root's event mask is shared with the rest of
+    // this connection (Qt's own), so it is added to, not replaced.
+    xcb_screen_iterator_t roots = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < screen && roots.rem; ++i)
+        xcb_screen_next(&roots);
+    if (!roots.rem || !m_managerAtom)
+        return;
+    const xcb_window_t root = roots.data->root;
+    xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, root), nullptr);
+    if (!attributes)
+        return;
+    const std::uint32_t mask = attributes->your_event_mask | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    std::free(attributes);
+    xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_flush(connection);
 }
 
 TrayHostWatch::~TrayHostWatch()
@@ -133,10 +161,18 @@ bool TrayHostWatch::xembedTrayOwned()
 
 bool TrayHostWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
-    if (eventType != "xcb_generic_event_t" || !m_owner)
+    if (eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
+    const auto type = event->response_type & 0x7f;
+    if (type == XCB_CLIENT_MESSAGE) {
+        const auto* announcement = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        if (announcement->type == m_managerAtom && announcement->format == 32 &&
+            announcement->data.data32[1] == m_selectionAtom)
+            QMetaObject::invokeMethod(this, &TrayHostWatch::changed, Qt::QueuedConnection);
+        return false;
+    }
+    if (m_owner && type == XCB_DESTROY_NOTIFY &&
         reinterpret_cast<const xcb_destroy_notify_event_t*>(event)->window == m_owner) {
         m_owner = XCB_NONE;
         // Not from inside Qt's event dispatch: the shell deletes its tray icon in response.

@@ -281,6 +281,12 @@ TEST_F(LateStatusNotifierTest, AWatcherRegisteringLaterGetsTheItemAndTheWindowRe
                                          QString(), QString()})
                                    .type(),
                                QDBusMessage::ReplyMessage);
+                 // As a real watcher does when a host registers with it after it started.
+                 EXPECT_EQ(callMock(QStringLiteral("EmitSignal"),
+                                    {kWatcher, QStringLiteral("StatusNotifierHostRegistered"),
+                                     QString(), QVariantList()})
+                               .type(),
+                           QDBusMessage::ReplyMessage);
              }},
             {[&] { return app->usesTray() && app->panel() == nullptr && itemRegistrations() > 0; },
              [&] {
