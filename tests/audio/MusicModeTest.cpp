@@ -1,15 +1,19 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
 #include "PrivateSoundServer.h"
 #include "TonePlayer.h"
+#include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
+#include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeService.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/EventLoop.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -24,6 +28,54 @@ public:
 
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
 
+// One block of the original platform's audio cycle, which the capture hands over whole.
+constexpr std::size_t kBlockFrames = 512;
+constexpr double kBlockSeconds = double(kBlockFrames) / TonePlayer::rate;
+
+// Whether the light was lit (the table written above half the factory level) since the write
+// numbered `seen`; moves `seen` past what it looked at.
+bool flashedSince(const FakeService& service, std::size_t& seen)
+{
+    const auto writes = service.writes();
+    bool flashed = false;
+    for (; seen < writes.size(); ++seen)
+        flashed |=
+            writes[seen].first == FakeService::tableKey && levelOf(writes[seen].second) > 0.5;
+    return flashed;
+}
+
+// The block indices at which a controller in Music mode flashes for the samples taken in
+// blocks of 512 frames, its clock advanced by one block each and its timer ticking every 50 ms
+// of that time, as the capture and the event loop would drive it.
+std::vector<std::size_t> offlineFlashes(const std::vector<float>& samples)
+{
+    ControllerRig rig;
+    rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
+    auto logo = rig.make();
+    BassDetector detector;
+    detector.setUpFilter(float(TonePlayer::rate));
+
+    std::vector<std::size_t> flashes;
+    std::size_t seen = rig.service.writeCount();
+    double now = 0, nextTick = 0.05;
+    const std::size_t blockSamples = kBlockFrames * 2;
+    for (std::size_t block = 0; (block + 1) * blockSamples <= samples.size(); ++block) {
+        const AudioBuffer buffer{2, std::uint32_t(blockSamples * sizeof(float)),
+                                 samples.data() + block * blockSamples};
+        const auto level = detector.process({&buffer, 1});
+        if (!level)
+            continue;
+        now += kBlockSeconds;
+        rig.clock.advance(std::chrono::duration<double>(kBlockSeconds));
+        for (; nextTick <= now; nextTick += 0.05)
+            logo->tick();
+        logo->handleAudio(level->bass, level->previousAverage);
+        if (flashedSince(rig.service, seen))
+            flashes.push_back(block);
+    }
+    return flashes;
+}
+
 } // namespace
 
 class MusicModeTest : public ::testing::Test {
@@ -34,7 +86,7 @@ protected:
     {
         if (!PrivateSoundServer::available())
             GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(server.start()) << server.name() << " did not start:\n" << server.log();
         service.reset();
         defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
@@ -125,4 +177,66 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
     server.kill();
     spinUntil([] { return false; }, 200ms);
     EXPECT_TRUE(logo.musicStatus().isEmpty());
+}
+
+// The capture hands the detector the same blocks an offline run over the file would: played
+// through the server, a drum track flashes the light at the blocks the offline run does. Every
+// delivered block is 512 frames and a hole counts as silence, so counting blocks keeps stream
+// time; only the silence before playback is unknown, which one shift of the whole run absorbs.
+TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
+{
+    const auto drums = drumTrack(server.directory(), 6.0);
+    ASSERT_FALSE(drums.empty()) << "sox could not make the drum track; see " << server.directory()
+                                << "/sox.log";
+    const auto offline = offlineFlashes(drums);
+    service.reset();
+
+    auto& logo = makeController();
+    ASSERT_EQ(logo.musicStatus(), kReacting);
+    std::vector<std::size_t> online;
+    std::size_t blocks = 0;
+    std::size_t seen = service.writeCount();
+    logo.meter().setOnLevel([&, inner = logo.meter().onLevel()](double bass, double average) {
+        inner(bass, average);
+        if (flashedSince(service, seen))
+            online.push_back(blocks);
+        ++blocks;
+    });
+
+    TonePlayer player(server.address(), drums);
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 20s));
+    spinUntil([] { return false; }, 300ms);
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+    logo.meter().stop();
+    ASSERT_FALSE(online.empty()) << "nothing flashed";
+    ASSERT_FALSE(offline.empty());
+
+    // The blocks start at a different frame online, so a kick may cross into the next block.
+    std::vector<long> shifts;
+    for (std::size_t i = 0; i < std::min(online.size(), offline.size()); ++i)
+        shifts.push_back(long(online[i]) - long(offline[i]));
+    std::nth_element(shifts.begin(), shifts.begin() + shifts.size() / 2, shifts.end());
+    const long shift = shifts[shifts.size() / 2];
+    std::size_t matched = 0;
+    long worst = 0;
+    for (std::size_t flash : offline) {
+        const auto nearest = std::min_element(online.begin(), online.end(), [&](auto a, auto b) {
+            return std::labs(long(a) - shift - long(flash)) <
+                   std::labs(long(b) - shift - long(flash));
+        });
+        const long off = std::labs(long(*nearest) - shift - long(flash));
+        if (off <= 1)
+            ++matched;
+        worst = std::max(worst, off);
+    }
+    std::cout << server.name() << ": flashes online " << online.size() << ", offline "
+              << offline.size() << ", matched " << matched << ", max offset "
+              << double(worst) * kBlockSeconds * 1000 << " ms (" << worst << " blocks)"
+              << std::endl;
+
+    EXPECT_GE(offline.size(), 8u) << "the track should flash on most of its kicks";
+    EXPECT_EQ(online.size(), offline.size());
+    EXPECT_EQ(matched, offline.size());
+    EXPECT_LE(worst, 1);
 }

@@ -58,3 +58,7 @@ std::vector<float> toneSamples(double frequency, double amplitude, double second
 std::vector<float> silenceSamples(double seconds);
 // A short decaying 55 Hz thump, like a kick drum, at each of the given start times (seconds).
 std::vector<float> kickTrack(const std::vector<double>& starts, double seconds);
+// A drum-like track made with sox in the given directory: a kick on every beat at 120 per
+// minute with one left out and one pushed off the beat, closed hi-hats between the beats, and
+// hiss above the bass. Empty if sox failed.
+std::vector<float> drumTrack(const std::string& directory, double seconds);
