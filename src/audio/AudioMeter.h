@@ -15,6 +15,9 @@ public:
     // Called on the main thread while started: with the error when capture was lost (the sound
     // server went away), with nothing when it has been re-established.
     using InterruptionCallback = std::function<void(const std::optional<MeterError>& lost)>;
+    // Called on the main thread while started: with false when capture pauses because nothing
+    // plays on the output (no levels come then), with true just before levels flow again.
+    using ActivityCallback = std::function<void(bool flowing)>;
 
     virtual ~AudioMeter() = default;
 
@@ -22,6 +25,7 @@ public:
     // Replaces any earlier callback; safe while capturing.
     virtual void setOnLevel(LevelCallback callback) = 0;
     virtual void setOnInterruption(InterruptionCallback callback) = 0;
+    virtual void setOnActivity(ActivityCallback callback) = 0;
 
     // Begins listening; does nothing when already listening. On failure undoes what it set up
     // and throws MeterError. Main thread only.

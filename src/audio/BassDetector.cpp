@@ -85,3 +85,21 @@ BassDetector::process(std::span<const AudioBuffer> buffers) noexcept
     m_average = fresh + kept;
     return Level{bass, previous};
 }
+
+void BassDetector::skipSilence(std::uint64_t blocks) noexcept
+{
+    // With the history cleared, a silent block filters to exactly zero, so its bass is 0 and
+    // only the average moves. Same single-precision steps as process(), so that a paused
+    // capture resumes bit for bit where an unpaused one would be.
+    m_history = History{};
+    for (std::uint64_t i = 0; i < blocks; ++i) {
+        const float fresh = 0.0f * kNewWeight;
+        const float kept = m_average * kOldWeight;
+        const float next = fresh + kept;
+        // Repeated decay ends on a fixed point (zero, or the smallest subnormal, which 0.9
+        // rounds back to itself); the remaining blocks would change nothing.
+        if (next == m_average)
+            break;
+        m_average = next;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "audio/AudioBuffer.h"
 
+#include <cstdint>
 #include <optional>
 #include <span>
 
@@ -32,6 +33,10 @@ public:
     // Measures the first buffer of one block. Returns nothing, and changes nothing, for a block
     // without buffers, with a null data pointer or with fewer samples than channels.
     std::optional<Level> process(std::span<const AudioBuffer> buffers) noexcept;
+    // Accounts for `blocks` blocks of digital silence that were never delivered (the capture
+    // paused while nothing played): clears the history and moves the average exactly as
+    // processing those blocks would have, without reporting them.
+    void skipSilence(std::uint64_t blocks) noexcept;
 
     const Coefficients& coefficients() const { return m_coefficients; }
     const History& history() const { return m_history; }

@@ -25,6 +25,11 @@ void PulseAudioMeter::setOnInterruption(InterruptionCallback callback)
     m_onInterruption = std::move(callback);
 }
 
+void PulseAudioMeter::setOnActivity(ActivityCallback callback)
+{
+    m_onActivity = std::move(callback);
+}
+
 void PulseAudioMeter::start()
 {
     if (m_loop)
@@ -43,6 +48,7 @@ void PulseAudioMeter::start()
     ++m_generation;
     m_established = false;
     m_lost = false;
+    m_corked = false;
     m_failure.reset();
     beginAttempt();
     // Bounded: every attempt carries a deadline that fails its current step.
@@ -82,5 +88,14 @@ void PulseAudioMeter::postInterruption(std::optional<MeterError> lost)
     m_handOff.postTask([this, generation, lost = std::move(lost)] {
         if (m_loop && generation == m_generation && m_onInterruption)
             m_onInterruption(lost);
+    });
+}
+
+void PulseAudioMeter::postActivity(bool flowing)
+{
+    const std::uint64_t generation = m_generation;
+    m_handOff.postTask([this, generation, flowing] {
+        if (m_loop && generation == m_generation && m_onActivity)
+            m_onActivity(flowing);
     });
 }

@@ -2,25 +2,31 @@
 
 #include "audio/AudioMeter.h"
 #include "audio/BassDetector.h"
+#include "audio/BlockAssembler.h"
 #include "audio/LevelHandOff.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <pulse/def.h>
 #include <string>
 
 struct pa_context;
 struct pa_server_info;
 struct pa_sink_info;
+struct pa_sink_input_info;
 struct pa_stream;
 struct pa_threaded_mainloop;
 struct pa_time_event;
 
 // The meter on the PulseAudio client library (which PipeWire desktops serve as well): a record
 // stream "Beamwick Listener" on the monitor of the default sink, read on the client library's
-// own thread "beamwick.audio". If the sound server goes away while listening, the meter says so
-// through the interruption callback and reconnects by itself until audio flows again.
+// own thread "beamwick.audio". The server's chunks are gathered into blocks of 512 frames, one
+// detector measurement and one main-thread task each. While nothing plays on that sink the
+// stream is corked, so neither this process nor the sound device is kept awake for silence. If
+// the sound server goes away while listening, the meter says so through the interruption
+// callback and reconnects by itself until audio flows again.
 class PulseAudioMeter final : public AudioMeter {
 public:
     struct Options {
@@ -45,6 +51,7 @@ public:
     LevelCallback onLevel() const override { return m_handOff.callback(); }
     void setOnLevel(LevelCallback callback) override { m_handOff.setCallback(std::move(callback)); }
     void setOnInterruption(InterruptionCallback callback) override;
+    void setOnActivity(ActivityCallback callback) override;
 
     void start() override;
     void stop() noexcept override;
@@ -77,6 +84,10 @@ private:
     void readChunks();
     void deliverChunk(const void* data, std::size_t bytes);
     void postInterruption(std::optional<MeterError> lost);
+    void postActivity(bool flowing);
+    void watchPlayback();
+    void checkPlayback();
+    void setCorked(bool corked);
     const char* currentStep() const;
 
     static void contextStateChanged(pa_context* context, void* self) noexcept;
@@ -86,10 +97,15 @@ private:
                                 void* self) noexcept;
     static void streamStateChanged(pa_stream* stream, void* self) noexcept;
     static void streamReadable(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+    static void playbackChanged(pa_context* context, pa_subscription_event_type_t event,
+                                std::uint32_t index, void* self) noexcept;
+    static void playbackListed(pa_context* context, const pa_sink_input_info* info, int eol,
+                               void* self) noexcept;
 
     Options m_options;
     LevelHandOff m_handOff;
     InterruptionCallback m_onInterruption;
+    ActivityCallback m_onActivity;
     // Main thread only; present exactly while the meter is started.
     pa_threaded_mainloop* m_loop = nullptr;
     // Written by start() under the lock; lets the main thread drop reports of an earlier run.
@@ -106,5 +122,14 @@ private:
     bool m_lost = false;
     std::optional<MeterError> m_failure;
     std::uint32_t m_channels = 0;
+    float m_rate = 0;
+    // The sink whose monitor is recorded: only streams playing there make a sound to follow.
+    std::uint32_t m_sinkIndex = 0;
+    // Corked because nothing plays; reported to the main thread as not flowing.
+    bool m_corked = false;
+    std::chrono::steady_clock::time_point m_corkedAt;
+    // Gathered over one listing of the server's playback streams.
+    bool m_playbackSeen = false;
+    BlockAssembler m_assembler;
     BassDetector m_detector;
 };

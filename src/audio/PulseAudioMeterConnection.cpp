@@ -2,11 +2,13 @@
 // function here runs with the main loop's lock held.
 #include "audio/PulseAudioMeter.h"
 
+#include <cmath>
 #include <limits>
 #include <pulse/context.h>
 #include <pulse/def.h>
 #include <pulse/introspect.h>
 #include <pulse/stream.h>
+#include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 #include <pulse/timeval.h>
 
@@ -130,7 +132,10 @@ void PulseAudioMeter::createStream(const pa_sink_info* info)
     const float rate =
         actual && actual->rate > 0 ? static_cast<float>(actual->rate) : kFallbackRate;
     m_detector.setUpFilter(rate);
+    m_rate = rate;
     m_channels = actual ? actual->channels : wanted.channels;
+    m_assembler.reset(m_channels);
+    m_sinkIndex = info->index;
 
     pa_stream_set_state_callback(m_stream, &PulseAudioMeter::streamStateChanged, this);
     pa_stream_set_read_callback(m_stream, &PulseAudioMeter::streamReadable, this);
@@ -248,15 +253,15 @@ void PulseAudioMeter::freeDeadline() noexcept
 
 void PulseAudioMeter::readChunks()
 {
-    // Each chunk is one block, whatever its size; the server hands over between one frame and
-    // a fragment at a time.
     for (;;) {
         const void* data = nullptr;
         std::size_t bytes = 0;
         if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0)
             return;
-        // A hole (no data, but a size) is skipped, never read as samples.
-        if (data)
+        // A hole (no data, but a size) is silence of that length; reading on keeps the blocks
+        // in step with stream time. Whatever arrives after a cork was asked for is dropped:
+        // the pause accounts for it.
+        if (!m_corked)
             deliverChunk(data, bytes);
         pa_stream_drop(m_stream);
     }
@@ -264,17 +269,62 @@ void PulseAudioMeter::readChunks()
 
 void PulseAudioMeter::deliverChunk(const void* data, std::size_t bytes)
 {
+    if (m_options.onChunk && m_channels > 0)
+        m_options.onChunk(static_cast<std::uint32_t>(bytes / (4 * m_channels)));
+    m_assembler.append(data, bytes, [this](const AudioBuffer& block) {
+        if (const auto level = m_detector.process({&block, 1}))
+            m_handOff.post(level->bass, level->previousAverage);
+    });
+}
+
+void PulseAudioMeter::watchPlayback()
+{
     if (m_lost) {
+        // Listening again: whether or not anything plays yet, the capture is back.
         m_lost = false;
         postInterruption(std::nullopt);
     }
-    const std::size_t limit = std::numeric_limits<std::uint32_t>::max();
-    const AudioBuffer buffer{m_channels, static_cast<std::uint32_t>(bytes < limit ? bytes : limit),
-                             data};
-    if (m_options.onChunk && m_channels > 0)
-        m_options.onChunk(buffer.dataByteSize / (4 * m_channels));
-    if (const auto level = m_detector.process({&buffer, 1}))
-        m_handOff.post(level->bass, level->previousAverage);
+    // A fresh stream records from the start; the main thread hears so if it was told of a
+    // pause, and the listing below corks it again if nothing plays.
+    setCorked(false);
+    pa_context_set_subscribe_callback(m_context, &PulseAudioMeter::playbackChanged, this);
+    if (pa_operation* operation =
+            pa_context_subscribe(m_context, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr))
+        pa_operation_unref(operation);
+    checkPlayback();
+}
+
+void PulseAudioMeter::checkPlayback()
+{
+    pa_operation* operation =
+        pa_context_get_sink_input_info_list(m_context, &PulseAudioMeter::playbackListed, this);
+    // Without an answer the stream stays as it is: listening to silence costs, missing music
+    // would be wrong.
+    if (operation)
+        pa_operation_unref(operation);
+}
+
+void PulseAudioMeter::setCorked(bool corked)
+{
+    if (corked == m_corked || !m_stream)
+        return;
+    m_corked = corked;
+    if (corked) {
+        m_corkedAt = std::chrono::steady_clock::now();
+        m_assembler.clear();
+        postActivity(false);
+    } else {
+        // The average goes on as if the pause had been measured as silence, so the first
+        // beat after it is judged as it would have been without the pause.
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_corkedAt).count();
+        const double blocks = std::floor(seconds * m_rate / BlockAssembler::blockFrames);
+        m_detector.skipSilence(blocks > 0 ? static_cast<std::uint64_t>(blocks) : 0);
+        // Before any level of the resumed stream, which is posted behind it.
+        postActivity(true);
+    }
+    if (pa_operation* operation = pa_stream_cork(m_stream, corked ? 1 : 0, nullptr, nullptr))
+        pa_operation_unref(operation);
 }
 
 // The client library is C: nothing may unwind through it, so each entry point stops any
@@ -338,6 +388,7 @@ void PulseAudioMeter::streamStateChanged(pa_stream* stream, void* self) noexcept
                 meter->m_phase = Phase::streaming;
                 meter->freeDeadline();
                 pa_threaded_mainloop_signal(meter->m_loop, 0);
+                meter->watchPlayback();
             }
             break;
         case PA_STREAM_FAILED:
@@ -356,6 +407,41 @@ void PulseAudioMeter::streamReadable(pa_stream*, std::size_t, void* self) noexce
     auto* meter = static_cast<PulseAudioMeter*>(self);
     try {
         meter->readChunks();
+    } catch (...) {
+    }
+}
+
+void PulseAudioMeter::playbackChanged(pa_context*, pa_subscription_event_type_t event,
+                                      std::uint32_t, void* self) noexcept
+{
+    auto* meter = static_cast<PulseAudioMeter*>(self);
+    try {
+        if (meter->m_phase != Phase::streaming)
+            return;
+        // A new stream is about to play: listen at once rather than after a round trip, or
+        // its first beat could be mixed before the cork is lifted.
+        if ((event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
+            meter->setCorked(false);
+        meter->checkPlayback();
+    } catch (...) {
+    }
+}
+
+void PulseAudioMeter::playbackListed(pa_context*, const pa_sink_input_info* info, int eol,
+                                     void* self) noexcept
+{
+    auto* meter = static_cast<PulseAudioMeter*>(self);
+    try {
+        if (eol == 0 && info) {
+            if (info->sink == meter->m_sinkIndex && !info->corked)
+                meter->m_playbackSeen = true;
+            return;
+        }
+        const bool playing = meter->m_playbackSeen;
+        meter->m_playbackSeen = false;
+        // A failed listing (eol < 0) proves nothing either way.
+        if (eol > 0 && meter->m_phase == Phase::streaming)
+            meter->setCorked(!playing);
     } catch (...) {
     }
 }

@@ -88,6 +88,10 @@ void LogoController::installLevelCallback()
         if (self)
             self->handleCaptureInterruption(lost);
     });
+    m_meter->setOnActivity([self](bool flowing) {
+        if (self)
+            self->handleCaptureActivity(flowing);
+    });
 }
 
 void LogoController::setOn(bool on)

@@ -81,6 +81,8 @@ public:
     double lastApplied() const { return m_lastApplied; }
     double phase() const { return m_phase; }
     bool timerRunning() const { return m_timer != nullptr; }
+    // The timer exists but sleeps: Music with nothing playing, once the light has settled.
+    bool timerPaused() const { return m_timer && !m_timer->isActive(); }
 
 signals:
     void objectWillChange();
@@ -98,6 +100,8 @@ private:
     void registerForTermination();
     void handleWillTerminate();
     void handleCaptureInterruption(const std::optional<MeterError>& lost);
+    void handleCaptureActivity(bool flowing);
+    bool musicRunning() const;
     void startTimer();
     void startMusic();
     void persist(const char* key, double value);
@@ -119,6 +123,10 @@ private:
     Clock::TimePoint m_beatUntil = Clock::distantPast();
     Clock::TimePoint m_lastBeat = Clock::distantPast();
     double m_lastApplied = -1.0;
+    // What the running capture last said of itself: the status to keep while the sound server
+    // is gone, and whether it has paused because nothing plays.
+    std::optional<QString> m_captureLostStatus;
+    bool m_captureIdle = false;
     std::unique_ptr<AudioMeter> m_meter;
     DefaultsStore* m_defaults;
     const Clock* m_clock;

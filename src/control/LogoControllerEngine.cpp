@@ -36,6 +36,8 @@ void LogoController::apply()
 
     if (!(m_mode == LightMode::music && m_isOn)) {
         m_meter->stop();
+        m_captureLostStatus.reset();
+        m_captureIdle = false;
         publish(m_musicStatus, QString());
     }
     if (!m_isOn || m_baseMap.empty())
@@ -69,7 +71,9 @@ void LogoController::startMusic()
         publish(m_musicStatus, listenFailure(QString::fromLocal8Bit(error.what())));
         return;
     }
-    publish(m_musicStatus, kReacting);
+    // Already listening but cut off from the sound server: starting again changed nothing, and
+    // claiming to react would be false until the capture reports it is back.
+    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
 }
 
 void LogoController::startTimer()
@@ -99,9 +103,15 @@ void LogoController::tick()
         setLevel(w * (m_brightness - floorLevel) + floorLevel);
         return;
     }
-    case LightMode::music:
-        setLevel(m_clock->now() < m_beatUntil ? m_brightness : kMinLevel);
+    case LightMode::music: {
+        const bool flashing = m_clock->now() < m_beatUntil;
+        setLevel(flashing ? m_brightness : kMinLevel);
+        // Nothing plays, the flash is over and its end is written: every further tick would
+        // write nothing, so let the process sleep until the capture resumes.
+        if (m_timer && m_captureIdle && !flashing && m_lastApplied == kMinLevel)
+            m_timer->stop();
         return;
+    }
     }
 }
 
@@ -148,16 +158,32 @@ void LogoController::setLevel(double level)
         m_lastApplied = x;
 }
 
+bool LogoController::musicRunning() const
+{
+    return m_mode == LightMode::music && m_isOn && m_meter->isRunning();
+}
+
 void LogoController::handleCaptureInterruption(const std::optional<MeterError>& lost)
 {
     // Only a running Music mode shows the capture's state; anything else has cleared it.
-    if (!(m_mode == LightMode::music && m_isOn && m_meter->isRunning()))
+    if (!musicRunning())
         return;
     if (lost) {
-        publish(m_musicStatus, QStringLiteral("Lost the audio (") +
-                                   QString::fromStdString(lost->errorDescription()) +
-                                   QStringLiteral(") — listening again as soon as it is back…"));
+        m_captureLostStatus = QStringLiteral("Lost the audio (") +
+                              QString::fromStdString(lost->errorDescription()) +
+                              QStringLiteral(") — listening again as soon as it is back…");
     } else {
-        publish(m_musicStatus, kReacting);
+        m_captureLostStatus.reset();
     }
+    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
+}
+
+void LogoController::handleCaptureActivity(bool flowing)
+{
+    if (!musicRunning())
+        return;
+    m_captureIdle = !flowing;
+    // Ticks resume with the audio, so the first flash after a pause ends on time.
+    if (flowing && m_timer && !m_timer->isActive())
+        m_timer->start();
 }

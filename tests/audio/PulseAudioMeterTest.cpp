@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <pthread.h>
 #include <pulse/context.h>
@@ -160,6 +161,8 @@ TEST_F(PulseAudioMeterTest, WithoutAServerStartThrowsAtTheFirstStepAndALaterStar
         MeterError);
     real.start();
     EXPECT_TRUE(real.isRunning());
+    // Capture pauses while nothing plays; something playing makes levels flow.
+    TonePlayer playing(server.address(), silenceSamples(5));
     EXPECT_TRUE(waitForMoreLevels(5, 5s));
 }
 
@@ -234,6 +237,7 @@ TEST_F(PulseAudioMeterTest, WithoutALevelCallbackItStillListens)
     options.onChunk = [&](std::uint32_t) { ++chunks; };
     PulseAudioMeter quiet(options);
     quiet.start();
+    TonePlayer playing(server.address(), silenceSamples(5));
     EXPECT_TRUE(spinUntil([&] { return chunks > 10; }, 5s));
     quiet.stop();
     EXPECT_TRUE(levels.empty());
@@ -248,6 +252,7 @@ TEST_F(PulseAudioMeterTest, DestroyingAListeningMeterStopsItAndDropsPendingLevel
         PulseAudioMeter doomed(options);
         doomed.setOnLevel([&](double, double) { ++delivered; });
         doomed.start();
+        TonePlayer playing(server.address(), silenceSamples(5));
         ASSERT_TRUE(spinUntil([&] { return delivered > 5; }, 5s));
         // Let blocks queue up without delivering them, then destroy the meter under them.
         std::this_thread::sleep_for(100ms);
@@ -264,9 +269,11 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
     options.retryInterval = 300ms;
     auto& meter = makeMeter(options);
     meter.start();
+    auto playing = std::make_unique<TonePlayer>(server.address(), silenceSamples(10));
     ASSERT_TRUE(waitForMoreLevels(5, 5s));
 
     server.kill();
+    playing.reset();
     ASSERT_TRUE(spinUntil([&] { return !interruptions.empty(); }, 5s));
     ASSERT_TRUE(interruptions.front().has_value());
     EXPECT_EQ(interruptions.front()->step(), "Listening to audio");
@@ -281,6 +288,7 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(spinUntil([&] { return interruptions.size() == 2; }, 5s));
     EXPECT_FALSE(interruptions.back().has_value());
+    playing = std::make_unique<TonePlayer>(server.address(), silenceSamples(10));
     EXPECT_TRUE(waitForMoreLevels(5, 5s));
     EXPECT_GT(levels.size(), before);
     EXPECT_EQ(listenerStreams(), 1);

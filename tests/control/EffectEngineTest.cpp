@@ -74,9 +74,52 @@ TEST_F(ControllerTest, CaptureLossAndRecoveryShowInTheStatus)
     meter->interrupt(std::nullopt);
     EXPECT_EQ(logo.musicStatus(), kReacting);
 
+    // Choosing Music again while cut off restarts nothing that could capture: the loss stays.
+    meter->interrupt(MeterError("Listening", 11));
+    logo.setMode(LightMode::music);
+    EXPECT_TRUE(logo.musicStatus().startsWith("Lost the audio ("))
+        << logo.musicStatus().toStdString();
+    meter->interrupt(std::nullopt);
+    EXPECT_EQ(logo.musicStatus(), kReacting);
+
     logo.setMode(LightMode::steady);
     meter->interrupt(MeterError("Listening", 11));
     EXPECT_EQ(logo.musicStatus(), QString()) << "outside Music the status stays empty";
+    logo.setMode(LightMode::music);
+    EXPECT_EQ(logo.musicStatus(), kReacting) << "a fresh capture starts with a clean slate";
+}
+
+TEST_F(ControllerTest, WhileNothingPlaysTheTimerSleepsOnceTheFlashHasEnded)
+{
+    auto& logo = make();
+    logo.setMode(LightMode::music);
+    meter->deliver(0.5, 0.0);
+    meter->setFlowing(false); // the music stopped during a flash
+    logo.tick();
+    EXPECT_FALSE(logo.timerPaused()) << "the flash still has to be ended";
+    clock.advance(std::chrono::milliseconds(150));
+    logo.tick();
+    EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
+    EXPECT_TRUE(logo.timerPaused());
+    EXPECT_EQ(logo.musicStatus(), kReacting);
+
+    // Audio resumes: ticks come back before the first level, and a beat flashes and ends.
+    meter->setFlowing(true);
+    EXPECT_FALSE(logo.timerPaused());
+    clock.advance(std::chrono::seconds(10));
+    meter->deliver(0.5, 0.0);
+    EXPECT_EQ(writtenLevels().back(), 1.0);
+    clock.advance(std::chrono::milliseconds(150));
+    logo.tick();
+    EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
+    EXPECT_FALSE(logo.timerPaused());
+
+    // Leaving Music forgets the pause; the next capture starts out flowing.
+    meter->setFlowing(false);
+    logo.setMode(LightMode::breathe);
+    logo.setMode(LightMode::music);
+    logo.tick();
+    EXPECT_FALSE(logo.timerPaused());
 }
 
 TEST_F(ControllerTest, SetLevelClampsSkipsSmallStepsAndRetriesRefusals)

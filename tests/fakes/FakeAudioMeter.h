@@ -14,6 +14,7 @@ public:
     {
         m_onInterruption = std::move(callback);
     }
+    void setOnActivity(ActivityCallback callback) override { m_onActivity = std::move(callback); }
     void start() override
     {
         ++starts;
@@ -41,6 +42,12 @@ public:
             m_onInterruption(lost);
     }
 
+    void setFlowing(bool flowing)
+    {
+        if (m_onActivity)
+            m_onActivity(flowing);
+    }
+
     std::optional<MeterError> failure;
     std::function<void()> onStop;
     int starts = 0;
@@ -49,5 +56,6 @@ public:
 private:
     LevelCallback m_onLevel;
     InterruptionCallback m_onInterruption;
+    ActivityCallback m_onActivity;
     bool m_running = false;
 };
