@@ -38,6 +38,18 @@ constexpr const char* kPipeWireSink = R"(context.objects = [
 ]
 )";
 
+// Waits (bounded) for a socket to be made.
+bool appears(const std::string& path)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!std::filesystem::exists(path))
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        else
+            std::this_thread::sleep_for(10ms);
+    return true;
+}
+
 std::string readAll(FILE* pipe)
 {
     std::string output;
@@ -168,23 +180,25 @@ bool PrivateSoundServer::startPulseAudio()
 
 bool PrivateSoundServer::startPipeWire()
 {
+    const std::string run = m_directory + "/run";
     if (m_bus <= 0) {
-        m_bus = spawn("dbus-daemon",
-                      {"--session", "--nofork", "--nopidfile",
-                       "--address=unix:path=" + m_directory + "/run/bus"},
-                      "dbus");
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!std::filesystem::exists(m_directory + "/run/bus"))
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            else
-                std::this_thread::sleep_for(10ms);
+        m_bus =
+            spawn("dbus-daemon",
+                  {"--session", "--nofork", "--nopidfile", "--address=unix:path=" + run + "/bus"},
+                  "dbus");
+        if (!appears(run + "/bus"))
+            return false;
     }
+    // The session manager and the PulseAudio server give up at once if the daemon is not
+    // listening yet; a socket left by a killed one would say it is.
+    std::filesystem::remove(run + "/pipewire-0");
     for (const char* program : {"pipewire", "wireplumber", "pipewire-pulse"}) {
         const pid_t pid = spawn(program, {}, program);
         if (pid <= 0)
             return false;
         m_pids.push_back(pid);
+        if (m_pids.size() == 1 && !appears(run + "/pipewire-0"))
+            return false;
     }
     return true;
 }

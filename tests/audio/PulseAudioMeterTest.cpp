@@ -390,7 +390,8 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
 {
     if (server.kind() == PrivateSoundServer::Kind::pipeWire)
         GTEST_SKIP() << "PipeWire's session manager always provides a sink, and its PulseAudio "
-                        "server sets no limit on record streams per source";
+                        "server refuses no record stream outright: past about 127 on a source "
+                        "new ones never become ready, so a start fails only by timing out";
 
     PrivateSoundServer sinkless({PrivateSoundServer::Kind::pulseAudio, false});
     ASSERT_TRUE(sinkless.start()) << sinkless.log();
