@@ -16,8 +16,10 @@ constexpr std::size_t kPieceFrames = 240;
 
 } // namespace
 
-TonePlayer::TonePlayer(std::string server, std::vector<float> samples)
-    : m_server(std::move(server)), m_samples(std::move(samples)), m_thread([this] { run(); })
+TonePlayer::TonePlayer(std::string server, std::vector<float> samples,
+                       std::chrono::milliseconds buffer)
+    : m_server(std::move(server)), m_samples(std::move(samples)), m_buffer(buffer),
+      m_thread([this] { run(); })
 {}
 
 TonePlayer::~TonePlayer()
@@ -37,7 +39,8 @@ void TonePlayer::run()
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, kChannels};
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.tlength = static_cast<std::uint32_t>(rate / 50 * kChannels * sizeof(float));
+    attributes.tlength =
+        static_cast<std::uint32_t>(rate * m_buffer.count() / 1000 * kChannels * sizeof(float));
     attributes.prebuf = static_cast<std::uint32_t>(-1);
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);

@@ -17,7 +17,10 @@ public:
 
     static constexpr int rate = 48000;
 
-    TonePlayer(std::string server, std::vector<float> samples);
+    // A longer buffer keeps the audio whole on a loaded machine, as music players do; a short
+    // one pins down when each frame is played.
+    TonePlayer(std::string server, std::vector<float> samples,
+               std::chrono::milliseconds buffer = std::chrono::milliseconds(20));
     // Stops early if still playing.
     ~TonePlayer();
 
@@ -46,6 +49,7 @@ private:
 
     std::string m_server;
     std::vector<float> m_samples;
+    std::chrono::milliseconds m_buffer;
     std::vector<Handover> m_handovers;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_finished{false};
