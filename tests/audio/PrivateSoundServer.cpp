@@ -124,14 +124,16 @@ pid_t PrivateSoundServer::spawn(const std::string& program, std::vector<std::str
     for (auto& value : m_environment)
         envp.push_back(value.data());
     envp.push_back(nullptr);
+    // Made before forking: the child of a threaded process must not allocate.
     const std::string log = m_directory + "/" + logName + ".log";
+    const std::string path = "/usr/bin/" + program;
 
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         ::dup2(fd, STDOUT_FILENO);
         ::dup2(fd, STDERR_FILENO);
-        ::execve(("/usr/bin/" + program).c_str(), argv.data(), envp.data());
+        ::execve(path.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
     return pid;
