@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -130,6 +131,8 @@ pid_t PrivateSoundServer::spawn(const std::string& program, std::vector<std::str
 
     const pid_t pid = ::fork();
     if (pid == 0) {
+        // A test that crashes must not leave its servers running.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
         ::dup2(fd, STDOUT_FILENO);
         ::dup2(fd, STDERR_FILENO);
