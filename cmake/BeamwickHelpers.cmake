@@ -10,8 +10,23 @@ function(beamwick_add_test name)
         target_compile_definitions(${name} PRIVATE BEAMWICK_TEST_GUI)
         target_link_libraries(${name} PRIVATE Qt6::Widgets)
     endif()
-    gtest_discover_tests(${name}
-        DISCOVERY_MODE PRE_TEST
-        PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT 120
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}")
+    beamwick_discover_tests(${name} "" "${ARG_LABELS}" "QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}")
+endfunction()
+
+# beamwick_discover_tests(TARGET SUFFIX LABELS ENVIRONMENT)
+# Registers each test case of TARGET with CTest, its name ending in SUFFIX. CMake 3.25's
+# gtest_discover_tests flattens list-valued PROPERTIES into separate arguments, so a second label
+# or variable would pair up wrongly with what follows it (a label taken for a property name, the
+# timeout lost). The properties are set instead by a script of our own, which CTest runs right
+# after the discovered tests have been added.
+function(beamwick_discover_tests target suffix labels environment)
+    string(MAKE_C_IDENTIFIER "${target}${suffix}_tests" list)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_SUFFIX "${suffix}" TEST_LIST ${list})
+    set(script "${CMAKE_CURRENT_BINARY_DIR}/${list}_properties.cmake")
+    file(WRITE "${script}" "foreach(test IN LISTS ${list})
+    set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\" TIMEOUT 120
+        ENVIRONMENT \"${environment}\")
+endforeach()
+")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}")
 endfunction()

@@ -8,7 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     libpulse-dev libsystemd-dev
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    pulseaudio pulseaudio-utils sox dbus dbus-x11 python3-dbusmock
+    pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber sox dbus dbus-x11
+    python3-dbusmock
     xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
     libxcb1-dev weston qt6-wayland appstream desktop-file-utils
     cava

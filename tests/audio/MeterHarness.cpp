@@ -3,14 +3,13 @@
 #include "tests/support/EventLoop.h"
 
 #include <algorithm>
-#include <cstdio>
 
 void MeterHarness::SetUp()
 {
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-    ASSERT_TRUE(server.start()) << "the private sound server did not start; see "
-                                << server.directory() << "/pulse.log";
+    ASSERT_TRUE(server.start()) << "the private " << server.name() << " server did not start:\n"
+                                << server.log();
 }
 
 PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)
@@ -27,17 +26,7 @@ PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)
 
 int MeterHarness::listenerStreams() const
 {
-    const std::string command = "HOME='" + server.directory() + "/home' PULSE_SERVER='" +
-                                server.address() + "' pactl list source-outputs 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    std::string output;
-    char chunk[4096];
-    while (std::size_t read = std::fread(chunk, 1, sizeof chunk, pipe))
-        output.append(chunk, read);
-    ::pclose(pipe);
-
+    const std::string output = server.pactl("list source-outputs");
     int count = 0;
     const std::string needle = "media.name = \"Beamwick Listener\"";
     for (std::size_t at = output.find(needle); at != std::string::npos;
@@ -67,4 +56,19 @@ double median(std::vector<double> values)
         return -1;
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
+}
+
+std::optional<MeterError> startError(AudioMeter& meter)
+{
+    try {
+        meter.start();
+    } catch (const MeterError& error) {
+        EXPECT_EQ(error.errorDescription(),
+                  error.step() + " failed, code " + std::to_string(error.status()));
+        EXPECT_FALSE(meter.isRunning());
+        return error;
+    }
+    ADD_FAILURE() << "start() succeeded";
+    meter.stop();
+    return std::nullopt;
 }

@@ -38,3 +38,7 @@ protected:
 };
 
 double median(std::vector<double> values);
+
+// The error a start of the meter threw, or nothing (and a test failure) if it started. Checks
+// that the description reads "<step> failed, code <status>" and that nothing is left running.
+std::optional<MeterError> startError(AudioMeter& meter);

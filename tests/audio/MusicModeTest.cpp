@@ -1,15 +1,19 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
 #include "PrivateSoundServer.h"
 #include "TonePlayer.h"
+#include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
+#include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeService.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/EventLoop.h"
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -26,6 +30,54 @@ public:
 };
 
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+
+// One block of the original platform's audio cycle, which the capture hands over whole.
+constexpr std::size_t kBlockFrames = 512;
+constexpr double kBlockSeconds = double(kBlockFrames) / TonePlayer::rate;
+
+// Whether the light was lit (the table written above half the factory level) since the write
+// numbered `seen`; moves `seen` past what it looked at.
+bool flashedSince(const FakeService& service, std::size_t& seen)
+{
+    const auto writes = service.writes();
+    bool flashed = false;
+    for (; seen < writes.size(); ++seen)
+        flashed |=
+            writes[seen].first == FakeService::tableKey && levelOf(writes[seen].second) > 0.5;
+    return flashed;
+}
+
+// The block indices at which a controller in Music mode flashes for the samples taken in
+// blocks of 512 frames, its clock advanced by one block each and its timer ticking every 50 ms
+// of that time, as the capture and the event loop would drive it.
+std::vector<std::size_t> offlineFlashes(const std::vector<float>& samples)
+{
+    ControllerRig rig;
+    rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
+    auto logo = rig.make();
+    BassDetector detector;
+    detector.setUpFilter(float(TonePlayer::rate));
+
+    std::vector<std::size_t> flashes;
+    std::size_t seen = rig.service.writeCount();
+    double now = 0, nextTick = 0.05;
+    const std::size_t blockSamples = kBlockFrames * 2;
+    for (std::size_t block = 0; (block + 1) * blockSamples <= samples.size(); ++block) {
+        const AudioBuffer buffer{2, std::uint32_t(blockSamples * sizeof(float)),
+                                 samples.data() + block * blockSamples};
+        const auto level = detector.process({&buffer, 1});
+        if (!level)
+            continue;
+        now += kBlockSeconds;
+        rig.clock.advance(std::chrono::duration<double>(kBlockSeconds));
+        for (; nextTick <= now; nextTick += 0.05)
+            logo->tick();
+        logo->handleAudio(level->bass, level->previousAverage);
+        if (flashedSince(rig.service, seen))
+            flashes.push_back(block);
+    }
+    return flashes;
+}
 
 } // namespace
 
@@ -132,18 +184,6 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
 
 namespace {
 
-std::string run(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            out += buffer;
-        pclose(pipe);
-    }
-    return out;
-}
-
 // Voluntary context switches of this process's thread with the given name: how often it slept
 // and was woken again.
 long wakeUpsOf(const std::string& threadName)
@@ -166,17 +206,15 @@ long wakeUpsOf(const std::string& threadName)
 
 TEST_F(MusicModeTest, WhileNothingPlaysTheSinkSleepsAndTheFirstKickAfterwardsStillFlashes)
 {
-    const std::string pactl = "pactl --server=" + server.address() + " ";
-    ASSERT_NE(run(pactl + "load-module module-suspend-on-idle timeout=1"), "");
+    ASSERT_TRUE(server.enableSuspendOnIdle());
     const auto started = Clock::now();
     auto& logo = makeController();
     ASSERT_EQ(logo.musicStatus(), kReacting);
 
     // Nothing plays: the capture pauses, the tick timer follows, and the sound device closes.
     ASSERT_TRUE(spinUntil([&] { return logo.timerPaused(); }, 5s));
-    EXPECT_TRUE(spinUntil(
-        [&] { return run(pactl + "list short sinks").find("SUSPENDED") != std::string::npos; }, 5s))
-        << run(pactl + "list short sinks");
+    EXPECT_TRUE(spinUntil([&] { return server.sinkState() == "SUSPENDED"; }, 5s))
+        << server.name() << " left the sink " << server.sinkState();
     const long before = wakeUpsOf("beamwick.audio");
     ASSERT_GE(before, 0);
     spinUntil([] { return false; }, 2s);
@@ -200,4 +238,71 @@ TEST_F(MusicModeTest, WhileNothingPlaysTheSinkSleepsAndTheFirstKickAfterwardsSti
             flashes.push_back(levelOf(after[i]));
     EXPECT_EQ(flashes.size(), 2u) << "both kicks, the first right after the silence";
     EXPECT_DOUBLE_EQ(levelOf(after.back()), 0.02) << "and each flash ended";
+}
+
+// The capture hands the detector the same blocks an offline run over the file would: played
+// through the server, a drum track flashes the light at the blocks the offline run does. Every
+// delivered block is 512 frames and a hole counts as silence, so counting blocks keeps stream
+// time; only the silence before playback is unknown, which one shift of the whole run absorbs.
+TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
+{
+    const auto drums = drumTrack(server.directory(), 6.0);
+    ASSERT_FALSE(drums.empty()) << "sox could not make the drum track; see " << server.directory()
+                                << "/sox.log";
+    const auto offline = offlineFlashes(drums);
+    service.reset();
+
+    auto& logo = makeController();
+    ASSERT_EQ(logo.musicStatus(), kReacting);
+    std::vector<std::size_t> online;
+    std::size_t blocks = 0;
+    std::size_t seen = service.writeCount();
+    logo.meter().setOnLevel([&, inner = logo.meter().onLevel()](double bass, double average) {
+        inner(bass, average);
+        if (flashedSince(service, seen))
+            online.push_back(blocks);
+        ++blocks;
+    });
+
+    // A player that runs dry adds silence to what is played, which would shift later flashes.
+    TonePlayer player(server.address(), drums, 500ms);
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 20s));
+    spinUntil([] { return false; }, 300ms);
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+    logo.meter().stop();
+    ASSERT_FALSE(online.empty()) << "nothing flashed";
+    ASSERT_FALSE(offline.empty());
+
+    // The blocks start at a different frame online, so a kick may cross into the next block.
+    std::vector<long> shifts;
+    for (std::size_t i = 0; i < std::min(online.size(), offline.size()); ++i)
+        shifts.push_back(long(online[i]) - long(offline[i]));
+    std::nth_element(shifts.begin(), shifts.begin() + shifts.size() / 2, shifts.end());
+    const long shift = shifts[shifts.size() / 2];
+    std::size_t matched = 0;
+    long worst = 0;
+    for (std::size_t flash : offline) {
+        const auto nearest = std::min_element(online.begin(), online.end(), [&](auto a, auto b) {
+            return std::labs(long(a) - shift - long(flash)) <
+                   std::labs(long(b) - shift - long(flash));
+        });
+        const long off = std::labs(long(*nearest) - shift - long(flash));
+        if (off <= 1)
+            ++matched;
+        worst = std::max(worst, off);
+    }
+    std::cout << "online - offline (blocks):";
+    for (std::size_t i = 0; i < std::min(online.size(), offline.size()); ++i)
+        std::cout << ' ' << long(online[i]) - long(offline[i]);
+    std::cout << '\n';
+    std::cout << server.name() << ": flashes online " << online.size() << ", offline "
+              << offline.size() << ", matched " << matched << ", max offset "
+              << double(worst) * kBlockSeconds * 1000 << " ms (" << worst << " blocks)"
+              << std::endl;
+
+    EXPECT_GE(offline.size(), 8u) << "the track should flash on most of its kicks";
+    EXPECT_EQ(online.size(), offline.size());
+    EXPECT_EQ(matched, offline.size());
+    EXPECT_LE(worst, 1);
 }

@@ -9,9 +9,13 @@
 #include <memory>
 #include <mutex>
 #include <pthread.h>
+#include <pulse/context.h>
 #include <pulse/def.h>
+#include <pulse/mainloop.h>
+#include <pulse/stream.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -20,6 +24,72 @@ namespace {
 
 // The filter's settled response to 60 Hz is about 0.686 of the amplitude.
 constexpr double kSixtyHertzResponse = 0.686;
+
+// How many record streams a PulseAudio source takes; it refuses the next one.
+constexpr int kMaxOutputsPerSource = 256;
+
+// Another client holding record streams on a source, corked so that no audio flows to them.
+class RecordStreamHolder {
+public:
+    RecordStreamHolder(const std::string& server, const std::string& source, int count)
+        : m_loop(pa_mainloop_new()),
+          m_context(pa_context_new(pa_mainloop_get_api(m_loop), "Beamwick tests"))
+    {
+        pa_context_connect(m_context, server.c_str(), PA_CONTEXT_NOAUTOSPAWN, nullptr);
+        iterateUntil([&] {
+            return !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_context)) ||
+                   pa_context_get_state(m_context) == PA_CONTEXT_READY;
+        });
+        if (pa_context_get_state(m_context) != PA_CONTEXT_READY)
+            return;
+        // The monitor's own format, so that the server makes no resampler for any of them.
+        const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, 48000, 2};
+        for (int i = 0; i < count; ++i) {
+            pa_stream* stream = pa_stream_new(m_context, "held", &format, nullptr);
+            pa_stream_connect_record(stream, source.c_str(), nullptr, PA_STREAM_START_CORKED);
+            m_streams.push_back(stream);
+        }
+        iterateUntil([&] {
+            return std::none_of(m_streams.begin(), m_streams.end(), [](pa_stream* stream) {
+                return pa_stream_get_state(stream) == PA_STREAM_CREATING;
+            });
+        });
+    }
+
+    ~RecordStreamHolder()
+    {
+        for (pa_stream* stream : m_streams) {
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+        }
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
+        pa_mainloop_free(m_loop);
+    }
+
+    RecordStreamHolder(const RecordStreamHolder&) = delete;
+    RecordStreamHolder& operator=(const RecordStreamHolder&) = delete;
+
+    int ready() const
+    {
+        return int(std::count_if(m_streams.begin(), m_streams.end(), [](pa_stream* stream) {
+            return pa_stream_get_state(stream) == PA_STREAM_READY;
+        }));
+    }
+
+private:
+    template <typename Done> void iterateUntil(Done done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            if (pa_mainloop_iterate(m_loop, 0, nullptr) <= 0)
+                std::this_thread::sleep_for(1ms);
+    }
+
+    pa_mainloop* m_loop;
+    pa_context* m_context;
+    std::vector<pa_stream*> m_streams;
+};
 
 } // namespace
 
@@ -311,4 +381,34 @@ TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThre
     // yet holds on a loaded machine under a sanitizer. The real figures come from the benchmark.
     for (double delay : delays)
         EXPECT_LT(delay, 1000.0);
+}
+
+// The steps after connecting, each failed by a real server: one without any sink (its default
+// sink has no name, which the client library will not look up), and one whose monitor takes no
+// more record streams.
+TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepConcerned)
+{
+    if (server.kind() == PrivateSoundServer::Kind::pipeWire)
+        GTEST_SKIP() << "PipeWire's session manager always provides a sink, and its PulseAudio "
+                        "server refuses no record stream outright: past about 127 on a source "
+                        "new ones never become ready, so a start fails only by timing out";
+
+    PrivateSoundServer sinkless({PrivateSoundServer::Kind::pulseAudio, false});
+    ASSERT_TRUE(sinkless.start()) << sinkless.log();
+    PulseAudioMeter::Options options;
+    options.server = sinkless.address();
+    PulseAudioMeter lonely(options);
+    const auto noSink = startError(lonely);
+    ASSERT_TRUE(noSink);
+    EXPECT_EQ(noSink->errorDescription(),
+              "Reading speaker ID failed, code " + std::to_string(PA_ERR_INVALID));
+
+    RecordStreamHolder holder(server.address(), "test_sink.monitor", kMaxOutputsPerSource);
+    ASSERT_EQ(holder.ready(), kMaxOutputsPerSource);
+    auto& meter = makeMeter();
+    const auto refused = startError(meter);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->errorDescription(),
+              "Starting audio failed, code " + std::to_string(PA_ERR_TOOLARGE));
+    EXPECT_EQ(listenerStreams(), 0);
 }

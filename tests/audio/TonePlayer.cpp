@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <numbers>
 #include <pulse/simple.h>
+#include <sstream>
 
 namespace {
 
@@ -13,8 +16,10 @@ constexpr std::size_t kPieceFrames = 240;
 
 } // namespace
 
-TonePlayer::TonePlayer(std::string server, std::vector<float> samples)
-    : m_server(std::move(server)), m_samples(std::move(samples)), m_thread([this] { run(); })
+TonePlayer::TonePlayer(std::string server, std::vector<float> samples,
+                       std::chrono::milliseconds buffer)
+    : m_server(std::move(server)), m_samples(std::move(samples)), m_buffer(buffer),
+      m_thread([this] { run(); })
 {}
 
 TonePlayer::~TonePlayer()
@@ -34,7 +39,8 @@ void TonePlayer::run()
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, kChannels};
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.tlength = static_cast<std::uint32_t>(rate / 50 * kChannels * sizeof(float));
+    attributes.tlength =
+        static_cast<std::uint32_t>(rate * m_buffer.count() / 1000 * kChannels * sizeof(float));
     attributes.prebuf = static_cast<std::uint32_t>(-1);
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);
@@ -120,5 +126,36 @@ std::vector<float> kickTrack(const std::vector<double>& starts, double seconds)
             out[2 * (first + i) + 1] = v;
         }
     }
+    return out;
+}
+
+std::vector<float> drumTrack(const std::string& directory, double seconds)
+{
+    const std::string format = " -r 48000 -c 2 ";
+    std::ostringstream script;
+    script << "cd '" << directory << "' && sox -n" << format
+           << "kick.wav synth 0.15 sine 90:40 fade l 0 0.15 0.12 vol 0.8"
+           << " && sox -n" << format
+           << "hat.wav synth 0.04 whitenoise vol 0.5 highpass 6000 fade l 0 0.04 0.035"
+           << " && sox -m";
+    // Every input at full volume: sox would otherwise scale each down by their number.
+    auto add = [&](const char* sound, double at) {
+        script << " -v 1 \"|sox " << sound << " -p pad " << at << '\"';
+    };
+    for (double beat = 0.25; beat + 0.5 < seconds; beat += 0.5) {
+        if (std::fmod(beat, 2.0) != 1.75)
+            add("kick.wav", std::fmod(beat, 2.0) == 1.25 ? beat + 0.125 : beat);
+        add("hat.wav", beat + 0.25);
+    }
+    script << " -v 1 \"|sox -n" << format << "-p synth " << seconds
+           << " whitenoise vol 0.05 highpass 500\""
+           << " -t raw -e floating-point -b 32 drums.f32 trim 0 " << seconds << " 2>sox.log";
+    if (std::system(script.str().c_str()) != 0)
+        return {};
+
+    std::ifstream raw(directory + "/drums.f32", std::ios::binary);
+    std::vector<float> out(static_cast<std::size_t>(seconds * TonePlayer::rate) * kChannels);
+    raw.read(reinterpret_cast<char*>(out.data()), std::streamsize(out.size() * sizeof(float)));
+    out.resize(std::size_t(raw.gcount()) / sizeof(float));
     return out;
 }

@@ -17,7 +17,10 @@ public:
 
     static constexpr int rate = 48000;
 
-    TonePlayer(std::string server, std::vector<float> samples);
+    // A longer buffer keeps the audio whole on a loaded machine, as music players do; a short
+    // one pins down when each frame is played.
+    TonePlayer(std::string server, std::vector<float> samples,
+               std::chrono::milliseconds buffer = std::chrono::milliseconds(20));
     // Stops early if still playing.
     ~TonePlayer();
 
@@ -46,6 +49,7 @@ private:
 
     std::string m_server;
     std::vector<float> m_samples;
+    std::chrono::milliseconds m_buffer;
     std::vector<Handover> m_handovers;
     std::atomic<bool> m_cancel{false};
     std::atomic<bool> m_finished{false};
@@ -58,3 +62,7 @@ std::vector<float> toneSamples(double frequency, double amplitude, double second
 std::vector<float> silenceSamples(double seconds);
 // A short decaying 55 Hz thump, like a kick drum, at each of the given start times (seconds).
 std::vector<float> kickTrack(const std::vector<double>& starts, double seconds);
+// A drum-like track made with sox in the given directory: a kick on every beat at 120 per
+// minute with one left out and one pushed off the beat, closed hi-hats between the beats, and
+// hiss above the bass. Empty if sox failed.
+std::vector<float> drumTrack(const std::string& directory, double seconds);
