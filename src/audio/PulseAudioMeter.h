@@ -38,6 +38,9 @@ public:
         std::chrono::milliseconds retryInterval{2000};
         // Called on the audio thread with the frame count of every chunk read; for measurements.
         std::function<void(std::uint32_t frames)> onChunk;
+        // Called on the audio thread with a copy of the sink's description, which it may edit,
+        // before the stream is made from it: shows the meter what no server at hand describes.
+        std::function<void(pa_sink_info& sink)> onSinkInfo;
     };
 
     PulseAudioMeter();

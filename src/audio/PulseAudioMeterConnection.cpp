@@ -372,7 +372,11 @@ void PulseAudioMeter::sinkInfoArrived(pa_context* context, const pa_sink_info* i
             meter->fail(kReadingSpeakerId, pa_context_errno(context));
         else if (eol > 0 || !info)
             meter->fail(kReadingSpeakerId, PA_ERR_NOENTITY);
-        else
+        else if (meter->m_options.onSinkInfo) {
+            pa_sink_info edited = *info;
+            meter->m_options.onSinkInfo(edited);
+            meter->createStream(&edited);
+        } else
             meter->createStream(info);
     } catch (...) {
     }

@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <pulse/context.h>
 #include <pulse/def.h>
+#include <pulse/introspect.h>
 #include <pulse/mainloop.h>
 #include <pulse/stream.h>
 #include <sys/socket.h>
@@ -410,5 +411,18 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->errorDescription(),
               "Starting audio failed, code " + std::to_string(PA_ERR_TOOLARGE));
+    EXPECT_EQ(listenerStreams(), 0);
+}
+
+// What no server at hand describes: a sink without a monitor to record from.
+TEST_F(PulseAudioMeterTest, ASinkWithoutAMonitorFailsReadingTheSpeakerWithStatusZero)
+{
+    PulseAudioMeter::Options options;
+    options.onSinkInfo = [](pa_sink_info& sink) { sink.monitor_source_name = ""; };
+    auto& meter = makeMeter(options);
+    const auto noMonitor = startError(meter);
+    ASSERT_TRUE(noMonitor);
+    EXPECT_EQ(noMonitor->errorDescription(), "Reading speaker ID failed, code 0");
+    EXPECT_FALSE(meter.isRunning());
     EXPECT_EQ(listenerStreams(), 0);
 }
