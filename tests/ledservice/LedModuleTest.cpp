@@ -1,4 +1,5 @@
 #include "LedModuleFixture.h"
+#include "ledservice/FactoryTable.h"
 
 #include <cmath>
 #include <string>
@@ -77,18 +78,17 @@ TEST_F(LedModuleTest, WithoutAnyLedTheClientIsUnavailable)
     EXPECT_FALSE(open()->available());
 }
 
-TEST_F(LedModuleTest, FactoryTableIsTheSameWhateverTheLedShows)
+TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessAndTriggerAsFound)
 {
-    tree.add("a::kbd_backlight", 200, 255);
-    const auto first = open()->get(tableKey);
+    tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
+    const auto code = FactoryTable::triggerCode("kbd-backlight");
+    EXPECT_EQ(
+        open()->get(tableKey)->asTable().value(),
+        (PropertyValue::Table{
+            {200, 25, 1, code}, {200, 50, 2, code}, {200, 75, 3, code}, {200, 100, 4, code}}));
     tree.write("a::kbd_backlight", "brightness", "0\n");
-    const auto second = open()->get(tableKey);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(*first, *second);
-    const auto rows = first->asTable().value();
-    ASSERT_EQ(rows.size(), 4u);
-    for (const auto& row : rows)
-        EXPECT_EQ(row.size(), 3u);
+    EXPECT_EQ(open()->get(tableKey)->asTable().value().front(),
+              (std::vector<double>{0, 25, 1, code}));
 }
 
 TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
@@ -169,7 +169,7 @@ TEST_F(LedModuleTest, RefusedTablesChangeNothing)
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
 }
 
-TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTrigger)
+TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTriggerOnlyWhileOn)
 {
     tree.add("a::kbd_backlight", 77, 255, "none [kbd-backlight] timer");
     auto bs = open();
@@ -181,26 +181,111 @@ TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTrigger)
     // What the kernel does on a write of 0.
     tree.write("a::kbd_backlight", "trigger", "[none] kbd-backlight timer\n");
 
-    // Level 1.0 in two numbers a row is dimming, kept while off; the whole rows are the restore.
+    // Level 1.0 in two numbers a row is dimming, kept while off; the whole rows are the restore,
+    // which leaves a light that is off dark and without a trigger that could light it.
     EXPECT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] kbd-backlight timer\n");
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+
+    ASSERT_TRUE(bs->set(on(), modeKey));
     EXPECT_TRUE(bs->set(factory, tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 77);
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
     EXPECT_EQ(bs->get(modeKey)->integerValue(), 1);
 }
 
-TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackOff)
+TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackAsItIs)
 {
     tree.add("a::kbd_backlight", 0, 255);
     auto bs = open();
+    const auto factory = bs->get(tableKey).value();
     EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
     EXPECT_TRUE(bs->set(on(), modeKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
-    EXPECT_TRUE(bs->set(bs->get(tableKey).value(), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
     // The trigger was "none" all along: nothing to write back.
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] timer heartbeat\n");
+}
+
+TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneIs)
+{
+    // Found at 200 by an earlier run, which ended while the LED was dim.
+    tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
+    const auto saved = open()->get(tableKey).value();
+    tree.write("a::kbd_backlight", "brightness", "34\n");
+    tree.write("a::kbd_backlight", "trigger", "[none] kbd-backlight\n");
+
+    auto bs = open();
+    EXPECT_EQ(bs->get(tableKey)->asTable().value().front()[0], 34);
+    const auto savedRows = saved.asTable().value();
+    PropertyValue::Table rows;
+    for (const auto& row : savedRows)
+        rows.push_back({row[0], row[1] * 0.5});
+    EXPECT_TRUE(bs->set(PropertyValue::table(rows), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 100);
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 200);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
+    EXPECT_EQ(bs->get(tableKey)->asTable().value(), savedRows);
+
+    // A table saved by an earlier version carries no brightness: the LED at load counts.
+    tree.write("a::kbd_backlight", "brightness", "34\n");
+    auto old = open();
+    const PropertyValue::Table earlier = {{64, 25, 1}, {128, 50, 2}, {191, 75, 3}, {255, 100, 4}};
+    EXPECT_TRUE(
+        old->set(PropertyValue::table({{64, 25}, {128, 50}, {191, 75}, {255, 100}}), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 34);
+    EXPECT_TRUE(old->set(PropertyValue::table(earlier), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 34);
+
+    // A brightness found on an LED whose range has since shrunk is its new full brightness.
+    EXPECT_TRUE(
+        old->set(PropertyValue::table({{300, 25}, {300, 50}, {300, 75}, {300, 100}}), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 255);
+}
+
+TEST_F(LedModuleTest, AHotkeyChangeBecomesTheFactoryBrightness)
+{
+    tree.add("a::kbd_backlight", 200, 255);
+    EXPECT_FALSE(open()->get("LEHardwareChangeAttribute").has_value());
+    tree.write("a::kbd_backlight", "brightness_hw_changed", "");
+    auto bs = open();
+    const auto saved = bs->get(tableKey).value();
+    EXPECT_EQ(bs->get("LEHardwareChangeAttribute"),
+              PropertyValue::string(
+                  (tree.root() / "a::kbd_backlight" / "brightness_hw_changed").string()));
+    EXPECT_FALSE(bs->set(PropertyValue::string("1"), "LEHardwareBrightnessChanged"));
+
+    // The firmware stepped the backlight to 150.
+    tree.write("a::kbd_backlight", "brightness", "150\n");
+    tree.write("a::kbd_backlight", "brightness_hw_changed", "150\n");
+    EXPECT_TRUE(bs->set(PropertyValue::integer(1), "LEHardwareBrightnessChanged"));
+    EXPECT_EQ(bs->get(tableKey)->asTable().value().front()[0], 150);
+    // Tables still carrying the brightness found earlier no longer override the user's choice.
+    const auto savedRows = saved.asTable().value();
+    PropertyValue::Table half;
+    for (const auto& row : savedRows)
+        half.push_back({row[0], row[1] * 0.5});
+    EXPECT_TRUE(bs->set(PropertyValue::table(half), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 75);
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 150);
+
+    // Stepped down to 0: switched off, and it stays off at quit.
+    tree.write("a::kbd_backlight", "brightness", "0\n");
+    tree.write("a::kbd_backlight", "brightness_hw_changed", "0\n");
+    EXPECT_TRUE(bs->set(PropertyValue::integer(1), "LEHardwareBrightnessChanged"));
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(on(), modeKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 150);
 }
 
 TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
