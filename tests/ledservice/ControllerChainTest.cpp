@@ -151,6 +151,24 @@ TEST_F(ControllerChainTest, AKillAtADimMomentOrInAFlashLeavesTheFactoryBrightnes
     EXPECT_EQ(savedFactoryBrightness(), 200);
 }
 
+TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
+{
+    // What the earlier version saved for a 255-step LED: no brightness in the rows, so the LED
+    // as found at load stays level 1.0, as it was then.
+    defaults.values.insert("baseMap", QJsonArray{QJsonArray{64, 25, 1}, QJsonArray{128, 50, 2},
+                                                 QJsonArray{191, 75, 3}, QJsonArray{255, 100, 4}});
+    tree.add(kLed, 120, 255, "none [kbd-backlight]");
+    auto& controller = start("Steady", 0.5);
+    ASSERT_FALSE(controller.lastError().has_value());
+    EXPECT_EQ(tree.brightness(kLed), 60);
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 120);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "kbd-backlight\n");
+    EXPECT_EQ(defaults.values.value("baseMap").toArray().at(3).toArray(),
+              (QJsonArray{255, 100, 4}));
+}
+
 TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARestart)
 {
     tree.add(kLed, 200, 255);

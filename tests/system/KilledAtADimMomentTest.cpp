@@ -1,5 +1,8 @@
 // Runs under umockdev-run with kbd_backlight.umockdev: the real executable and the real LED
 // module on a keyboard backlight found at 200, ended the hardest way.
+#include "tests/audio/PrivateSoundServer.h"
+#include "tests/audio/TonePlayer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -55,7 +58,7 @@ protected:
         settings = dir.filePath("config/beamwick/settings.json");
     }
 
-    void setMode(const char* mode)
+    void setMode(const char* mode, double brightness = 1.0)
     {
         QFile file(settings);
         QJsonObject values;
@@ -63,14 +66,17 @@ protected:
             values = QJsonDocument::fromJson(file.readAll()).object();
         file.close();
         values.insert("mode", mode);
+        values.insert("brightness", brightness);
         values.insert("breatheSeconds", 2.0);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(QJsonDocument(values).toJson());
     }
 
-    void start(QProcess& beamwick)
+    void start(QProcess& beamwick, const std::string& soundServer = {})
     {
         auto env = QProcessEnvironment::systemEnvironment();
+        if (!soundServer.empty())
+            env.insert("PULSE_SERVER", QString::fromStdString(soundServer));
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
         env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
@@ -98,8 +104,7 @@ TEST_F(KilledAtADimMomentTest, TheNextStartAndItsQuitShowTheBrightnessFoundFirst
         ::kill(static_cast<pid_t>(beamwick.processId()), SIGKILL);
         ASSERT_TRUE(beamwick.waitForFinished(10000));
     }
-    const int dim = brightness();
-    EXPECT_LT(dim, 200);
+    EXPECT_LT(brightness(), 200);
 
     setMode("Steady");
     QProcess beamwick;
@@ -108,5 +113,35 @@ TEST_F(KilledAtADimMomentTest, TheNextStartAndItsQuitShowTheBrightnessFoundFirst
     ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
     ASSERT_TRUE(beamwick.waitForFinished(10000));
     EXPECT_EQ(beamwick.exitCode(), 0);
+    EXPECT_EQ(brightness(), 200);
+}
+
+TEST_F(KilledAtADimMomentTest, AKillInTheMiddleOfAMusicFlashChangesNothingLater)
+{
+    if (!PrivateSoundServer::available())
+        GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.start());
+    ASSERT_EQ(brightness(), 200);
+    // Flashes at twice the factory brightness: 200 + (255 - 200) / 7.
+    setMode("Music", 2.0);
+    {
+        QProcess beamwick;
+        start(beamwick, server.address());
+        std::vector<double> kicks;
+        for (double at = 0.5; at < 8.0; at += 0.5)
+            kicks.push_back(at);
+        TonePlayer player(server.address(), kickTrack(kicks, 8.5));
+        ASSERT_TRUE(waitFor([] { return brightness() == 208; })) << "no flash; " << brightness();
+        ::kill(static_cast<pid_t>(beamwick.processId()), SIGKILL);
+        ASSERT_TRUE(beamwick.waitForFinished(10000));
+    }
+
+    setMode("Steady");
+    QProcess beamwick;
+    start(beamwick);
+    EXPECT_TRUE(waitFor([] { return brightness() == 200; })) << "shows " << brightness();
+    ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
+    ASSERT_TRUE(beamwick.waitForFinished(10000));
     EXPECT_EQ(brightness(), 200);
 }
