@@ -158,9 +158,16 @@ TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
     defaults.values.insert("baseMap", QJsonArray{QJsonArray{64, 25, 1}, QJsonArray{128, 50, 2},
                                                  QJsonArray{191, 75, 3}, QJsonArray{255, 100, 4}});
     tree.add(kLed, 120, 255, "none [kbd-backlight]");
+    bool watched = false;
+    watchFile = [&](const std::string&) {
+        watched = true;
+        return std::make_unique<ChangeNotice>();
+    };
     auto& controller = start("Steady", 0.5);
     ASSERT_FALSE(controller.lastError().has_value());
     EXPECT_EQ(tree.brightness(kLed), 60);
+    // Without brightness_hw_changed there is nothing to watch.
+    EXPECT_FALSE(watched);
     tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 120);

@@ -213,79 +213,22 @@ TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackAsItIs)
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] timer heartbeat\n");
 }
 
-TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneIs)
+TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneAndTheTriggerAre)
 {
-    // Found at 200 by an earlier run, which ended while the LED was dim.
+    // Found at 200 with its trigger by an earlier run, which was killed while the LED was dim
+    // and had lost its trigger.
     tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
     const auto saved = open()->get(tableKey).value();
-    tree.write("a::kbd_backlight", "brightness", "34\n");
-    tree.write("a::kbd_backlight", "trigger", "[none] kbd-backlight\n");
-
+    tree.add("a::kbd_backlight", 34, 255, "[none] kbd-backlight");
     auto bs = open();
-    EXPECT_EQ(bs->get(tableKey)->asTable().value().front()[0], 34);
-    const auto savedRows = saved.asTable().value();
-    PropertyValue::Table rows;
-    for (const auto& row : savedRows)
-        rows.push_back({row[0], row[1] * 0.5});
-    EXPECT_TRUE(bs->set(PropertyValue::table(rows), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 100);
     EXPECT_TRUE(bs->set(saved, tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 200);
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
-    EXPECT_EQ(bs->get(tableKey)->asTable().value(), savedRows);
-
-    // A table saved by an earlier version carries no brightness: the LED at load counts.
-    tree.write("a::kbd_backlight", "brightness", "34\n");
-    auto old = open();
-    const PropertyValue::Table earlier = {{64, 25, 1}, {128, 50, 2}, {191, 75, 3}, {255, 100, 4}};
-    EXPECT_TRUE(
-        old->set(PropertyValue::table({{64, 25}, {128, 50}, {191, 75}, {255, 100}}), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 34);
-    EXPECT_TRUE(old->set(PropertyValue::table(earlier), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 34);
 
     // A brightness found on an LED whose range has since shrunk is its new full brightness.
     EXPECT_TRUE(
-        old->set(PropertyValue::table({{300, 25}, {300, 50}, {300, 75}, {300, 100}}), tableKey));
+        bs->set(PropertyValue::table({{300, 25}, {300, 50}, {300, 75}, {300, 100}}), tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 255);
-}
-
-TEST_F(LedModuleTest, AHotkeyChangeBecomesTheFactoryBrightness)
-{
-    tree.add("a::kbd_backlight", 200, 255);
-    EXPECT_FALSE(open()->get("LEHardwareChangeAttribute").has_value());
-    tree.write("a::kbd_backlight", "brightness_hw_changed", "");
-    auto bs = open();
-    const auto saved = bs->get(tableKey).value();
-    EXPECT_EQ(bs->get("LEHardwareChangeAttribute"),
-              PropertyValue::string(
-                  (tree.root() / "a::kbd_backlight" / "brightness_hw_changed").string()));
-    EXPECT_FALSE(bs->set(PropertyValue::string("1"), "LEHardwareBrightnessChanged"));
-
-    // The firmware stepped the backlight to 150.
-    tree.write("a::kbd_backlight", "brightness", "150\n");
-    tree.write("a::kbd_backlight", "brightness_hw_changed", "150\n");
-    EXPECT_TRUE(bs->set(PropertyValue::integer(1), "LEHardwareBrightnessChanged"));
-    EXPECT_EQ(bs->get(tableKey)->asTable().value().front()[0], 150);
-    // Tables still carrying the brightness found earlier no longer override the user's choice.
-    const auto savedRows = saved.asTable().value();
-    PropertyValue::Table half;
-    for (const auto& row : savedRows)
-        half.push_back({row[0], row[1] * 0.5});
-    EXPECT_TRUE(bs->set(PropertyValue::table(half), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 75);
-    EXPECT_TRUE(bs->set(saved, tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 150);
-
-    // Stepped down to 0: switched off, and it stays off at quit.
-    tree.write("a::kbd_backlight", "brightness", "0\n");
-    tree.write("a::kbd_backlight", "brightness_hw_changed", "0\n");
-    EXPECT_TRUE(bs->set(PropertyValue::integer(1), "LEHardwareBrightnessChanged"));
-    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
-    EXPECT_TRUE(bs->set(saved, tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
-    EXPECT_TRUE(bs->set(on(), modeKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 150);
 }
 
 TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
