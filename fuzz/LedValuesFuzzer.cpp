@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@ std::filesystem::path makeTree()
     std::ofstream(led / "max_brightness") << kMax << "\n";
     std::ofstream(led / "brightness") << 120 << "\n";
     std::ofstream(led / "trigger") << "none [kbd-backlight]\n";
+    std::ofstream(led / "brightness_hw_changed") << 77 << "\n";
     return root;
 }
 
@@ -71,11 +73,12 @@ struct Module {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static Module module;
-    static const char* keys[] = {"LEBacklightMode", "LEPWMBrightnessNitsMapping", "LEPWMFollowTau",
-                                 "LEUnknown"};
+    static const char* keys[] = {
+        "LEBacklightMode",           "LEPWMBrightnessNitsMapping",  "LEPWMFollowTau",
+        "LEHardwareChangeAttribute", "LEHardwareBrightnessChanged", "LEUnknown"};
     ValueDecoder decoder(data, size);
     while (!decoder.done()) {
-        const char* key = keys[decoder.byte() % 4];
+        const char* key = keys[decoder.byte() % std::size(keys)];
         const bw_value* value = decoder.value();
         module.set(module.client, "setProperty:forKey:", value, key);
         module.brightness();

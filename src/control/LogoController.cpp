@@ -1,6 +1,7 @@
 #include "control/LogoController.h"
 
 #include "control/StoredSettings.h"
+#include "platform/ChangeNotice.h"
 #include "platform/DefaultsStore.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
@@ -23,7 +24,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
       m_meter(std::move(environment.meter)), m_defaults(environment.defaults),
       m_clock(environment.clock), m_willTerminate(environment.willTerminate),
       m_privilegedRunner(environment.privilegedRunner),
-      m_fileExists(std::move(environment.fileExists))
+      m_fileExists(std::move(environment.fileExists)), m_watchFile(std::move(environment.watchFile))
 {
     loadSettings();
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
@@ -40,6 +41,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
 
     installLevelCallback();
     registerForTermination();
+    watchPlatformChanges(environment.sleepNotice);
     apply();
 }
 

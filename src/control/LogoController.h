@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+class ChangeNotice;
 class DefaultsStore;
 class PrivilegedRunner;
+class SleepNotice;
 class WillTerminate;
 
 // Owns the state of the light: the user's settings, the factory brightness table, the effect
@@ -38,6 +40,10 @@ public:
         WillTerminate* willTerminate = nullptr;
         PrivilegedRunner* privilegedRunner = nullptr;
         std::function<bool(const std::string& path)> fileExists;
+        // Optional: the system waking from sleep, and a watcher for the file the service names
+        // for the firmware's own brightness changes.
+        SleepNotice* sleepNotice = nullptr;
+        std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile;
 
         static Environment standard();
     };
@@ -99,6 +105,9 @@ private:
     void installLevelCallback();
     void registerForTermination();
     void handleWillTerminate();
+    void watchPlatformChanges(SleepNotice* sleepNotice);
+    void handleResume();
+    void handleHardwareChange();
     void handleCaptureInterruption(const std::optional<MeterError>& lost);
     void handleCaptureActivity(bool flowing);
     bool musicRunning() const;
@@ -133,4 +142,6 @@ private:
     WillTerminate* m_willTerminate;
     PrivilegedRunner* m_privilegedRunner;
     std::function<bool(const std::string&)> m_fileExists;
+    std::function<std::unique_ptr<ChangeNotice>(const std::string&)> m_watchFile;
+    std::unique_ptr<ChangeNotice> m_hardwareChange;
 };

@@ -25,7 +25,9 @@ void LogoController::handleWillTerminate()
 
 void LogoController::removeOldSudoRule()
 {
+    // By its full path: run as root, an "rm" found in the user's PATH could be anything.
+    const char* rm = m_fileExists("/usr/bin/rm") ? "/usr/bin/rm" : "/bin/rm";
     if (m_privilegedRunner)
-        m_privilegedRunner->run({"rm", "-f", sudoRulePath});
+        m_privilegedRunner->run({rm, "-f", sudoRulePath});
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
 }

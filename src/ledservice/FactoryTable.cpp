@@ -1,28 +1,41 @@
 #include "ledservice/FactoryTable.h"
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
 constexpr double kNitsPerRow = 25.0;
+constexpr double kNitsTotal = kNitsPerRow * (1 + 2 + 3 + 4);
+static_assert(FactoryTable::rowCount == 4, "kNitsTotal sums the rows' nits");
 
 } // namespace
 
-FactoryTable::FactoryTable(unsigned maxBrightness)
+FactoryTable::FactoryTable(unsigned found, std::optional<double> triggerCode)
 {
     for (std::size_t k = 1; k <= rowCount; ++k) {
-        const double share = static_cast<double>(k) / rowCount;
-        const double pwm = std::floor(share * maxBrightness + 0.5);
-        const double nits = kNitsPerRow * static_cast<double>(k);
-        m_rows.push_back({pwm, nits, static_cast<double>(k)});
-        m_nitsTotal += nits;
+        std::vector<double> row = {static_cast<double>(found), kNitsPerRow * static_cast<double>(k),
+                                   static_cast<double>(k)};
+        if (triggerCode)
+            row.push_back(*triggerCode);
+        m_rows.push_back(std::move(row));
     }
 }
 
-std::optional<FactoryTable::Table> FactoryTable::accept(const PropertyValue& written) const
+double FactoryTable::triggerCode(const std::string& trigger)
+{
+    std::uint32_t hash = 2166136261u;
+    for (unsigned char c : trigger) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return static_cast<double>(hash);
+}
+
+std::optional<FactoryTable::Table> FactoryTable::accept(const PropertyValue& written)
 {
     auto table = written.asTable();
-    if (!table || table->size() != m_rows.size())
+    if (!table || table->size() != rowCount)
         return std::nullopt;
     for (const auto& row : *table) {
         if (row.size() < 2)
@@ -35,22 +48,49 @@ std::optional<FactoryTable::Table> FactoryTable::accept(const PropertyValue& wri
     return table;
 }
 
-double FactoryTable::levelOf(const Table& accepted) const
+double FactoryTable::levelOf(const Table& accepted)
 {
     double nits = 0;
     for (const auto& row : accepted)
         nits += row[1];
-    return nits / m_nitsTotal;
+    return nits / kNitsTotal;
 }
 
-bool FactoryTable::isWholeFactoryTable(const Table& accepted) const
+bool FactoryTable::isWholeFactoryTable(const Table& accepted)
 {
-    // The pwm column is left out of the comparison: a factory table saved while another LED
-    // was driven is still the user's "hand the light back".
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const auto& row = accepted[i];
-        if (row.size() != m_rows[i].size() || row[1] != m_rows[i][1] || row[2] != m_rows[i][2])
+    // The first column is left out: it holds the brightness found, which differs between
+    // machines, and an earlier version's table is still the user's "hand the light back".
+    for (std::size_t k = 1; k <= rowCount; ++k) {
+        const auto& row = accepted[k - 1];
+        if (row.size() < 3 || row[1] != kNitsPerRow * static_cast<double>(k) ||
+            row[2] != static_cast<double>(k))
             return false;
     }
     return true;
+}
+
+std::optional<unsigned> FactoryTable::foundBrightnessOf(const Table& accepted)
+{
+    const double found = accepted.front()[0];
+    for (const auto& row : accepted) {
+        if (row[0] != found)
+            return std::nullopt;
+    }
+    if (found >= static_cast<double>(std::numeric_limits<unsigned>::max()))
+        return std::numeric_limits<unsigned>::max();
+    return static_cast<unsigned>(std::floor(found + 0.5));
+}
+
+std::optional<double> FactoryTable::triggerCodeOf(const Table& accepted)
+{
+    if (!isWholeFactoryTable(accepted))
+        return std::nullopt;
+    const auto& first = accepted.front();
+    if (first.size() < 4)
+        return std::nullopt;
+    for (const auto& row : accepted) {
+        if (row.size() < 4 || row[3] != first[3])
+            return std::nullopt;
+    }
+    return first[3];
 }

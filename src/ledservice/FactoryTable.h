@@ -2,35 +2,53 @@
 
 #include "brightness/PropertyValue.h"
 
+#include <cstdint>
 #include <optional>
+#include <string>
 
 // The brightness table this service reports as the factory's, and how a written table is read.
 //
-// The factory table has `rowCount` rows; row k (1-based) is [pwm, nits, k]: pwm is k/4 of
-// max_brightness rounded to a whole step, nits is 25 k. It depends only on max_brightness, so
-// it is the same on every start and whatever state the LED is in. The third number names the
-// row: dimming writes only two numbers per row, so a table that carries the factory rows whole
-// is the restore at quit, even though its level is 1.0 too.
+// The factory table has `rowCount` rows; row k (1-based) is [found, nits, k, trigger]: found is
+// the LED's brightness before Beamwick first touched it (0 when it was off), nits is 25 k, and
+// trigger is triggerCode() of the LED's trigger then (left out when the LED has none). The
+// controller saves this table once and from then on writes it back, so what the LED was like
+// before the first start outlives any ending of a later run:
+// - dimming keeps the first number of every row, so every table written carries `found`;
+// - the third number names the row: dimming writes only two numbers per row, so a table that
+//   carries the factory rows whole is the restore at quit, even though its level is 1.0 too,
+//   and only that table carries the trigger.
+// Tables saved by earlier versions had [round(k/4 * max_brightness), nits, k]; their first
+// numbers differ from row to row, which is how they are told apart: they carry no brightness.
 class FactoryTable {
 public:
     using Table = PropertyValue::Table;
     static constexpr std::size_t rowCount = 4;
 
-    explicit FactoryTable(unsigned maxBrightness);
+    // The table to report for an LED found at `found` with the trigger of that code active.
+    explicit FactoryTable(unsigned found, std::optional<double> triggerCode = std::nullopt);
 
     const Table& rows() const { return m_rows; }
 
+    // A trigger name as a number that a table can hold exactly (32-bit FNV-1a).
+    static double triggerCode(const std::string& trigger);
+
     // The written value as a table when it is acceptable: an array of exactly rowCount rows,
     // each of at least two finite, non-negative numbers. Otherwise nothing.
-    std::optional<Table> accept(const PropertyValue& written) const;
+    static std::optional<Table> accept(const PropertyValue& written);
 
     // The level an accepted table asks for: its nits over the factory's nits.
-    double levelOf(const Table& accepted) const;
+    static double levelOf(const Table& accepted);
 
     // Whether an accepted table is the factory table handed back whole.
-    bool isWholeFactoryTable(const Table& accepted) const;
+    static bool isWholeFactoryTable(const Table& accepted);
+
+    // The brightness an accepted table says the LED was found at, rounded to a whole step;
+    // nothing for a table from an earlier version.
+    static std::optional<unsigned> foundBrightnessOf(const Table& accepted);
+
+    // The trigger code a whole factory table carries; nothing when it carries none.
+    static std::optional<double> triggerCodeOf(const Table& accepted);
 
 private:
     Table m_rows;
-    double m_nitsTotal = 0;
 };

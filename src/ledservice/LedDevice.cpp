@@ -2,6 +2,7 @@
 
 #include "ledservice/SysfsAttribute.h"
 
+#include <sstream>
 #include <system_error>
 
 LedDevice::LedDevice(std::filesystem::path directory, std::string name, unsigned maxBrightness)
@@ -49,4 +50,36 @@ std::optional<std::string> LedDevice::trigger() const
 bool LedDevice::setTrigger(const std::string& trigger) const
 {
     return SysfsAttribute::write(attribute("trigger"), trigger + "\n");
+}
+
+std::vector<std::string> LedDevice::availableTriggers() const
+{
+    std::vector<std::string> names;
+    const auto text = SysfsAttribute::read(attribute("trigger"));
+    if (!text)
+        return names;
+    std::istringstream words(*text);
+    for (std::string word; words >> word;) {
+        if (word.size() > 2 && word.front() == '[' && word.back() == ']')
+            word = word.substr(1, word.size() - 2);
+        names.push_back(std::move(word));
+    }
+    return names;
+}
+
+std::optional<std::filesystem::path> LedDevice::hardwareChangeAttribute() const
+{
+    std::error_code error;
+    auto path = attribute("brightness_hw_changed");
+    if (!std::filesystem::exists(path, error))
+        return std::nullopt;
+    return path;
+}
+
+std::optional<unsigned> LedDevice::hardwareChangedBrightness() const
+{
+    // Reading fails (ENODATA) until the firmware has changed the brightness once.
+    if (auto changed = SysfsAttribute::readUnsigned(attribute("brightness_hw_changed")))
+        return changed;
+    return brightness();
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // One LED class device: a directory with brightness, max_brightness and usually trigger.
 class LedDevice {
@@ -21,6 +22,13 @@ public:
     // The active trigger, the bracketed entry of the trigger attribute ("none" included).
     std::optional<std::string> trigger() const;
     bool setTrigger(const std::string& trigger) const;
+    // Every trigger the LED offers, without the brackets around the active one.
+    std::vector<std::string> availableTriggers() const;
+
+    // brightness_hw_changed, where the kernel reports the firmware's own changes (a hotkey).
+    std::optional<std::filesystem::path> hardwareChangeAttribute() const;
+    // The brightness the firmware set last, else the brightness shown now.
+    std::optional<unsigned> hardwareChangedBrightness() const;
 
 private:
     LedDevice(std::filesystem::path directory, std::string name, unsigned maxBrightness);

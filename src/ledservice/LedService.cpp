@@ -11,6 +11,8 @@ namespace {
 constexpr std::string_view kBacklightModeKey = "LEBacklightMode";
 constexpr std::string_view kTableKey = "LEPWMBrightnessNitsMapping";
 constexpr std::string_view kFollowTauKey = "LEPWMFollowTau";
+constexpr std::string_view kHardwareAttributeKey = "LEHardwareChangeAttribute";
+constexpr std::string_view kHardwareChangedKey = "LEHardwareBrightnessChanged";
 
 // The switch takes integers; a real number counts when it holds a whole value.
 std::optional<bool> switchPosition(const PropertyValue& value)
@@ -40,10 +42,12 @@ std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
 
 LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>> writers)
     : m_device(std::move(device)), m_writers(std::move(writers)),
-      m_factory(m_device.maxBrightness()), m_brightnessAsFound(m_device.brightness().value_or(0)),
-      m_triggerAsFound(m_device.trigger()),
-      m_mapping(m_device.maxBrightness(), m_brightnessAsFound), m_on(m_brightnessAsFound > 0)
-{}
+      m_factoryFound(m_device.brightness().value_or(0)),
+      m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
+{
+    if (const auto trigger = m_device.trigger())
+        m_factoryTrigger = FactoryTable::triggerCode(*trigger);
+}
 
 std::optional<PropertyValue> LedService::get(std::string_view key) const
 {
@@ -56,10 +60,15 @@ std::optional<PropertyValue> LedService::get(std::string_view key) const
     if (key == kTableKey) {
         if (!m_device.isPresent())
             return std::nullopt;
-        return PropertyValue::table(m_factory.rows());
+        return PropertyValue::table(FactoryTable(m_factoryFound, m_factoryTrigger).rows());
     }
     if (key == kFollowTauKey)
         return PropertyValue::real(m_followTau);
+    if (key == kHardwareAttributeKey) {
+        if (const auto path = m_device.hardwareChangeAttribute())
+            return PropertyValue::string(path->string());
+        return std::nullopt;
+    }
     return std::nullopt;
 }
 
@@ -71,6 +80,8 @@ bool LedService::set(const PropertyValue& value, std::string_view key)
         return setTable(value);
     if (key == kFollowTauKey)
         return setFollowTau(value);
+    if (key == kHardwareChangedKey)
+        return adoptHardwareChange(value);
     return false;
 }
 
@@ -88,12 +99,13 @@ bool LedService::setBacklightMode(const PropertyValue& value)
 
 bool LedService::setTable(const PropertyValue& value)
 {
-    const auto table = m_factory.accept(value);
+    const auto table = FactoryTable::accept(value);
     if (!table)
         return false;
-    if (m_factory.isWholeFactoryTable(*table))
+    learnFactory(*table);
+    if (FactoryTable::isWholeFactoryTable(*table))
         return handBack();
-    const double level = m_factory.levelOf(*table);
+    const double level = FactoryTable::levelOf(*table);
     if (m_on && !show(m_mapping.brightnessFor(level)))
         return false;
     if (!m_on && !m_device.isPresent())
@@ -110,16 +122,68 @@ bool LedService::setFollowTau(const PropertyValue& value)
     return true;
 }
 
+void LedService::learnFactory(const FactoryTable::Table& table)
+{
+    if (!m_factoryChosenByUser) {
+        if (const auto found = FactoryTable::foundBrightnessOf(table))
+            setFactoryBrightness(*found);
+    }
+    if (const auto trigger = FactoryTable::triggerCodeOf(table))
+        m_factoryTrigger = trigger;
+}
+
+void LedService::setFactoryBrightness(unsigned found)
+{
+    // A brightness found on an LED whose range has since shrunk is clamped by the mapping.
+    m_factoryFound = found;
+    m_mapping = LevelMapping(m_device.maxBrightness(), found);
+}
+
+bool LedService::adoptHardwareChange(const PropertyValue& value)
+{
+    if (!value.isNumber())
+        return false;
+    const auto brightness = m_device.hardwareChangedBrightness();
+    if (!brightness)
+        return false;
+    // The firmware switched the LED off: the user's factory brightness is still the last one.
+    if (*brightness == 0) {
+        m_on = false;
+        return true;
+    }
+    m_factoryChosenByUser = true;
+    setFactoryBrightness(*brightness);
+    m_on = true;
+    m_level = 1.0;
+    return true;
+}
+
 bool LedService::handBack()
 {
-    if (!show(m_brightnessAsFound))
-        return false;
-    m_on = m_brightnessAsFound > 0;
     m_level = 1.0;
+    // Quitting does not switch the LED: one that is off stays dark, and keeps no trigger that
+    // could light it.
+    if (!m_on)
+        return m_device.isPresent();
+    if (!show(m_mapping.factoryBrightness()))
+        return false;
+    return restoreTrigger();
+}
+
+bool LedService::restoreTrigger()
+{
     // Brightness first: writing 0 drops the trigger, so the trigger must come after it.
-    if (!m_triggerAsFound || m_device.trigger() == m_triggerAsFound)
+    if (!m_factoryTrigger)
         return true;
-    return m_device.setTrigger(*m_triggerAsFound);
+    const auto current = m_device.trigger();
+    if (current && FactoryTable::triggerCode(*current) == *m_factoryTrigger)
+        return true;
+    for (const auto& name : m_device.availableTriggers()) {
+        if (FactoryTable::triggerCode(name) == *m_factoryTrigger)
+            return m_device.setTrigger(name);
+    }
+    // The trigger is gone (its module unloaded): the brightness is all that can be given back.
+    return true;
 }
 
 bool LedService::show(unsigned brightness)

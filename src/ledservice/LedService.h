@@ -19,8 +19,18 @@
 // "LEBacklightMode" switches the LED; "LEPWMBrightnessNitsMapping" reports the factory table
 // and takes scaled copies of it as levels (LevelMapping); "LEPWMFollowTau" is kept and read
 // back but not used, since the controller already shapes every fade and an LED class device
-// has no smoothing of its own to configure. The factory table handed back whole puts the LED
-// back as it was found: its brightness and its trigger.
+// has no smoothing of its own to configure.
+//
+// Level 1.0 is the factory brightness: the brightness the tables written to the service say the
+// LED had before Beamwick first touched it (FactoryTable), and only where they do not say (a
+// table saved by an earlier version, nothing written yet) the brightness found at load. So a
+// run that ended without quitting, at a dim moment, does not make the dim step the factory's.
+// The factory table handed back whole puts the factory brightness and trigger back on an LED
+// that is on, and leaves an LED that is off dark.
+//
+// Where the firmware changes the brightness itself (a hotkey), the caller watches the file that
+// "LEHardwareChangeAttribute" names and, on a change, writes "LEHardwareBrightnessChanged":
+// the brightness the firmware set becomes the factory brightness (0 switches the LED off).
 class LedService {
 public:
     // Long enough for logind to fork its writer, short enough that a stuck one goes unnoticed.
@@ -42,14 +52,20 @@ private:
     bool setBacklightMode(const PropertyValue& value);
     bool setTable(const PropertyValue& value);
     bool setFollowTau(const PropertyValue& value);
+    bool adoptHardwareChange(const PropertyValue& value);
+    void learnFactory(const FactoryTable::Table& table);
+    void setFactoryBrightness(unsigned found);
     bool handBack();
+    bool restoreTrigger();
     bool show(unsigned brightness);
 
     LedDevice m_device;
     std::vector<std::unique_ptr<LedWriter>> m_writers;
-    FactoryTable m_factory;
-    unsigned m_brightnessAsFound;
-    std::optional<std::string> m_triggerAsFound;
+    // The factory state as far as known: found at load until a table or the firmware says.
+    unsigned m_factoryFound;
+    std::optional<double> m_factoryTrigger;
+    // After a hotkey the user's choice stands over what the tables carry.
+    bool m_factoryChosenByUser = false;
     LevelMapping m_mapping;
     bool m_on;
     double m_level = 1.0;

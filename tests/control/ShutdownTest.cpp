@@ -65,14 +65,17 @@ TEST_F(ControllerTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
     EXPECT_TRUE(logo.hasOldSudoRule());
 
     logo.removeOldSudoRule(); // the user cancels: the file stays
-    const std::vector<std::string> expected = {"rm", "-f", "/etc/sudoers.d/beamwick"};
+    // By full path, never an "rm" from the user's PATH: /bin/rm where /usr/bin/rm is absent.
+    const std::vector<std::string> expected = {"/bin/rm", "-f", "/etc/sudoers.d/beamwick"};
     ASSERT_EQ(runner.calls.size(), 1u);
     EXPECT_EQ(runner.calls[0], expected);
     EXPECT_TRUE(logo.hasOldSudoRule());
 
     runner.effect = [&] { files.erase(LogoController::sudoRulePath); };
+    files.insert("/usr/bin/rm");
     logo.removeOldSudoRule();
-    EXPECT_EQ(runner.calls.size(), 2u);
+    ASSERT_EQ(runner.calls.size(), 2u);
+    EXPECT_EQ(runner.calls[1].front(), "/usr/bin/rm");
     EXPECT_FALSE(logo.hasOldSudoRule());
     EXPECT_FALSE(logo.lastError().has_value());
 }

@@ -1,14 +1,21 @@
 // The whole chain: LogoController, the real Brightness client, the LED module and a fake LED.
 #include "LedModuleFixture.h"
+#include "PrivateSystemBus.h"
 #include "control/LogoController.h"
+#include "platform/ChangeNotice.h"
+#include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
+#include "tests/support/EventLoop.h"
 
 #include <QJsonArray>
 #include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -24,11 +31,15 @@ protected:
         defaults.values.insert("breatheSeconds", 5.0);
         LogoController::Environment env;
         env.brightness = open();
-        env.meter = std::make_unique<FakeAudioMeter>();
+        auto fakeMeter = std::make_unique<FakeAudioMeter>();
+        meter = fakeMeter.get();
+        env.meter = std::move(fakeMeter);
         env.defaults = &defaults;
         env.clock = &clock;
         env.willTerminate = &willTerminate;
         env.fileExists = [](const std::string&) { return false; };
+        env.sleepNotice = sleepNotice;
+        env.watchFile = watchFile;
         logo = std::make_unique<LogoController>(std::move(env));
         return *logo;
     }
@@ -44,9 +55,21 @@ protected:
         return seen;
     }
 
+    // The process ends with no chance to run anything (SIGKILL, a crash, a power cut): the
+    // controller and its client go without a word to the LED.
+    void kill() { logo.reset(); }
+
+    double savedFactoryBrightness() const
+    {
+        return defaults.values.value("baseMap").toArray().at(0).toArray().at(0).toDouble();
+    }
+
     MemoryDefaultsStore defaults;
     FakeClock clock;
     WillTerminate willTerminate;
+    SleepNotice* sleepNotice = nullptr;
+    std::function<std::unique_ptr<ChangeNotice>(const std::string&)> watchFile;
+    FakeAudioMeter* meter = nullptr;
     std::unique_ptr<LogoController> logo;
 };
 
@@ -82,8 +105,169 @@ TEST_F(ControllerChainTest, AnLedFoundOffStaysOffUntilSwitchedOn)
     EXPECT_EQ(tree.brightness(kLed), 0);
     controller.setOn(true);
     EXPECT_EQ(tree.brightness(kLed), 32);
+    // Quitting does not switch the light: on, it shows level 1.0.
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 32);
+}
+
+TEST_F(ControllerChainTest, QuittingLeavesALightSwitchedOffDark)
+{
+    tree.add(kLed, 128, 255, "none [kbd-backlight]");
+    auto& controller = start("Breathe", 1.0);
+    breathe(10);
+    controller.setOn(false);
+    // What the kernel does on a write of 0.
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 0);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "[none] kbd-backlight\n");
+}
+
+TEST_F(ControllerChainTest, AKillAtADimMomentOrInAFlashLeavesTheFactoryBrightnessAlone)
+{
+    tree.add(kLed, 200, 255);
+    start("Breathe", 1.0);
+    breathe(3);
+    ASSERT_LT(tree.brightness(kLed), 20);
+    kill();
+
+    auto& steady = start("Steady", 1.0);
+    EXPECT_TRUE(steady.isOn());
+    EXPECT_EQ(tree.brightness(kLed), 200);
+    steady.setBrightness(0.5);
+    EXPECT_EQ(tree.brightness(kLed), 100);
+    kill();
+
+    // Music at twice the factory brightness, killed in the middle of a flash.
+    start("Music", 2.0);
+    meter->deliver(0.5, 0.01);
+    ASSERT_EQ(tree.brightness(kLed), 208);
+    kill();
+
+    start("Steady", 1.0);
+    EXPECT_EQ(tree.brightness(kLed), 200);
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 200);
+    EXPECT_EQ(savedFactoryBrightness(), 200);
+}
+
+TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
+{
+    // What the earlier version saved for a 255-step LED: no brightness in the rows, so the LED
+    // as found at load stays level 1.0, as it was then.
+    defaults.values.insert("baseMap", QJsonArray{QJsonArray{64, 25, 1}, QJsonArray{128, 50, 2},
+                                                 QJsonArray{191, 75, 3}, QJsonArray{255, 100, 4}});
+    tree.add(kLed, 120, 255, "none [kbd-backlight]");
+    bool watched = false;
+    watchFile = [&](const std::string&) {
+        watched = true;
+        return std::make_unique<ChangeNotice>();
+    };
+    auto& controller = start("Steady", 0.5);
+    ASSERT_FALSE(controller.lastError().has_value());
+    EXPECT_EQ(tree.brightness(kLed), 60);
+    // Without brightness_hw_changed there is nothing to watch.
+    EXPECT_FALSE(watched);
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 120);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "kbd-backlight\n");
+    EXPECT_EQ(defaults.values.value("baseMap").toArray().at(3).toArray(),
+              (QJsonArray{255, 100, 4}));
+}
+
+TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARestart)
+{
+    tree.add(kLed, 200, 255);
+    tree.write(kLed, "brightness_hw_changed", "");
+    ChangeNotice* notice = nullptr;
+    std::string watched;
+    watchFile = [&](const std::string& path) {
+        watched = path;
+        auto made = std::make_unique<ChangeNotice>();
+        notice = made.get();
+        return made;
+    };
+    start("Steady", 0.5);
+    EXPECT_EQ(tree.brightness(kLed), 100);
+    ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(watched, (tree.root() / kLed / "brightness_hw_changed").string());
+
+    // The firmware steps the backlight to 150 on a key press.
+    tree.write(kLed, "brightness", "150\n");
+    tree.write(kLed, "brightness_hw_changed", "150\n");
+    notice->post();
+    EXPECT_EQ(tree.brightness(kLed), 75);
+    EXPECT_EQ(savedFactoryBrightness(), 150);
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 150);
+    kill();
+
+    auto& again = start("Steady", 1.0);
+    EXPECT_EQ(tree.brightness(kLed), 150);
+    // Stepped down to nothing: the user switched the light off.
+    tree.write(kLed, "brightness", "0\n");
+    tree.write(kLed, "brightness_hw_changed", "0\n");
+    notice->post();
+    EXPECT_FALSE(again.isOn());
+    EXPECT_EQ(tree.brightness(kLed), 0);
+    EXPECT_EQ(savedFactoryBrightness(), 150);
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 0);
+}
+
+TEST_F(ControllerChainTest, WakingWritesTheLightAgainAndRestartsCapture)
+{
+    tree.add(kLed, 200, 255);
+    SleepNotice sleep;
+    sleepNotice = &sleep;
+    auto& controller = start("Music", 1.0);
+    logo->tick();
+    EXPECT_EQ(tree.brightness(kLed), 4);
+    EXPECT_EQ(meter->starts, 1);
+
+    // Reset while asleep. The engine writes a level only when it changes, so it never would.
+    tree.write(kLed, "brightness", "0\n");
+    logo->tick();
+    ASSERT_EQ(tree.brightness(kLed), 0);
+    sleep.post();
+    EXPECT_EQ(tree.brightness(kLed), 4);
+    EXPECT_EQ(meter->starts, 2);
+    EXPECT_TRUE(meter->isRunning());
+
+    // A light switched off stays off, whatever the firmware did.
+    controller.setOn(false);
+    tree.write(kLed, "brightness", "255\n");
+    sleep.post();
+    EXPECT_EQ(tree.brightness(kLed), 0);
+    EXPECT_FALSE(meter->isRunning());
+}
+
+TEST_F(ControllerChainTest, LogindsWakeUpSignalReachesTheControllerThroughTheEventLoop)
+{
+    PrivateSystemBus bus;
+    ASSERT_TRUE(bus.start()) << "no private dbus-daemon";
+    ASSERT_TRUE(bus.startLogindManager()) << "no mock logind";
+    // Only the notice listens on this bus; the LED module keeps writing through sysfs.
+    const std::string unreachable = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
+    LogindSleepNotice sleep;
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", unreachable.c_str(), 1);
+    ASSERT_TRUE(sleep.connected());
+
+    tree.add(kLed, 128, 255);
+    sleepNotice = &sleep;
+    start("Steady", 0.5);
+    EXPECT_EQ(tree.brightness(kLed), 64);
+    // Let the bus take the match before anything is emitted.
+    spinUntil([] { return false; }, std::chrono::milliseconds(200));
+
+    tree.write(kLed, "brightness", "0\n");
+    ASSERT_TRUE(bus.emitPrepareForSleep(true));
+    spinUntil([] { return false; }, std::chrono::milliseconds(300));
+    EXPECT_EQ(tree.brightness(kLed), 0);
+    ASSERT_TRUE(bus.emitPrepareForSleep(false));
+    EXPECT_TRUE(spinUntil([&] { return tree.brightness(kLed) == 64; }));
 }
 
 TEST_F(ControllerChainTest, BreatheRisesFromTheFloorToTheBrightnessAndBack)

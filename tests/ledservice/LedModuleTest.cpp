@@ -1,4 +1,5 @@
 #include "LedModuleFixture.h"
+#include "ledservice/FactoryTable.h"
 
 #include <cmath>
 #include <string>
@@ -77,18 +78,17 @@ TEST_F(LedModuleTest, WithoutAnyLedTheClientIsUnavailable)
     EXPECT_FALSE(open()->available());
 }
 
-TEST_F(LedModuleTest, FactoryTableIsTheSameWhateverTheLedShows)
+TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessAndTriggerAsFound)
 {
-    tree.add("a::kbd_backlight", 200, 255);
-    const auto first = open()->get(tableKey);
+    tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
+    const auto code = FactoryTable::triggerCode("kbd-backlight");
+    EXPECT_EQ(
+        open()->get(tableKey)->asTable().value(),
+        (PropertyValue::Table{
+            {200, 25, 1, code}, {200, 50, 2, code}, {200, 75, 3, code}, {200, 100, 4, code}}));
     tree.write("a::kbd_backlight", "brightness", "0\n");
-    const auto second = open()->get(tableKey);
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(*first, *second);
-    const auto rows = first->asTable().value();
-    ASSERT_EQ(rows.size(), 4u);
-    for (const auto& row : rows)
-        EXPECT_EQ(row.size(), 3u);
+    EXPECT_EQ(open()->get(tableKey)->asTable().value().front(),
+              (std::vector<double>{0, 25, 1, code}));
 }
 
 TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
@@ -169,7 +169,7 @@ TEST_F(LedModuleTest, RefusedTablesChangeNothing)
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
 }
 
-TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTrigger)
+TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTriggerOnlyWhileOn)
 {
     tree.add("a::kbd_backlight", 77, 255, "none [kbd-backlight] timer");
     auto bs = open();
@@ -181,26 +181,54 @@ TEST_F(LedModuleTest, TheWholeFactoryTableHandsBackBrightnessAndTrigger)
     // What the kernel does on a write of 0.
     tree.write("a::kbd_backlight", "trigger", "[none] kbd-backlight timer\n");
 
-    // Level 1.0 in two numbers a row is dimming, kept while off; the whole rows are the restore.
+    // Level 1.0 in two numbers a row is dimming, kept while off; the whole rows are the restore,
+    // which leaves a light that is off dark and without a trigger that could light it.
     EXPECT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] kbd-backlight timer\n");
+    EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+
+    ASSERT_TRUE(bs->set(on(), modeKey));
     EXPECT_TRUE(bs->set(factory, tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 77);
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
     EXPECT_EQ(bs->get(modeKey)->integerValue(), 1);
 }
 
-TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackOff)
+TEST_F(LedModuleTest, AnLedFoundOffLightsAtTheFallbackAndIsHandedBackAsItIs)
 {
     tree.add("a::kbd_backlight", 0, 255);
     auto bs = open();
+    const auto factory = bs->get(tableKey).value();
     EXPECT_EQ(bs->get(modeKey)->integerValue(), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
     EXPECT_TRUE(bs->set(on(), modeKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
-    EXPECT_TRUE(bs->set(bs->get(tableKey).value(), tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
+    EXPECT_TRUE(bs->set(factory, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
     // The trigger was "none" all along: nothing to write back.
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] timer heartbeat\n");
+}
+
+TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneAndTheTriggerAre)
+{
+    // Found at 200 with its trigger by an earlier run, which was killed while the LED was dim
+    // and had lost its trigger.
+    tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
+    const auto saved = open()->get(tableKey).value();
+    tree.add("a::kbd_backlight", 34, 255, "[none] kbd-backlight");
+    auto bs = open();
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 200);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "kbd-backlight\n");
+
+    // A brightness found on an LED whose range has since shrunk is its new full brightness.
+    EXPECT_TRUE(
+        bs->set(PropertyValue::table({{300, 25}, {300, 50}, {300, 75}, {300, 100}}), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 255);
 }
 
 TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)

@@ -81,13 +81,35 @@ TEST(LevelMappingTest, NonsenseLevelsAreDarkOrFull)
     EXPECT_EQ(mapping.brightnessFor(std::numeric_limits<double>::infinity()), 255u);
 }
 
-TEST(FactoryTableTest, DependsOnlyOnTheLedsRange)
+TEST(FactoryTableTest, CarriesTheBrightnessFoundInEveryRowAndTellsEarlierTablesApart)
 {
-    EXPECT_EQ(FactoryTable(255).rows(),
-              (FactoryTable::Table{{64, 25, 1}, {128, 50, 2}, {191, 75, 3}, {255, 100, 4}}));
-    EXPECT_EQ(FactoryTable(1).rows(),
-              (FactoryTable::Table{{0, 25, 1}, {1, 50, 2}, {1, 75, 3}, {1, 100, 4}}));
-    EXPECT_EQ(FactoryTable(255).rows(), FactoryTable(255).rows());
+    const auto code = FactoryTable::triggerCode("kbd-backlight");
+    EXPECT_NE(code, FactoryTable::triggerCode("none"));
+    const FactoryTable found(200, code);
+    EXPECT_EQ(
+        found.rows(),
+        (FactoryTable::Table{
+            {200, 25, 1, code}, {200, 50, 2, code}, {200, 75, 3, code}, {200, 100, 4, code}}));
+    EXPECT_EQ(FactoryTable::foundBrightnessOf(found.rows()), 200u);
+    EXPECT_EQ(FactoryTable::triggerCodeOf(found.rows()), code);
+    EXPECT_EQ(FactoryTable::foundBrightnessOf({{199.6, 5}, {199.6, 10}, {199.6, 1}, {199.6, 0}}),
+              200u);
+    EXPECT_EQ(FactoryTable(0).rows().front(), (std::vector<double>{0, 25, 1}));
+    EXPECT_FALSE(FactoryTable::triggerCodeOf(FactoryTable(0).rows()));
+    // Dimmed copies keep the brightness but not the trigger.
+    EXPECT_EQ(FactoryTable::foundBrightnessOf({{200, 5}, {200, 10}, {200, 15}, {200, 20}}), 200u);
+    EXPECT_FALSE(FactoryTable::triggerCodeOf({{200, 5}, {200, 10}, {200, 15}, {200, 20}}));
+
+    // What earlier versions saved: [round(k/4 * max_brightness), 25 k, k]. Whatever the range,
+    // the first numbers differ from row to row, so such a table carries no brightness.
+    for (unsigned max : {1u, 2u, 3u, 100u, 255u, 65535u}) {
+        FactoryTable::Table earlier;
+        for (int k = 1; k <= 4; ++k)
+            earlier.push_back({std::floor(k / 4.0 * max + 0.5), 25.0 * k, double(k)});
+        EXPECT_FALSE(FactoryTable::foundBrightnessOf(earlier)) << max;
+        EXPECT_TRUE(FactoryTable::isWholeFactoryTable(earlier)) << max;
+        EXPECT_FALSE(FactoryTable::triggerCodeOf(earlier)) << max;
+    }
 }
 
 TEST(FactoryTableTest, ReadsTheLevelOfScaledCopiesAndTellsTheRestoreApart)

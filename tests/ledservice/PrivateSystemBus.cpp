@@ -100,6 +100,42 @@ bool PrivateSystemBus::startLogind(const std::string& behaviour)
     return m_logind->waitForStarted(5000) && waitForName("org.freedesktop.login1");
 }
 
+bool PrivateSystemBus::startLogindManager()
+{
+    m_logind = std::make_unique<QProcess>();
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(m_address));
+    m_logind->setProcessEnvironment(environment);
+    m_logind->setStandardOutputFile(QProcess::nullDevice());
+    m_logind->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_logind->start("/usr/bin/python3", {"-m", "dbusmock", "--system", "--template", "logind"});
+    return m_logind->waitForStarted(5000) && waitForName("org.freedesktop.login1");
+}
+
+bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
+{
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return false;
+    sd_bus_message* call = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const bool sent = sd_bus_set_address(bus, m_address.c_str()) >= 0 &&
+                      sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+                      sd_bus_message_new_method_call(
+                          bus, &call, "org.freedesktop.login1", "/org/freedesktop/login1",
+                          "org.freedesktop.DBus.Mock", "EmitSignal") >= 0 &&
+                      sd_bus_message_append(call, "sss", "org.freedesktop.login1.Manager",
+                                            "PrepareForSleep", "b") >= 0 &&
+                      sd_bus_message_open_container(call, 'a', "v") >= 0 &&
+                      sd_bus_message_append(call, "v", "b", sleeping ? 1 : 0) >= 0 &&
+                      sd_bus_message_close_container(call) >= 0 &&
+                      sd_bus_call(bus, call, 5'000'000, &error, nullptr) >= 0;
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(call);
+    sd_bus_close_unref(bus);
+    return sent;
+}
+
 bool PrivateSystemBus::waitForName(const char* name) const
 {
     const auto deadline = std::chrono::steady_clock::now() + kWatchdog;

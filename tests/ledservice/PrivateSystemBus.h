@@ -20,6 +20,10 @@ public:
     bool start();
     // `behaviour`: "accept", "refuse" or "stall"; see logind_session.py.
     bool startLogind(const std::string& behaviour);
+    // dbusmock's logind manager (its "logind" template) instead of the session above.
+    bool startLogindManager();
+    // Has the mock manager emit PrepareForSleep(sleeping); false when the call failed.
+    bool emitPrepareForSleep(bool sleeping) const;
 
     const std::string& address() const { return m_address; }
     // One "subsystem name value" line per SetBrightness call that reached the mock.

@@ -38,6 +38,11 @@ TEST(UmockdevDiscoveryTest, DrivesTheLidLogoAndHandsItBackWithItsTrigger)
     // The kernel drops the trigger on a write of 0; the testbed does not, so do it here.
     setAttribute("test::lid_logo", "trigger", "[none] default-on");
 
+    // Handed back while off, it stays off; switched on, it gets its trigger back too.
+    EXPECT_TRUE(bs.set(*factory, "LEPWMBrightnessNitsMapping"));
+    EXPECT_EQ(std::stoi(attribute("test::lid_logo", "brightness")), 0);
+    EXPECT_EQ(attribute("test::lid_logo", "trigger"), "[none] default-on");
+    EXPECT_TRUE(bs.set(PropertyValue::integer(1), "LEBacklightMode"));
     EXPECT_TRUE(bs.set(*factory, "LEPWMBrightnessNitsMapping"));
     EXPECT_EQ(std::stoi(attribute("test::lid_logo", "brightness")), 1);
     EXPECT_EQ(attribute("test::lid_logo", "trigger"), "default-on\n");

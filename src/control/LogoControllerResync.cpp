@@ -1,0 +1,67 @@
+// Writing the light again after something outside Beamwick changed it: the system waking from
+// sleep, and the firmware's own brightness keys.
+#include "control/LogoController.h"
+#include "control/StoredSettings.h"
+#include "platform/ChangeNotice.h"
+#include "platform/DefaultsStore.h"
+#include "platform/SleepNotice.h"
+
+namespace {
+
+constexpr const char* kBacklightModeKey = "LEBacklightMode";
+constexpr const char* kHardwareAttributeKey = "LEHardwareChangeAttribute";
+constexpr const char* kHardwareChangedKey = "LEHardwareBrightnessChanged";
+
+} // namespace
+
+void LogoController::watchPlatformChanges(SleepNotice* sleepNotice)
+{
+    if (sleepNotice)
+        connect(sleepNotice, &SleepNotice::resumed, this, &LogoController::handleResume);
+
+    if (!m_watchFile)
+        return;
+    const auto attribute = m_bs->get(kHardwareAttributeKey);
+    if (!attribute || !attribute->isString())
+        return;
+    m_hardwareChange = m_watchFile(attribute->stringValue());
+    if (m_hardwareChange)
+        connect(m_hardwareChange.get(), &ChangeNotice::changed, this,
+                &LogoController::handleHardwareChange);
+}
+
+void LogoController::handleResume()
+{
+    // Firmware often resets a backlight while the machine sleeps. The level goes out again even
+    // though it is the one written last, which setLevel would otherwise skip.
+    m_bs->set(PropertyValue::integer(m_isOn ? 1 : 0), kBacklightModeKey);
+    m_lastApplied = -1.0;
+    // The sound server may have dropped its streams meanwhile: capture is built anew.
+    if (m_mode == LightMode::music && m_isOn)
+        m_meter->stop();
+    apply();
+}
+
+void LogoController::handleHardwareChange()
+{
+    if (!m_bs->set(PropertyValue::integer(1), kHardwareChangedKey))
+        return;
+    const auto backlight = m_bs->get(kBacklightModeKey);
+    if (backlight && backlight->isNumber())
+        publish(m_isOn, backlight->integerValue() != 0);
+
+    // The service's factory table now holds the brightness the user chose with the key. Saved,
+    // it is what later starts dim from and quitting gives back.
+    if (!m_baseMap.empty()) {
+        const auto captured = m_bs->get(mapKey);
+        auto table = captured ? captured->asTable() : std::nullopt;
+        if (table && !table->empty() && StoredSettings::isUsableFactoryTable(*table)) {
+            m_baseMap = std::move(*table);
+            m_defaults->setObject(QStringLiteral("baseMap"),
+                                  StoredSettings::tableToJson(m_baseMap));
+            m_defaults->flush();
+        }
+    }
+    m_lastApplied = -1.0;
+    apply();
+}

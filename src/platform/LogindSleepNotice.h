@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/SleepNotice.h"
+
+class QSocketNotifier;
+struct sd_bus;
+struct sd_bus_slot;
+
+// logind's PrepareForSleep(false) on the system bus, read in the Qt event loop: the bus
+// connection's socket is watched, and sd-bus does its work only when it is ready. Without a
+// system bus, or without logind on it, the notice never comes.
+class LogindSleepNotice final : public SleepNotice {
+    Q_OBJECT
+public:
+    explicit LogindSleepNotice(QObject* parent = nullptr);
+    ~LogindSleepNotice() override;
+
+    bool connected() const { return m_bus != nullptr; }
+
+private:
+    void process();
+    void close();
+
+    sd_bus* m_bus = nullptr;
+    sd_bus_slot* m_match = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+};
