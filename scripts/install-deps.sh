@@ -10,7 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     pulseaudio pulseaudio-utils sox dbus dbus-x11 python3-dbusmock
     xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
-    cava
+    cava pipewire pipewire-pulse wireplumber
 )
 
 missing=()
