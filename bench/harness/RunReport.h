@@ -22,20 +22,30 @@ struct RunReport {
         std::string loadAfter;
     };
 
+    // What Music costs and how fast it reacts on one sound server.
+    struct MusicFigures {
+        // Beside a player with a 200 ms buffer, as music players keep.
+        std::optional<LatencyMatch::Summary> latency;
+        ModeCost music;
+        // The same beside a player with a 20 ms buffer, which makes the server mix four times
+        // as often.
+        std::optional<LatencyMatch::Summary> latencyLowLatency;
+        ModeCost musicLowLatency;
+        // Nothing playing, once the capture has had time to cork.
+        ModeCost nothingPlaying;
+        std::optional<ProcCost> sideBySideBeamwick;
+        std::optional<ProcCost> sideBySidePeer;
+    };
+
     double windowSeconds = 0.0;
     Machine machine;
-    std::optional<LatencyMatch::Summary> latency;
     ModeCost steady;
     ModeCost breathe;
-    ModeCost music;
-    // The same beside a player with a 20 ms buffer, which makes the server mix four times as
-    // often.
-    ModeCost musicLowLatency;
-    std::optional<LatencyMatch::Summary> latencyLowLatency;
+    MusicFigures pulse;
+    // Absent when the run did not try PipeWire; its side by side is optional.
+    std::optional<MusicFigures> pipewire;
     std::optional<ProcCost> serverPlaybackOnly;
     std::optional<ProcCost> serverWithBeamwick;
-    std::optional<ProcCost> sideBySideBeamwick;
-    std::optional<ProcCost> sideBySidePeer;
     std::vector<MicroBenchmarks::Entry> micro;
 
     ResultTable table() const;

@@ -1,5 +1,6 @@
 // The kick player against a real sound server: every kick is reported, played on the beat.
 #include "harness/ChildProcess.h"
+#include "harness/PrivateServices.h"
 #include "harness/WriteLog.h"
 
 #include <QTemporaryDir>
@@ -7,13 +8,16 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <time.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
-TEST(KickPlayerTest, ReportsEachKickPlayedHalfASecondApartAfterItWasStarted)
+namespace {
+
+// Plays three seconds at 120 BPM on the server the environment names and checks each kick's
+// reported playing time.
+void expectKicksOnTheBeat(const std::map<std::string, std::string>& server)
 {
-    if (!std::getenv("PULSE_SERVER"))
-        GTEST_SKIP() << "no test sound server (run under scripts/with-services.sh)";
     QTemporaryDir dir;
     const std::string out = dir.filePath("kicks").toStdString();
     timespec now{};
@@ -21,8 +25,10 @@ TEST(KickPlayerTest, ReportsEachKickPlayedHalfASecondApartAfterItWasStarted)
     const long long startedNs = now.tv_sec * 1'000'000'000LL + now.tv_nsec;
 
     ChildProcess player;
-    ASSERT_TRUE(player.start(
-        {KICK_PLAYER_EXECUTABLE, {"--seconds", "3", "--bpm", "120", "--lead-in", "1"}, {}, out}));
+    ASSERT_TRUE(player.start({KICK_PLAYER_EXECUTABLE,
+                              {"--seconds", "3", "--bpm", "120", "--lead-in", "1"},
+                              server,
+                              out}));
     ASSERT_EQ(player.wait(20s), 0) << WriteLog::readAll(out);
 
     std::istringstream lines(WriteLog::readAll(out));
@@ -55,4 +61,23 @@ TEST(KickPlayerTest, ReportsEachKickPlayedHalfASecondApartAfterItWasStarted)
     // leaves room for a machine busy with other tests, which delays the timing reports).
     for (std::size_t i = 1; i < played.size(); ++i)
         EXPECT_NEAR(static_cast<double>(played[i] - played[i - 1]) / 1e6, 500.0, 15.0);
+}
+
+} // namespace
+
+TEST(KickPlayerTest, ReportsEachKickPlayedHalfASecondApartAfterItWasStarted)
+{
+    if (!std::getenv("PULSE_SERVER"))
+        GTEST_SKIP() << "no test sound server (run under scripts/with-services.sh)";
+    expectKicksOnTheBeat({});
+}
+
+// PipeWire's PulseAudio server answers the stream's timing queries itself, from its own graph.
+TEST(KickPlayerTest, KeepsTheBeatOnPipeWireToo)
+{
+    if (::access("/usr/bin/pipewire-pulse", X_OK))
+        GTEST_SKIP() << "PipeWire is not installed (scripts/install-deps.sh)";
+    PrivateServices services(PrivateServices::Server::PipeWire);
+    ASSERT_TRUE(services.start()) << services.errorText();
+    expectKicksOnTheBeat({{"PULSE_SERVER", services.pulseServer()}});
 }

@@ -84,20 +84,20 @@ TEST(ReportTest, AFullReportJudgesEachTargetAndListsTheMissedOnes)
     LatencyMatch::Summary latency;
     latency.onsets = 4;
     latency.missed = 1;
-    latency.delaysMs = {8.0, 12.0, 30.0};
-    report.latency = latency;
+    latency.delaysMs = {6.0, 8.0, 30.0};
+    report.pulse.latency = latency;
     report.steady.cost = costOf(0.0001, 0.0, 30 * 1024);
     report.breathe.cost = costOf(0.002, 20.0, 31 * 1024);
-    report.music.cost = costOf(0.015, 400.0, 45 * 1024);
+    report.pulse.music.cost = costOf(0.013, 400.0, 45 * 1024);
     report.serverPlaybackOnly = costOf(0.03, 100, 0);
     report.serverWithBeamwick = costOf(0.05, 300, 0);
-    report.sideBySideBeamwick = costOf(0.02, 0, 0);
-    report.sideBySidePeer = costOf(0.04, 0, 0);
+    report.pulse.sideBySideBeamwick = costOf(0.02, 0, 0);
+    report.pulse.sideBySidePeer = costOf(0.04, 0, 0);
     report.micro = *MicroBenchmarks::parse(kBenchmarkJson);
 
     const ResultTable table = report.table();
-    EXPECT_EQ(rowOf(table, "Beat-to-light latency, median")->verdict, "met");
-    EXPECT_EQ(rowOf(table, "Beat-to-light latency, 95th percentile")->verdict, "missed by 5.0 ms");
+    EXPECT_EQ(rowOf(table, "Beat-to-light latency, median")->verdict, "met"); // 8 ms, the limit
+    EXPECT_EQ(rowOf(table, "Beat-to-light latency, 95th percentile")->verdict, "missed by 16.0 ms");
     EXPECT_EQ(rowOf(table, "Kicks without a flash")->verdict, "missed by 1");
     EXPECT_EQ(rowOf(table, "CPU, Steady")->verdict, "met");
     EXPECT_EQ(rowOf(table, "CPU, Breathe")->result, "0.20 % of a core");
@@ -108,6 +108,7 @@ TEST(ReportTest, AFullReportJudgesEachTargetAndListsTheMissedOnes)
               "3.00 % → 5.00 % (+2.00 %)");
     EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ cava, CPU")->result,
               "0.50 × (2.00 % vs 4.00 %)");
+    EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ cava, CPU")->verdict, "met");
     EXPECT_EQ(rowOf(table, "setLevel with a 1024-row table")->result, "360.00 µs per call");
     EXPECT_FALSE(rowOf(table, "setLevel with a 2-row table")); // not in this report
     EXPECT_EQ(rowOf(table, "handleAudio")->result, "14 ns per call");
@@ -153,7 +154,7 @@ TEST(ReportTest, ThePerThreadRowNamesTheBusyThreadsAndTheCostOfEachWakeup)
     music.threads = {{"beamwick.audio", 0.01, 200.0},
                      {"beamwick", 0.0088, 220.0},
                      {"QDBusConnection", 0.0, 0.0}};
-    report.music.cost = music;
+    report.pulse.music.cost = music;
     ProcCost breathe = costOf(0.0, 0.0, 0);
     breathe.threads = {{"beamwick", 0.0, 0.0}};
     report.breathe.cost = breathe;
@@ -164,4 +165,41 @@ TEST(ReportTest, ThePerThreadRowNamesTheBusyThreadsAndTheCostOfEachWakeup)
               "each)");
     EXPECT_EQ(rowOf(table, "Per thread, Breathe")->result, "all asleep");
     EXPECT_FALSE(rowOf(table, "Per thread, Steady"));
+}
+
+TEST(ReportTest, NothingPlayingIsJudgedOnWakeupsAndPipeWireGetsRowsOfItsOwnOnlyWhenMeasured)
+{
+    RunReport report;
+    report.windowSeconds = 60;
+    report.pulse.nothingPlaying.cost = costOf(0.0003, 0.2, 30 * 1024);
+    report.pulse.sideBySideBeamwick = costOf(0.012, 0, 0);
+    report.pulse.sideBySidePeer = costOf(0.02, 0, 0);
+    EXPECT_FALSE(rowOf(report.table(), "CPU, Music, nothing playing (PipeWire)"));
+
+    report.pipewire.emplace();
+    ProcCost idle = costOf(0.0006, 20.0, 30 * 1024);
+    idle.threads = {{"beamwick", 0.0006, 20.0}};
+    report.pipewire->nothingPlaying.cost = idle;
+    LatencyMatch::Summary low;
+    low.onsets = 2;
+    low.delaysMs = {9.0, 9.0};
+    report.pipewire->latencyLowLatency = low;
+
+    const ResultTable table = report.table();
+    EXPECT_EQ(rowOf(table, "CPU, Music, nothing playing")->verdict, "met");
+    EXPECT_EQ(rowOf(table, "Wake-ups, Music, nothing playing")->verdict, "met");
+    EXPECT_EQ(rowOf(table, "Wake-ups, Music, nothing playing")->target, "none periodic (≤ 1 /s)");
+    EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ cava, CPU")->verdict, "missed by 0.10 ×");
+    EXPECT_EQ(rowOf(table, "CPU, Music, nothing playing (PipeWire)")->verdict, "missed by 0.01 %");
+    EXPECT_EQ(rowOf(table, "Wake-ups, Music, nothing playing (PipeWire)")->verdict,
+              "missed by 19.0 /s");
+    EXPECT_EQ(rowOf(table, "Per thread, Music, nothing playing (PipeWire)")->result,
+              "beamwick 0.06 %, 20.0 /s (30 µs each)");
+    EXPECT_EQ(
+        rowOf(table, "Beat-to-light latency beside a 20 ms low-latency player (PipeWire)")->verdict,
+        "median missed by 1.0 ms");
+    EXPECT_EQ(rowOf(table, "Beat-to-light latency, median (PipeWire)")->verdict, "not measured");
+    EXPECT_EQ(rowOf(table, "CPU, Music, kicks playing (PipeWire)")->target, "≤ 0.8 %");
+    // cava is optional on PipeWire: no row rather than a missed target.
+    EXPECT_FALSE(rowOf(table, "Side by side: Beamwick ÷ cava, CPU (PipeWire)"));
 }
