@@ -150,6 +150,8 @@ bool PrivateServices::startPulseAudio()
         {{"HOME", m_directory + "/home"},
          {"XDG_RUNTIME_DIR", m_directory + "/run"},
          {"PULSE_RUNTIME_PATH", m_directory + "/run/pulse"},
+         // Its own bus: on a shared one, another test's server already holds PulseAudio's name.
+         {"DBUS_SESSION_BUS_ADDRESS", busAddress()},
          {"PULSE_SERVER", ""}},
         m_directory + "/pulse.out"};
     m_servers.emplace_back();
@@ -162,12 +164,15 @@ bool PrivateServices::startPulseAudio()
 
 bool PrivateServices::startPipeWire()
 {
-    const std::map<std::string, std::string> environment{{"HOME", m_directory + "/home"},
-                                                         {"XDG_RUNTIME_DIR", m_directory + "/run"},
-                                                         {"DBUS_SESSION_BUS_ADDRESS", busAddress()},
-                                                         {"PULSE_SERVER", ""},
-                                                         {"PIPEWIRE_REMOTE", ""},
-                                                         {"PIPEWIRE_RUNTIME_DIR", ""}};
+    const std::map<std::string, std::string> environment{
+        {"HOME", m_directory + "/home"},
+        {"XDG_RUNTIME_DIR", m_directory + "/run"},
+        {"DBUS_SESSION_BUS_ADDRESS", busAddress()},
+        {"PULSE_SERVER", ""},
+        // Where pipewire-pulse puts its socket.
+        {"PULSE_RUNTIME_PATH", m_directory + "/run/pulse"},
+        {"PIPEWIRE_REMOTE", ""},
+        {"PIPEWIRE_RUNTIME_DIR", ""}};
     for (const char* program : {"pipewire", "wireplumber", "pipewire-pulse"}) {
         const std::string log = m_directory + "/" + program + ".log";
         m_servers.emplace_back();
