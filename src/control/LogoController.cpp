@@ -67,13 +67,26 @@ void LogoController::loadFactoryTable()
         return;
     }
 
-    const auto captured = m_bs->get(mapKey);
-    auto table = captured ? captured->asTable() : std::nullopt;
-    if (!table || !StoredSettings::isUsableFactoryTable(*table)) {
+    auto table = serviceTable();
+    if (!table) {
         publish(m_lastError, std::optional<QString>(kNoTable));
         return;
     }
-    m_baseMap = std::move(*table);
+    saveFactoryTable(std::move(*table));
+}
+
+std::optional<LogoController::Table> LogoController::serviceTable() const
+{
+    const auto captured = m_bs->get(mapKey);
+    auto table = captured ? captured->asTable() : std::nullopt;
+    if (!table || !StoredSettings::isUsableFactoryTable(*table))
+        return std::nullopt;
+    return table;
+}
+
+void LogoController::saveFactoryTable(Table table)
+{
+    m_baseMap = std::move(table);
     m_defaults->setObject(QStringLiteral("baseMap"), StoredSettings::tableToJson(m_baseMap));
     // Lose the factory table and a later start would capture a dimmed one as the factory's.
     m_defaults->flush();

@@ -102,6 +102,10 @@ private:
 
     void loadSettings();
     void loadFactoryTable();
+    // The service's current table, when the engine can scale it.
+    std::optional<Table> serviceTable() const;
+    // Makes the table the factory's and saves it at once.
+    void saveFactoryTable(Table table);
     void installLevelCallback();
     void registerForTermination();
     void handleWillTerminate();

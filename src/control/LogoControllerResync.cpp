@@ -1,9 +1,7 @@
 // Writing the light again after something outside Beamwick changed it: the system waking from
 // sleep, and the firmware's own brightness keys.
 #include "control/LogoController.h"
-#include "control/StoredSettings.h"
 #include "platform/ChangeNotice.h"
-#include "platform/DefaultsStore.h"
 #include "platform/SleepNotice.h"
 
 namespace {
@@ -53,14 +51,9 @@ void LogoController::handleHardwareChange()
     // The service's factory table now holds the brightness the user chose with the key. Saved,
     // it is what later starts dim from and quitting gives back.
     if (!m_baseMap.empty()) {
-        const auto captured = m_bs->get(mapKey);
-        auto table = captured ? captured->asTable() : std::nullopt;
-        if (table && !table->empty() && StoredSettings::isUsableFactoryTable(*table)) {
-            m_baseMap = std::move(*table);
-            m_defaults->setObject(QStringLiteral("baseMap"),
-                                  StoredSettings::tableToJson(m_baseMap));
-            m_defaults->flush();
-        }
+        auto table = serviceTable();
+        if (table && !table->empty())
+            saveFactoryTable(std::move(*table));
     }
     m_lastApplied = -1.0;
     apply();
