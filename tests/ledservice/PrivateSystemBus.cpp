@@ -87,6 +87,17 @@ bool PrivateSystemBus::startLogind(const std::string& behaviour)
 {
     const auto parameters = R"({"log": ")" + (m_directory / "calls").string() +
                             R"(", "behaviour": ")" + behaviour + R"("})";
+    return startMock({"-m", "dbusmock", "--template", LEDSERVICE_TEST_DIR "/logind_session.py",
+                      "--parameters", QString::fromStdString(parameters)});
+}
+
+bool PrivateSystemBus::startLogindManager()
+{
+    return startMock({"-m", "dbusmock", "--system", "--template", "logind"});
+}
+
+bool PrivateSystemBus::startMock(const QStringList& arguments)
+{
     // Debian's own python, which is the one that sees python3-dbusmock.
     m_logind = std::make_unique<QProcess>();
     auto environment = QProcessEnvironment::systemEnvironment();
@@ -94,21 +105,7 @@ bool PrivateSystemBus::startLogind(const std::string& behaviour)
     m_logind->setProcessEnvironment(environment);
     m_logind->setStandardOutputFile(QProcess::nullDevice());
     m_logind->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_logind->start("/usr/bin/python3",
-                    {"-m", "dbusmock", "--template", LEDSERVICE_TEST_DIR "/logind_session.py",
-                     "--parameters", QString::fromStdString(parameters)});
-    return m_logind->waitForStarted(5000) && waitForName("org.freedesktop.login1");
-}
-
-bool PrivateSystemBus::startLogindManager()
-{
-    m_logind = std::make_unique<QProcess>();
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(m_address));
-    m_logind->setProcessEnvironment(environment);
-    m_logind->setStandardOutputFile(QProcess::nullDevice());
-    m_logind->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_logind->start("/usr/bin/python3", {"-m", "dbusmock", "--system", "--template", "logind"});
+    m_logind->start("/usr/bin/python3", arguments);
     return m_logind->waitForStarted(5000) && waitForName("org.freedesktop.login1");
 }
 

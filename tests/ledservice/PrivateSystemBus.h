@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QStringList>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -34,6 +35,8 @@ private:
 
     std::filesystem::path m_directory;
     std::string m_address;
+    bool startMock(const QStringList& arguments);
+
     std::unique_ptr<QProcess> m_daemon;
     std::unique_ptr<QProcess> m_logind;
 };

@@ -2,13 +2,12 @@
 // module on a keyboard backlight found at 200, ended the hardest way.
 #include "tests/audio/PrivateSoundServer.h"
 #include "tests/audio/TonePlayer.h"
+#include "tests/system/PrivateInstall.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -43,19 +42,8 @@ class KilledAtADimMomentTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        // A private install: bin/beamwick loads bin/../lib/beamwick/beamwick-leds.so.
-        QDir(dir.path()).mkpath("bin");
-        QDir(dir.path()).mkpath("lib/beamwick");
-        QDir(dir.path()).mkpath("config/beamwick");
-        QDir(dir.path()).mkpath("run");
-        QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner |
-                                                       QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner);
-        ASSERT_TRUE(QFile::copy(BEAMWICK_EXECUTABLE, dir.filePath("bin/beamwick")));
-        ASSERT_TRUE(
-            QFile::copy(BEAMWICK_LEDS_MODULE_PATH, dir.filePath("lib/beamwick/beamwick-leds.so")));
-        settings = dir.filePath("config/beamwick/settings.json");
+        ASSERT_TRUE(install.ready());
+        settings = install.settings();
     }
 
     void setMode(const char* mode, double brightness = 1.0)
@@ -74,19 +62,28 @@ protected:
 
     void start(QProcess& beamwick, const std::string& soundServer = {})
     {
-        auto env = QProcessEnvironment::systemEnvironment();
+        auto env = install.environment();
         if (!soundServer.empty())
             env.insert("PULSE_SERVER", QString::fromStdString(soundServer));
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
-        env.insert("HOME", dir.path());
         beamwick.setProcessEnvironment(env);
-        beamwick.start(dir.filePath("bin/beamwick"), {});
+        beamwick.start(install.executable(), {});
         ASSERT_TRUE(beamwick.waitForStarted(5000));
     }
 
-    QTemporaryDir dir;
+    // Starts in Steady at 100 %, waits for the light to show 200 and quits as a desktop would;
+    // gives the exit code.
+    int steadyStartAndQuit()
+    {
+        setMode("Steady");
+        QProcess beamwick;
+        start(beamwick);
+        EXPECT_TRUE(waitFor([] { return brightness() == 200; })) << "shows " << brightness();
+        ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
+        EXPECT_TRUE(beamwick.waitForFinished(10000));
+        return beamwick.exitCode();
+    }
+
+    PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
     QString settings;
 };
 
@@ -106,13 +103,7 @@ TEST_F(KilledAtADimMomentTest, TheNextStartAndItsQuitShowTheBrightnessFoundFirst
     }
     EXPECT_LT(brightness(), 200);
 
-    setMode("Steady");
-    QProcess beamwick;
-    start(beamwick);
-    EXPECT_TRUE(waitFor([] { return brightness() == 200; })) << "shows " << brightness();
-    ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
-    ASSERT_TRUE(beamwick.waitForFinished(10000));
-    EXPECT_EQ(beamwick.exitCode(), 0);
+    EXPECT_EQ(steadyStartAndQuit(), 0);
     EXPECT_EQ(brightness(), 200);
 }
 
@@ -137,11 +128,6 @@ TEST_F(KilledAtADimMomentTest, AKillInTheMiddleOfAMusicFlashChangesNothingLater)
         ASSERT_TRUE(beamwick.waitForFinished(10000));
     }
 
-    setMode("Steady");
-    QProcess beamwick;
-    start(beamwick);
-    EXPECT_TRUE(waitFor([] { return brightness() == 200; })) << "shows " << brightness();
-    ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
-    ASSERT_TRUE(beamwick.waitForFinished(10000));
+    steadyStartAndQuit();
     EXPECT_EQ(brightness(), 200);
 }

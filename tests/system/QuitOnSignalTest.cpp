@@ -1,12 +1,11 @@
 // The real executable, quitting the ways a desktop ends a process.
 #include "tests/support/EventLoop.h"
+#include "tests/system/PrivateInstall.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -36,35 +35,20 @@ class QuitOnSignalTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        // A private install: bin/beamwick finds bin/../lib/beamwick/beamwick-leds.so, which
-        // here is the recording service module.
-        QDir(dir.path()).mkpath("bin");
-        QDir(dir.path()).mkpath("lib/beamwick");
-        QDir(dir.path()).mkpath("config/beamwick");
-        QDir(dir.path()).mkpath("run");
-        QFile::setPermissions(dir.filePath("run"), QFileDevice::ReadOwner |
-                                                       QFileDevice::WriteOwner |
-                                                       QFileDevice::ExeOwner);
-        ASSERT_TRUE(QFile::copy(BEAMWICK_EXECUTABLE, dir.filePath("bin/beamwick")));
-        ASSERT_TRUE(
-            QFile::copy(FAKE_SERVICE_MODULE_PATH, dir.filePath("lib/beamwick/beamwick-leds.so")));
-        log = dir.filePath("writes.log");
-        settings = dir.filePath("config/beamwick/settings.json");
+        ASSERT_TRUE(install.ready());
+        log = install.filePath("writes.log");
+        settings = install.settings();
     }
 
     QProcessEnvironment environment() const
     {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", dir.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", dir.filePath("run"));
-        env.insert("HOME", dir.path());
+        auto env = install.environment();
         env.insert("BEAMWICK_FAKE_SERVICE_LOG", log);
         return env;
     }
 
-    QTemporaryDir dir;
+    // Its service module is the recording one.
+    PrivateInstall install{FAKE_SERVICE_MODULE_PATH};
     QString log;
     QString settings;
 };
@@ -80,7 +64,7 @@ TEST_P(QuitOnSignalTest, SignalRestoresTheFactoryTableLast)
 
     QProcess beamwick;
     beamwick.setProcessEnvironment(environment());
-    beamwick.start(dir.filePath("bin/beamwick"), {});
+    beamwick.start(install.executable(), {});
     ASSERT_TRUE(beamwick.waitForStarted(5000));
     ASSERT_TRUE(spinUntil([&] { return tableWrites(log).size() >= 4; }))
         << "the breath never wrote a level";
