@@ -38,8 +38,10 @@ double threadCpuMicroseconds()
 // with a pause after each, so that every one finds the main thread asleep, as between blocks.
 int measure(const std::string& path, int handOffs)
 {
-    QCoreApplication app(
-        *new int(1), new char* [1] { const_cast<char*>("handoff_benchmark") });
+    static int argc = 1;
+    static char name[] = "handoff_benchmark";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
     std::atomic<int> delivered{0};
     const auto deliver = [&](double, double) { delivered.fetch_add(1, std::memory_order_release); };
 
