@@ -14,8 +14,11 @@ dpkg-deb -I "$deb" | grep -E '^ (Depends|Recommends):'
 # The entries a software centre and the desktop's menus read.
 metainfo=/usr/share/metainfo/org.beamwick.Beamwick.metainfo.xml
 entry=/usr/share/applications/org.beamwick.Beamwick.desktop
+# Listed once into a variable: `grep -q` on the pipe would stop reading at the first match and,
+# under pipefail, fail the script through dpkg-deb's broken pipe.
+contents=$(dpkg-deb -c "$deb")
 for file in "$metainfo" "$entry"; do
-    dpkg-deb -c "$deb" | grep -q " .$file\$" || { echo "the package lacks $file"; exit 1; }
+    grep -q " .$file\$" <<<"$contents" || { echo "the package lacks $file"; exit 1; }
 done
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 
