@@ -43,11 +43,14 @@ if ((tray)); then
     trayer --edge top --align right --widthtype request --height 40 --SetDockType true \
         --transparent false >"$root/trayer.log" 2>&1 &
     pids+=($!)
+    # The window tree is read whole before it is searched: `grep -q` on the pipe could stop
+    # early and, under pipefail, turn a found tray into a failure.
+    trayer_up() { grep -q '"panel": ("panel" "trayer")' <<<"$(xwininfo -root -tree 2>/dev/null)"; }
     for _ in $(seq 100); do
-        xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")' && break
+        trayer_up && break
         sleep 0.1
     done
-    if ! xwininfo -root -tree 2>/dev/null | grep -q '"panel": ("panel" "trayer")'; then
+    if ! trayer_up; then
         echo "trayer did not start on $DISPLAY" >&2
         cat "$root/trayer.log" >&2
         exit 1
