@@ -206,9 +206,9 @@ ResultTable RunReport::table() const
     const std::string cpuMethod =
         "Δ process CPU time (its CPU-time clock: utime + stime of /proc/<pid>/stat to the "
         "nanosecond) over " +
-        window + " after start-up ÷ wall time";
+        window + " from 5.5 s after start (past the tray grace) ÷ wall time";
     const std::string wakeMethod = "Δ voluntary_ctxt_switches summed over /proc/<pid>/task/*/"
-                                   "status over " +
+                                   "status over the same " +
                                    window + " ÷ wall time";
     struct Mode {
         std::string name;
@@ -347,7 +347,13 @@ std::string RunReport::document(const std::string& command) const
            "Wake-ups are voluntary context switches: each is a thread going to sleep and being "
            "woken again. The per-thread rows show where they come from: the main thread wakes "
            "for the 0.05 s timer and for every block of audio handed to it, the thread "
-           "\"beamwick.audio\" for every chunk the sound server delivers.\n";
+           "\"beamwick.audio\" for every chunk the sound server delivers. One audio wake-up, "
+           "traced beside the 200 ms player: one poll returning on the stream's shared-ring "
+           "eventfd, about three reads (that eventfd and the client library's own wake-up pipe, "
+           "drained), three to four writes (that pipe, the ring's eventfd back to the server, and "
+           "the eventfd that wakes the main thread for the block) and four or five getpid calls "
+           "(the library's fork check on each call). Of these only the main thread's wake-up is "
+           "Beamwick's own; the rest is the sound server protocol's.\n";
     out += "\n## Targets missed\n\n";
     out += missed.empty() ? "None.\n" : missed;
     return out;
