@@ -33,7 +33,10 @@ using namespace std::chrono_literals;
 // The recording module's factory table is [[10,100],[20,400]]: levels are first-row values / 100.
 constexpr double kFactorySecond = 100.0;
 constexpr double kMusicFloor = 0.02;
-constexpr double kLeadInSeconds = 1.0;
+// Silence the player plays before its first kick. Its stream's reported playing position needs a
+// few seconds to settle: on PipeWire it runs up to 40 ms late at first, which would count a
+// flash on time as early, so no kick is timed before then.
+constexpr double kLeadInSeconds = 5.0;
 // A music player's usual playback buffer, and the short one of a player tuned for low latency.
 // The shortest buffer on the sink sets how often the sound server mixes, and so how often it
 // hands a capture client a chunk of the monitor.
