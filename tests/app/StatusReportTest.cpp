@@ -1,7 +1,5 @@
 #include "app/StatusReport.h"
 
-#include "app/CommandLine.h"
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -149,29 +147,4 @@ TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
                              "session of this user to write for it, and %1 is not writable by "
                              "this user.")
                   .arg(brightness));
-}
-
-TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreToldApartFromMistakes)
-{
-    const auto actionOf = [](QStringList arguments) {
-        arguments.prepend(QStringLiteral("beamwick"));
-        return CommandLine(arguments).action();
-    };
-    using Action = CommandLine::Action;
-    EXPECT_EQ(actionOf({}), Action::run);
-    EXPECT_EQ(actionOf({"-platform", "wayland"}), Action::run);
-    EXPECT_EQ(actionOf({"--style=Fusion", "-reverse"}), Action::run);
-    EXPECT_EQ(actionOf({"--help"}), Action::help);
-    EXPECT_EQ(actionOf({"-h"}), Action::help);
-    EXPECT_EQ(actionOf({"--version"}), Action::version);
-    EXPECT_EQ(actionOf({"--status"}), Action::status);
-    EXPECT_EQ(actionOf({"--statsu"}), Action::error);
-    EXPECT_EQ(actionOf({"stray"}), Action::error);
-    EXPECT_EQ(actionOf({"-platform"}), Action::error);
-
-    EXPECT_EQ(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--statsu")}).exitCode(), 2);
-    // Qt's options work but are not Beamwick's to explain.
-    EXPECT_FALSE(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--help")})
-                     .output()
-                     .contains(QStringLiteral("platform")));
 }
