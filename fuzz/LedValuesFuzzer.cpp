@@ -1,6 +1,6 @@
 // Any value shape written to the LED service module, under any key: refused or applied, never a
 // crash, and the LED's brightness attribute always holds a whole number within its range.
-#include "brightness/service_abi.h"
+#include "serviceabi/service_abi.h"
 #include "tests/fuzz_support/FuzzChecks.h"
 #include "tests/fuzz_support/ValueDecoder.h"
 

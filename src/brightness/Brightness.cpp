@@ -1,6 +1,6 @@
 #include "brightness/Brightness.h"
 
-#include "brightness/AbiValue.h"
+#include "serviceabi/AbiValue.h"
 
 #include <dlfcn.h>
 #include <filesystem>

@@ -1,7 +1,7 @@
 // The C face of the module: the client type "BrightnessSystemClient" as the service interface
 // describes it, over LedService. No C++ exception leaves these functions.
-#include "brightness/AbiValue.h"
-#include "brightness/service_abi.h"
+#include "serviceabi/AbiValue.h"
+#include "serviceabi/service_abi.h"
 #include "ledservice/LedService.h"
 
 #include <chrono>

@@ -2,7 +2,7 @@
 //   1 no client type of the expected name    2 a client type of another interface version
 //   3 no setter implementation               4 an initialiser that gives nothing
 //   5 no lookup entry point at all
-#include "brightness/service_abi.h"
+#include "serviceabi/service_abi.h"
 
 #include <cstring>
 

@@ -2,8 +2,8 @@
 // write in order, and can be told to refuse writes per key. When BEAMWICK_FAKE_SERVICE_LOG names
 // a file, every write is also appended there as one line "<monotonic ns> <key> <value>", so a
 // test can watch a separate process.
-#include "brightness/AbiValue.h"
-#include "brightness/service_abi.h"
+#include "serviceabi/AbiValue.h"
+#include "serviceabi/service_abi.h"
 #include "tests/fakes/FakeServiceApi.h"
 
 #include <chrono>
