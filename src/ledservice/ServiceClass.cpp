@@ -1,5 +1,7 @@
 // The C face of the module: the client type the service contract names, as the service
 // interface describes it, over LedService. No C++ exception leaves these functions.
+#include "ledservice/ServiceClass.h"
+
 #include "ledservice/LedService.h"
 #include "serviceabi/AbiValue.h"
 #include "serviceabi/ServiceContract.h"
@@ -116,30 +118,22 @@ const bw_service_class kClass = {BW_SERVICE_ABI_VERSION,
 
 } // namespace
 
+void setModuleLedClassFolder(const char* folder)
+{
+    std::lock_guard lock(state().mutex);
+    state().ledClassFolder = folder ? folder : kLedClassFolder;
+}
+
+void setModuleLogindTimeout(std::chrono::milliseconds timeout)
+{
+    std::lock_guard lock(state().mutex);
+    state().logindTimeout = timeout.count() > 0 ? timeout : LedService::defaultLogindTimeout;
+}
+
 extern "C" {
 
 BW_EXPORT const bw_service_class* bw_service_lookup_class(const char* name)
 {
     return name && std::strcmp(name, ServiceContract::className) == 0 ? &kClass : nullptr;
-}
-
-// Tests only: look for LEDs under `folder` (laid out like /sys/class/leds) instead; NULL goes
-// back to the real folder. Affects clients created afterwards.
-BW_EXPORT void bw_leds_set_sysfs_root_for_testing(const char* folder)
-{
-    try {
-        std::lock_guard lock(state().mutex);
-        state().ledClassFolder = folder ? folder : kLedClassFolder;
-    } catch (...) {
-    }
-}
-
-// Tests only: how long clients created afterwards wait for logind; 0 restores the default. A
-// test's mock logind on a loaded machine may need longer than a real one.
-BW_EXPORT void bw_leds_set_logind_timeout_for_testing(unsigned milliseconds)
-{
-    std::lock_guard lock(state().mutex);
-    state().logindTimeout =
-        milliseconds ? std::chrono::milliseconds(milliseconds) : LedService::defaultLogindTimeout;
 }
 }
