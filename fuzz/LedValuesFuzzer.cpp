@@ -1,6 +1,7 @@
 // Any value shape written to the LED service module, under any key: refused or applied, never a
 // crash, and the LED's brightness attribute always holds a whole number within its range.
-#include "brightness/service_abi.h"
+#include "serviceabi/ServiceContract.h"
+#include "serviceabi/service_abi.h"
 #include "tests/fuzz_support/FuzzChecks.h"
 #include "tests/fuzz_support/ValueDecoder.h"
 
@@ -44,12 +45,12 @@ struct Module {
             reinterpret_cast<bw_service_lookup_fn>(dlsym(handle, BW_SERVICE_LOOKUP_SYMBOL));
         require(setRoot && lookup);
         setRoot(root.c_str());
-        cls = lookup("BrightnessSystemClient");
+        cls = lookup(ServiceContract::className);
         require(cls);
         client = cls->create();
         require(client);
         set = reinterpret_cast<bw_set_property_imp>(
-            cls->method_implementation("setProperty:forKey:"));
+            cls->method_implementation(ServiceContract::setSelector));
         require(set);
     }
 
@@ -73,17 +74,21 @@ struct Module {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static Module module;
-    static const char* keys[] = {
-        "LEBacklightMode",           "LEPWMBrightnessNitsMapping",  "LEPWMFollowTau",
-        "LEHardwareChangeAttribute", "LEHardwareBrightnessChanged", "LEUnknown"};
+    static const char* keys[] = {ServiceContract::backlightModeKey,
+                                 ServiceContract::tableKey,
+                                 ServiceContract::followTauKey,
+                                 ServiceContract::hardwareChangeAttributeKey,
+                                 ServiceContract::hardwareBrightnessChangedKey,
+                                 "LEUnknown"};
     ValueDecoder decoder(data, size);
     while (!decoder.done()) {
         const char* key = keys[decoder.byte() % std::size(keys)];
         const bw_value* value = decoder.value();
-        module.set(module.client, "setProperty:forKey:", value, key);
+        module.set(module.client, ServiceContract::setSelector, value, key);
         module.brightness();
         for (const char* k : keys) {
-            if (bw_value* copy = module.cls->copy_property(module.client, "copyPropertyForKey:", k))
+            if (bw_value* copy =
+                    module.cls->copy_property(module.client, ServiceContract::copySelector, k))
                 module.cls->release_value(copy);
         }
     }

@@ -7,6 +7,7 @@
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeService.h"
@@ -97,7 +98,7 @@ int main(int argc, char* argv[])
         {"off", false, [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setOn(false); }},
         {"error", false,
          [](LogoController& l, FakeService& s, FakeAudioMeter&) {
-             s.setRefusing("LEBacklightMode", true);
+             s.setRefusing(ServiceContract::backlightModeKey, true);
              l.setOn(false);
          }},
         {"rule-button", true, [](LogoController&, FakeService&, FakeAudioMeter&) {}},

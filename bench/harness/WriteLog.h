@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serviceabi/ServiceContract.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,8 +16,8 @@ public:
         double level;
     };
 
-    static constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
-    static constexpr const char* tauKey = "LEPWMFollowTau";
+    static constexpr const char* tableKey = ServiceContract::tableKey;
+    static constexpr const char* tauKey = ServiceContract::followTauKey;
 
     // factorySecond: the second number of the factory table's first row.
     static std::vector<TableWrite> tableWrites(std::string_view text, double factorySecond);

@@ -24,11 +24,13 @@ std::string writeScript(const QTemporaryDir& dir, const std::string& body,
 }
 
 // Copies its settings and environment into the log's folder, then writes a table every 10 ms.
-const char* kStandIn =
-    R"(cp "$XDG_CONFIG_HOME/beamwick/settings.json" "$(dirname "$BEAMWICK_FAKE_SERVICE_LOG")/seen"
+const std::string kStandIn =
+    std::string(
+        R"(cp "$XDG_CONFIG_HOME/beamwick/settings.json" "$(dirname "$BEAMWICK_FAKE_SERVICE_LOG")/seen"
 echo "$QT_QPA_PLATFORM $HOME" >> "$(dirname "$BEAMWICK_FAKE_SERVICE_LOG")/seen"
 while :; do
-    echo "$(date +%s%N) LEPWMBrightnessNitsMapping [[10,100],[20,400]]" >> "$BEAMWICK_FAKE_SERVICE_LOG"
+    echo "$(date +%s%N) )") +
+    WriteLog::tableKey + R"( [[10,100],[20,400]]" >> "$BEAMWICK_FAKE_SERVICE_LOG"
     sleep 0.01
 done
 )";

@@ -1,19 +1,29 @@
 #include "harness/WriteLog.h"
 
+#include "serviceabi/ServiceContract.h"
+
 #include <gtest/gtest.h>
+#include <string>
+#include <string_view>
 
 namespace {
 
-const char* kLog = "1000 LEPWMFollowTau 0.01\n"
-                   "2000 LEPWMBrightnessNitsMapping [[10,2],[20,8]]\n"
-                   "garbage line\n"
-                   "3000 LEPWMBrightnessNitsMapping [[10,100],[20,400]]\n"
-                   "x400 LEPWMBrightnessNitsMapping [[10,100],[20,400]]\n"
-                   "5000 LEPWMBrightnessNitsMapping [[10,abc],[20,400]]\n"
-                   "6000 LEPWMBrightnessNitsMapping 1\n"
-                   "7000 LEBacklightMode 1\n"
-                   "8000 LEPWMBrightnessNitsMapping [[10,2.0000000000000004],[20,8]]\n"
-                   "9000 LEPWMBrightnessNitsMapping [[10,250],[20,1000]]";
+// One line of the log as the fake service writes it: when (ns), which key, what value.
+std::string entry(const char* ns, const char* key, const char* value)
+{
+    return std::string(ns) + " " + key + " " + value + "\n";
+}
+
+const char* kTable = ServiceContract::tableKey;
+// The last line has no newline.
+const std::string kLog = entry("1000", ServiceContract::followTauKey, "0.01") +
+                         entry("2000", kTable, "[[10,2],[20,8]]") + "garbage line\n" +
+                         entry("3000", kTable, "[[10,100],[20,400]]") +
+                         entry("x400", kTable, "[[10,100],[20,400]]") +
+                         entry("5000", kTable, "[[10,abc],[20,400]]") + entry("6000", kTable, "1") +
+                         entry("7000", ServiceContract::backlightModeKey, "1") +
+                         entry("8000", kTable, "[[10,2.0000000000000004],[20,8]]") + "9000 " +
+                         kTable + " [[10,250],[20,1000]]";
 
 } // namespace
 
@@ -44,10 +54,12 @@ TEST(WriteLogTest, FlashesAreWritesAboveTheFloorWithinTheWindow)
 
 TEST(WriteLogTest, KeysAreMatchedWhole)
 {
-    EXPECT_TRUE(WriteLog::hasKey(kLog, "LEPWMFollowTau"));
-    EXPECT_TRUE(WriteLog::hasKey(kLog, "LEBacklightMode"));
-    EXPECT_FALSE(WriteLog::hasKey(kLog, "LEPWMFollow"));
-    EXPECT_FALSE(WriteLog::hasKey("", "LEPWMFollowTau"));
+    EXPECT_TRUE(WriteLog::hasKey(kLog, ServiceContract::followTauKey));
+    EXPECT_TRUE(WriteLog::hasKey(kLog, ServiceContract::backlightModeKey));
+    std::string_view prefix = ServiceContract::followTauKey;
+    prefix.remove_suffix(3);
+    EXPECT_FALSE(WriteLog::hasKey(kLog, prefix));
+    EXPECT_FALSE(WriteLog::hasKey("", ServiceContract::followTauKey));
 }
 
 TEST(WriteLogTest, AMissingLogReadsAsEmpty)

@@ -1,6 +1,7 @@
 #include "brightness/Brightness.h"
 
-#include "brightness/AbiValue.h"
+#include "serviceabi/AbiValue.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <dlfcn.h>
 #include <filesystem>
@@ -32,10 +33,11 @@ Brightness::Brightness(const std::string& modulePath)
     auto lookup = reinterpret_cast<bw_service_lookup_fn>(dlsym(handle, BW_SERVICE_LOOKUP_SYMBOL));
     if (!lookup)
         return;
-    const bw_service_class* cls = lookup(clientClassName);
+    const bw_service_class* cls = lookup(ServiceContract::className);
     if (!cls || !isGenuineClass(cls))
         return;
-    auto setImp = reinterpret_cast<bw_set_property_imp>(cls->method_implementation(setSel));
+    auto setImp = reinterpret_cast<bw_set_property_imp>(
+        cls->method_implementation(ServiceContract::setSelector));
     if (!setImp)
         return;
     m_class = cls;
@@ -62,7 +64,7 @@ std::optional<PropertyValue> Brightness::get(const std::string& key) const
 {
     if (!m_client)
         return std::nullopt;
-    bw_value* answer = m_class->copy_property(m_client, copySel, key.c_str());
+    bw_value* answer = m_class->copy_property(m_client, ServiceContract::copySelector, key.c_str());
     if (!answer)
         return std::nullopt;
     auto value = fromAbiValue(answer);
@@ -75,5 +77,5 @@ bool Brightness::set(const PropertyValue& value, const std::string& key)
     if (!m_client || !m_setImp)
         return false;
     AbiValue abi(value);
-    return m_setImp(m_client, setSel, abi.get(), key.c_str()) != 0;
+    return m_setImp(m_client, ServiceContract::setSelector, abi.get(), key.c_str()) != 0;
 }

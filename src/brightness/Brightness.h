@@ -1,13 +1,13 @@
 #pragma once
 
-#include "brightness/PropertyValue.h"
-#include "brightness/service_abi.h"
+#include "serviceabi/PropertyValue.h"
+#include "serviceabi/service_abi.h"
 
 #include <optional>
 #include <string>
 
 // The one door to the brightness service: loads a service module at run time, finds its client
-// type "BrightnessSystemClient", and reads and writes its properties. Any failing step while
+// type ServiceContract::className, and reads and writes its properties. Any failing step while
 // loading leaves the client unavailable; it never throws.
 class Brightness {
 public:
@@ -19,9 +19,6 @@ public:
     Brightness(const Brightness&) = delete;
     Brightness& operator=(const Brightness&) = delete;
 
-    static constexpr const char* clientClassName = "BrightnessSystemClient";
-    static constexpr const char* setSel = "setProperty:forKey:";
-    static constexpr const char* copySel = "copyPropertyForKey:";
     static constexpr const char* defaultModuleName = "beamwick-leds.so";
 
     // bin/../lib/beamwick/beamwick-leds.so beside the running executable.

@@ -5,6 +5,7 @@
 #include "platform/DefaultsStore.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <QPointer>
 
@@ -13,7 +14,7 @@ namespace {
 const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
 const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
 const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
-constexpr const char* kBacklightModeKey = "LEBacklightMode";
+constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 
 } // namespace
 

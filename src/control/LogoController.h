@@ -4,6 +4,7 @@
 #include "brightness/Brightness.h"
 #include "control/LightMode.h"
 #include "platform/Clock.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <QObject>
 #include <QString>
@@ -48,9 +49,9 @@ public:
         static Environment standard();
     };
 
-    static constexpr double maxBoost = 8.0;
+    static constexpr double maxBoost = ServiceContract::topLevel;
     static constexpr double floorLevel = 0.03;
-    static constexpr const char* mapKey = "LEPWMBrightnessNitsMapping";
+    static constexpr const char* mapKey = ServiceContract::tableKey;
     static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
 
     LogoController();

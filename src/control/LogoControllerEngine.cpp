@@ -1,5 +1,6 @@
 // The effect engine: how bright the light is at every moment, and writing it.
 #include "control/LogoController.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <chrono>
 #include <cmath>
@@ -16,7 +17,7 @@ constexpr double kSensitivityNumerator = 0.6;
 constexpr double kRefractorySeconds = 0.18;
 constexpr std::chrono::milliseconds kFlashLength{140};
 constexpr double kFollowTau = 0.01;
-constexpr const char* kFollowTauKey = "LEPWMFollowTau";
+constexpr const char* kFollowTauKey = ServiceContract::followTauKey;
 
 const QString kStarting = QStringLiteral("Starting audio…");
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");

@@ -3,12 +3,13 @@
 #include "control/LogoController.h"
 #include "platform/ChangeNotice.h"
 #include "platform/SleepNotice.h"
+#include "serviceabi/ServiceContract.h"
 
 namespace {
 
-constexpr const char* kBacklightModeKey = "LEBacklightMode";
-constexpr const char* kHardwareAttributeKey = "LEHardwareChangeAttribute";
-constexpr const char* kHardwareChangedKey = "LEHardwareBrightnessChanged";
+constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
+constexpr const char* kHardwareAttributeKey = ServiceContract::hardwareChangeAttributeKey;
+constexpr const char* kHardwareChangedKey = ServiceContract::hardwareBrightnessChangedKey;
 
 } // namespace
 

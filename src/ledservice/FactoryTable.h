@@ -1,6 +1,6 @@
 #pragma once
 
-#include "brightness/PropertyValue.h"
+#include "serviceabi/PropertyValue.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,16 +3,11 @@
 #include "ledservice/LedFinder.h"
 #include "ledservice/LogindWriter.h"
 #include "ledservice/SysfsWriter.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <cmath>
 
 namespace {
-
-constexpr std::string_view kBacklightModeKey = "LEBacklightMode";
-constexpr std::string_view kTableKey = "LEPWMBrightnessNitsMapping";
-constexpr std::string_view kFollowTauKey = "LEPWMFollowTau";
-constexpr std::string_view kHardwareAttributeKey = "LEHardwareChangeAttribute";
-constexpr std::string_view kHardwareChangedKey = "LEHardwareBrightnessChanged";
 
 // The switch takes integers; a real number counts when it holds a whole value.
 std::optional<bool> switchPosition(const PropertyValue& value)
@@ -51,20 +46,20 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
 
 std::optional<PropertyValue> LedService::get(std::string_view key) const
 {
-    if (key == kBacklightModeKey) {
+    if (key == ServiceContract::backlightModeKey) {
         const auto brightness = m_device.brightness();
         if (!brightness)
             return std::nullopt;
         return PropertyValue::integer(*brightness > 0 ? 1 : 0);
     }
-    if (key == kTableKey) {
+    if (key == ServiceContract::tableKey) {
         if (!m_device.isPresent())
             return std::nullopt;
         return PropertyValue::table(FactoryTable(m_factoryFound, m_factoryTrigger).rows());
     }
-    if (key == kFollowTauKey)
+    if (key == ServiceContract::followTauKey)
         return PropertyValue::real(m_followTau);
-    if (key == kHardwareAttributeKey) {
+    if (key == ServiceContract::hardwareChangeAttributeKey) {
         if (const auto path = m_device.hardwareChangeAttribute())
             return PropertyValue::string(path->string());
         return std::nullopt;
@@ -74,13 +69,13 @@ std::optional<PropertyValue> LedService::get(std::string_view key) const
 
 bool LedService::set(const PropertyValue& value, std::string_view key)
 {
-    if (key == kBacklightModeKey)
+    if (key == ServiceContract::backlightModeKey)
         return setBacklightMode(value);
-    if (key == kTableKey)
+    if (key == ServiceContract::tableKey)
         return setTable(value);
-    if (key == kFollowTauKey)
+    if (key == ServiceContract::followTauKey)
         return setFollowTau(value);
-    if (key == kHardwareChangedKey)
+    if (key == ServiceContract::hardwareBrightnessChangedKey)
         return adoptHardwareChange(value);
     return false;
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "brightness/PropertyValue.h"
 #include "ledservice/FactoryTable.h"
 #include "ledservice/LedDevice.h"
 #include "ledservice/LedWriter.h"
 #include "ledservice/LevelMapping.h"
+#include "serviceabi/PropertyValue.h"
 
 #include <chrono>
 #include <filesystem>
@@ -14,12 +14,13 @@
 #include <string_view>
 #include <vector>
 
-// One client of the service: the brightness service properties served on one LED.
+// One client of the service: the brightness service properties (ServiceContract) served on one
+// LED.
 //
-// "LEBacklightMode" switches the LED; "LEPWMBrightnessNitsMapping" reports the factory table
-// and takes scaled copies of it as levels (LevelMapping); "LEPWMFollowTau" is kept and read
-// back but not used, since the controller already shapes every fade and an LED class device
-// has no smoothing of its own to configure.
+// The backlight mode switches the LED; the table reports the factory table and takes scaled
+// copies of it as levels (LevelMapping); the follow time constant is kept and read back but
+// not used, since the controller already shapes every fade and an LED class device has no
+// smoothing of its own to configure.
 //
 // Level 1.0 is the factory brightness: the brightness the tables written to the service say the
 // LED had before Beamwick first touched it (FactoryTable), and only where they do not say (a
@@ -29,7 +30,7 @@
 // that is on, and leaves an LED that is off dark.
 //
 // Where the firmware changes the brightness itself (a hotkey), the caller watches the file that
-// "LEHardwareChangeAttribute" names and, on a change, writes "LEHardwareBrightnessChanged":
+// the hardware change attribute names and, on a change, writes the hardware brightness change:
 // the brightness the firmware set becomes the factory brightness (0 switches the LED off).
 class LedService {
 public:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serviceabi/ServiceContract.h"
+
 // Turns a level (the factor a written brightness table applies to the factory table) into an
 // LED brightness step.
 //
@@ -12,7 +14,7 @@
 // visibly lit; on coarser LEDs (an on/off LED among them) levels below half a step are off.
 class LevelMapping {
 public:
-    static constexpr double maxLevel = 8.0;
+    static constexpr double maxLevel = ServiceContract::topLevel;
     // From ten steps up, the lowest step is a tenth of full brightness or less: faint enough
     // to stand for the faintest levels. Below that, a "barely lit" level would glare.
     static constexpr unsigned faintStepMinimum = 10;

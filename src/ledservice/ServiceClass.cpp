@@ -1,8 +1,11 @@
-// The C face of the module: the client type "BrightnessSystemClient" as the service interface
-// describes it, over LedService. No C++ exception leaves these functions.
-#include "brightness/AbiValue.h"
-#include "brightness/service_abi.h"
+// The C face of the module: the client type the service contract names, as the service
+// interface describes it, over LedService. No C++ exception leaves these functions.
+#include "ledservice/ServiceClass.h"
+
 #include "ledservice/LedService.h"
+#include "serviceabi/AbiValue.h"
+#include "serviceabi/ServiceContract.h"
+#include "serviceabi/service_abi.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -16,9 +19,6 @@
 
 namespace {
 
-constexpr const char* kClassName = "BrightnessSystemClient";
-constexpr const char* kSetSelector = "setProperty:forKey:";
-constexpr const char* kCopySelector = "copyPropertyForKey:";
 constexpr const char* kLedClassFolder = "/sys/class/leds";
 // The one setting the module takes from its environment: which LED to drive.
 constexpr const char* kLedVariable = "BEAMWICK_LED";
@@ -60,7 +60,7 @@ void destroy(void* self) noexcept
 
 int setProperty(void* self, const char* selector, const bw_value* value, const char* key) noexcept
 {
-    if (!self || !selector || std::strcmp(selector, kSetSelector) != 0 || !key)
+    if (!self || !selector || std::strcmp(selector, ServiceContract::setSelector) != 0 || !key)
         return 0;
     try {
         const auto converted = fromAbiValue(value);
@@ -74,14 +74,14 @@ int setProperty(void* self, const char* selector, const bw_value* value, const c
 
 bw_imp methodImplementation(const char* selector) noexcept
 {
-    if (selector && std::strcmp(selector, kSetSelector) == 0)
+    if (selector && std::strcmp(selector, ServiceContract::setSelector) == 0)
         return reinterpret_cast<bw_imp>(&setProperty);
     return nullptr;
 }
 
 bw_value* copyProperty(void* self, const char* selector, const char* key) noexcept
 {
-    if (!self || !selector || std::strcmp(selector, kCopySelector) != 0 || !key)
+    if (!self || !selector || std::strcmp(selector, ServiceContract::copySelector) != 0 || !key)
         return nullptr;
     try {
         const auto value = static_cast<const LedService*>(self)->get(key);
@@ -108,35 +108,32 @@ void releaseValue(bw_value* value) noexcept
     state().handedOut.erase(it);
 }
 
-const bw_service_class kClass = {BW_SERVICE_ABI_VERSION, kClassName,   create,      destroy,
-                                 methodImplementation,   copyProperty, releaseValue};
+const bw_service_class kClass = {BW_SERVICE_ABI_VERSION,
+                                 ServiceContract::className,
+                                 create,
+                                 destroy,
+                                 methodImplementation,
+                                 copyProperty,
+                                 releaseValue};
 
 } // namespace
+
+void setModuleLedClassFolder(const char* folder)
+{
+    std::lock_guard lock(state().mutex);
+    state().ledClassFolder = folder ? folder : kLedClassFolder;
+}
+
+void setModuleLogindTimeout(std::chrono::milliseconds timeout)
+{
+    std::lock_guard lock(state().mutex);
+    state().logindTimeout = timeout.count() > 0 ? timeout : LedService::defaultLogindTimeout;
+}
 
 extern "C" {
 
 BW_EXPORT const bw_service_class* bw_service_lookup_class(const char* name)
 {
-    return name && std::strcmp(name, kClassName) == 0 ? &kClass : nullptr;
-}
-
-// Tests only: look for LEDs under `folder` (laid out like /sys/class/leds) instead; NULL goes
-// back to the real folder. Affects clients created afterwards.
-BW_EXPORT void bw_leds_set_sysfs_root_for_testing(const char* folder)
-{
-    try {
-        std::lock_guard lock(state().mutex);
-        state().ledClassFolder = folder ? folder : kLedClassFolder;
-    } catch (...) {
-    }
-}
-
-// Tests only: how long clients created afterwards wait for logind; 0 restores the default. A
-// test's mock logind on a loaded machine may need longer than a real one.
-BW_EXPORT void bw_leds_set_logind_timeout_for_testing(unsigned milliseconds)
-{
-    std::lock_guard lock(state().mutex);
-    state().logindTimeout =
-        milliseconds ? std::chrono::milliseconds(milliseconds) : LedService::defaultLogindTimeout;
+    return name && std::strcmp(name, ServiceContract::className) == 0 ? &kClass : nullptr;
 }
 }

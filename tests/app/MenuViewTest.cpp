@@ -4,6 +4,7 @@
 #include "app/SliderRow.h"
 #include "app/SwitchToggle.h"
 #include "app/Translations.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/app/PanelFixture.h"
 #include "tests/support/EventLoop.h"
 
@@ -235,12 +236,13 @@ TEST_F(MenuViewTest, EveryStepOfADragReachesTheControllerAtOnce)
     }
     ASSERT_EQ(seen.size(), 9u);
     EXPECT_DOUBLE_EQ(seen.front(), 0.05);
-    EXPECT_DOUBLE_EQ(seen.back(), 8.0);
+    EXPECT_DOUBLE_EQ(seen.back(), ServiceContract::topLevel);
     for (std::size_t i = 1; i < seen.size(); ++i)
         EXPECT_GT(seen[i], seen[i - 1]);
     // Steady mode writes each position to the light as it goes.
     EXPECT_EQ(rig.service.writesOf(FakeService::tableKey).size() - before, seen.size());
-    EXPECT_NEAR(levelOf(rig.service.writesOf(FakeService::tableKey).back()), 8.0, 1e-9);
+    EXPECT_NEAR(levelOf(rig.service.writesOf(FakeService::tableKey).back()),
+                ServiceContract::topLevel, 1e-9);
 
     // The finest step lands between the coarse ones: the slider is continuous.
     slider->setSliderPosition(1);
@@ -269,7 +271,7 @@ TEST_F(MenuViewTest, KeyboardOperatesEveryControl)
 TEST_F(MenuViewTest, RefusedSwitchSpringsBackAndShowsTheError)
 {
     auto& panel = open();
-    rig.service.setRefusing("LEBacklightMode", true);
+    rig.service.setRefusing(ServiceContract::backlightModeKey, true);
     panel.powerSwitch()->click();
     settle();
     EXPECT_TRUE(logo->isOn());
@@ -280,11 +282,11 @@ TEST_F(MenuViewTest, RefusedSwitchSpringsBackAndShowsTheError)
     EXPECT_GT(panel.errorLine()->height(), 0);
 
     // Refused while off as well: the error stays outside the dimmed group.
-    rig.service.setRefusing("LEBacklightMode", false);
+    rig.service.setRefusing(ServiceContract::backlightModeKey, false);
     panel.powerSwitch()->click();
     settle();
     EXPECT_FALSE(shown(panel.errorLine(), &panel));
-    rig.service.setRefusing("LEBacklightMode", true);
+    rig.service.setRefusing(ServiceContract::backlightModeKey, true);
     panel.powerSwitch()->click();
     settle();
     EXPECT_FALSE(panel.powerSwitch()->isChecked());

@@ -2,6 +2,7 @@
 // LateTrayTest.* and LateStatusNotifierTest.* without one (the last two on a private session
 // bus each, since Qt keeps what it first learns about a StatusNotifier host).
 #include "app/SwitchToggle.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/app/ShellFixture.h"
 #include "tests/support/EventLoop.h"
 
@@ -74,7 +75,7 @@ protected:
 
 TEST_F(TrayTest, IconFollowsTheLightWhileThePanelIsOpen)
 {
-    rig.service.setProperty("LEBacklightMode", PropertyValue::integer(0));
+    rig.service.setProperty(ServiceContract::backlightModeKey, PropertyValue::integer(0));
     auto app = makeApp();
     ASSERT_TRUE(app->start());
     ASSERT_TRUE(app->usesTray());
@@ -103,8 +104,8 @@ TEST_F(TrayTest, IconFollowsTheLightWhileThePanelIsOpen)
 
 TEST_F(TrayTest, RefusedSwitchLeavesTheOutlinedCircle)
 {
-    rig.service.setProperty("LEBacklightMode", PropertyValue::integer(0));
-    rig.service.setRefusing("LEBacklightMode", true);
+    rig.service.setProperty(ServiceContract::backlightModeKey, PropertyValue::integer(0));
+    rig.service.setRefusing(ServiceContract::backlightModeKey, true);
     auto app = makeApp();
     ASSERT_TRUE(app->start());
     app->togglePanel();

@@ -1,5 +1,6 @@
 // Run as a client of a headless weston by with-weston.sh.
 #include "app/SwitchToggle.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/app/ShellFixture.h"
 #include "tests/support/EventLoop.h"
 
@@ -54,7 +55,7 @@ TEST_F(WaylandTest, TheWindowMapsOnTheCompositorAndThePanelWorks)
     const QImage before = screenshot(QStringLiteral("wayland-desktop.png"));
     ASSERT_FALSE(before.isNull()) << "weston-screenshooter gave no picture";
 
-    rig.service.setProperty("LEBacklightMode", PropertyValue::integer(0));
+    rig.service.setProperty(ServiceContract::backlightModeKey, PropertyValue::integer(0));
     auto app = makeApp();
     ASSERT_TRUE(app->start());
     // No tray host on a bare compositor: the window.

@@ -1,5 +1,6 @@
 #include "brightness/Brightness.h"
 
+#include "serviceabi/ServiceContract.h"
 #include "tests/fakes/FakeService.h"
 
 #include <gtest/gtest.h>
@@ -33,8 +34,8 @@ TEST_F(BrightnessTest, EveryFailingLoadStepLeavesTheClientUnavailable)
         SCOPED_TRACE(path);
         Brightness bs(path);
         EXPECT_FALSE(bs.available());
-        EXPECT_FALSE(bs.get("LEBacklightMode").has_value());
-        EXPECT_FALSE(bs.set(PropertyValue::integer(1), "LEBacklightMode"));
+        EXPECT_FALSE(bs.get(ServiceContract::backlightModeKey).has_value());
+        EXPECT_FALSE(bs.set(PropertyValue::integer(1), ServiceContract::backlightModeKey));
     }
 }
 
@@ -44,7 +45,7 @@ TEST_F(BrightnessTest, ReadsTheServiceValueAndReleasesItsCopy)
     ASSERT_TRUE(bs.available());
     EXPECT_EQ(service.instances(), 1u);
 
-    const auto mode = bs.get("LEBacklightMode");
+    const auto mode = bs.get(ServiceContract::backlightModeKey);
     ASSERT_TRUE(mode && mode->isInteger());
     EXPECT_EQ(mode->integerValue(), 1);
     const auto table = bs.get(FakeService::tableKey);
@@ -59,8 +60,8 @@ TEST_F(BrightnessTest, ReadsTheServiceValueAndReleasesItsCopy)
 TEST_F(BrightnessTest, SetPassesTheValueShapeAndReturnsTheServiceAnswer)
 {
     Brightness bs(FAKE_SERVICE_MODULE_PATH);
-    EXPECT_TRUE(bs.set(PropertyValue::integer(0), "LEBacklightMode"));
-    EXPECT_TRUE(bs.set(PropertyValue::real(0.01), "LEPWMFollowTau"));
+    EXPECT_TRUE(bs.set(PropertyValue::integer(0), ServiceContract::backlightModeKey));
+    EXPECT_TRUE(bs.set(PropertyValue::real(0.01), ServiceContract::followTauKey));
     service.setRefusing(FakeService::tableKey, true);
     EXPECT_FALSE(bs.set(PropertyValue::table({{10, 25}, {20, 100}}), FakeService::tableKey));
 
@@ -79,15 +80,4 @@ TEST_F(BrightnessTest, ClientIsReleasedWithTheObject)
         EXPECT_EQ(service.instances(), 1u);
     }
     EXPECT_EQ(service.instances(), 0u);
-}
-
-TEST(PropertyValueTest, OnlyArraysOfArraysOfNumbersAreTables)
-{
-    using PV = PropertyValue;
-    EXPECT_EQ(PV::array({}).asTable(), PV::Table{});
-    EXPECT_EQ(PV::array({PV::array({PV::integer(3), PV::real(0.5)})}).asTable(),
-              (PV::Table{{3.0, 0.5}}));
-    EXPECT_FALSE(PV::integer(1).asTable());
-    EXPECT_FALSE(PV::array({PV::integer(1)}).asTable());
-    EXPECT_FALSE(PV::array({PV::array({PV::string("1")})}).asTable());
 }

@@ -1,3 +1,4 @@
+#include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 #include "tests/support/EventLoop.h"
 
@@ -19,7 +20,7 @@ TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_TRUE(logo.timerRunning());
     EXPECT_TRUE(meter->isRunning());
     EXPECT_EQ(logo.musicStatus(), kReacting);
-    const auto tau = service.writesOf("LEPWMFollowTau");
+    const auto tau = service.writesOf(ServiceContract::followTauKey);
     ASSERT_EQ(tau.size(), 1u);
     EXPECT_TRUE(tau[0].isReal());
     EXPECT_EQ(tau[0].doubleValue(), 0.01);
@@ -36,7 +37,8 @@ TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
     logo.setMode(LightMode::steady);
     EXPECT_FALSE(logo.timerRunning());
     EXPECT_FALSE(meter->isRunning());
-    EXPECT_EQ(service.writesOf("LEBacklightMode").size(), 2u) << "apply() never switches";
+    EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), 2u)
+        << "apply() never switches";
 }
 
 TEST_F(ControllerTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
@@ -44,7 +46,7 @@ TEST_F(ControllerTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
     auto& logo = make();
     logo.setMode(LightMode::music);
     logo.setMode(LightMode::music);
-    EXPECT_EQ(service.writesOf("LEPWMFollowTau").size(), 2u);
+    EXPECT_EQ(service.writesOf(ServiceContract::followTauKey).size(), 2u);
     EXPECT_EQ(meter->stops, 1) << "only the start-up apply in Steady stopped it";
     EXPECT_TRUE(meter->isRunning());
     EXPECT_EQ(logo.musicStatus(), kReacting);
@@ -128,14 +130,15 @@ TEST_F(ControllerTest, SetLevelClampsSkipsSmallStepsAndRetriesRefusals)
     logo.setLevel(0.0);
     EXPECT_EQ(logo.lastApplied(), 0.02);
     logo.setLevel(10.0);
-    EXPECT_EQ(logo.lastApplied(), 8.0);
+    EXPECT_EQ(logo.lastApplied(), ServiceContract::topLevel);
     logo.setLevel(0.5);
     const auto count = tableWrites().size();
     logo.setLevel(0.503);
     EXPECT_EQ(tableWrites().size(), count);
     logo.setLevel(0.505);
     EXPECT_EQ(tableWrites().size(), count + 1);
-    EXPECT_EQ(writtenLevels(), (std::vector<double>{1.0, 0.02, 8.0, 0.5, 0.505}));
+    EXPECT_EQ(writtenLevels(),
+              (std::vector<double>{1.0, 0.02, ServiceContract::topLevel, 0.5, 0.505}));
 
     service.setRefusing(FakeService::tableKey, true);
     logo.setLevel(0.7);
@@ -178,7 +181,7 @@ TEST_F(ControllerTest, NonFiniteSettingsNeverReachTheService)
     EXPECT_DOUBLE_EQ(logo.phase(), before + 0.01);
 
     logo.setLevel(INFINITY);
-    EXPECT_EQ(logo.lastApplied(), 8.0);
+    EXPECT_EQ(logo.lastApplied(), ServiceContract::topLevel);
 }
 
 TEST_F(ControllerTest, BreatheFirstBreathFollowsTheRaisedCosine)

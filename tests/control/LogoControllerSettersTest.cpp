@@ -1,3 +1,4 @@
+#include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
 TEST_F(ControllerTest, SetOnAsksTheServiceEveryTime)
@@ -5,7 +6,7 @@ TEST_F(ControllerTest, SetOnAsksTheServiceEveryTime)
     auto& logo = make();
     logo.setOn(true); // already on: still asked
     logo.setOn(false);
-    const auto modes = service.writesOf("LEBacklightMode");
+    const auto modes = service.writesOf(ServiceContract::backlightModeKey);
     ASSERT_EQ(modes.size(), 2u);
     EXPECT_TRUE(modes[0].isInteger());
     EXPECT_EQ(modes[0].integerValue(), 1);
@@ -17,7 +18,7 @@ TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
 {
     auto& logo = make();
     logo.setMode(LightMode::breathe);
-    service.setRefusing("LEBacklightMode", true);
+    service.setRefusing(ServiceContract::backlightModeKey, true);
     logo.setOn(false);
     EXPECT_TRUE(logo.isOn());
     EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
@@ -27,7 +28,7 @@ TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
     logo.setBrightness(0.5);
     EXPECT_TRUE(logo.lastError().has_value()) << "only a successful switch clears the error";
 
-    service.setRefusing("LEBacklightMode", false);
+    service.setRefusing(ServiceContract::backlightModeKey, false);
     logo.setOn(false);
     EXPECT_FALSE(logo.lastError().has_value());
     EXPECT_FALSE(logo.isOn());

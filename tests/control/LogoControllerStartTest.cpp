@@ -1,3 +1,4 @@
+#include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
 #include <QJsonArray>
@@ -101,14 +102,14 @@ TEST_F(ControllerTest, BacklightModeDecidesIsOn)
     };
     for (const auto& [value, expected] : cases) {
         service.reset();
-        service.setProperty("LEBacklightMode", value);
+        service.setProperty(ServiceContract::backlightModeKey, value);
         EXPECT_EQ(make().isOn(), expected);
     }
 }
 
 TEST_F(ControllerTest, LightOffAtStartWritesNoTable)
 {
-    service.setProperty("LEBacklightMode", PropertyValue::integer(0));
+    service.setProperty(ServiceContract::backlightModeKey, PropertyValue::integer(0));
     make();
     EXPECT_TRUE(tableWrites().empty());
 }

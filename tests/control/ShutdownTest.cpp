@@ -1,3 +1,4 @@
+#include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
 TEST_F(ControllerTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTable)
@@ -25,9 +26,9 @@ TEST_F(ControllerTest, QuittingWithTheLightOffLeavesItOff)
     auto& logo = make();
     logo.setBrightness(3.0);
     logo.setOn(false);
-    const auto switches = service.writesOf("LEBacklightMode").size();
+    const auto switches = service.writesOf(ServiceContract::backlightModeKey).size();
     willTerminate.post();
-    EXPECT_EQ(service.writesOf("LEBacklightMode").size(), switches);
+    EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), switches);
     EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{10, 100}, {20, 400}}));
 }
 

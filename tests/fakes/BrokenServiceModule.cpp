@@ -2,7 +2,8 @@
 //   1 no client type of the expected name    2 a client type of another interface version
 //   3 no setter implementation               4 an initialiser that gives nothing
 //   5 no lookup entry point at all
-#include "brightness/service_abi.h"
+#include "serviceabi/ServiceContract.h"
+#include "serviceabi/service_abi.h"
 
 #include <cstring>
 
@@ -24,7 +25,7 @@ void destroy(void*) {}
 
 bw_imp methodImplementation(const char* selector)
 {
-    if (BROKEN_KIND == 3 || std::strcmp(selector, "setProperty:forKey:") != 0)
+    if (BROKEN_KIND == 3 || std::strcmp(selector, ServiceContract::setSelector) != 0)
         return nullptr;
     return reinterpret_cast<bw_imp>(&setProperty);
 }
@@ -39,7 +40,7 @@ void releaseValue(bw_value*) {}
 
 const bw_service_class kClass = {BROKEN_KIND == 2 ? BW_SERVICE_ABI_VERSION + 1
                                                   : BW_SERVICE_ABI_VERSION,
-                                 "BrightnessSystemClient",
+                                 ServiceContract::className,
                                  create,
                                  destroy,
                                  methodImplementation,

@@ -1,6 +1,6 @@
 #include "tests/fakes/FakeService.h"
 
-#include "brightness/AbiValue.h"
+#include "serviceabi/AbiValue.h"
 
 #include <dlfcn.h>
 #include <stdexcept>

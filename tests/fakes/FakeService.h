@@ -1,6 +1,7 @@
 #pragma once
 
-#include "brightness/PropertyValue.h"
+#include "serviceabi/PropertyValue.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/fakes/FakeServiceApi.h"
 
 #include <optional>
@@ -14,7 +15,7 @@ class FakeService {
 public:
     explicit FakeService(const std::string& modulePath = FAKE_SERVICE_MODULE_PATH);
 
-    static constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
+    static constexpr const char* tableKey = ServiceContract::tableKey;
 
     void reset();
     void setProperty(const std::string& key, const std::optional<PropertyValue>& value);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Test-only entry points of the recording service module, besides the service interface.
-#include "brightness/service_abi.h"
+#include "serviceabi/service_abi.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -2,8 +2,9 @@
 // write in order, and can be told to refuse writes per key. When BEAMWICK_FAKE_SERVICE_LOG names
 // a file, every write is also appended there as one line "<monotonic ns> <key> <value>", so a
 // test can watch a separate process.
-#include "brightness/AbiValue.h"
-#include "brightness/service_abi.h"
+#include "serviceabi/AbiValue.h"
+#include "serviceabi/ServiceContract.h"
+#include "serviceabi/service_abi.h"
 #include "tests/fakes/FakeServiceApi.h"
 
 #include <chrono>
@@ -44,8 +45,8 @@ void resetState()
     // record, and keeping every write in memory as well would look like a leak.
     const char* log = std::getenv("BEAMWICK_FAKE_SERVICE_LOG");
     s.recording = !(log && *log);
-    s.properties["LEBacklightMode"] = PropertyValue::integer(1);
-    s.properties["LEPWMBrightnessNitsMapping"] = PropertyValue::table({{10, 100}, {20, 400}});
+    s.properties[ServiceContract::backlightModeKey] = PropertyValue::integer(1);
+    s.properties[ServiceContract::tableKey] = PropertyValue::table({{10, 100}, {20, 400}});
 }
 
 struct Init {
@@ -102,7 +103,7 @@ void destroy(void*)
 
 int setProperty(void*, const char* selector, const bw_value* value, const char* key)
 {
-    if (!selector || std::strcmp(selector, "setProperty:forKey:") != 0 || !key)
+    if (!selector || std::strcmp(selector, ServiceContract::setSelector) != 0 || !key)
         return 0;
     auto converted = fromAbiValue(value);
     if (!converted)
@@ -119,14 +120,14 @@ int setProperty(void*, const char* selector, const bw_value* value, const char* 
 
 bw_imp methodImplementation(const char* selector)
 {
-    if (selector && std::strcmp(selector, "setProperty:forKey:") == 0)
+    if (selector && std::strcmp(selector, ServiceContract::setSelector) == 0)
         return reinterpret_cast<bw_imp>(&setProperty);
     return nullptr;
 }
 
 bw_value* copyProperty(void*, const char* selector, const char* key)
 {
-    if (!selector || std::strcmp(selector, "copyPropertyForKey:") != 0 || !key)
+    if (!selector || std::strcmp(selector, ServiceContract::copySelector) != 0 || !key)
         return nullptr;
     State& s = state();
     const auto it = s.properties.find(key);
@@ -144,7 +145,7 @@ void releaseValue(bw_value* value)
 }
 
 const bw_service_class kClass = {BW_SERVICE_ABI_VERSION,
-                                 "BrightnessSystemClient",
+                                 ServiceContract::className,
                                  create,
                                  destroy,
                                  methodImplementation,

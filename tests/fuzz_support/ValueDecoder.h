@@ -1,6 +1,6 @@
 #pragma once
 
-#include "brightness/service_abi.h"
+#include "serviceabi/service_abi.h"
 
 #include <cstdint>
 #include <cstring>

@@ -5,6 +5,7 @@
 #include "platform/ChangeNotice.h"
 #include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
+#include "serviceabi/ServiceContract.h"
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
@@ -86,7 +87,7 @@ TEST_F(ControllerChainTest, SteadyShowsTheChosenBrightnessAndQuitHandsTheLedBack
 
     controller.setBrightness(2.0);
     EXPECT_EQ(tree.brightness(kLed), 146);
-    controller.setBrightness(8.0);
+    controller.setBrightness(ServiceContract::topLevel);
     EXPECT_EQ(tree.brightness(kLed), 255);
     controller.setOn(false);
     EXPECT_EQ(tree.brightness(kLed), 0);

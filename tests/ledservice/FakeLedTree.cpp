@@ -83,7 +83,7 @@ template <typename Hook> Hook ledModuleHook(const char* name)
         throw std::runtime_error(dlerror());
     auto hook = reinterpret_cast<Hook>(dlsym(module, name));
     if (!hook)
-        throw std::runtime_error(std::string("the LED module has no ") + name);
+        throw std::runtime_error(std::string("the LED module's test build has no ") + name);
     return hook;
 }
 

@@ -2,6 +2,7 @@
 
 #include "FakeLedTree.h"
 #include "brightness/Brightness.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -11,8 +12,8 @@
 // bus reachable, so every write takes the sysfs way whatever the machine runs.
 class LedModuleFixture : public ::testing::Test {
 protected:
-    static constexpr const char* modeKey = "LEBacklightMode";
-    static constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
+    static constexpr const char* modeKey = ServiceContract::backlightModeKey;
+    static constexpr const char* tableKey = ServiceContract::tableKey;
 
     void SetUp() override
     {

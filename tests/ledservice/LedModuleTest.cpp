@@ -1,5 +1,6 @@
 #include "LedModuleFixture.h"
 #include "ledservice/FactoryTable.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <cmath>
 #include <string>
@@ -99,9 +100,18 @@ TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
         std::vector<std::pair<double, int>> expected;
     };
     const std::vector<Case> cases = {
-        {255, 128, {{1.0, 128}, {0.02, 3}, {0.03, 4}, {0.5, 64}, {2.0, 146}, {8.0, 255}}},
-        {3, 2, {{1.0, 2}, {0.02, 0}, {0.5, 1}, {8.0, 3}}},
-        {1, 1, {{1.0, 1}, {0.02, 0}, {0.03, 0}, {0.49, 0}, {0.5, 1}, {8.0, 1}}},
+        {255,
+         128,
+         {{1.0, 128},
+          {0.02, 3},
+          {0.03, 4},
+          {0.5, 64},
+          {2.0, 146},
+          {ServiceContract::topLevel, 255}}},
+        {3, 2, {{1.0, 2}, {0.02, 0}, {0.5, 1}, {ServiceContract::topLevel, 3}}},
+        {1,
+         1,
+         {{1.0, 1}, {0.02, 0}, {0.03, 0}, {0.49, 0}, {0.5, 1}, {ServiceContract::topLevel, 1}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "max_brightness " << c.max);
@@ -235,12 +245,12 @@ TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
 {
     tree.add("a::kbd_backlight", 5, 255);
     auto bs = open();
-    EXPECT_TRUE(bs->set(PropertyValue::real(0.01), "LEPWMFollowTau"));
-    EXPECT_EQ(bs->get("LEPWMFollowTau"), PropertyValue::real(0.01));
+    EXPECT_TRUE(bs->set(PropertyValue::real(0.01), ServiceContract::followTauKey));
+    EXPECT_EQ(bs->get(ServiceContract::followTauKey), PropertyValue::real(0.01));
     for (const auto& bad :
          {PropertyValue::real(-1), PropertyValue::real(INFINITY), PropertyValue::string("0.1")})
-        EXPECT_FALSE(bs->set(bad, "LEPWMFollowTau"));
-    EXPECT_EQ(bs->get("LEPWMFollowTau"), PropertyValue::real(0.01));
+        EXPECT_FALSE(bs->set(bad, ServiceContract::followTauKey));
+    EXPECT_EQ(bs->get(ServiceContract::followTauKey), PropertyValue::real(0.01));
 
     EXPECT_FALSE(bs->get("LEUnknownKey").has_value());
     EXPECT_FALSE(bs->set(PropertyValue::integer(1), "LEUnknownKey"));
@@ -267,15 +277,14 @@ namespace {
 int tryToWrite(Brightness& bs)
 {
     int failures = 0;
-    if (bs.set(PropertyValue::table({{0, 1}, {1, 2}, {2, 3}, {3, 4}}),
-               "LEPWMBrightnessNitsMapping"))
+    if (bs.set(PropertyValue::table({{0, 1}, {1, 2}, {2, 3}, {3, 4}}), ServiceContract::tableKey))
         failures |= 1;
-    if (bs.set(PropertyValue::integer(0), "LEBacklightMode"))
+    if (bs.set(PropertyValue::integer(0), ServiceContract::backlightModeKey))
         failures |= 2;
-    const auto mode = bs.get("LEBacklightMode");
+    const auto mode = bs.get(ServiceContract::backlightModeKey);
     if (!mode || mode->integerValue() != 1)
         failures |= 4;
-    if (!bs.get("LEPWMBrightnessNitsMapping"))
+    if (!bs.get(ServiceContract::tableKey))
         failures |= 8;
     return failures;
 }

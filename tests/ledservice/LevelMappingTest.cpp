@@ -1,6 +1,7 @@
 #include "ledservice/LevelMapping.h"
 
 #include "ledservice/FactoryTable.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -9,7 +10,7 @@
 
 namespace {
 
-const std::vector<double> kLevels = {0.02, 0.03, 0.5, 1.0, 2.0, 8.0};
+const std::vector<double> kLevels = {0.02, 0.03, 0.5, 1.0, 2.0, ServiceContract::topLevel};
 
 std::vector<unsigned> mapAll(const LevelMapping& mapping)
 {
@@ -65,7 +66,7 @@ TEST(LevelMappingTest, SweepIsMonotonicAndClamped)
                 ASSERT_LE(b, max);
                 previous = b;
             }
-            EXPECT_EQ(mapping.brightnessFor(8.0), max);
+            EXPECT_EQ(mapping.brightnessFor(ServiceContract::topLevel), max);
             EXPECT_EQ(mapping.brightnessFor(1.0), mapping.factoryBrightness());
         }
     }
@@ -121,7 +122,7 @@ TEST(FactoryTableTest, ReadsTheLevelOfScaledCopiesAndTellsTheRestoreApart)
             rows.push_back({row[0], row[1] * level});
         return *factory.accept(PropertyValue::table(rows));
     };
-    for (double level : {0.02, 0.5, 1.0, 8.0})
+    for (double level : {0.02, 0.5, 1.0, ServiceContract::topLevel})
         EXPECT_NEAR(factory.levelOf(scaled(level)), level, 1e-12);
 
     EXPECT_FALSE(factory.isWholeFactoryTable(scaled(1.0)));

@@ -1,6 +1,7 @@
 // Runs under umockdev-run with leds.umockdev: the module finds its LED in the real
 // /sys/class/leds, with no test hook, as it does on a user's machine.
 #include "brightness/Brightness.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -29,21 +30,21 @@ TEST(UmockdevDiscoveryTest, DrivesTheLidLogoAndHandsItBackWithItsTrigger)
 {
     Brightness bs(BEAMWICK_LEDS_MODULE_PATH);
     ASSERT_TRUE(bs.available());
-    const auto factory = bs.get("LEPWMBrightnessNitsMapping");
+    const auto factory = bs.get(ServiceContract::tableKey);
     ASSERT_TRUE(factory);
 
-    EXPECT_TRUE(bs.set(PropertyValue::integer(0), "LEBacklightMode"));
+    EXPECT_TRUE(bs.set(PropertyValue::integer(0), ServiceContract::backlightModeKey));
     EXPECT_EQ(std::stoi(attribute("test::lid_logo", "brightness")), 0);
     EXPECT_EQ(std::stoi(attribute("test::kbd_backlight", "brightness")), 100);
     // The kernel drops the trigger on a write of 0; the testbed does not, so do it here.
     setAttribute("test::lid_logo", "trigger", "[none] default-on");
 
     // Handed back while off, it stays off; switched on, it gets its trigger back too.
-    EXPECT_TRUE(bs.set(*factory, "LEPWMBrightnessNitsMapping"));
+    EXPECT_TRUE(bs.set(*factory, ServiceContract::tableKey));
     EXPECT_EQ(std::stoi(attribute("test::lid_logo", "brightness")), 0);
     EXPECT_EQ(attribute("test::lid_logo", "trigger"), "[none] default-on");
-    EXPECT_TRUE(bs.set(PropertyValue::integer(1), "LEBacklightMode"));
-    EXPECT_TRUE(bs.set(*factory, "LEPWMBrightnessNitsMapping"));
+    EXPECT_TRUE(bs.set(PropertyValue::integer(1), ServiceContract::backlightModeKey));
+    EXPECT_TRUE(bs.set(*factory, ServiceContract::tableKey));
     EXPECT_EQ(std::stoi(attribute("test::lid_logo", "brightness")), 1);
     EXPECT_EQ(attribute("test::lid_logo", "trigger"), "default-on\n");
 }
@@ -54,10 +55,10 @@ TEST(UmockdevDiscoveryTest, BeamwickLedPicksTheKeyboardBacklight)
     Brightness bs(BEAMWICK_LEDS_MODULE_PATH);
     unsetenv("BEAMWICK_LED");
     ASSERT_TRUE(bs.available());
-    const auto factory = bs.get("LEPWMBrightnessNitsMapping")->asTable().value();
+    const auto factory = bs.get(ServiceContract::tableKey)->asTable().value();
     PropertyValue::Table half;
     for (const auto& row : factory)
         half.push_back({row[0], row[1] * 0.5});
-    EXPECT_TRUE(bs.set(PropertyValue::table(half), "LEPWMBrightnessNitsMapping"));
+    EXPECT_TRUE(bs.set(PropertyValue::table(half), ServiceContract::tableKey));
     EXPECT_EQ(std::stoi(attribute("test::kbd_backlight", "brightness")), 50);
 }

@@ -1,4 +1,5 @@
 // The real executable, quitting the ways a desktop ends a process.
+#include "serviceabi/ServiceContract.h"
 #include "tests/support/EventLoop.h"
 #include "tests/system/PrivateInstall.h"
 
@@ -25,7 +26,7 @@ QStringList tableWrites(const QString& log)
     QStringList values;
     for (const auto& line : readLines(log)) {
         const auto parts = line.split(' ');
-        if (parts.size() == 3 && parts[1] == "LEPWMBrightnessNitsMapping")
+        if (parts.size() == 3 && parts[1] == ServiceContract::tableKey)
             values << parts[2];
     }
     return values;
@@ -77,7 +78,7 @@ TEST_P(QuitOnSignalTest, SignalRestoresTheFactoryTableLast)
     const auto writes = tableWrites(log);
     ASSERT_FALSE(writes.isEmpty());
     EXPECT_EQ(writes.back(), "[[10,100],[20,400]]");
-    EXPECT_EQ(readLines(log).back().split(' ').value(1), "LEPWMBrightnessNitsMapping");
+    EXPECT_EQ(readLines(log).back().split(' ').value(1), ServiceContract::tableKey);
 }
 
 TEST_P(QuitOnSignalTest, PendingSettingIsSavedOnTheWayOut)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "brightness/PropertyValue.h"
-#include "brightness/service_abi.h"
+#include "serviceabi/PropertyValue.h"
+#include "serviceabi/service_abi.h"
 
 #include <deque>
 #include <memory>

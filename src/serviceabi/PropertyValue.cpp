@@ -1,4 +1,4 @@
-#include "brightness/PropertyValue.h"
+#include "serviceabi/PropertyValue.h"
 
 #include <cmath>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "brightness/AbiValue.h"
+#include "serviceabi/AbiValue.h"
 
 #include <gtest/gtest.h>
 

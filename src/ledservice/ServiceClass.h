@@ -1,0 +1,13 @@
+#pragma once
+
+#include <chrono>
+
+// What clients of the module created from now on start from. The installed module never changes
+// either: it drives /sys/class/leds and gives logind its default time. Its test build does,
+// through exported hooks of its own, so that tests can point it at a fake LED tree and give a
+// mock logind on a loaded machine longer, without the installed module carrying that surface.
+
+// Where to look for LEDs, laid out like /sys/class/leds; NULL goes back to the real folder.
+void setModuleLedClassFolder(const char* folder);
+// How long to wait for logind; zero or less restores the default.
+void setModuleLogindTimeout(std::chrono::milliseconds timeout);

@@ -1,0 +1,30 @@
+#pragma once
+
+// The names and limits a brightness service module and its client agree on, beside the C
+// interface (service_abi.h) that carries them. Every side spells them from here, so a module and
+// the client it is loaded by, or a fake module and the tests that drive it, cannot drift apart.
+namespace ServiceContract {
+
+// The client type the module's lookup entry point is asked for.
+inline constexpr const char* className = "BrightnessSystemClient";
+
+// The selectors of the two messages a client type answers.
+inline constexpr const char* setSelector = "setProperty:forKey:";
+inline constexpr const char* copySelector = "copyPropertyForKey:";
+
+// The light on or off: integer 1 or 0.
+inline constexpr const char* backlightModeKey = "LEBacklightMode";
+// The brightness table: rows of numbers. Read, it is the factory table; written, a copy of it
+// with the brightness column scaled by a level.
+inline constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
+// How fast the light follows a new table, in seconds.
+inline constexpr const char* followTauKey = "LEPWMFollowTau";
+// Read only: the file that changes when the firmware sets the brightness itself.
+inline constexpr const char* hardwareChangeAttributeKey = "LEHardwareChangeAttribute";
+// Written after such a change: the brightness the firmware set.
+inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnessChanged";
+
+// The highest level a written table may scale the factory table by: full brightness.
+inline constexpr double topLevel = 8.0;
+
+} // namespace ServiceContract
