@@ -1,5 +1,6 @@
 // The controller's per-event costs: building and writing one dimmed table, and judging one
-// audio block for a beat.
+// audio block for a beat. Both are driven as in Music: levels come through the meter's callback
+// and the timer ticks, with the clock stepped by hand.
 #include "tests/fakes/ControllerRig.h"
 
 #include <QCoreApplication>
@@ -27,11 +28,16 @@ struct Bench : ControllerRig {
 void setLevelTable(benchmark::State& state)
 {
     Bench bench(static_cast<int>(state.range(0)));
-    double level = 0.5;
+    bench.logo->setMode(LightMode::music);
+    bool flash = false;
     for (auto _ : state) {
-        // Alternate between two levels so that every call writes.
-        level = level == 0.5 ? 0.6 : 0.5;
-        bench.logo->setLevel(level);
+        // A beat, then the tick that ends its flash, and so on: every step writes a table.
+        bench.clock.advance(std::chrono::milliseconds(200));
+        flash = !flash;
+        if (flash)
+            bench.meter->deliver(0.5, 0.0);
+        else
+            bench.ticker->tick();
     }
     state.counters["rows"] = static_cast<double>(state.range(0));
 }
@@ -46,7 +52,7 @@ void handleAudioPerBlock(benchmark::State& state)
         // Mostly quiet blocks with a loud one every tenth, as music delivers them.
         bass = bass >= 0.09 ? 0.0 : bass + 0.01;
         bench.clock.advance(std::chrono::microseconds(10667));
-        bench.logo->handleAudio(bass, 0.02);
+        bench.meter->deliver(bass, 0.02);
     }
 }
 BENCHMARK(handleAudioPerBlock);

@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!level)
             continue;
         rig.clock.advance(std::chrono::milliseconds(200));
-        logo->handleAudio(level->bass, level->previousAverage);
-        logo->tick();
+        rig.meter->deliver(level->bass, level->previousAverage);
+        rig.ticker->tick();
     }
     requireFiniteTables(rig.service);
     rig.service.reset();

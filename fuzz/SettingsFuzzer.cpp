@@ -32,22 +32,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     {
         JsonDefaultsStore store(path, 1000000);
-        WillTerminate willTerminate;
-        auto env = rig.environment();
-        env.defaults = &store;
-        env.willTerminate = &willTerminate;
-        LogoController logo(std::move(env));
+        LogoController logo(rig.environment(store));
 
-        require(!logo.baseMap().empty());
         for (LightMode mode : allLightModes) {
             logo.setMode(mode);
             for (int i = 0; i < 5; ++i) {
                 rig.clock.advance(std::chrono::milliseconds(50));
-                logo.tick();
-                logo.handleAudio(0.5, 0.01);
+                rig.ticker->tick();
+                rig.meter->deliver(0.5, 0.01);
             }
         }
-        willTerminate.post();
+        // Whatever the file held, there is a factory table to hand back.
+        const auto before = rig.service.writeCount();
+        rig.willTerminate.post();
+        require(rig.service.writeCount() == before + 1);
         requireFiniteTables(rig.service);
         store.flush();
 

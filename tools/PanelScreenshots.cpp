@@ -11,6 +11,7 @@
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeService.h"
+#include "tests/fakes/FakeTicker.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 #include <QApplication>
@@ -112,18 +113,19 @@ int main(int argc, char* argv[])
             FakeClock clock;
             WillTerminate willTerminate;
             NoPrompt runner;
-            LogoController::Environment env;
-            env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
             auto meter = std::make_unique<FakeAudioMeter>();
             FakeAudioMeter& meterRef = *meter;
-            env.meter = std::move(meter);
-            env.defaults = &defaults;
-            env.clock = &clock;
-            env.willTerminate = &willTerminate;
-            env.privilegedRunner = &runner;
             const bool ruleFile = scene.ruleFile;
-            env.fileExists = [ruleFile](const std::string&) { return ruleFile; };
-            LogoController logo(std::move(env));
+            LogoController logo(LogoController::Environment{
+                .brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH),
+                .meter = std::move(meter),
+                .ticker = std::make_unique<FakeTicker>(),
+                .defaults = defaults,
+                .clock = clock,
+                .willTerminate = willTerminate,
+                .privilegedRunner = runner,
+                .fileExists = [ruleFile](const std::string&) { return ruleFile; },
+            });
             scene.arrange(logo, service, meterRef);
 
             MenuView panel(logo);

@@ -29,8 +29,6 @@ BeamwickApp::BeamwickApp(ControllerFactory factory, const QString& runtimeDirect
                          QObject* parent)
     : QObject(parent), m_factory(std::move(factory)), m_guard(runtimeDirectory)
 {
-    if (!m_factory)
-        m_factory = [] { return std::make_unique<LogoController>(); };
     connect(&m_guard, &InstanceGuard::showRequested, this, &BeamwickApp::showPanel);
 }
 

@@ -25,9 +25,10 @@ class BeamwickApp : public QObject {
 public:
     using ControllerFactory = std::function<std::unique_ptr<LogoController>()>;
 
-    // factory: how the controller is made on first use (default: the real one); runtimeDirectory:
-    // where the single-instance lock and socket live (default: the user's runtime directory).
-    explicit BeamwickApp(ControllerFactory factory = {}, const QString& runtimeDirectory = {},
+    // factory: how the controller is made on first use (main's Composition makes the real one);
+    // runtimeDirectory: where the single-instance lock and socket live (default: the user's
+    // runtime directory).
+    explicit BeamwickApp(ControllerFactory factory, const QString& runtimeDirectory = {},
                          QObject* parent = nullptr);
     ~BeamwickApp() override;
 

@@ -1,9 +1,10 @@
 #include "app/BeamwickApp.h"
 #include "app/CommandLine.h"
+#include "app/Composition.h"
+#include "app/QuitHandling.h"
 #include "app/StatusReport.h"
 #include "app/Translations.h"
-#include "platform/JsonDefaultsStore.h"
-#include "platform/UnixSignalQuit.h"
+#include "control/LogoController.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -48,11 +49,12 @@ int main(int argc, char* argv[])
     QApplication::setDesktopFileName(QStringLiteral("org.beamwick.Beamwick"));
 
     Translations::install(app);
-    UnixSignalQuit signalQuit;
-    BeamwickApp beamwick;
+    // Declared in this order so that they go in the reverse: the controller (in the shell)
+    // first, the platform it borrows from after it, and all of them before the application.
+    Composition composition;
+    QuitHandling quitting(composition.willTerminate(), composition.settings());
+    BeamwickApp beamwick([&composition] { return composition.makeController(); });
     if (!beamwick.start())
         return 0;
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app,
-                     [] { JsonDefaultsStore::standard().flush(); });
     return QApplication::exec();
 }

@@ -3,7 +3,6 @@
 #include "audio/MeterError.h"
 
 #include <functional>
-#include <memory>
 #include <optional>
 
 // Listens to what the computer plays and reports one bass level per block of audio.
@@ -21,7 +20,6 @@ public:
 
     virtual ~AudioMeter() = default;
 
-    virtual LevelCallback onLevel() const = 0;
     // Replaces any earlier callback; safe while capturing.
     virtual void setOnLevel(LevelCallback callback) = 0;
     virtual void setOnInterruption(InterruptionCallback callback) = 0;
@@ -34,6 +32,3 @@ public:
     virtual void stop() noexcept = 0;
     virtual bool isRunning() const = 0;
 };
-
-// The meter on the system's sound server.
-std::unique_ptr<AudioMeter> makeSystemAudioMeter();

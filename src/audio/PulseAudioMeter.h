@@ -36,11 +36,6 @@ public:
         std::chrono::milliseconds setUpTimeout{5000};
         // The wait between reconnection attempts after the server went away.
         std::chrono::milliseconds retryInterval{2000};
-        // Called on the audio thread with the frame count of every chunk read; for measurements.
-        std::function<void(std::uint32_t frames)> onChunk;
-        // Called on the audio thread with a copy of the sink's description, which it may edit,
-        // before the stream is made from it: shows the meter what no server at hand describes.
-        std::function<void(pa_sink_info& sink)> onSinkInfo;
     };
 
     PulseAudioMeter();
@@ -51,7 +46,6 @@ public:
     PulseAudioMeter(const PulseAudioMeter&) = delete;
     PulseAudioMeter& operator=(const PulseAudioMeter&) = delete;
 
-    LevelCallback onLevel() const override { return m_handOff.callback(); }
     void setOnLevel(LevelCallback callback) override { m_handOff.setCallback(std::move(callback)); }
     void setOnInterruption(InterruptionCallback callback) override;
     void setOnActivity(ActivityCallback callback) override;

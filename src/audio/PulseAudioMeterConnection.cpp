@@ -269,8 +269,6 @@ void PulseAudioMeter::readChunks()
 
 void PulseAudioMeter::deliverChunk(const void* data, std::size_t bytes)
 {
-    if (m_options.onChunk && m_channels > 0)
-        m_options.onChunk(static_cast<std::uint32_t>(bytes / (4 * m_channels)));
     m_assembler.append(data, bytes, [this](const AudioBuffer& block) {
         if (const auto level = m_detector.process({&block, 1}))
             m_handOff.post(level->bass, level->previousAverage);
@@ -372,11 +370,7 @@ void PulseAudioMeter::sinkInfoArrived(pa_context* context, const pa_sink_info* i
             meter->fail(kReadingSpeakerId, pa_context_errno(context));
         else if (eol > 0 || !info)
             meter->fail(kReadingSpeakerId, PA_ERR_NOENTITY);
-        else if (meter->m_options.onSinkInfo) {
-            pa_sink_info edited = *info;
-            meter->m_options.onSinkInfo(edited);
-            meter->createStream(&edited);
-        } else
+        else
             meter->createStream(info);
     } catch (...) {
     }

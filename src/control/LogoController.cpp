@@ -4,10 +4,12 @@
 #include "platform/ChangeNotice.h"
 #include "platform/DefaultsStore.h"
 #include "platform/PrivilegedRunner.h"
+#include "platform/Ticker.h"
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <QPointer>
+#include <stdexcept>
 
 namespace {
 
@@ -18,15 +20,17 @@ constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 
 } // namespace
 
-LogoController::LogoController() : LogoController(Environment::standard()) {}
-
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_bs(std::move(environment.brightness)),
-      m_meter(std::move(environment.meter)), m_defaults(environment.defaults),
-      m_clock(environment.clock), m_willTerminate(environment.willTerminate),
+      m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
+      m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
       m_fileExists(std::move(environment.fileExists)), m_watchFile(std::move(environment.watchFile))
 {
+    if (!m_bs || !m_meter || !m_ticker || !m_fileExists)
+        throw std::invalid_argument(
+            "LogoController: its environment lacks a required collaborator");
+    connect(m_ticker.get(), &Ticker::ticked, this, &LogoController::tick);
     loadSettings();
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
 
@@ -41,7 +45,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
     publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
 
     installLevelCallback();
-    registerForTermination();
+    registerForTermination(environment.willTerminate);
     watchPlatformChanges(environment.sleepNotice);
     apply();
 }
@@ -50,20 +54,20 @@ LogoController::~LogoController() = default;
 
 void LogoController::loadSettings()
 {
-    const auto mode = lightModeFromRawValue(StoredSettings::string(*m_defaults, "mode"));
+    const auto mode = lightModeFromRawValue(StoredSettings::string(m_defaults, "mode"));
     publish(m_mode, mode.value_or(LightMode::steady));
 
-    if (const auto value = StoredSettings::number(*m_defaults, "brightness"))
+    if (const auto value = StoredSettings::number(m_defaults, "brightness"))
         publish(m_brightness, *value);
-    if (const auto value = StoredSettings::number(*m_defaults, "breatheSeconds"))
+    if (const auto value = StoredSettings::number(m_defaults, "breatheSeconds"))
         publish(m_breatheSeconds, *value);
-    if (const auto value = StoredSettings::number(*m_defaults, "sensitivity"))
+    if (const auto value = StoredSettings::number(m_defaults, "sensitivity"))
         publish(m_sensitivity, *value);
 }
 
 void LogoController::loadFactoryTable()
 {
-    if (auto saved = StoredSettings::factoryTable(*m_defaults, "baseMap")) {
+    if (auto saved = StoredSettings::factoryTable(m_defaults, "baseMap")) {
         m_baseMap = std::move(*saved);
         return;
     }
@@ -88,9 +92,9 @@ std::optional<LogoController::Table> LogoController::serviceTable() const
 void LogoController::saveFactoryTable(Table table)
 {
     m_baseMap = std::move(table);
-    m_defaults->setObject(QStringLiteral("baseMap"), StoredSettings::tableToJson(m_baseMap));
+    m_defaults.setObject(QStringLiteral("baseMap"), StoredSettings::tableToJson(m_baseMap));
     // Lose the factory table and a later start would capture a dimmed one as the factory's.
-    m_defaults->flush();
+    m_defaults.flush();
 }
 
 void LogoController::installLevelCallback()
@@ -124,7 +128,7 @@ void LogoController::setOn(bool on)
 void LogoController::setMode(LightMode mode)
 {
     publish(m_mode, mode);
-    m_defaults->setObject(QStringLiteral("mode"), rawValue(mode));
+    m_defaults.setObject(QStringLiteral("mode"), rawValue(mode));
     apply();
 }
 
@@ -151,5 +155,5 @@ void LogoController::setSensitivity(double sensitivity)
 void LogoController::persist(const char* key, double value)
 {
     // JSON has no NaN or infinity; such a value would be saved as null and read back as 0.
-    m_defaults->setObject(QString::fromLatin1(key), QJsonValue(value));
+    m_defaults.setObject(QString::fromLatin1(key), QJsonValue(value));
 }

@@ -8,7 +8,6 @@
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +18,7 @@ class ChangeNotice;
 class DefaultsStore;
 class PrivilegedRunner;
 class SleepNotice;
+class Ticker;
 class WillTerminate;
 
 // Owns the state of the light: the user's settings, the factory brightness table, the effect
@@ -31,30 +31,30 @@ class LogoController : public QObject {
 public:
     using Table = std::vector<std::vector<double>>;
 
-    // What the controller runs on. The default constructor uses the real platform; tests pass
-    // fakes. The controller owns the brightness client and the meter, and borrows the rest.
+    // What the controller runs on: the real platform, put together by the application
+    // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
+    // the meter and the ticker, and borrows the rest, which must outlive it. Everything but the
+    // last two is required: a borrowed one left out does not compile, and a missing owned one
+    // or fileExists makes the constructor throw std::invalid_argument.
     struct Environment {
         std::unique_ptr<Brightness> brightness;
         std::unique_ptr<AudioMeter> meter;
-        DefaultsStore* defaults = nullptr;
-        const Clock* clock = nullptr;
-        WillTerminate* willTerminate = nullptr;
-        PrivilegedRunner* privilegedRunner = nullptr;
+        // The effect engine's periodic tick.
+        std::unique_ptr<Ticker> ticker;
+        DefaultsStore& defaults;
+        const Clock& clock;
+        WillTerminate& willTerminate;
+        PrivilegedRunner& privilegedRunner;
+        // Whether a file exists; required.
         std::function<bool(const std::string& path)> fileExists;
         // Optional: the system waking from sleep, and a watcher for the file the service names
         // for the firmware's own brightness changes.
         SleepNotice* sleepNotice = nullptr;
-        std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile;
-
-        static Environment standard();
+        std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
     };
 
     static constexpr double maxBoost = ServiceContract::topLevel;
-    static constexpr double floorLevel = 0.03;
-    static constexpr const char* mapKey = ServiceContract::tableKey;
-    static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
 
-    LogoController();
     explicit LogoController(Environment environment, QObject* parent = nullptr);
     ~LogoController() override;
 
@@ -76,30 +76,25 @@ public:
     void setSensitivity(double sensitivity);
     void removeOldSudoRule();
 
-    // The effect engine.
-    void apply();
-    void setLevel(double level);
-    void tick();
-    void handleAudio(double bass, double average);
-
-    const Brightness& bs() const { return *m_bs; }
-    AudioMeter& meter() { return *m_meter; }
-    const Table& baseMap() const { return m_baseMap; }
-    double lastApplied() const { return m_lastApplied; }
-    double phase() const { return m_phase; }
-    bool timerRunning() const { return m_timer != nullptr; }
-    // The timer exists but sleeps: Music with nothing playing, once the light has settled.
-    bool timerPaused() const { return m_timer && !m_timer->isActive(); }
-
 signals:
     void objectWillChange();
 
 private:
+    static constexpr double floorLevel = 0.03;
+    static constexpr const char* mapKey = ServiceContract::tableKey;
+    static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
+
     template <typename T> void publish(T& field, T value)
     {
         emit objectWillChange();
         field = std::move(value);
     }
+
+    // The effect engine.
+    void apply();
+    void setLevel(double level);
+    void tick();
+    void handleAudio(double bass, double average);
 
     void loadSettings();
     void loadFactoryTable();
@@ -108,7 +103,7 @@ private:
     // Makes the table the factory's and saves it at once.
     void saveFactoryTable(Table table);
     void installLevelCallback();
-    void registerForTermination();
+    void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();
     void watchPlatformChanges(SleepNotice* sleepNotice);
     void handleResume();
@@ -117,6 +112,7 @@ private:
     void handleCaptureActivity(bool flowing);
     bool musicRunning() const;
     void startTimer();
+    void stopTimer();
     void startMusic();
     void persist(const char* key, double value);
 
@@ -132,7 +128,12 @@ private:
 
     std::unique_ptr<Brightness> m_bs;
     Table m_baseMap;
-    std::unique_ptr<QTimer> m_timer;
+    // Owned by the controller and connected with it as the receiver, so a tick can never reach
+    // a destroyed controller.
+    std::unique_ptr<Ticker> m_ticker;
+    // The mode runs on ticks. The ticker may sleep all the same: in Music with nothing playing,
+    // once the light has settled.
+    bool m_timerWanted = false;
     double m_phase = 0.0;
     Clock::TimePoint m_beatUntil = Clock::distantPast();
     Clock::TimePoint m_lastBeat = Clock::distantPast();
@@ -142,10 +143,9 @@ private:
     std::optional<QString> m_captureLostStatus;
     bool m_captureIdle = false;
     std::unique_ptr<AudioMeter> m_meter;
-    DefaultsStore* m_defaults;
-    const Clock* m_clock;
-    WillTerminate* m_willTerminate;
-    PrivilegedRunner* m_privilegedRunner;
+    DefaultsStore& m_defaults;
+    const Clock& m_clock;
+    PrivilegedRunner& m_privilegedRunner;
     std::function<bool(const std::string&)> m_fileExists;
     std::function<std::unique_ptr<ChangeNotice>(const std::string&)> m_watchFile;
     std::unique_ptr<ChangeNotice> m_hardwareChange;

@@ -1,5 +1,6 @@
 // The effect engine: how bright the light is at every moment, and writing it.
 #include "control/LogoController.h"
+#include "platform/Ticker.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <chrono>
@@ -33,7 +34,7 @@ QString listenFailure(const QString& description)
 
 void LogoController::apply()
 {
-    m_timer.reset();
+    stopTimer();
 
     if (!(m_mode == LightMode::music && m_isOn)) {
         m_meter->stop();
@@ -79,13 +80,14 @@ void LogoController::startMusic()
 
 void LogoController::startTimer()
 {
-    // Owned by the controller and connected with it as the receiver, so a firing can never
-    // reach a destroyed controller.
-    m_timer = std::make_unique<QTimer>();
-    m_timer->setTimerType(Qt::PreciseTimer);
-    m_timer->setInterval(kTickInterval);
-    connect(m_timer.get(), &QTimer::timeout, this, &LogoController::tick);
-    m_timer->start();
+    m_timerWanted = true;
+    m_ticker->start(kTickInterval);
+}
+
+void LogoController::stopTimer()
+{
+    m_timerWanted = false;
+    m_ticker->stop();
 }
 
 void LogoController::tick()
@@ -105,12 +107,12 @@ void LogoController::tick()
         return;
     }
     case LightMode::music: {
-        const bool flashing = m_clock->now() < m_beatUntil;
+        const bool flashing = m_clock.now() < m_beatUntil;
         setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_timer && m_captureIdle && !flashing && m_lastApplied == kMinLevel)
-            m_timer->stop();
+        if (m_timerWanted && m_captureIdle && !flashing && m_lastApplied == kMinLevel)
+            m_ticker->stop();
         return;
     }
     }
@@ -119,7 +121,7 @@ void LogoController::tick()
 void LogoController::handleAudio(double bass, double average)
 {
     const double s = m_sensitivity;
-    const Clock::TimePoint now = m_clock->now();
+    const Clock::TimePoint now = m_clock.now();
     if (!(bass > kBassFloor))
         return;
     const double factor = kSensitivityNumerator / s + 1.0;
@@ -185,6 +187,6 @@ void LogoController::handleCaptureActivity(bool flowing)
         return;
     m_captureIdle = !flowing;
     // Ticks resume with the audio, so the first flash after a pause ends on time.
-    if (flowing && m_timer && !m_timer->isActive())
-        m_timer->start();
+    if (flowing && m_timerWanted && !m_ticker->isActive())
+        m_ticker->start(kTickInterval);
 }

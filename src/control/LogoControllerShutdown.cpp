@@ -3,13 +3,11 @@
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
 
-void LogoController::registerForTermination()
+void LogoController::registerForTermination(WillTerminate& willTerminate)
 {
-    if (!m_willTerminate)
-        return;
     // The controller is the receiver, so the connection dies with it: a notice after the
     // controller is gone does nothing.
-    connect(m_willTerminate, &WillTerminate::willTerminate, this,
+    connect(&willTerminate, &WillTerminate::willTerminate, this,
             &LogoController::handleWillTerminate);
 }
 
@@ -27,7 +25,6 @@ void LogoController::removeOldSudoRule()
 {
     // By its full path: run as root, an "rm" found in the user's PATH could be anything.
     const char* rm = m_fileExists("/usr/bin/rm") ? "/usr/bin/rm" : "/bin/rm";
-    if (m_privilegedRunner)
-        m_privilegedRunner->run({rm, "-f", sudoRulePath});
+    m_privilegedRunner.run({rm, "-f", sudoRulePath});
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
 }

@@ -35,12 +35,6 @@ QString JsonDefaultsStore::standardPath()
            QStringLiteral("/beamwick/settings.json");
 }
 
-JsonDefaultsStore& JsonDefaultsStore::standard()
-{
-    static JsonDefaultsStore store(standardPath());
-    return store;
-}
-
 void JsonDefaultsStore::load()
 {
     QFile file(m_path);

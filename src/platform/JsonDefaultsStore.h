@@ -18,8 +18,6 @@ public:
 
     // $XDG_CONFIG_HOME/beamwick/settings.json
     static QString standardPath();
-    // The process's store at standardPath().
-    static JsonDefaultsStore& standard();
 
     std::optional<QJsonValue> object(const QString& key) const override;
     void setObject(const QString& key, const QJsonValue& value) override;

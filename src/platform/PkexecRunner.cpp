@@ -1,4 +1,4 @@
-#include "platform/PrivilegedRunner.h"
+#include "platform/PkexecRunner.h"
 
 #include <QProcess>
 #include <QStringList>

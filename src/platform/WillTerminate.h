@@ -2,15 +2,12 @@
 
 #include <QObject>
 
-// The application's will-terminate notification: emitted on the main thread once the
-// application has decided to quit, before it goes.
+// The application's will-terminate notice: posted on the main thread once the application has
+// decided to quit, before it goes (the application's quit handling posts it).
 class WillTerminate : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
-
-    // The process's notice, forwarding QCoreApplication::aboutToQuit.
-    static WillTerminate& application();
 
     void post() { emit willTerminate(); }
 

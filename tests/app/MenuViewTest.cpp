@@ -113,7 +113,7 @@ TEST_F(MenuViewTest, ModeChangesAddAndRemoveRowsWhileOpen)
 
 TEST_F(MenuViewTest, LightOffDisablesAndDimsOnlyTheSettingsGroup)
 {
-    rig.files.insert(LogoController::sudoRulePath);
+    rig.files.insert(ControllerRig::oldSudoRule);
     logo = rig.make();
     logo->setMode(LightMode::breathe);
     logo->setOn(false);
@@ -316,7 +316,7 @@ TEST_F(MenuViewTest, ErrorAndStatusTextsAreShownVerbatimAndWrap)
 
 TEST_F(MenuViewTest, RemoveRuleButtonGoesOnceTheRuleIsGone)
 {
-    rig.files.insert(LogoController::sudoRulePath);
+    rig.files.insert(ControllerRig::oldSudoRule);
     auto& panel = open();
     ASSERT_TRUE(shown(panel.removeRuleButton(), &panel));
     EXPECT_EQ(panel.removeRuleButton()->text(),
@@ -368,7 +368,7 @@ TEST_F(MenuViewTest, GeometryIsAFixedWidthColumn)
 TEST_F(MenuViewTest, EveryControlHasAnAccessibleName)
 {
     logo = rig.make();
-    rig.files.insert(LogoController::sudoRulePath);
+    rig.files.insert(ControllerRig::oldSudoRule);
     auto& panel = open();
     const QWidget* controls[] = {panel.powerSwitch(), panel.modeSelector(),
                                  panel.brightnessRow()->slider(), panel.speedRow()->slider(),

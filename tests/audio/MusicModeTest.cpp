@@ -5,6 +5,7 @@
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
+#include "platform/TimerTicker.h"
 #include "platform/WillTerminate.h"
 #include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeService.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <string>
@@ -30,6 +32,39 @@ public:
 };
 
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+
+// The real capture, with a look at each level right after its owner has had it.
+class ObservedMeter final : public AudioMeter {
+public:
+    explicit ObservedMeter(std::unique_ptr<AudioMeter> inner) : m_inner(std::move(inner)) {}
+
+    void setOnLevel(LevelCallback callback) override
+    {
+        m_inner->setOnLevel([this, callback = std::move(callback)](double bass, double average) {
+            if (callback)
+                callback(bass, average);
+            if (afterLevel)
+                afterLevel();
+        });
+    }
+    void setOnInterruption(InterruptionCallback callback) override
+    {
+        m_inner->setOnInterruption(std::move(callback));
+    }
+    void setOnActivity(ActivityCallback callback) override
+    {
+        m_inner->setOnActivity(std::move(callback));
+    }
+    void start() override { m_inner->start(); }
+    void stop() noexcept override { m_inner->stop(); }
+    bool isRunning() const override { return m_inner->isRunning(); }
+
+    // Main thread, after each level.
+    std::function<void()> afterLevel;
+
+private:
+    std::unique_ptr<AudioMeter> m_inner;
+};
 
 // One block of the original platform's audio cycle, which the capture hands over whole.
 constexpr std::size_t kBlockFrames = 512;
@@ -71,8 +106,8 @@ std::vector<std::size_t> offlineFlashes(const std::vector<float>& samples)
         now += kBlockSeconds;
         rig.clock.advance(std::chrono::duration<double>(kBlockSeconds));
         for (; nextTick <= now; nextTick += 0.05)
-            logo->tick();
-        logo->handleAudio(level->bass, level->previousAverage);
+            rig.ticker->tick();
+        rig.meter->deliver(level->bass, level->previousAverage);
         if (flashedSince(rig.service, seen))
             flashes.push_back(block);
     }
@@ -99,15 +134,20 @@ protected:
         PulseAudioMeter::Options options;
         options.server = server.address();
         options.retryInterval = 300ms;
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH);
-        env.meter = std::make_unique<PulseAudioMeter>(options);
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.privilegedRunner = &runner;
-        env.fileExists = [](const std::string&) { return false; };
-        logo = std::make_unique<LogoController>(std::move(env));
+        auto capture = std::make_unique<ObservedMeter>(std::make_unique<PulseAudioMeter>(options));
+        meter = capture.get();
+        auto timer = std::make_unique<TimerTicker>();
+        ticker = timer.get();
+        logo = std::make_unique<LogoController>(LogoController::Environment{
+            .brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH),
+            .meter = std::move(capture),
+            .ticker = std::move(timer),
+            .defaults = defaults,
+            .clock = clock,
+            .willTerminate = willTerminate,
+            .privilegedRunner = runner,
+            .fileExists = [](const std::string&) { return false; },
+        });
         return *logo;
     }
 
@@ -117,6 +157,9 @@ protected:
     SteadyClock clock;
     WillTerminate willTerminate;
     NoRunner runner;
+    // The controller's own.
+    ObservedMeter* meter = nullptr;
+    TimerTicker* ticker = nullptr;
     std::unique_ptr<LogoController> logo;
 };
 
@@ -169,14 +212,14 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
     ASSERT_TRUE(spinUntil([&] { return logo.musicStatus() != kReacting; }, 5s));
     EXPECT_TRUE(logo.musicStatus().startsWith(QStringLiteral("Lost the audio (")))
         << logo.musicStatus().toStdString();
-    EXPECT_TRUE(logo.meter().isRunning());
+    EXPECT_TRUE(meter->isRunning());
 
     ASSERT_TRUE(server.start());
     EXPECT_TRUE(spinUntil([&] { return logo.musicStatus() == kReacting; }, 5s));
 
     // Leaving Music mode ends the capture and clears the line; a late report changes nothing.
     logo.setMode(LightMode::steady);
-    EXPECT_FALSE(logo.meter().isRunning());
+    EXPECT_FALSE(meter->isRunning());
     server.kill();
     spinUntil([] { return false; }, 200ms);
     EXPECT_TRUE(logo.musicStatus().isEmpty());
@@ -212,7 +255,7 @@ TEST_F(MusicModeTest, WhileNothingPlaysTheSinkSleepsAndTheFirstKickAfterwardsSti
     ASSERT_EQ(logo.musicStatus(), kReacting);
 
     // Nothing plays: the capture pauses, the tick timer follows, and the sound device closes.
-    ASSERT_TRUE(spinUntil([&] { return logo.timerPaused(); }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return !ticker->isActive(); }, 5s));
     EXPECT_TRUE(spinUntil([&] { return server.sinkState() == "SUSPENDED"; }, 5s))
         << server.name() << " left the sink " << server.sinkState();
     const long before = wakeUpsOf("beamwick.audio");
@@ -257,12 +300,11 @@ TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
     std::vector<std::size_t> online;
     std::size_t blocks = 0;
     std::size_t seen = service.writeCount();
-    logo.meter().setOnLevel([&, inner = logo.meter().onLevel()](double bass, double average) {
-        inner(bass, average);
+    meter->afterLevel = [&] {
         if (flashedSince(service, seen))
             online.push_back(blocks);
         ++blocks;
-    });
+    };
 
     // A player that runs dry adds silence to what is played, which would shift later flashes.
     TonePlayer player(server.address(), drums, 500ms);
@@ -270,7 +312,7 @@ TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
     spinUntil([] { return false; }, 300ms);
     player.wait();
     ASSERT_TRUE(player.succeeded());
-    logo.meter().stop();
+    meter->stop();
     ASSERT_FALSE(online.empty()) << "nothing flashed";
     ASSERT_FALSE(offline.empty());
 

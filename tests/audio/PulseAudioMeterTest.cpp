@@ -1,4 +1,5 @@
 #include "MeterHarness.h"
+#include "PulseInterposer.h"
 #include "TonePlayer.h"
 #include "tests/support/EventLoop.h"
 
@@ -7,8 +8,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <pthread.h>
 #include <pulse/context.h>
 #include <pulse/def.h>
 #include <pulse/introspect.h>
@@ -232,15 +231,11 @@ TEST_F(PulseAudioMeterTest, WithoutALevelCallbackItStillListens)
 {
     auto& meter = makeMeter();
     meter.setOnLevel({});
-    std::atomic<int> chunks{0};
-    PulseAudioMeter::Options options;
-    options.server = server.address();
-    options.onChunk = [&](std::uint32_t) { ++chunks; };
-    PulseAudioMeter quiet(options);
-    quiet.start();
+    const ChunkTap reads;
+    meter.start();
     TonePlayer playing(server.address(), silenceSamples(5));
-    EXPECT_TRUE(spinUntil([&] { return chunks > 10; }, 5s));
-    quiet.stop();
+    EXPECT_TRUE(spinUntil([&] { return reads.count() > 10; }, 5s));
+    meter.stop();
     EXPECT_TRUE(levels.empty());
 }
 
@@ -323,19 +318,8 @@ TEST_F(PulseAudioMeterTest, StoppingWhileReconnectingIsPromptAndReportsNothingMo
 // delay from a kick leaving the sink to its level reaching the main thread.
 TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThread)
 {
-    std::mutex mutex;
-    std::vector<std::uint32_t> chunks;
-    std::vector<std::string> threadNames;
-    PulseAudioMeter::Options options;
-    options.onChunk = [&](std::uint32_t frames) {
-        char name[32] = {};
-        pthread_getname_np(pthread_self(), name, sizeof name);
-        const std::lock_guard lock(mutex);
-        chunks.push_back(frames);
-        if (threadNames.empty() || threadNames.back() != name)
-            threadNames.emplace_back(name);
-    };
-    makeMeter(options).start();
+    const ChunkTap reads;
+    makeMeter().start();
 
     const std::vector<double> kicks{0.3, 0.8, 1.3, 1.8, 2.3};
     TonePlayer player(server.address(), kickTrack(kicks, 2.8));
@@ -361,7 +345,13 @@ TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThre
                 .count());
     }
 
-    const std::lock_guard lock(mutex);
+    std::vector<std::uint32_t> chunks;
+    std::vector<std::string> threadNames;
+    for (const auto& chunk : reads.chunks()) {
+        chunks.push_back(chunk.frames);
+        if (threadNames.empty() || threadNames.back() != chunk.thread)
+            threadNames.push_back(chunk.thread);
+    }
     ASSERT_FALSE(chunks.empty());
     EXPECT_EQ(threadNames, std::vector<std::string>{"beamwick.audio"});
     const auto [smallest, largest] = std::minmax_element(chunks.begin(), chunks.end());
@@ -417,9 +407,8 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
 // What no server at hand describes: a sink without a monitor to record from.
 TEST_F(PulseAudioMeterTest, ASinkWithoutAMonitorFailsReadingTheSpeakerWithStatusZero)
 {
-    PulseAudioMeter::Options options;
-    options.onSinkInfo = [](pa_sink_info& sink) { sink.monitor_source_name = ""; };
-    auto& meter = makeMeter(options);
+    const SinkInfoEdit withoutMonitor([](pa_sink_info& sink) { sink.monitor_source_name = ""; });
+    auto& meter = makeMeter();
     const auto noMonitor = startError(meter);
     ASSERT_TRUE(noMonitor);
     EXPECT_EQ(noMonitor->errorDescription(), "Reading speaker ID failed, code 0");

@@ -3,11 +3,21 @@
 #include "tests/fakes/ControllerRig.h"
 
 #include <QJsonArray>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
+
+// The level Breathe asks for at a phase (in breaths) of a breath up to the brightness: a
+// raised cosine from the floor, 0.03.
+inline double breathLevel(double phase, double brightness = 1.0)
+{
+    const double w = 0.5 - 0.5 * std::cos(phase * 6.283185307179586);
+    return w * (brightness - 0.03) + 0.03;
+}
 
 inline QJsonArray jsonTable(std::initializer_list<std::initializer_list<double>> rows)
 {
@@ -41,6 +51,25 @@ protected:
         for (const auto& table : tableWrites())
             levels.push_back(levelOf(table));
         return levels;
+    }
+
+    // One period of the effect engine's timer passes; the timer must be running.
+    void tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i)
+            EXPECT_TRUE(ticker->tick()) << "the timer is stopped";
+    }
+
+    // Quits, and returns the table handed back to the service then: the factory table the
+    // controller holds. Nothing when quitting wrote no table.
+    std::optional<PropertyValue::Table> tableRestoredAtQuit()
+    {
+        const auto before = tableWrites().size();
+        willTerminate.post();
+        const auto writes = tableWrites();
+        if (writes.size() == before)
+            return std::nullopt;
+        return writes.back().asTable();
     }
 
     std::unique_ptr<LogoController> logo;

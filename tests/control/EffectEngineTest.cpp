@@ -1,3 +1,4 @@
+#include "platform/TimerTicker.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 #include "tests/support/EventLoop.h"
@@ -11,13 +12,16 @@ const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's aud
 TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
 {
     auto& logo = make();
+    EXPECT_FALSE(ticker->isActive());
     logo.setMode(LightMode::breathe);
-    EXPECT_TRUE(logo.timerRunning());
-    EXPECT_EQ(logo.phase(), 0.0);
+    EXPECT_TRUE(ticker->isActive());
+    EXPECT_EQ(ticker->interval(), std::chrono::milliseconds(50));
+    tick();
+    EXPECT_NEAR(writtenLevels().back(), breathLevel(0.01), 1e-12) << "a breath starts afresh";
     EXPECT_FALSE(meter->isRunning());
 
     logo.setMode(LightMode::music);
-    EXPECT_TRUE(logo.timerRunning());
+    EXPECT_TRUE(ticker->isActive());
     EXPECT_TRUE(meter->isRunning());
     EXPECT_EQ(logo.musicStatus(), kReacting);
     const auto tau = service.writesOf(ServiceContract::followTauKey);
@@ -26,7 +30,7 @@ TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_EQ(tau[0].doubleValue(), 0.01);
 
     logo.setOn(false);
-    EXPECT_FALSE(logo.timerRunning());
+    EXPECT_FALSE(ticker->isActive());
     EXPECT_FALSE(meter->isRunning());
     EXPECT_EQ(logo.musicStatus(), QString());
 
@@ -35,10 +39,15 @@ TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_EQ(logo.musicStatus(), kReacting);
 
     logo.setMode(LightMode::steady);
-    EXPECT_FALSE(logo.timerRunning());
+    EXPECT_FALSE(ticker->isActive());
     EXPECT_FALSE(meter->isRunning());
     EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), 2u)
         << "apply() never switches";
+
+    // Breathe again starts the breath again.
+    logo.setMode(LightMode::breathe);
+    tick();
+    EXPECT_NEAR(writtenLevels().back(), breathLevel(0.01), 1e-12);
 }
 
 TEST_F(ControllerTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
@@ -61,8 +70,8 @@ TEST_F(ControllerTest, MeterFailureIsShownAndTheTimerHoldsTheFloor)
               QStringLiteral("Couldn't listen to audio (Creating audio tap failed, code -50). "
                              "Allow Beamwick under System Settings → Privacy & Security → Screen "
                              "& System Audio Recording → System Audio Recording Only."));
-    EXPECT_TRUE(logo.timerRunning());
-    logo.tick();
+    EXPECT_TRUE(ticker->isActive());
+    tick();
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
 }
 
@@ -97,61 +106,65 @@ TEST_F(ControllerTest, WhileNothingPlaysTheTimerSleepsOnceTheFlashHasEnded)
     logo.setMode(LightMode::music);
     meter->deliver(0.5, 0.0);
     meter->setFlowing(false); // the music stopped during a flash
-    logo.tick();
-    EXPECT_FALSE(logo.timerPaused()) << "the flash still has to be ended";
+    tick();
+    EXPECT_TRUE(ticker->isActive()) << "the flash still has to be ended";
     clock.advance(std::chrono::milliseconds(150));
-    logo.tick();
+    tick();
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
-    EXPECT_TRUE(logo.timerPaused());
+    EXPECT_FALSE(ticker->isActive());
     EXPECT_EQ(logo.musicStatus(), kReacting);
 
     // Audio resumes: ticks come back before the first level, and a beat flashes and ends.
     meter->setFlowing(true);
-    EXPECT_FALSE(logo.timerPaused());
+    EXPECT_TRUE(ticker->isActive());
     clock.advance(std::chrono::seconds(10));
     meter->deliver(0.5, 0.0);
     EXPECT_EQ(writtenLevels().back(), 1.0);
     clock.advance(std::chrono::milliseconds(150));
-    logo.tick();
+    tick();
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
-    EXPECT_FALSE(logo.timerPaused());
+    EXPECT_TRUE(ticker->isActive());
 
     // Leaving Music forgets the pause; the next capture starts out flowing.
     meter->setFlowing(false);
     logo.setMode(LightMode::breathe);
     logo.setMode(LightMode::music);
-    logo.tick();
-    EXPECT_FALSE(logo.timerPaused());
+    tick();
+    EXPECT_TRUE(ticker->isActive());
 }
 
-TEST_F(ControllerTest, SetLevelClampsSkipsSmallStepsAndRetriesRefusals)
+// Steady writes each brightness at once, so it shows what becomes of a level on its way out.
+TEST_F(ControllerTest, LevelsAreClampedSmallStepsSkippedAndRefusalsRetried)
 {
     auto& logo = make(); // wrote 1.0
-    logo.setLevel(0.0);
-    EXPECT_EQ(logo.lastApplied(), 0.02);
-    logo.setLevel(10.0);
-    EXPECT_EQ(logo.lastApplied(), ServiceContract::topLevel);
-    logo.setLevel(0.5);
+    logo.setBrightness(0.0);
+    logo.setBrightness(10.0);
+    logo.setBrightness(0.5);
     const auto count = tableWrites().size();
-    logo.setLevel(0.503);
+    logo.setBrightness(0.503);
     EXPECT_EQ(tableWrites().size(), count);
-    logo.setLevel(0.505);
+    logo.setBrightness(0.505);
     EXPECT_EQ(tableWrites().size(), count + 1);
     EXPECT_EQ(writtenLevels(),
               (std::vector<double>{1.0, 0.02, ServiceContract::topLevel, 0.5, 0.505}));
 
     service.setRefusing(FakeService::tableKey, true);
-    logo.setLevel(0.7);
-    logo.setLevel(0.7);
+    logo.setBrightness(0.7);
+    logo.setBrightness(0.7);
     EXPECT_EQ(tableWrites().size(), count + 3) << "a refused level is written again";
-    EXPECT_EQ(logo.lastApplied(), 0.505);
+    // What was last written is still 0.505: a step too small from there writes nothing.
+    service.setRefusing(FakeService::tableKey, false);
+    logo.setBrightness(0.507);
+    EXPECT_EQ(tableWrites().size(), count + 3);
+    logo.setBrightness(0.7);
+    EXPECT_EQ(tableWrites().size(), count + 4);
 }
 
-TEST_F(ControllerTest, SetLevelScalesTheSecondNumberAndDropsTheRest)
+TEST_F(ControllerTest, WrittenTablesScaleTheSecondNumberAndDropTheRest)
 {
     defaults.values.insert("baseMap", jsonTable({{40, 300}, {1, 2, 3}}));
     auto& logo = make();
-    logo.setLevel(0.5);
+    logo.setBrightness(0.5);
     EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{40, 150}, {1, 1}}));
 }
 
@@ -160,40 +173,44 @@ TEST_F(ControllerTest, NonFiniteSettingsNeverReachTheService)
     defaults.values.insert("mode", "Breathe");
     auto& logo = make();
     logo.setBrightness(std::nan(""));
-    for (int i = 0; i < 20; ++i)
-        logo.tick();
+    tick(20);
+    EXPECT_TRUE(tableWrites().empty()) << "a level that is not a number is not written";
+
+    // A bad breath length holds the breath where it is (20 ticks of 5 s: phase 0.2), and a good
+    // one goes on from there.
+    logo.setBrightness(1.0);
+    logo.setBreatheSeconds(0.0);
+    tick();
+    logo.setBreatheSeconds(std::nan(""));
+    tick();
+    logo.setBreatheSeconds(5.0);
+    tick();
+    const auto levels = writtenLevels();
+    ASSERT_EQ(levels.size(), 2u);
+    EXPECT_NEAR(levels[0], breathLevel(0.2), 1e-12);
+    EXPECT_NEAR(levels[1], breathLevel(0.21), 1e-12);
+
+    logo.setMode(LightMode::steady);
+    logo.setBrightness(INFINITY);
+    EXPECT_EQ(writtenLevels().back(), ServiceContract::topLevel);
     for (const auto& table : tableWrites()) {
         const auto rows = table.asTable();
         ASSERT_TRUE(rows);
         for (const auto& row : *rows)
             EXPECT_TRUE(std::isfinite(row[1]));
     }
-
-    logo.setBrightness(1.0);
-    logo.setBreatheSeconds(0.0);
-    logo.tick();
-    logo.setBreatheSeconds(std::nan(""));
-    logo.tick();
-    EXPECT_TRUE(std::isfinite(logo.phase())) << "a bad breath length holds the breath";
-    logo.setBreatheSeconds(5.0);
-    const double before = logo.phase();
-    logo.tick();
-    EXPECT_DOUBLE_EQ(logo.phase(), before + 0.01);
-
-    logo.setLevel(INFINITY);
-    EXPECT_EQ(logo.lastApplied(), ServiceContract::topLevel);
 }
 
 TEST_F(ControllerTest, BreatheFirstBreathFollowsTheRaisedCosine)
 {
     defaults.values.insert("mode", "Breathe");
-    auto& logo = make();
+    make();
     std::vector<int> written;
-    for (int tick = 1; tick <= 100; ++tick) {
+    for (int n = 1; n <= 100; ++n) {
         const auto before = tableWrites().size();
-        logo.tick();
+        tick();
         if (tableWrites().size() > before)
-            written.push_back(tick);
+            written.push_back(n);
     }
     const auto levels = writtenLevels();
     EXPECT_EQ(written.size(), 93u);
@@ -211,7 +228,7 @@ TEST_F(ControllerTest, BeatThresholdScalesWithSensitivity)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
-    logo.tick(); // down to the floor, so that a flash is a write
+    tick(); // down to the floor, so that a flash is a write
     const auto base = tableWrites().size();
     meter->deliver(0.006, 0.005); // threshold 0.007 at sensitivity 1.5
     EXPECT_EQ(tableWrites().size(), base);
@@ -222,7 +239,7 @@ TEST_F(ControllerTest, BeatThresholdScalesWithSensitivity)
     clock.advance(std::chrono::seconds(1));
     meter->deliver(0.002, 0.0); // the floor itself is never a beat
     clock.advance(std::chrono::seconds(1));
-    logo.tick(); // back to 0.02
+    tick(); // back to 0.02
     const auto quiet = tableWrites().size();
     meter->deliver(0.002, 0.0);
     EXPECT_EQ(tableWrites().size(), quiet);
@@ -231,7 +248,7 @@ TEST_F(ControllerTest, BeatThresholdScalesWithSensitivity)
 
     // Sensitivity 0 (only a hand-edited file) makes the threshold infinite: no beat, no crash.
     clock.advance(std::chrono::seconds(1));
-    logo.tick();
+    tick();
     logo.setSensitivity(0.0);
     const auto none = tableWrites().size();
     meter->deliver(1.0, 0.1);
@@ -243,18 +260,18 @@ TEST_F(ControllerTest, RefractoryPeriodAndFlashLength)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
-    logo.tick();
+    tick();
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
 
     meter->deliver(0.5, 0.0); // first beat is always accepted
     EXPECT_EQ(writtenLevels().back(), 1.0);
     clock.advance(std::chrono::milliseconds(100));
-    logo.tick(); // flash still on: asks for 1.0 again, nothing written
+    tick(); // flash still on: asks for 1.0 again, nothing written
     const auto duringFlash = tableWrites().size();
     meter->deliver(0.5, 0.0); // 0.1 s after the beat: dropped, lastBeat unmoved
     EXPECT_EQ(tableWrites().size(), duringFlash);
     clock.advance(std::chrono::milliseconds(50));
-    logo.tick(); // 0.15 s: the flash is over
+    tick(); // 0.15 s: the flash is over
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
     clock.advance(std::chrono::milliseconds(50));
     meter->deliver(0.5, 0.0); // 0.2 s after the accepted beat
@@ -268,7 +285,7 @@ TEST_F(ControllerTest, MusicWithoutBeatsWritesTheFloorOnce)
     const auto before = tableWrites().size();
     for (int i = 0; i < 40; ++i) {
         clock.advance(std::chrono::milliseconds(50));
-        logo.tick();
+        tick();
     }
     EXPECT_EQ(tableWrites().size(), before + 1);
 }
@@ -276,7 +293,10 @@ TEST_F(ControllerTest, MusicWithoutBeatsWritesTheFloorOnce)
 TEST_F(ControllerTest, TheTimerTicksOnTheEventLoop)
 {
     defaults.values.insert("mode", "Breathe");
-    auto& logo = make();
+    auto env = environment();
+    env.ticker = std::make_unique<TimerTicker>();
+    logo = std::make_unique<LogoController>(std::move(env));
     ASSERT_TRUE(spinUntil([&] { return tableWrites().size() >= 3; }));
-    EXPECT_GT(logo.phase(), 0.0);
+    const auto levels = writtenLevels();
+    EXPECT_TRUE(std::is_sorted(levels.begin(), levels.end())) << "the breath rises";
 }

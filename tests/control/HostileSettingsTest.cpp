@@ -51,14 +51,13 @@ TEST_F(ControllerTest, HostileSettingsFilesFallBackAndAreKeptAside)
         JsonDefaultsStore store(path);
         EXPECT_EQ(store.loadedDamagedFile(), hostile.damaged);
 
-        auto env = environment();
-        env.defaults = &store;
-        LogoController logo(std::move(env));
+        LogoController logo(environment(store));
 
-        EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
+        // The factory table is captured afresh, whatever stood in the file.
+        EXPECT_EQ(store.object("baseMap").value_or(QJsonValue()),
+                  QJsonValue(jsonTable({{10, 100}, {20, 400}})));
         logo.setMode(LightMode::breathe);
-        for (int i = 0; i < 30; ++i)
-            logo.tick();
+        tick(30);
         for (const auto& table : tableWrites()) {
             const auto rows = table.asTable();
             ASSERT_TRUE(rows);

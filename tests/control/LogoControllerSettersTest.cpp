@@ -22,7 +22,7 @@ TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
     logo.setOn(false);
     EXPECT_TRUE(logo.isOn());
     EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
-    EXPECT_TRUE(logo.timerRunning()) << "nothing is applied after a refusal";
+    EXPECT_TRUE(ticker->isActive()) << "nothing is applied after a refusal";
 
     logo.setMode(LightMode::steady);
     logo.setBrightness(0.5);
@@ -68,12 +68,14 @@ TEST_F(ControllerTest, BreathLengthNeverRestartsTheTimer)
 {
     auto& logo = make();
     logo.setMode(LightMode::breathe);
-    for (int i = 0; i < 10; ++i)
-        logo.tick();
-    const double phase = logo.phase();
+    tick(10);
+    const int starts = ticker->starts;
     logo.setBreatheSeconds(3.0);
-    EXPECT_EQ(logo.phase(), phase);
-    EXPECT_TRUE(logo.timerRunning());
+    EXPECT_EQ(ticker->starts, starts);
+    EXPECT_TRUE(ticker->isActive());
+    // The breath goes on from where it was, ten ticks into a 5 s breath, at the new pace.
+    tick();
+    EXPECT_NEAR(writtenLevels().back(), breathLevel(0.1 + 0.05 / 3.0), 1e-12);
 }
 
 TEST_F(ControllerTest, EveryWriteSignalsObserversEvenWithoutAChange)

@@ -4,6 +4,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cmath>
+#include <functional>
+#include <stdexcept>
 
 namespace {
 
@@ -23,21 +25,20 @@ TEST_F(ControllerTest, FirstStartCapturesAndSavesTheFactoryTable)
     EXPECT_FALSE(logo.lastError().has_value());
     EXPECT_EQ(logo.musicStatus(), QString());
     EXPECT_FALSE(logo.hasOldSudoRule());
-    EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
     EXPECT_EQ(defaults.values.value("baseMap"), jsonTable({{10, 100}, {20, 400}}));
     EXPECT_GE(defaults.flushes, 1) << "the factory table must reach the disk at once";
     // The closing apply() writes the Steady level.
     EXPECT_EQ(writtenLevels(), std::vector<double>{1.0});
-    EXPECT_EQ(logo.lastApplied(), 1.0);
+    EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{10, 100}, {20, 400}}));
 }
 
 TEST_F(ControllerTest, SavedTableWinsOverTheService)
 {
     defaults.values.insert("baseMap", jsonTable({{1, 50, 9}}));
     service.setProperty(FakeService::tableKey, PropertyValue::table({{5, 5}}));
-    auto& logo = make();
-    EXPECT_EQ(logo.baseMap(), (LogoController::Table{{1, 50, 9}}));
+    make();
     EXPECT_EQ(defaults.writes, 0);
+    EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{1, 50, 9}}));
 }
 
 TEST_F(ControllerTest, UnusableSavedTablesAreCapturedAgain)
@@ -52,9 +53,9 @@ TEST_F(ControllerTest, UnusableSavedTablesAreCapturedAgain)
     for (const auto& saved : unusable) {
         SCOPED_TRACE(QJsonDocument(QJsonObject{{"v", saved}}).toJson().toStdString());
         defaults.values = QJsonObject{{"baseMap", saved}};
-        auto& logo = make();
-        EXPECT_EQ(logo.baseMap(), (LogoController::Table{{10, 100}, {20, 400}}));
+        make();
         EXPECT_EQ(defaults.values.value("baseMap"), jsonTable({{10, 100}, {20, 400}}));
+        EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{10, 100}, {20, 400}}));
     }
 }
 
@@ -124,13 +125,14 @@ TEST_F(ControllerTest, MissingTableLeavesDimmingUnavailable)
         service.setProperty(FakeService::tableKey, value);
         auto& logo = make();
         EXPECT_EQ(logo.lastError(), kNoTable);
-        EXPECT_TRUE(logo.baseMap().empty());
         EXPECT_FALSE(defaults.values.contains("baseMap"));
-        for (LightMode mode : allLightModes)
+        for (LightMode mode : allLightModes) {
             logo.setMode(mode);
+            EXPECT_FALSE(ticker->isActive());
+        }
         logo.setBrightness(2.0);
         EXPECT_TRUE(tableWrites().empty());
-        EXPECT_FALSE(logo.timerRunning());
+        EXPECT_FALSE(tableRestoredAtQuit()) << "no table to hand back";
     }
 }
 
@@ -139,16 +141,18 @@ TEST_F(ControllerTest, AnEmptyServiceTableIsSavedWithoutAMessageAndCapturedAgain
     service.setProperty(FakeService::tableKey, PropertyValue::array({}));
     auto& logo = make();
     EXPECT_FALSE(logo.lastError().has_value());
-    EXPECT_TRUE(logo.baseMap().empty());
     EXPECT_EQ(defaults.values.value("baseMap"), QJsonArray());
+    EXPECT_TRUE(tableWrites().empty());
+    EXPECT_FALSE(tableRestoredAtQuit());
 
     service.setProperty(FakeService::tableKey, PropertyValue::table({{1, 2}}));
-    EXPECT_EQ(make().baseMap(), (LogoController::Table{{1, 2}}));
+    make();
+    EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{1, 2}}));
 }
 
 TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
 {
-    files.insert(LogoController::sudoRulePath);
+    files.insert(oldSudoRule);
     defaults.values = QJsonObject{{"mode", "Music"}, {"brightness", 0.5}};
     auto& logo = make(std::string(FAKE_MODULE_DIR) + "/fake-broken-service-1.so");
     EXPECT_EQ(logo.lastError(), kUnreachable);
@@ -156,10 +160,10 @@ TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
     EXPECT_EQ(logo.mode(), LightMode::music);
     EXPECT_EQ(logo.brightness(), 0.5);
     EXPECT_TRUE(logo.hasOldSudoRule());
-    EXPECT_TRUE(logo.baseMap().empty());
-    EXPECT_FALSE(meter->onLevel());
+    EXPECT_TRUE(tableWrites().empty());
+    EXPECT_FALSE(meter->levelCallback());
     EXPECT_EQ(meter->starts, 0);
-    EXPECT_FALSE(logo.timerRunning());
+    EXPECT_FALSE(ticker->isActive());
 
     logo.setOn(true);
     EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
@@ -171,12 +175,29 @@ TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
 TEST_F(ControllerTest, LevelCallbackHoldsTheControllerWeakly)
 {
     make();
-    const auto callback = meter->onLevel();
+    const auto callback = meter->levelCallback();
     ASSERT_TRUE(callback);
     logo.reset();
     const auto writesBefore = service.writeCount();
     callback(0.5, 0.0); // a beat for a controller that is gone
     EXPECT_EQ(service.writeCount(), writesBefore);
+}
+
+TEST_F(ControllerTest, AMissingRequiredPartIsRefusedBeforeAnythingHappens)
+{
+    const std::function<void(LogoController::Environment&)> removals[] = {
+        [](auto& env) { env.brightness.reset(); },
+        [](auto& env) { env.meter.reset(); },
+        [](auto& env) { env.ticker.reset(); },
+        [](auto& env) { env.fileExists = {}; },
+    };
+    for (const auto& remove : removals) {
+        auto env = environment();
+        remove(env);
+        EXPECT_THROW(std::make_unique<LogoController>(std::move(env)), std::invalid_argument);
+    }
+    EXPECT_EQ(service.writeCount(), 0u);
+    EXPECT_EQ(defaults.writes, 0);
 }
 
 TEST(LightModeTest, RawValuesAndOrder)

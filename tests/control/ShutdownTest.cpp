@@ -61,7 +61,7 @@ TEST_F(ControllerTest, NoticeAfterTheControllerIsGoneDoesNothing)
 
 TEST_F(ControllerTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
 {
-    files.insert(LogoController::sudoRulePath);
+    files.insert(oldSudoRule);
     auto& logo = make();
     EXPECT_TRUE(logo.hasOldSudoRule());
 
@@ -72,7 +72,7 @@ TEST_F(ControllerTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
     EXPECT_EQ(runner.calls[0], expected);
     EXPECT_TRUE(logo.hasOldSudoRule());
 
-    runner.effect = [&] { files.erase(LogoController::sudoRulePath); };
+    runner.effect = [&] { files.erase(oldSudoRule); };
     files.insert("/usr/bin/rm");
     logo.removeOldSudoRule();
     ASSERT_EQ(runner.calls.size(), 2u);

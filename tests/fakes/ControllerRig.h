@@ -6,6 +6,7 @@
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
 #include "tests/fakes/FakeService.h"
+#include "tests/fakes/FakeTicker.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 
 #include <functional>
@@ -28,30 +29,44 @@ public:
 };
 
 // Everything a real controller needs, faked: the recording service module, an in-memory
-// settings store, a hand-driven clock, a meter that never listens and a private quit notice.
+// settings store, a hand-driven clock and ticker, a meter that never listens and a private quit
+// notice. meter and ticker point at those of the controller made last.
 struct ControllerRig {
     ControllerRig() { service.reset(); }
 
     LogoController::Environment
     environment(const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
     {
-        LogoController::Environment env;
-        env.brightness = std::make_unique<Brightness>(modulePath);
+        return environment(defaults, modulePath);
+    }
+
+    // The same over another settings store.
+    LogoController::Environment
+    environment(DefaultsStore& store, const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
+    {
         auto fakeMeter = std::make_unique<FakeAudioMeter>();
         meter = fakeMeter.get();
-        env.meter = std::move(fakeMeter);
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.privilegedRunner = &runner;
-        env.fileExists = [this](const std::string& path) { return files.count(path) > 0; };
-        return env;
+        auto fakeTicker = std::make_unique<FakeTicker>();
+        ticker = fakeTicker.get();
+        return {
+            .brightness = std::make_unique<Brightness>(modulePath),
+            .meter = std::move(fakeMeter),
+            .ticker = std::move(fakeTicker),
+            .defaults = store,
+            .clock = clock,
+            .willTerminate = willTerminate,
+            .privilegedRunner = runner,
+            .fileExists = [this](const std::string& path) { return files.count(path) > 0; },
+        };
     }
 
     std::unique_ptr<LogoController> make()
     {
         return std::make_unique<LogoController>(environment());
     }
+
+    // Where the controller looks for the privilege rule an earlier version installed.
+    static constexpr const char* oldSudoRule = "/etc/sudoers.d/beamwick";
 
     FakeService service;
     MemoryDefaultsStore defaults;
@@ -60,4 +75,5 @@ struct ControllerRig {
     ScriptedRunner runner;
     std::set<std::string> files;
     FakeAudioMeter* meter = nullptr;
+    FakeTicker* ticker = nullptr;
 };

@@ -8,7 +8,8 @@
 // A meter that never listens: tests deliver levels themselves through deliver().
 class FakeAudioMeter final : public AudioMeter {
 public:
-    LevelCallback onLevel() const override { return m_onLevel; }
+    // What the owner installed (not part of the meter's interface).
+    const LevelCallback& levelCallback() const { return m_onLevel; }
     void setOnLevel(LevelCallback callback) override { m_onLevel = std::move(callback); }
     void setOnInterruption(InterruptionCallback callback) override
     {

@@ -6,8 +6,10 @@
 #include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
+#include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
+#include "tests/fakes/FakeTicker.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
 #include "tests/support/EventLoop.h"
 
@@ -30,18 +32,22 @@ protected:
         defaults.values.insert("mode", mode);
         defaults.values.insert("brightness", brightness);
         defaults.values.insert("breatheSeconds", 5.0);
-        LogoController::Environment env;
-        env.brightness = open();
         auto fakeMeter = std::make_unique<FakeAudioMeter>();
         meter = fakeMeter.get();
-        env.meter = std::move(fakeMeter);
-        env.defaults = &defaults;
-        env.clock = &clock;
-        env.willTerminate = &willTerminate;
-        env.fileExists = [](const std::string&) { return false; };
-        env.sleepNotice = sleepNotice;
-        env.watchFile = watchFile;
-        logo = std::make_unique<LogoController>(std::move(env));
+        auto fakeTicker = std::make_unique<FakeTicker>();
+        ticker = fakeTicker.get();
+        logo = std::make_unique<LogoController>(LogoController::Environment{
+            .brightness = open(),
+            .meter = std::move(fakeMeter),
+            .ticker = std::move(fakeTicker),
+            .defaults = defaults,
+            .clock = clock,
+            .willTerminate = willTerminate,
+            .privilegedRunner = runner,
+            .fileExists = [](const std::string&) { return false; },
+            .sleepNotice = sleepNotice,
+            .watchFile = watchFile,
+        });
         return *logo;
     }
 
@@ -50,7 +56,7 @@ protected:
     {
         std::vector<int> seen;
         for (int i = 0; i < count; ++i) {
-            logo->tick();
+            EXPECT_TRUE(ticker->tick());
             seen.push_back(tree.brightness(kLed));
         }
         return seen;
@@ -68,9 +74,11 @@ protected:
     MemoryDefaultsStore defaults;
     FakeClock clock;
     WillTerminate willTerminate;
+    ScriptedRunner runner;
     SleepNotice* sleepNotice = nullptr;
     std::function<std::unique_ptr<ChangeNotice>(const std::string&)> watchFile;
     FakeAudioMeter* meter = nullptr;
+    FakeTicker* ticker = nullptr;
     std::unique_ptr<LogoController> logo;
 };
 
@@ -223,13 +231,13 @@ TEST_F(ControllerChainTest, WakingWritesTheLightAgainAndRestartsCapture)
     SleepNotice sleep;
     sleepNotice = &sleep;
     auto& controller = start("Music", 1.0);
-    logo->tick();
+    EXPECT_TRUE(ticker->tick());
     EXPECT_EQ(tree.brightness(kLed), 4);
     EXPECT_EQ(meter->starts, 1);
 
     // Reset while asleep. The engine writes a level only when it changes, so it never would.
     tree.write(kLed, "brightness", "0\n");
-    logo->tick();
+    EXPECT_TRUE(ticker->tick());
     ASSERT_EQ(tree.brightness(kLed), 0);
     sleep.post();
     EXPECT_EQ(tree.brightness(kLed), 4);
@@ -296,7 +304,7 @@ TEST_F(ControllerChainTest, BreatheOnAnOnOffLogoLightsItForTheBrighterHalf)
     start("Breathe", 1.0);
     std::vector<int> seen;
     for (int i = 0; i < 100; ++i) {
-        logo->tick();
+        EXPECT_TRUE(ticker->tick());
         seen.push_back(tree.brightness("apple::lid_logo"));
     }
     // Level 0.5 is crossed between ticks 24 and 25 going up and 75 and 76 coming down.

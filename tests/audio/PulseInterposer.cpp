@@ -1,0 +1,132 @@
+#include "PulseInterposer.h"
+
+#include <dlfcn.h>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <pthread.h>
+#include <pulse/introspect.h>
+#include <pulse/sample.h>
+#include <pulse/stream.h>
+
+namespace {
+
+struct State {
+    std::mutex mutex;
+    std::optional<std::vector<ChunkTap::Chunk>> chunks;
+    std::function<void(pa_sink_info&)> sinkEdit;
+    // Sink reads under way with an edit; the library calls back until the end of the list.
+    struct PendingRead {
+        pa_sink_info_cb_t callback;
+        void* userdata;
+        std::function<void(pa_sink_info&)> edit;
+    };
+    std::list<PendingRead> pendingReads;
+};
+
+State& state()
+{
+    static State instance;
+    return instance;
+}
+
+template <typename Function> Function real(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata)
+{
+    auto* read = static_cast<State::PendingRead*>(userdata);
+    if (info) {
+        pa_sink_info edited = *info;
+        read->edit(edited);
+        read->callback(context, &edited, eol, read->userdata);
+    } else {
+        read->callback(context, info, eol, read->userdata);
+    }
+    if (eol != 0) {
+        const std::lock_guard lock(state().mutex);
+        state().pendingReads.remove_if(
+            [read](const State::PendingRead& pending) { return &pending == read; });
+    }
+}
+
+} // namespace
+
+extern "C" int pa_stream_peek(pa_stream* stream, const void** data, size_t* bytes)
+{
+    using Peek = int (*)(pa_stream*, const void**, size_t*);
+    static const auto peek = real<Peek>("pa_stream_peek");
+    const int result = peek(stream, data, bytes);
+    if (result < 0 || *bytes == 0)
+        return result;
+    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
+    const std::size_t frameSize = spec ? pa_frame_size(spec) : 0;
+    char name[32] = {};
+    pthread_getname_np(pthread_self(), name, sizeof name);
+    const std::lock_guard lock(state().mutex);
+    if (state().chunks && frameSize > 0)
+        state().chunks->push_back({static_cast<std::uint32_t>(*bytes / frameSize), name});
+    return result;
+}
+
+extern "C" pa_operation* pa_context_get_sink_info_by_name(pa_context* context, const char* name,
+                                                          pa_sink_info_cb_t callback,
+                                                          void* userdata)
+{
+    using Get = pa_operation* (*)(pa_context*, const char*, pa_sink_info_cb_t, void*);
+    static const auto get = real<Get>("pa_context_get_sink_info_by_name");
+    State::PendingRead* read = nullptr;
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().sinkEdit && callback)
+            read = &state().pendingReads.emplace_back(
+                State::PendingRead{callback, userdata, state().sinkEdit});
+    }
+    if (!read)
+        return get(context, name, callback, userdata);
+    pa_operation* operation = get(context, name, &editedSinkInfo, read);
+    if (!operation) {
+        const std::lock_guard lock(state().mutex);
+        state().pendingReads.remove_if(
+            [read](const State::PendingRead& pending) { return &pending == read; });
+    }
+    return operation;
+}
+
+ChunkTap::ChunkTap()
+{
+    const std::lock_guard lock(state().mutex);
+    state().chunks.emplace();
+}
+
+ChunkTap::~ChunkTap()
+{
+    const std::lock_guard lock(state().mutex);
+    state().chunks.reset();
+}
+
+std::size_t ChunkTap::count() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().chunks ? state().chunks->size() : 0;
+}
+
+std::vector<ChunkTap::Chunk> ChunkTap::chunks() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().chunks.value_or(std::vector<Chunk>());
+}
+
+SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)
+{
+    const std::lock_guard lock(state().mutex);
+    state().sinkEdit = std::move(edit);
+}
+
+SinkInfoEdit::~SinkInfoEdit()
+{
+    const std::lock_guard lock(state().mutex);
+    state().sinkEdit = nullptr;
+}
