@@ -1,11 +1,11 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
-#include "PrivateSoundServer.h"
 #include "TonePlayer.h"
 #include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
+#include "testkit/services/PrivateSoundServer.h"
 #include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeService.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
@@ -89,7 +89,7 @@ protected:
     {
         if (!PrivateSoundServer::available())
             GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(server.start()) << server.errorText();
         service.reset();
         defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
@@ -171,7 +171,7 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
         << logo.musicStatus().toStdString();
     EXPECT_TRUE(logo.meter().isRunning());
 
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     EXPECT_TRUE(spinUntil([&] { return logo.musicStatus() == kReacting; }, 5s));
 
     // Leaving Music mode ends the capture and clears the line; a late report changes nothing.
