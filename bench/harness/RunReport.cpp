@@ -201,7 +201,7 @@ ResultTable RunReport::table() const
     if (pipewire)
         addLatencyRows(table, *pipewire, onPipeWire,
                        "as on PulseAudio, against PipeWire with pipewire-pulse and wireplumber "
-                       "(its null sink test_sink)");
+                       "(its dummy sink auto_null)");
 
     const std::string cpuMethod =
         "Δ process CPU time (its CPU-time clock: utime + stime of /proc/<pid>/stat to the "

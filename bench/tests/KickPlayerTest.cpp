@@ -77,7 +77,7 @@ TEST(KickPlayerTest, KeepsTheBeatOnPipeWireToo)
 {
     if (::access("/usr/bin/pipewire-pulse", X_OK))
         GTEST_SKIP() << "PipeWire is not installed (scripts/install-deps.sh)";
-    PrivateSoundServer services({PrivateSoundServer::Kind::pipeWire});
+    PrivateSoundServer services({.kind = PrivateSoundServer::Kind::pipeWire, .standInSink = true});
     ASSERT_TRUE(services.start()) << services.errorText();
     expectKicksOnTheBeat({{"PULSE_SERVER", services.address()}});
 }

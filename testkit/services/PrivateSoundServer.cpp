@@ -63,8 +63,9 @@ PrivateSoundServer::PrivateSoundServer(Options options)
     fs::create_directories(m_folder / "home/.config/pipewire/pipewire.conf.d", ignored);
     // PipeWire and the PulseAudio clients refuse a runtime directory that others may enter.
     fs::permissions(m_folder / "run", fs::perms::owner_all, ignored);
-    std::ofstream(m_folder / "home/.config/pipewire/pipewire.conf.d/test-sink.conf")
-        << kPipeWireSink;
+    if (!m_options.standInSink)
+        std::ofstream(m_folder / "home/.config/pipewire/pipewire.conf.d/test-sink.conf")
+            << kPipeWireSink;
     m_socket =
         m_options.kind == Kind::pipeWire ? m_folder / "run/pulse/native" : m_folder / "native";
 }
@@ -89,6 +90,11 @@ PrivateSoundServer::Kind PrivateSoundServer::kindFromEnvironment()
 const char* PrivateSoundServer::name() const
 {
     return m_options.kind == Kind::pipeWire ? "PipeWire" : "PulseAudio";
+}
+
+std::string PrivateSoundServer::sinkName() const
+{
+    return m_options.kind == Kind::pipeWire && m_options.standInSink ? "auto_null" : "test_sink";
 }
 
 std::vector<pid_t> PrivateSoundServer::serverPids() const

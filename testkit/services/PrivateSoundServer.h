@@ -10,10 +10,10 @@
 
 // A sound server with the PulseAudio protocol private to one test or benchmark run: its own
 // folder, home, sockets and session bus, and a null sink "test_sink" as its only (so default)
-// sink. Either a PulseAudio daemon or PipeWire with its PulseAudio server and session manager
-// (BEAMWICK_SOUND_SERVER=pipewire), which most desktops run; clients see the same protocol.
-// Its processes are stopped by their process ids; it can be killed outright and started again
-// on the same socket, and their ids are known so their own CPU can be measured.
+// sink unless told otherwise. Either a PulseAudio daemon or PipeWire with its PulseAudio server and
+// session manager (BEAMWICK_SOUND_SERVER=pipewire), which most desktops run; clients see the same
+// protocol. Its processes are stopped by their process ids; it can be killed outright and started
+// again on the same socket, and their ids are known so their own CPU can be measured.
 class PrivateSoundServer {
 public:
     enum class Kind { pulseAudio, pipeWire };
@@ -22,6 +22,10 @@ public:
         Kind kind = kindFromEnvironment();
         // Without it the server has no sink at all, so no default sink either (PulseAudio only).
         bool withSink = true;
+        // PipeWire only: play into the stand-in its session manager makes ("auto_null"), as on
+        // a machine without sound hardware, instead of a sink of our own. The benchmark's
+        // PipeWire figures are measured against that one.
+        bool standInSink = false;
     };
 
     PrivateSoundServer() : PrivateSoundServer(Options{}) {}
@@ -47,7 +51,7 @@ public:
     const std::string& directory() const { return m_folder.path(); }
     Kind kind() const { return m_options.kind; }
     const char* name() const;
-    std::string sinkName() const { return "test_sink"; }
+    std::string sinkName() const;
     // The processes that do the server's work: the daemon, or PipeWire's graph and its
     // PulseAudio server (the session manager only sets policy).
     std::vector<pid_t> serverPids() const;

@@ -24,19 +24,21 @@ std::string readAll(const std::string& path)
 
 TEST(PrivateSoundServerTest, EachServerAnswersWithItsDefaultSinkAndLeavesNothingBehind)
 {
-    for (const auto server :
-         {PrivateSoundServer::Kind::pulseAudio, PrivateSoundServer::Kind::pipeWire}) {
-        if (server == PrivateSoundServer::Kind::pipeWire &&
-            ::access("/usr/bin/pipewire-pulse", X_OK))
+    using Kind = PrivateSoundServer::Kind;
+    for (const PrivateSoundServer::Options options :
+         {PrivateSoundServer::Options{Kind::pulseAudio},
+          PrivateSoundServer::Options{Kind::pipeWire},
+          PrivateSoundServer::Options{.kind = Kind::pipeWire, .standInSink = true}}) {
+        if (options.kind == Kind::pipeWire && ::access("/usr/bin/pipewire-pulse", X_OK))
             GTEST_SKIP() << "PipeWire is not installed (scripts/install-deps.sh)";
         std::vector<pid_t> pids;
         std::string directory;
         {
-            PrivateSoundServer services({server});
+            PrivateSoundServer services(options);
             ASSERT_TRUE(services.start()) << services.errorText();
             pids = services.serverPids();
             directory = services.directory();
-            ASSERT_EQ(pids.size(), server == PrivateSoundServer::Kind::pipeWire ? 2u : 1u);
+            ASSERT_EQ(pids.size(), options.kind == Kind::pipeWire ? 2u : 1u);
             // A client given only the server's address sees the sink as the default.
             const std::string out = directory + "/client.out";
             ChildProcess pactl;
