@@ -10,11 +10,11 @@
 #include "harness/LatencyMatch.h"
 #include "harness/MicroBenchmarks.h"
 #include "harness/PeerClient.h"
-#include "harness/PrivateServices.h"
 #include "harness/ProcStats.h"
 #include "harness/ResultTable.h"
 #include "harness/RunReport.h"
 #include "harness/WriteLog.h"
+#include "testkit/services/PrivateSoundServer.h"
 
 #include <QTemporaryDir>
 #include <cstdio>
@@ -106,7 +106,7 @@ private:
     }
     std::map<std::string, std::string> serviceEnvironment() const
     {
-        return {{"PULSE_SERVER", m_services->pulseServer()},
+        return {{"PULSE_SERVER", m_services->address()},
                 {"DBUS_SESSION_BUS_ADDRESS", m_services->busAddress()}};
     }
     std::string workDirectory(const std::string& name) const
@@ -115,7 +115,7 @@ private:
     }
     void progress(const std::string& what) const
     {
-        std::fprintf(stderr, "perf_harness: %s, %s…\n", m_services->serverName(), what.c_str());
+        std::fprintf(stderr, "perf_harness: %s, %s…\n", m_services->name(), what.c_str());
     }
     bool startBeamwick(BeamwickInstance& instance, const std::string& mode);
     void measureIdleMode(const std::string& mode, RunReport::ModeCost& out,
@@ -135,7 +135,7 @@ private:
 
     Options m_options;
     // The sound server being measured.
-    PrivateServices* m_services = nullptr;
+    PrivateSoundServer* m_services = nullptr;
     RunReport m_report;
     bool m_broken = false;
 };
@@ -364,7 +364,7 @@ void Harness::measureMusicFigures(RunReport::MusicFigures& figures, bool sideByS
     measureIdleMode("Music", figures.nothingPlaying, kCorkSettleSeconds);
     progress("Music with the kick track");
     measureMusic(kPlayerBufferMs, figures.music, figures.latency,
-                 m_services->server() == PrivateServices::Server::PulseAudio
+                 m_services->kind() == PrivateSoundServer::Kind::pulseAudio
                      ? &m_report.serverWithBeamwick
                      : nullptr);
     progress("Music beside a low-latency player");
@@ -377,7 +377,7 @@ void Harness::measureMusicFigures(RunReport::MusicFigures& figures, bool sideByS
 
 void Harness::measurePulseAudio()
 {
-    PrivateServices services(PrivateServices::Server::PulseAudio);
+    PrivateSoundServer services({PrivateSoundServer::Kind::pulseAudio});
     m_services = &services;
     if (!services.start()) {
         fail(services.errorText());
@@ -395,7 +395,7 @@ void Harness::measurePulseAudio()
 
 void Harness::measurePipeWire()
 {
-    PrivateServices services(PrivateServices::Server::PipeWire);
+    PrivateSoundServer services({.kind = PrivateSoundServer::Kind::pipeWire, .standInSink = true});
     m_services = &services;
     if (!services.start()) {
         // The short run keeps CI quick and must not fail on a machine whose PipeWire cannot

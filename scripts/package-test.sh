@@ -5,6 +5,7 @@
 # Usage: scripts/package-test.sh [build dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 build=$(realpath "${1:-build/test}")
 
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -27,29 +28,32 @@ tests/ledservice/exports-only-entry-point.sh "$unpacked/usr/lib/beamwick/beamwic
 rm -rf "$unpacked"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 
-work=$(mktemp -d /tmp/beamwick-package.XXXXXX)
-chmod 700 "$work"
-display=:$((90 + RANDOM % 50))
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-cleanup() {
-    kill "$xvfb" 2>/dev/null || true
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq beamwick >/dev/null 2>&1 || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-for _ in $(seq 50); do [[ -e /tmp/.X11-unix/X${display#:} ]] && break; sleep 0.1; done
+bw_at_exit eval 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq beamwick >/dev/null 2>&1'
 
-DISPLAY=$display XDG_RUNTIME_DIR=$work HOME=$work XDG_CONFIG_HOME=$work/config \
-    /usr/bin/beamwick >"$work/out.log" 2>&1 &
-app=$!
-sleep 3
-kill -0 "$app" || { echo "beamwick did not keep running"; cat "$work/out.log"; exit 1; }
+bw_private_dir work package
+# -displayfd: the server picks a free display and writes its number once it listens.
+exec 3>"$work/display"
+bw_start_and_wait Xvfb "$work/xvfb.log" 10 '[[ -s $work/display ]]' \
+    Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp
+exec 3>&-
+display=":$(head -n1 "$work/display")"
+
+bw_start "$work/out.log" env DISPLAY="$display" XDG_RUNTIME_DIR="$work" HOME="$work" \
+    XDG_CONFIG_HOME="$work/config" /usr/bin/beamwick
+app=$BW_PID
+# Up means listening for a second start and, with no tray on this display, showing its panel
+# as a window once the tray grace has passed.
+bw_wait_until beamwick "$app" "$work/out.log" 15 '[[ -S $work/beamwick.socket ]]'
+window_shown() { [[ $(DISPLAY=$display xwininfo -root -tree) == *'"Beamwick": ('* ]]; }
+bw_wait_until "beamwick's window" "$app" "$work/out.log" 20 window_shown
+bw_alive "$app" || { echo "beamwick did not keep running"; cat "$work/out.log"; exit 1; }
 kill -TERM "$app"
+bw_wait_until "beamwick's quitting" "$app" "$work/out.log" 10 '! bw_alive $app'
 code=0
 wait "$app" || code=$?
+bw_forget "$app"
 [[ $code -eq 0 ]] || { echo "beamwick exited with $code"; cat "$work/out.log"; exit 1; }
 appstreamcli validate --no-net "$metainfo" >/dev/null
 desktop-file-validate "$entry"
 /usr/bin/beamwick --version
-echo "Installed package: entries valid; beamwick started under Xvfb and quit cleanly"
+echo "Installed package: entries valid; beamwick started under Xvfb, showed its panel and quit cleanly"

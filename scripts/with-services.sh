@@ -3,38 +3,27 @@
 # sink, and a D-Bus session bus. Everything lives in a temporary directory and is stopped by
 # process id afterwards, so nothing touches the user's own desktop services.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 
-root=$(mktemp -d /tmp/beamwick-services.XXXXXX)
-chmod 700 "$root"
-mkdir -p "$root/run" "$root/home"
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$root"
-}
-trap cleanup EXIT
-
+bw_private_dir root services
+mkdir -p "$root/run/pulse" "$root/home"
+chmod 700 "$root/run"
 export XDG_RUNTIME_DIR="$root/run"
 export PULSE_RUNTIME_PATH="$root/run/pulse"
-mkdir -p "$PULSE_RUNTIME_PATH"
 
-dbus-daemon --session --nofork --nopidfile --address="unix:path=$root/run/bus" &
-pids+=($!)
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/run/bus"
+bw_start_and_wait dbus-daemon "$root/bus.log" 10 \
+    'dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId' \
+    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
 
-HOME="$root/home" pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit=yes -n \
-    --use-pid-file=no --log-target=file:"$root/pulse.log" \
-    --load="module-null-sink sink_name=test_sink norewinds=1 rate=48000 channels=2" \
-    --load="module-native-protocol-unix socket=$root/native auth-anonymous=1" &
-pids+=($!)
 export PULSE_SERVER="unix:$root/native"
+# The null sink is its only sink, so the default one; the wait is for a server that says so.
+names_the_sink() { [[ $(pactl info) == *$'\nDefault Sink: test_sink\n'* ]]; }
+bw_start_and_wait pulseaudio "$root/pulse.log" 15 names_the_sink \
+    env HOME="$root/home" pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit=yes -n \
+    --use-pid-file=no --log-target=stderr \
+    --load="module-null-sink sink_name=test_sink norewinds=1 rate=48000 channels=2" \
+    --load="module-native-protocol-unix socket=$root/native auth-anonymous=1"
 export BEAMWICK_TEST_SERVICES="$root"
-
-for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && break
-    sleep 0.1
-done
-pactl set-default-sink test_sink >/dev/null 2>&1 || true
 
 "$@"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "testkit/services/ChildProcess.h"
 
 #include <chrono>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ChildProcess.h"
+#include "testkit/services/ChildProcess.h"
 
 #include <map>
 #include <string>

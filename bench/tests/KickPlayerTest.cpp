@@ -1,7 +1,7 @@
 // The kick player against a real sound server: every kick is reported, played on the beat.
-#include "harness/ChildProcess.h"
-#include "harness/PrivateServices.h"
 #include "harness/WriteLog.h"
+#include "testkit/services/ChildProcess.h"
+#include "testkit/services/PrivateSoundServer.h"
 
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -77,7 +77,7 @@ TEST(KickPlayerTest, KeepsTheBeatOnPipeWireToo)
 {
     if (::access("/usr/bin/pipewire-pulse", X_OK))
         GTEST_SKIP() << "PipeWire is not installed (scripts/install-deps.sh)";
-    PrivateServices services(PrivateServices::Server::PipeWire);
+    PrivateSoundServer services({.kind = PrivateSoundServer::Kind::pipeWire, .standInSink = true});
     ASSERT_TRUE(services.start()) << services.errorText();
-    expectKicksOnTheBeat({{"PULSE_SERVER", services.pulseServer()}});
+    expectKicksOnTheBeat({{"PULSE_SERVER", services.address()}});
 }

@@ -4,30 +4,13 @@
 # Everything is stopped by process id afterwards, and every wait is bounded.
 #   with-weston.sh command [args...]
 set -euo pipefail
+source "$(dirname "$0")/../../scripts/lib.sh"
 
-root=$(mktemp -d /tmp/beamwick-weston.XXXXXX)
-chmod 700 "$root"
-weston_pid=
-cleanup() {
-    [[ -n $weston_pid ]] && kill "$weston_pid" 2>/dev/null || true
-    wait 2>/dev/null || true
-    rm -rf "$root"
-}
-trap cleanup EXIT
-
+bw_private_dir root weston
 export XDG_RUNTIME_DIR="$root"
-weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 --socket=wl-beamwick \
-    --width=800 --height=600 >"$root/weston.log" 2>&1 &
-weston_pid=$!
-for _ in $(seq 100); do
-    [[ -S $root/wl-beamwick ]] && break
-    sleep 0.1
-done
-if [[ ! -S $root/wl-beamwick ]]; then
-    echo "weston did not start" >&2
-    cat "$root/weston.log" >&2
-    exit 1
-fi
+bw_start_and_wait weston "$root/weston.log" 10 '[[ -S $root/wl-beamwick ]]' \
+    weston --backend=headless-backend.so --use-pixman --debug --idle-time=0 \
+    --socket=wl-beamwick --width=800 --height=600
 
 export WAYLAND_DISPLAY=wl-beamwick QT_QPA_PLATFORM=wayland
 unset DISPLAY

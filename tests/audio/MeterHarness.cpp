@@ -8,8 +8,7 @@ void MeterHarness::SetUp()
 {
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-    ASSERT_TRUE(server.start()) << "the private " << server.name() << " server did not start:\n"
-                                << server.log();
+    ASSERT_TRUE(server.start()) << server.errorText() << "\n" << server.log();
 }
 
 PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PrivateSoundServer.h"
 #include "audio/PulseAudioMeter.h"
+#include "testkit/services/PrivateSoundServer.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
-#include "PrivateSoundServer.h"
 #include "TonePlayer.h"
 #include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
@@ -7,6 +6,7 @@
 #include "platform/PrivilegedRunner.h"
 #include "platform/TimerTicker.h"
 #include "platform/WillTerminate.h"
+#include "testkit/services/PrivateSoundServer.h"
 #include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeService.h"
 #include "tests/fakes/MemoryDefaultsStore.h"
@@ -124,7 +124,7 @@ protected:
     {
         if (!PrivateSoundServer::available())
             GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-        ASSERT_TRUE(server.start());
+        ASSERT_TRUE(server.start()) << server.errorText();
         service.reset();
         defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
@@ -214,7 +214,7 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
         << logo.musicStatus().toStdString();
     EXPECT_TRUE(meter->isRunning());
 
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     EXPECT_TRUE(spinUntil([&] { return logo.musicStatus() == kReacting; }, 5s));
 
     // Leaving Music mode ends the capture and clears the line; a late report changes nothing.

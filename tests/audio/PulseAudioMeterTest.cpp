@@ -174,7 +174,7 @@ TEST_F(PulseAudioMeterTest, AFailedStartLeavesTheMeterReadyToStartAgain)
     PulseAudioMeter meter(options);
     EXPECT_THROW(meter.start(), MeterError);
     EXPECT_FALSE(meter.isRunning());
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     meter.start();
     EXPECT_TRUE(meter.isRunning());
     EXPECT_EQ(listenerStreams(), 1);
@@ -281,7 +281,7 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
     EXPECT_EQ(interruptions.size(), 1u);
     const std::size_t before = levels.size();
 
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     ASSERT_TRUE(spinUntil([&] { return interruptions.size() == 2; }, 5s));
     EXPECT_FALSE(interruptions.back().has_value());
     playing = std::make_unique<TonePlayer>(server.address(), silenceSamples(10));
@@ -308,7 +308,7 @@ TEST_F(PulseAudioMeterTest, StoppingWhileReconnectingIsPromptAndReportsNothingMo
     EXPECT_LT(Clock::now() - stopping, 1s);
     EXPECT_FALSE(meter.isRunning());
     const std::size_t reports = interruptions.size();
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     spinUntil([] { return false; }, 500ms);
     EXPECT_EQ(interruptions.size(), reports);
     EXPECT_EQ(listenerStreams(), 0);
@@ -385,7 +385,7 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
                         "new ones never become ready, so a start fails only by timing out";
 
     PrivateSoundServer sinkless({PrivateSoundServer::Kind::pulseAudio, false});
-    ASSERT_TRUE(sinkless.start()) << sinkless.log();
+    ASSERT_TRUE(sinkless.start()) << sinkless.errorText();
     PulseAudioMeter::Options options;
     options.server = sinkless.address();
     PulseAudioMeter lonely(options);

@@ -1,11 +1,11 @@
 // The whole chain: LogoController, the real Brightness client, the LED module and a fake LED.
 #include "LedModuleFixture.h"
-#include "PrivateSystemBus.h"
 #include "control/LogoController.h"
 #include "platform/ChangeNotice.h"
 #include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
+#include "testkit/services/PrivateSystemBus.h"
 #include "tests/fakes/ControllerRig.h"
 #include "tests/fakes/FakeAudioMeter.h"
 #include "tests/fakes/FakeClock.h"
@@ -255,8 +255,8 @@ TEST_F(ControllerChainTest, WakingWritesTheLightAgainAndRestartsCapture)
 TEST_F(ControllerChainTest, LogindsWakeUpSignalReachesTheControllerThroughTheEventLoop)
 {
     PrivateSystemBus bus;
-    ASSERT_TRUE(bus.start()) << "no private dbus-daemon";
-    ASSERT_TRUE(bus.startLogindManager()) << "no mock logind";
+    ASSERT_TRUE(bus.start()) << bus.errorText();
+    ASSERT_TRUE(bus.startLogindManager()) << bus.errorText();
     // Only the notice listens on this bus; the LED module keeps writing through sysfs.
     const std::string unreachable = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
     setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);

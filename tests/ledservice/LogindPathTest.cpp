@@ -1,5 +1,5 @@
 #include "LedModuleFixture.h"
-#include "PrivateSystemBus.h"
+#include "testkit/services/PrivateSystemBus.h"
 
 #include <chrono>
 
@@ -10,7 +10,7 @@ protected:
     void SetUp() override
     {
         LedModuleFixture::SetUp();
-        ASSERT_TRUE(bus.start()) << "no private dbus-daemon";
+        ASSERT_TRUE(bus.start()) << bus.errorText();
         setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
         tree.add("a::kbd_backlight", 128, 255);
         // A mock in Python on a busy machine may take longer than logind would; only the stall
@@ -30,7 +30,7 @@ protected:
 
 TEST_F(LogindPathTest, WritesGoThroughLogindOnTheCallersSession)
 {
-    ASSERT_TRUE(bus.startLogind("accept"));
+    ASSERT_TRUE(bus.startLogind("accept")) << bus.errorText();
     auto bs = open();
     EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
     EXPECT_TRUE(bs->set(off(), modeKey));
@@ -42,7 +42,7 @@ TEST_F(LogindPathTest, WritesGoThroughLogindOnTheCallersSession)
 
 TEST_F(LogindPathTest, RefusedByLogindFallsBackToSysfs)
 {
-    ASSERT_TRUE(bus.startLogind("refuse"));
+    ASSERT_TRUE(bus.startLogind("refuse")) << bus.errorText();
     auto bs = open();
     EXPECT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
     EXPECT_EQ(bus.calls(), (std::vector<std::string>{"leds a::kbd_backlight 64"}));
@@ -58,7 +58,7 @@ TEST_F(LogindPathTest, ABusWithoutLogindFallsBackToSysfs)
 
 TEST_F(LogindPathTest, AStalledLogindCostsOneShortWaitAndIsThenLeftAlone)
 {
-    ASSERT_TRUE(bus.startLogind("stall"));
+    ASSERT_TRUE(bus.startLogind("stall")) << bus.errorText();
     setLedModuleLogindTimeout(0);
     auto bs = open();
     const auto started = std::chrono::steady_clock::now();

@@ -1,6 +1,6 @@
 // Runs under umockdev-run with kbd_backlight.umockdev: the real executable and the real LED
 // module on a keyboard backlight found at 200, ended the hardest way.
-#include "tests/audio/PrivateSoundServer.h"
+#include "testkit/services/PrivateSoundServer.h"
 #include "tests/audio/TonePlayer.h"
 #include "tests/system/PrivateInstall.h"
 
@@ -112,7 +112,7 @@ TEST_F(KilledAtADimMomentTest, AKillInTheMiddleOfAMusicFlashChangesNothingLater)
     if (!PrivateSoundServer::available())
         GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
     PrivateSoundServer server;
-    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(server.start()) << server.errorText();
     ASSERT_EQ(brightness(), 200);
     // Flashes at twice the factory brightness: 200 + (255 - 200) / 7.
     setMode("Music", 2.0);

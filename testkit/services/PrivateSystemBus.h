@@ -1,15 +1,15 @@
 #pragma once
 
-#include <QProcess>
-#include <QStringList>
-#include <filesystem>
-#include <memory>
+#include "ChildProcess.h"
+#include "PrivateBus.h"
+#include "PrivateFolder.h"
+
 #include <string>
 #include <vector>
 
-// A dbus-daemon of the test's own, standing in for the system bus, optionally with a mock
-// logind session on it (python3-dbusmock and logind_session.py). Both processes are stopped by
-// their own handles when this goes.
+// A bus of the test's own standing in for the system bus, optionally with a mock logind on it
+// (python3-dbusmock: either the session of logind_session.py beside this file, or dbusmock's
+// own logind manager). Both processes are stopped by their process ids when this goes.
 class PrivateSystemBus {
 public:
     PrivateSystemBus();
@@ -17,7 +17,7 @@ public:
     PrivateSystemBus(const PrivateSystemBus&) = delete;
     PrivateSystemBus& operator=(const PrivateSystemBus&) = delete;
 
-    // False when the daemon did not come up within its watchdog.
+    // False, with errorText, when the daemon did not answer within its bound.
     bool start();
     // `behaviour`: "accept", "refuse" or "stall"; see logind_session.py.
     bool startLogind(const std::string& behaviour);
@@ -26,17 +26,17 @@ public:
     // Has the mock manager emit PrepareForSleep(sleeping); false when the call failed.
     bool emitPrepareForSleep(bool sleeping) const;
 
-    const std::string& address() const { return m_address; }
+    // What clients put in DBUS_SYSTEM_BUS_ADDRESS.
+    std::string address() const { return m_bus.address(); }
+    const std::string& errorText() const { return m_error; }
     // One "subsystem name value" line per SetBrightness call that reached the mock.
     std::vector<std::string> calls() const;
 
 private:
-    bool waitForName(const char* name) const;
+    bool startMock(const std::vector<std::string>& arguments);
 
-    std::filesystem::path m_directory;
-    std::string m_address;
-    bool startMock(const QStringList& arguments);
-
-    std::unique_ptr<QProcess> m_daemon;
-    std::unique_ptr<QProcess> m_logind;
+    PrivateFolder m_folder;
+    PrivateBus m_bus;
+    ChildProcess m_logind;
+    std::string m_error;
 };

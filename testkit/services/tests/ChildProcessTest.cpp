@@ -1,27 +1,38 @@
-#include "harness/ChildProcess.h"
-
-#include "harness/WriteLog.h"
+#include "testkit/services/ChildProcess.h"
 
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <thread>
 
 using namespace std::chrono_literals;
 
+namespace {
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
 TEST(ChildProcessTest, TheEnvironmentIsOursWithOverridesAndRemovals)
 {
-    ::setenv("BEAMWICK_BENCH_KEEP", "kept", 1);
-    ::setenv("BEAMWICK_BENCH_DROP", "dropped", 1);
-    const auto env =
-        ChildProcess::environmentFor({{"BEAMWICK_BENCH_DROP", ""}, {"BEAMWICK_BENCH_NEW", "a=b"}});
+    ::setenv("BEAMWICK_TESTKIT_KEEP", "kept", 1);
+    ::setenv("BEAMWICK_TESTKIT_DROP", "dropped", 1);
+    const auto env = ChildProcess::environmentFor(
+        {{"BEAMWICK_TESTKIT_DROP", ""}, {"BEAMWICK_TESTKIT_NEW", "a=b"}});
     const auto has = [&](const std::string& entry) {
         return std::find(env.begin(), env.end(), entry) != env.end();
     };
-    EXPECT_TRUE(has("BEAMWICK_BENCH_KEEP=kept"));
-    EXPECT_TRUE(has("BEAMWICK_BENCH_NEW=a=b"));
+    EXPECT_TRUE(has("BEAMWICK_TESTKIT_KEEP=kept"));
+    EXPECT_TRUE(has("BEAMWICK_TESTKIT_NEW=a=b"));
     EXPECT_FALSE(std::any_of(env.begin(), env.end(), [](const std::string& entry) {
-        return entry.rfind("BEAMWICK_BENCH_DROP=", 0) == 0;
+        return entry.rfind("BEAMWICK_TESTKIT_DROP=", 0) == 0;
     }));
 }
 
@@ -31,12 +42,12 @@ TEST(ChildProcessTest, RunsWithItsEnvironmentAndReportsItsExitCode)
     const std::string out = dir.filePath("out").toStdString();
     ChildProcess child;
     ASSERT_TRUE(child.start({"/bin/sh",
-                             {"-c", "echo \"$BEAMWICK_BENCH_WORD\"; echo oops >&2; exit 3"},
-                             {{"BEAMWICK_BENCH_WORD", "hello"}},
+                             {"-c", "echo \"$BEAMWICK_TESTKIT_WORD\"; echo oops >&2; exit 3"},
+                             {{"BEAMWICK_TESTKIT_WORD", "hello"}},
                              out}));
     EXPECT_EQ(child.wait(10s), 3);
     EXPECT_FALSE(child.running());
-    EXPECT_EQ(WriteLog::readAll(out), "hello\noops\n");
+    EXPECT_EQ(readAll(out), "hello\noops\n");
 }
 
 TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
@@ -47,7 +58,7 @@ TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
     ASSERT_TRUE(
         child.start({"/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, {}, out}));
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (WriteLog::readAll(out).empty() && std::chrono::steady_clock::now() < deadline)
+    while (readAll(out).empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
 
     EXPECT_FALSE(child.wait(50ms)) << "a wait that times out has no exit code";
@@ -56,6 +67,24 @@ TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     EXPECT_FALSE(child.running());
     EXPECT_EQ(child.pid(), -1);
+}
+
+TEST(ChildProcessTest, AWaitThatRunsOutFailsWithTheEndOfTheLogAndKillEndsTheChild)
+{
+    QTemporaryDir dir;
+    ChildProcess child;
+    ASSERT_TRUE(child.start({"/bin/sh",
+                             {"-c", "echo first; echo last words; exec sleep 30"},
+                             {},
+                             dir.filePath("log").toStdString()}));
+    EXPECT_FALSE(child.waitUntil([] { return false; }, 300ms, "the sleeper"));
+    EXPECT_NE(child.errorText().find("the sleeper: no answer within 300 ms"), std::string::npos)
+        << child.errorText();
+    EXPECT_NE(child.errorText().find("first\nlast words"), std::string::npos) << child.errorText();
+    const pid_t pid = child.pid();
+    child.kill();
+    EXPECT_NE(::kill(pid, 0), 0) << "killed and reaped";
+    EXPECT_FALSE(child.running());
 }
 
 TEST(ChildProcessTest, AProgramThatCannotStartSaysWhy)

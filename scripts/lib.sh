@@ -1,0 +1,127 @@
+# shellcheck shell=bash
+# Sourced by the scripts that start daemons of their own (sound server, bus, X server,
+# compositor, Beamwick itself). It gives them one way to do it:
+#
+#   bw_private_dir VAR NAME       makes a folder only we may enter under $TMPDIR (else /tmp),
+#                                 puts its path in VAR and removes it on exit
+#   bw_start LOG COMMAND...       starts COMMAND in the background, its output in LOG; the
+#                                 process id goes into BW_PID and is stopped on exit
+#   bw_wait_until NAME PID LOG SECONDS PROBE
+#                                 waits until the shell text PROBE succeeds; fails, with the
+#                                 end of LOG, when PID ends first or SECONDS pass
+#   bw_start_and_wait NAME LOG SECONDS PROBE COMMAND...
+#                                 both of the above
+#   bw_stop_pid PID               SIGTERM, then SIGKILL if it lingers; reaps it
+#   bw_forget PID                 for a process the script has reaped itself
+#   bw_at_exit COMMAND...         one more clean-up step, run once the processes are stopped
+#
+# The clean-up runs from an EXIT trap that this file sets. It stops the processes last started
+# first (SIGTERM, then SIGKILL if one lingers) and removes the folders, and it cannot stop half
+# way: errors, unset variables and failed commands inside it are ignored, so a failure that ends
+# the script early still leaves nothing behind.
+
+bw_pids=()
+bw_dirs=()
+bw_exit_steps=()
+BW_PID=
+
+bw_private_dir() {
+    local made
+    made=$(mktemp -d "${TMPDIR:-/tmp}/beamwick-$2.XXXXXX") || return 1
+    chmod 700 "$made"
+    bw_dirs+=("$made")
+    printf -v "$1" '%s' "$made"
+}
+
+bw_at_exit() {
+    bw_exit_steps+=("$(printf '%q ' "$@")")
+}
+
+# Whether the process runs; a child that ended but is not yet reaped does not.
+bw_alive() {
+    local stat
+    stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+    stat=${stat##*) }
+    [[ ${stat:0:1} != Z ]]
+}
+
+# SIGTERM, up to five seconds' grace, then SIGKILL; reaps it when it is our child.
+bw_stop_pid() {
+    local pid=$1 tick
+    if kill -TERM "$pid" 2>/dev/null; then
+        for ((tick = 0; tick < 50; tick++)); do
+            bw_alive "$pid" || break
+            sleep 0.1
+        done
+        if bw_alive "$pid"; then
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
+    fi
+    wait "$pid" 2>/dev/null || true
+    bw_forget "$pid"
+}
+
+# A reaped process's id may be another's by the time we exit.
+bw_forget() {
+    local i
+    for i in "${!bw_pids[@]}"; do
+        [[ ${bw_pids[i]} == "$1" ]] && unset 'bw_pids[i]'
+    done
+    bw_pids=("${bw_pids[@]}")
+    return 0
+}
+
+bw_cleanup() {
+    local -
+    local step
+    set +euo pipefail
+    while ((${#bw_pids[@]} > 0)); do
+        bw_stop_pid "${bw_pids[-1]}"
+    done
+    for step in "${bw_exit_steps[@]}"; do
+        eval "$step"
+    done
+    for step in "${bw_dirs[@]}"; do
+        rm -rf "$step"
+    done
+    return 0
+}
+trap bw_cleanup EXIT
+
+bw_start() {
+    local log=$1
+    shift
+    "$@" >>"$log" 2>&1 </dev/null &
+    BW_PID=$!
+    bw_pids+=("$BW_PID")
+}
+
+bw_wait_until() {
+    local name=$1 pid=$2 log=$3 seconds=$4 probe=$5
+    local deadline=$((${EPOCHREALTIME/./} + seconds * 1000000))
+    while ((${EPOCHREALTIME/./} < deadline)); do
+        if eval "$probe" >/dev/null 2>&1; then
+            return 0
+        fi
+        if ! bw_alive "$pid"; then
+            # It may have answered just before it ended, as one waited on to quit does.
+            eval "$probe" >/dev/null 2>&1 && return 0
+            printf '%s ended before it answered; the end of its log (%s):\n' "$name" "$log" >&2
+            tail -n 20 "$log" >&2
+            return 1
+        fi
+        sleep 0.1
+    done
+    eval "$probe" >/dev/null 2>&1 && return 0
+    printf '%s did not answer within %d s; the end of its log (%s):\n' "$name" "$seconds" \
+        "$log" >&2
+    tail -n 20 "$log" >&2
+    return 1
+}
+
+bw_start_and_wait() {
+    local name=$1 log=$2 seconds=$3 probe=$4
+    shift 4
+    bw_start "$log" "$@"
+    bw_wait_until "$name" "$BW_PID" "$log" "$seconds" "$probe"
+}

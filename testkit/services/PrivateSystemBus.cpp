@@ -1,0 +1,89 @@
+#include "PrivateSystemBus.h"
+
+#include <fstream>
+#include <systemd/sd-bus.h>
+
+using namespace std::chrono_literals;
+
+PrivateSystemBus::PrivateSystemBus() : m_folder("beamwick-bus"), m_bus(m_folder.path()) {}
+
+PrivateSystemBus::~PrivateSystemBus()
+{
+    // The mock first: it would otherwise complain about the bus going away under it.
+    m_logind.stop();
+    m_bus.stop();
+}
+
+bool PrivateSystemBus::start()
+{
+    if (m_folder.path().empty()) {
+        m_error = "cannot make a folder for the private bus";
+        return false;
+    }
+    if (!m_bus.start()) {
+        m_error = m_bus.errorText();
+        return false;
+    }
+    return true;
+}
+
+bool PrivateSystemBus::startLogind(const std::string& behaviour)
+{
+    const auto parameters =
+        R"({"log": ")" + (m_folder / "calls") + R"(", "behaviour": ")" + behaviour + R"("})";
+    return startMock({"-m", "dbusmock", "--template", BEAMWICK_LOGIND_SESSION_TEMPLATE,
+                      "--parameters", parameters});
+}
+
+bool PrivateSystemBus::startLogindManager()
+{
+    return startMock({"-m", "dbusmock", "--system", "--template", "logind"});
+}
+
+bool PrivateSystemBus::startMock(const std::vector<std::string>& arguments)
+{
+    // Debian's own python, which is the one that sees python3-dbusmock.
+    const ChildProcess::Launch mock{"/usr/bin/python3",
+                                    arguments,
+                                    {{"DBUS_SYSTEM_BUS_ADDRESS", address()}},
+                                    m_folder / "logind.log"};
+    const bool up = m_logind.start(mock) &&
+                    m_logind.waitUntil([this] { return m_bus.hasOwner("org.freedesktop.login1"); },
+                                       10s, "the mock logind");
+    if (!up)
+        m_error = m_logind.errorText();
+    return up;
+}
+
+bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
+{
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return false;
+    sd_bus_message* call = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const bool sent = sd_bus_set_address(bus, address().c_str()) >= 0 &&
+                      sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+                      sd_bus_message_new_method_call(
+                          bus, &call, "org.freedesktop.login1", "/org/freedesktop/login1",
+                          "org.freedesktop.DBus.Mock", "EmitSignal") >= 0 &&
+                      sd_bus_message_append(call, "sss", "org.freedesktop.login1.Manager",
+                                            "PrepareForSleep", "b") >= 0 &&
+                      sd_bus_message_open_container(call, 'a', "v") >= 0 &&
+                      sd_bus_message_append(call, "v", "b", sleeping ? 1 : 0) >= 0 &&
+                      sd_bus_message_close_container(call) >= 0 &&
+                      sd_bus_call(bus, call, 5'000'000, &error, nullptr) >= 0;
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(call);
+    sd_bus_close_unref(bus);
+    return sent;
+}
+
+std::vector<std::string> PrivateSystemBus::calls() const
+{
+    std::vector<std::string> lines;
+    std::ifstream in(m_folder / "calls");
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
