@@ -1,7 +1,7 @@
 // The controller's per-event costs: building and writing one dimmed table, and judging one
 // audio block for a beat. Both are driven as in Music: levels come through the meter's callback
 // and the timer ticks, with the clock stepped by hand.
-#include "tests/fakes/ControllerRig.h"
+#include "testkit/fakes/ControllerRig.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

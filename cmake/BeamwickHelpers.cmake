@@ -4,7 +4,7 @@
 # is reported by name.
 function(beamwick_add_test name)
     cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/QtTestMain.cpp)
+    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/testkit/support/QtTestMain.cpp)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} beamwick_test_fakes GTest::gtest)
     if(ARG_GUI)
         target_compile_definitions(${name} PRIVATE BEAMWICK_TEST_GUI)

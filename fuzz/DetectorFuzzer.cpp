@@ -2,8 +2,8 @@
 // or read past the buffer, and what it reports must never make the controller write a table
 // that is not finite.
 #include "audio/BassDetector.h"
-#include "tests/fakes/ControllerRig.h"
-#include "tests/fuzz_support/FuzzApplication.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/fuzz/FuzzApplication.h"
 
 #include <QCoreApplication>
 #include <cmath>

@@ -2,8 +2,8 @@
 // crash, and the LED's brightness attribute always holds a whole number within its range.
 #include "serviceabi/ServiceContract.h"
 #include "serviceabi/service_abi.h"
-#include "tests/fuzz_support/FuzzChecks.h"
-#include "tests/fuzz_support/ValueDecoder.h"
+#include "testkit/fuzz/FuzzChecks.h"
+#include "testkit/fuzz/ValueDecoder.h"
 
 #include <cstdint>
 #include <cstdlib>

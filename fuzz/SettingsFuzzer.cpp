@@ -2,8 +2,8 @@
 // never write a table that is not finite or out of range, and must keep a damaged file aside
 // byte for byte once it replaces it.
 #include "platform/JsonDefaultsStore.h"
-#include "tests/fakes/ControllerRig.h"
-#include "tests/fuzz_support/FuzzApplication.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/fuzz/FuzzApplication.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -6,7 +6,7 @@
 #include "app/Translations.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/app/PanelFixture.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -3,7 +3,7 @@
 #include "app/SwitchToggle.h"
 #include "app/TrayIcons.h"
 #include "tests/app/ShellFixture.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 #include "app/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/app/ShellFixture.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -2,7 +2,7 @@
 #include "app/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/app/ShellFixture.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QDir>
 #include <QFile>

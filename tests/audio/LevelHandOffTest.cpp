@@ -1,6 +1,6 @@
 #include "audio/LevelHandOff.h"
 
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QThread>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "MeterHarness.h"
 
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <algorithm>
 

@@ -7,10 +7,10 @@
 #include "platform/TimerTicker.h"
 #include "platform/WillTerminate.h"
 #include "testkit/services/PrivateSoundServer.h"
-#include "tests/fakes/ControllerRig.h"
-#include "tests/fakes/FakeService.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/fakes/FakeService.h"
+#include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QCoreApplication>
 #include <algorithm>

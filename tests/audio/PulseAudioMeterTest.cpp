@@ -1,7 +1,7 @@
 #include "MeterHarness.h"
 #include "PulseInterposer.h"
 #include "TonePlayer.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "brightness/Brightness.h"
 
 #include "serviceabi/ServiceContract.h"
-#include "tests/fakes/FakeService.h"
+#include "testkit/fakes/FakeService.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tests/fakes/ControllerRig.h"
+#include "testkit/fakes/ControllerRig.h"
 
 #include <QJsonArray>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "platform/TimerTicker.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <cmath>
 

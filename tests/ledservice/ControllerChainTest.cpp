@@ -6,12 +6,12 @@
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/services/PrivateSystemBus.h"
-#include "tests/fakes/ControllerRig.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeTicker.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/fakes/FakeAudioMeter.h"
+#include "testkit/fakes/FakeClock.h"
+#include "testkit/fakes/FakeTicker.h"
+#include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QJsonArray>
 #include <algorithm>

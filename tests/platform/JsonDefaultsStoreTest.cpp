@@ -1,6 +1,6 @@
 #include "platform/JsonDefaultsStore.h"
 
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <QDir>
 #include <QFile>

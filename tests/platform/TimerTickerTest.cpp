@@ -1,6 +1,6 @@
 #include "platform/TimerTicker.h"
 
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 

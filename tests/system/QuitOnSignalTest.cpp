@@ -1,6 +1,6 @@
 // The real executable, quitting the ways a desktop ends a process.
 #include "serviceabi/ServiceContract.h"
-#include "tests/support/EventLoop.h"
+#include "testkit/support/EventLoop.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QFile>

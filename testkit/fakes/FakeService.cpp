@@ -1,4 +1,4 @@
-#include "tests/fakes/FakeService.h"
+#include "testkit/fakes/FakeService.h"
 
 #include "serviceabi/AbiValue.h"
 

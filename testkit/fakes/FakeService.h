@@ -2,7 +2,7 @@
 
 #include "serviceabi/PropertyValue.h"
 #include "serviceabi/ServiceContract.h"
-#include "tests/fakes/FakeServiceApi.h"
+#include "testkit/fakes/FakeServiceApi.h"
 
 #include <optional>
 #include <string>

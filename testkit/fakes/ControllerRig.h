@@ -3,11 +3,11 @@
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/WillTerminate.h"
-#include "tests/fakes/FakeAudioMeter.h"
-#include "tests/fakes/FakeClock.h"
-#include "tests/fakes/FakeService.h"
-#include "tests/fakes/FakeTicker.h"
-#include "tests/fakes/MemoryDefaultsStore.h"
+#include "testkit/fakes/FakeAudioMeter.h"
+#include "testkit/fakes/FakeClock.h"
+#include "testkit/fakes/FakeService.h"
+#include "testkit/fakes/FakeTicker.h"
+#include "testkit/fakes/MemoryDefaultsStore.h"
 
 #include <functional>
 #include <memory>

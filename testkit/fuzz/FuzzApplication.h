@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tests/fakes/FakeService.h"
-#include "tests/fuzz_support/FuzzChecks.h"
+#include "testkit/fakes/FakeService.h"
+#include "testkit/fuzz/FuzzChecks.h"
 
 #include <QCoreApplication>
 #include <cmath>

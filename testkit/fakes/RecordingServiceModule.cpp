@@ -5,7 +5,7 @@
 #include "serviceabi/AbiValue.h"
 #include "serviceabi/ServiceContract.h"
 #include "serviceabi/service_abi.h"
-#include "tests/fakes/FakeServiceApi.h"
+#include "testkit/fakes/FakeServiceApi.h"
 
 #include <chrono>
 #include <cstdio>
