@@ -1,15 +1,17 @@
 #include "platform/TimerTicker.h"
 #include "serviceabi/ServiceContract.h"
-#include "tests/control/ControllerFixture.h"
 #include "testkit/support/EventLoop.h"
+#include "tests/control/ControllerFixture.h"
 
 #include <cmath>
+
+class EffectEngineTest : public ControllerTest {};
 
 namespace {
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
 }
 
-TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
+TEST_F(EffectEngineTest, ApplyLeavesEachModeAsDocumented)
 {
     auto& logo = make();
     EXPECT_FALSE(ticker->isActive());
@@ -50,7 +52,7 @@ TEST_F(ControllerTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_NEAR(writtenLevels().back(), breathLevel(0.01), 1e-12);
 }
 
-TEST_F(ControllerTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
+TEST_F(EffectEngineTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -61,7 +63,7 @@ TEST_F(ControllerTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
     EXPECT_EQ(logo.musicStatus(), kReacting);
 }
 
-TEST_F(ControllerTest, MeterFailureIsShownAndTheTimerHoldsTheFloor)
+TEST_F(EffectEngineTest, MeterFailureIsShownAndTheTimerHoldsTheFloor)
 {
     auto& logo = make();
     meter->failure = MeterError("Creating audio tap", -50);
@@ -75,7 +77,7 @@ TEST_F(ControllerTest, MeterFailureIsShownAndTheTimerHoldsTheFloor)
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
 }
 
-TEST_F(ControllerTest, CaptureLossAndRecoveryShowInTheStatus)
+TEST_F(EffectEngineTest, CaptureLossAndRecoveryShowInTheStatus)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -100,7 +102,7 @@ TEST_F(ControllerTest, CaptureLossAndRecoveryShowInTheStatus)
     EXPECT_EQ(logo.musicStatus(), kReacting) << "a fresh capture starts with a clean slate";
 }
 
-TEST_F(ControllerTest, WhileNothingPlaysTheTimerSleepsOnceTheFlashHasEnded)
+TEST_F(EffectEngineTest, WhileNothingPlaysTheTimerSleepsOnceTheFlashHasEnded)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -134,7 +136,7 @@ TEST_F(ControllerTest, WhileNothingPlaysTheTimerSleepsOnceTheFlashHasEnded)
 }
 
 // Steady writes each brightness at once, so it shows what becomes of a level on its way out.
-TEST_F(ControllerTest, LevelsAreClampedSmallStepsSkippedAndRefusalsRetried)
+TEST_F(EffectEngineTest, LevelsAreClampedSmallStepsSkippedAndRefusalsRetried)
 {
     auto& logo = make(); // wrote 1.0
     logo.setBrightness(0.0);
@@ -160,7 +162,7 @@ TEST_F(ControllerTest, LevelsAreClampedSmallStepsSkippedAndRefusalsRetried)
     EXPECT_EQ(tableWrites().size(), count + 4);
 }
 
-TEST_F(ControllerTest, WrittenTablesScaleTheSecondNumberAndDropTheRest)
+TEST_F(EffectEngineTest, WrittenTablesScaleTheSecondNumberAndDropTheRest)
 {
     defaults.values.insert("baseMap", jsonTable({{40, 300}, {1, 2, 3}}));
     auto& logo = make();
@@ -168,7 +170,7 @@ TEST_F(ControllerTest, WrittenTablesScaleTheSecondNumberAndDropTheRest)
     EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{40, 150}, {1, 1}}));
 }
 
-TEST_F(ControllerTest, NonFiniteSettingsNeverReachTheService)
+TEST_F(EffectEngineTest, NonFiniteSettingsNeverReachTheService)
 {
     defaults.values.insert("mode", "Breathe");
     auto& logo = make();
@@ -201,7 +203,7 @@ TEST_F(ControllerTest, NonFiniteSettingsNeverReachTheService)
     }
 }
 
-TEST_F(ControllerTest, BreatheFirstBreathFollowsTheRaisedCosine)
+TEST_F(EffectEngineTest, BreatheFirstBreathFollowsTheRaisedCosine)
 {
     defaults.values.insert("mode", "Breathe");
     make();
@@ -224,7 +226,7 @@ TEST_F(ControllerTest, BreatheFirstBreathFollowsTheRaisedCosine)
     EXPECT_LT(written.back(), 99);
 }
 
-TEST_F(ControllerTest, BeatThresholdScalesWithSensitivity)
+TEST_F(EffectEngineTest, BeatThresholdScalesWithSensitivity)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -256,7 +258,7 @@ TEST_F(ControllerTest, BeatThresholdScalesWithSensitivity)
     EXPECT_EQ(tableWrites().size(), none);
 }
 
-TEST_F(ControllerTest, RefractoryPeriodAndFlashLength)
+TEST_F(EffectEngineTest, RefractoryPeriodAndFlashLength)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -278,7 +280,7 @@ TEST_F(ControllerTest, RefractoryPeriodAndFlashLength)
     EXPECT_EQ(writtenLevels().back(), 1.0);
 }
 
-TEST_F(ControllerTest, MusicWithoutBeatsWritesTheFloorOnce)
+TEST_F(EffectEngineTest, MusicWithoutBeatsWritesTheFloorOnce)
 {
     auto& logo = make();
     logo.setMode(LightMode::music);
@@ -290,7 +292,7 @@ TEST_F(ControllerTest, MusicWithoutBeatsWritesTheFloorOnce)
     EXPECT_EQ(tableWrites().size(), before + 1);
 }
 
-TEST_F(ControllerTest, TheTimerTicksOnTheEventLoop)
+TEST_F(EffectEngineTest, TheTimerTicksOnTheEventLoop)
 {
     defaults.values.insert("mode", "Breathe");
     auto env = environment();

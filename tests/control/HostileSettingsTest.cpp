@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 
+class HostileSettingsTest : public ControllerTest {};
+
 namespace {
 
 struct Hostile {
@@ -22,7 +24,7 @@ QByteArray deepNesting(int depth)
 
 } // namespace
 
-TEST_F(ControllerTest, HostileSettingsFilesFallBackAndAreKeptAside)
+TEST_F(HostileSettingsTest, HostileSettingsFilesFallBackAndAreKeptAside)
 {
     const Hostile cases[] = {
         {"empty", "", true},

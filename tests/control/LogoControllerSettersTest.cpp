@@ -1,7 +1,9 @@
 #include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
-TEST_F(ControllerTest, SetOnAsksTheServiceEveryTime)
+class LogoControllerSettersTest : public ControllerTest {};
+
+TEST_F(LogoControllerSettersTest, SetOnAsksTheServiceEveryTime)
 {
     auto& logo = make();
     logo.setOn(true); // already on: still asked
@@ -14,7 +16,7 @@ TEST_F(ControllerTest, SetOnAsksTheServiceEveryTime)
     EXPECT_FALSE(logo.isOn());
 }
 
-TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
+TEST_F(LogoControllerSettersTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
 {
     auto& logo = make();
     logo.setMode(LightMode::breathe);
@@ -34,7 +36,7 @@ TEST_F(ControllerTest, RefusedSwitchKeepsTheStateAndOnlySuccessClearsTheError)
     EXPECT_FALSE(logo.isOn());
 }
 
-TEST_F(ControllerTest, SettersStoreAndPersist)
+TEST_F(LogoControllerSettersTest, SettersStoreAndPersist)
 {
     auto& logo = make();
     logo.setMode(LightMode::breathe);
@@ -50,7 +52,7 @@ TEST_F(ControllerTest, SettersStoreAndPersist)
     EXPECT_EQ(logo.sensitivity(), 0.75);
 }
 
-TEST_F(ControllerTest, BrightnessWritesAtOnceOnlyInSteadyEvenWhileOff)
+TEST_F(LogoControllerSettersTest, BrightnessWritesAtOnceOnlyInSteadyEvenWhileOff)
 {
     auto& logo = make();
     logo.setOn(false);
@@ -64,7 +66,7 @@ TEST_F(ControllerTest, BrightnessWritesAtOnceOnlyInSteadyEvenWhileOff)
     EXPECT_EQ(tableWrites().size(), before);
 }
 
-TEST_F(ControllerTest, BreathLengthNeverRestartsTheTimer)
+TEST_F(LogoControllerSettersTest, BreathLengthNeverRestartsTheTimer)
 {
     auto& logo = make();
     logo.setMode(LightMode::breathe);
@@ -78,7 +80,7 @@ TEST_F(ControllerTest, BreathLengthNeverRestartsTheTimer)
     EXPECT_NEAR(writtenLevels().back(), breathLevel(0.1 + 0.05 / 3.0), 1e-12);
 }
 
-TEST_F(ControllerTest, EveryWriteSignalsObserversEvenWithoutAChange)
+TEST_F(LogoControllerSettersTest, EveryWriteSignalsObserversEvenWithoutAChange)
 {
     auto& logo = make();
     int notices = 0;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <stdexcept>
 
+class LogoControllerStartTest : public ControllerTest {};
+
 namespace {
 
 const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
@@ -14,7 +16,7 @@ const QString kNoTable = QStringLiteral("Brightness table not found — dimming 
 
 } // namespace
 
-TEST_F(ControllerTest, FirstStartCapturesAndSavesTheFactoryTable)
+TEST_F(LogoControllerStartTest, FirstStartCapturesAndSavesTheFactoryTable)
 {
     auto& logo = make();
     EXPECT_EQ(logo.mode(), LightMode::steady);
@@ -32,7 +34,7 @@ TEST_F(ControllerTest, FirstStartCapturesAndSavesTheFactoryTable)
     EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{10, 100}, {20, 400}}));
 }
 
-TEST_F(ControllerTest, SavedTableWinsOverTheService)
+TEST_F(LogoControllerStartTest, SavedTableWinsOverTheService)
 {
     defaults.values.insert("baseMap", jsonTable({{1, 50, 9}}));
     service.setProperty(FakeService::tableKey, PropertyValue::table({{5, 5}}));
@@ -41,7 +43,7 @@ TEST_F(ControllerTest, SavedTableWinsOverTheService)
     EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{1, 50, 9}}));
 }
 
-TEST_F(ControllerTest, UnusableSavedTablesAreCapturedAgain)
+TEST_F(LogoControllerStartTest, UnusableSavedTablesAreCapturedAgain)
 {
     const QJsonValue unusable[] = {
         QJsonArray(),                                      // empty
@@ -59,7 +61,7 @@ TEST_F(ControllerTest, UnusableSavedTablesAreCapturedAgain)
     }
 }
 
-TEST_F(ControllerTest, ModeLoadsOnlyFromAnExactRawValue)
+TEST_F(LogoControllerStartTest, ModeLoadsOnlyFromAnExactRawValue)
 {
     const std::pair<QJsonValue, LightMode> cases[] = {
         {QStringLiteral("Breathe"), LightMode::breathe},
@@ -74,7 +76,7 @@ TEST_F(ControllerTest, ModeLoadsOnlyFromAnExactRawValue)
     }
 }
 
-TEST_F(ControllerTest, NumericSettingsLoadUnclampedAndForgiveWrongTypes)
+TEST_F(LogoControllerStartTest, NumericSettingsLoadUnclampedAndForgiveWrongTypes)
 {
     defaults.values = QJsonObject{
         {"brightness", 20.0}, {"breatheSeconds", 0.0}, {"sensitivity", QStringLiteral("2.5")}};
@@ -92,7 +94,7 @@ TEST_F(ControllerTest, NumericSettingsLoadUnclampedAndForgiveWrongTypes)
     EXPECT_EQ(damaged.sensitivity(), 0.0);
 }
 
-TEST_F(ControllerTest, BacklightModeDecidesIsOn)
+TEST_F(LogoControllerStartTest, BacklightModeDecidesIsOn)
 {
     const std::pair<std::optional<PropertyValue>, bool> cases[] = {
         {PropertyValue::integer(2), true},
@@ -108,14 +110,14 @@ TEST_F(ControllerTest, BacklightModeDecidesIsOn)
     }
 }
 
-TEST_F(ControllerTest, LightOffAtStartWritesNoTable)
+TEST_F(LogoControllerStartTest, LightOffAtStartWritesNoTable)
 {
     service.setProperty(ServiceContract::backlightModeKey, PropertyValue::integer(0));
     make();
     EXPECT_TRUE(tableWrites().empty());
 }
 
-TEST_F(ControllerTest, MissingTableLeavesDimmingUnavailable)
+TEST_F(LogoControllerStartTest, MissingTableLeavesDimmingUnavailable)
 {
     for (const auto& value :
          {std::optional<PropertyValue>(), std::optional(PropertyValue::integer(3)),
@@ -136,7 +138,7 @@ TEST_F(ControllerTest, MissingTableLeavesDimmingUnavailable)
     }
 }
 
-TEST_F(ControllerTest, AnEmptyServiceTableIsSavedWithoutAMessageAndCapturedAgainNextTime)
+TEST_F(LogoControllerStartTest, AnEmptyServiceTableIsSavedWithoutAMessageAndCapturedAgainNextTime)
 {
     service.setProperty(FakeService::tableKey, PropertyValue::array({}));
     auto& logo = make();
@@ -150,7 +152,7 @@ TEST_F(ControllerTest, AnEmptyServiceTableIsSavedWithoutAMessageAndCapturedAgain
     EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{1, 2}}));
 }
 
-TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
+TEST_F(LogoControllerStartTest, WithoutTheServiceConstructionStopsEarly)
 {
     files.insert(oldSudoRule);
     defaults.values = QJsonObject{{"mode", "Music"}, {"brightness", 0.5}};
@@ -172,7 +174,7 @@ TEST_F(ControllerTest, WithoutTheServiceConstructionStopsEarly)
     EXPECT_EQ(meter->stops, 0) << "no will-terminate handler without the service";
 }
 
-TEST_F(ControllerTest, LevelCallbackHoldsTheControllerWeakly)
+TEST_F(LogoControllerStartTest, LevelCallbackHoldsTheControllerWeakly)
 {
     make();
     const auto callback = meter->levelCallback();
@@ -183,7 +185,7 @@ TEST_F(ControllerTest, LevelCallbackHoldsTheControllerWeakly)
     EXPECT_EQ(service.writeCount(), writesBefore);
 }
 
-TEST_F(ControllerTest, AMissingRequiredPartIsRefusedBeforeAnythingHappens)
+TEST_F(LogoControllerStartTest, AMissingRequiredPartIsRefusedBeforeAnythingHappens)
 {
     const std::function<void(LogoController::Environment&)> removals[] = {
         [](auto& env) { env.brightness.reset(); },
@@ -198,15 +200,4 @@ TEST_F(ControllerTest, AMissingRequiredPartIsRefusedBeforeAnythingHappens)
     }
     EXPECT_EQ(service.writeCount(), 0u);
     EXPECT_EQ(defaults.writes, 0);
-}
-
-TEST(LightModeTest, RawValuesAndOrder)
-{
-    EXPECT_EQ(rawValue(allLightModes[0]), "Steady");
-    EXPECT_EQ(rawValue(allLightModes[1]), "Breathe");
-    EXPECT_EQ(rawValue(allLightModes[2]), "Music");
-    for (LightMode mode : allLightModes)
-        EXPECT_EQ(lightModeFromRawValue(rawValue(mode)), mode);
-    EXPECT_FALSE(lightModeFromRawValue("STEADY"));
-    EXPECT_FALSE(lightModeFromRawValue(" Steady"));
 }

@@ -1,7 +1,9 @@
 #include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
-TEST_F(ControllerTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTable)
+class ShutdownTest : public ControllerTest {};
+
+TEST_F(ShutdownTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTable)
 {
     defaults.values.insert("baseMap", jsonTable({{10, 100, 7}, {20, 400, 8}}));
     auto& logo = make();
@@ -21,7 +23,7 @@ TEST_F(ControllerTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTab
     EXPECT_EQ(defaults.writes, 1) << "quitting saves nothing new";
 }
 
-TEST_F(ControllerTest, QuittingWithTheLightOffLeavesItOff)
+TEST_F(ShutdownTest, QuittingWithTheLightOffLeavesItOff)
 {
     auto& logo = make();
     logo.setBrightness(3.0);
@@ -32,7 +34,7 @@ TEST_F(ControllerTest, QuittingWithTheLightOffLeavesItOff)
     EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{10, 100}, {20, 400}}));
 }
 
-TEST_F(ControllerTest, QuittingWithoutATableWritesNothing)
+TEST_F(ShutdownTest, QuittingWithoutATableWritesNothing)
 {
     service.setProperty(FakeService::tableKey, std::nullopt);
     make();
@@ -42,7 +44,7 @@ TEST_F(ControllerTest, QuittingWithoutATableWritesNothing)
     EXPECT_GE(meter->stops, 1);
 }
 
-TEST_F(ControllerTest, ARefusedRestoreIsIgnored)
+TEST_F(ShutdownTest, ARefusedRestoreIsIgnored)
 {
     make();
     service.setRefusing(FakeService::tableKey, true);
@@ -50,7 +52,7 @@ TEST_F(ControllerTest, ARefusedRestoreIsIgnored)
     EXPECT_EQ(service.writes().back().first, FakeService::tableKey);
 }
 
-TEST_F(ControllerTest, NoticeAfterTheControllerIsGoneDoesNothing)
+TEST_F(ShutdownTest, NoticeAfterTheControllerIsGoneDoesNothing)
 {
     make();
     logo.reset();
@@ -59,7 +61,7 @@ TEST_F(ControllerTest, NoticeAfterTheControllerIsGoneDoesNothing)
     EXPECT_EQ(service.writeCount(), before);
 }
 
-TEST_F(ControllerTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
+TEST_F(ShutdownTest, RemovingTheOldRuleRunsOneFixedCommandAndLooksAgain)
 {
     files.insert(oldSudoRule);
     auto& logo = make();
