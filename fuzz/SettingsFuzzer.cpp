@@ -8,10 +8,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+
+// The store reads no settings file larger than this.
+constexpr qsizetype kMaxSettingsBytes = 1 << 20;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -49,8 +54,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         requireFiniteTables(rig.service);
         store.flush();
 
-        if (store.loadedDamagedFile()) {
-            QFile kept(store.damagedCopyPath());
+        // A file that reads as a JSON object is the user's settings and is never kept aside;
+        // anything else is kept once, byte for byte.
+        const QStringList aside =
+            QDir(dir.path()).entryList({QStringLiteral("settings.json.damaged-*")}, QDir::Files);
+        QJsonParseError error{};
+        const bool readable = bytes.size() <= kMaxSettingsBytes &&
+                              QJsonDocument::fromJson(bytes, &error).isObject() &&
+                              error.error == QJsonParseError::NoError;
+        require(aside.size() == (readable ? 0 : 1));
+        if (!aside.isEmpty()) {
+            QFile kept(dir.filePath(aside[0]));
             require(kept.open(QIODevice::ReadOnly));
             require(kept.readAll() == bytes);
         }

@@ -90,23 +90,19 @@ bool JsonDefaultsStore::save()
             QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         if (!QFile::rename(m_path, aside)) {
             // Keeping the user's damaged file matters more than saving: try again next time.
-            m_saveFailed = true;
             return false;
         }
         m_damagedCopy = aside;
     }
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly)) {
-        m_saveFailed = true;
         return false;
     }
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented));
     if (!file.commit()) {
-        m_saveFailed = true;
         return false;
     }
     m_dirty = false;
-    m_saveFailed = false;
     return true;
 }

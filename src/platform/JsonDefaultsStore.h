@@ -24,13 +24,11 @@ public:
     void flush() override;
 
     const QString& filePath() const { return m_path; }
-    bool loadedDamagedFile() const { return m_damaged; }
-    // Where the damaged file was moved to, once that has happened.
-    const QString& damagedCopyPath() const { return m_damagedCopy; }
-    bool lastSaveFailed() const { return m_saveFailed; }
 
 private:
     void load();
+    // False when the file could not be written; the values stay dirty, so the next flush tries
+    // again.
     bool save();
 
     QString m_path;
@@ -38,6 +36,5 @@ private:
     QTimer m_saveTimer;
     bool m_dirty = false;
     bool m_damaged = false;
-    bool m_saveFailed = false;
     QString m_damagedCopy;
 };
