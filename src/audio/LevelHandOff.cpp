@@ -10,12 +10,6 @@ LevelHandOff::SharedCallback LevelHandOff::current() const
     return m_callback;
 }
 
-AudioMeter::LevelCallback LevelHandOff::callback() const
-{
-    const SharedCallback callback = current();
-    return callback ? *callback : AudioMeter::LevelCallback();
-}
-
 void LevelHandOff::setCallback(AudioMeter::LevelCallback callback)
 {
     // An empty callback is stored as no callback, so the audio thread skips the copy entirely.

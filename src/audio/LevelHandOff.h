@@ -20,7 +20,6 @@ public:
     LevelHandOff(const LevelHandOff&) = delete;
     LevelHandOff& operator=(const LevelHandOff&) = delete;
 
-    AudioMeter::LevelCallback callback() const;
     void setCallback(AudioMeter::LevelCallback callback);
 
     // Any thread. Widens both values to double for the callback.
