@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -53,6 +54,15 @@ struct Module {
             cls->method_implementation(ServiceContract::setSelector));
         require(set);
     }
+    // The fuzzer returns from its driver when its time is up, so this runs at exit and leaves no
+    // LED tree behind in the temporary folder.
+    ~Module()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+    Module(const Module&) = delete;
+    Module& operator=(const Module&) = delete;
 
     unsigned brightness() const
     {
