@@ -11,6 +11,8 @@
 #                                 end of LOG, when PID ends first or SECONDS pass
 #   bw_start_and_wait NAME LOG SECONDS PROBE COMMAND...
 #                                 both of the above
+#   bw_start_session_bus DIR     a D-Bus session bus of our own, its socket in DIR; exports
+#                                 DBUS_SESSION_BUS_ADDRESS once the bus answers
 #   bw_stop_pid PID               SIGTERM, then SIGKILL if it lingers; reaps it
 #   bw_forget PID                 for a process the script has reaped itself
 #   bw_at_exit COMMAND...         one more clean-up step, run once the processes are stopped
@@ -124,4 +126,11 @@ bw_start_and_wait() {
     shift 4
     bw_start "$log" "$@"
     bw_wait_until "$name" "$BW_PID" "$log" "$seconds" "$probe"
+}
+
+bw_start_session_bus() {
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$1/bus"
+    bw_start_and_wait dbus-daemon "$1/bus.log" 10 \
+        'dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId' \
+        dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
 }

@@ -11,10 +11,7 @@ chmod 700 "$root/run"
 export XDG_RUNTIME_DIR="$root/run"
 export PULSE_RUNTIME_PATH="$root/run/pulse"
 
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$root/run/bus"
-bw_start_and_wait dbus-daemon "$root/bus.log" 10 \
-    'dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId' \
-    dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+bw_start_session_bus "$root/run"
 
 export PULSE_SERVER="unix:$root/native"
 # The null sink is its only sink, so the default one; the wait is for a server that says so.
