@@ -5,6 +5,7 @@
 # Usage: scripts/fuzz.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 seconds=${1:-60}
 build=build/fuzz
 
@@ -19,7 +20,8 @@ mkdir -p "$build/crashes"
 export QT_QPA_PLATFORM=offscreen
 status=0
 for f in $fuzzers; do
-    scratch=$(mktemp -d)
+    # Removed when the script ends, however it ends.
+    bw_private_dir scratch "fuzz-$f"
     cp -r "fuzz/corpus/$f/." "$scratch/"
     echo "== ${f}_fuzzer: ${seconds}s"
     if ! "$build/bin/${f}_fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
@@ -28,6 +30,5 @@ for f in $fuzzers; do
         tail -n 40 "$build/${f}.log"
     fi
     grep -E '^stat::number_of_executed_units|^Done' "$build/${f}.log" || true
-    rm -rf "$scratch"
 done
 exit $status

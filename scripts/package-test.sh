@@ -22,10 +22,9 @@ for file in "$metainfo" "$entry"; do
     grep -q " .$file\$" <<<"$contents" || { echo "the package lacks $file"; exit 1; }
 done
 # The packaged LED module is the installed build: the service entry point is all it exports.
-unpacked=$(mktemp -d)
+bw_private_dir unpacked contents
 dpkg-deb -x "$deb" "$unpacked"
 tests/ledservice/exports-only-entry-point.sh "$unpacked/usr/lib/beamwick/beamwick-leds.so"
-rm -rf "$unpacked"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 
 bw_at_exit eval 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq beamwick >/dev/null 2>&1'
