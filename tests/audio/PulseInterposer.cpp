@@ -61,8 +61,8 @@ extern "C" int pa_stream_peek(pa_stream* stream, const void** data, size_t* byte
     const int result = peek(stream, data, bytes);
     if (result < 0 || *bytes == 0)
         return result;
-    const pa_sample_spec* spec = pa_stream_get_sample_spec(stream);
-    const std::size_t frameSize = spec ? pa_frame_size(spec) : 0;
+    const pa_sample_spec* format = pa_stream_get_sample_spec(stream);
+    const std::size_t frameSize = format ? pa_frame_size(format) : 0;
     char name[32] = {};
     pthread_getname_np(pthread_self(), name, sizeof name);
     const std::lock_guard lock(state().mutex);
