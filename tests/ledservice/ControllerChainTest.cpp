@@ -5,12 +5,12 @@
 #include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
-#include "testkit/services/PrivateSystemBus.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeAudioMeter.h"
 #include "testkit/fakes/FakeClock.h"
 #include "testkit/fakes/FakeTicker.h"
 #include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/services/PrivateSystemBus.h"
 #include "testkit/support/EventLoop.h"
 
 #include <QJsonArray>
@@ -158,6 +158,34 @@ TEST_F(ControllerChainTest, AKillAtADimMomentOrInAFlashLeavesTheFactoryBrightnes
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 200);
     EXPECT_EQ(savedFactoryBrightness(), 200);
+}
+
+TEST_F(ControllerChainTest, ALightWithFewStepsKilledAtStepZeroIsOnAtTheNextStart)
+{
+    tree.add(kLed, 3, 3, "none [timer]");
+    start("Breathe", 1.0);
+    EXPECT_EQ(breathe(2), (std::vector<int>{0, 0}));
+    EXPECT_EQ(tree.text(kLed, "trigger"), "none\n");
+    kill();
+    // What the kernel shows after "none" was written.
+    tree.write(kLed, "trigger", "[none] timer\n");
+
+    auto& steady = start("Steady", 1.0);
+    EXPECT_TRUE(steady.isOn());
+    EXPECT_EQ(tree.brightness(kLed), 3);
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness(kLed), 3);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "timer\n");
+    kill();
+
+    // Switched off before the kill, it stays off.
+    tree.write(kLed, "trigger", "none [timer]\n");
+    auto& again = start("Breathe", 1.0);
+    breathe(1);
+    again.setOn(false);
+    kill();
+    EXPECT_FALSE(start("Steady", 1.0).isOn());
+    EXPECT_EQ(tree.brightness(kLed), 0);
 }
 
 TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)

@@ -1,0 +1,128 @@
+// Whether an LED is on, across processes that end without quitting: the LED module's note in the
+// runtime folder, through the real client.
+#include "ledservice/SwitchMemory.h"
+
+#include "LedModuleFixture.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+constexpr const char* kLed = "a::kbd_backlight";
+
+class SwitchMemoryTest : public LedModuleFixture {
+protected:
+    // A three-step backlight found full; a client dims it to step 0, as a breath does, and the
+    // process ends there (a kill: nothing is handed back).
+    void killedAtStepZero()
+    {
+        tree.add(kLed, 3, 3);
+        auto bs = open();
+        saved = bs->get(tableKey).value();
+        ASSERT_TRUE(bs->set(tableAt(*bs, 0.03), tableKey));
+        ASSERT_EQ(tree.brightness(kLed), 0);
+        EXPECT_EQ(bs->get(modeKey)->integerValue(), 1) << "dimmed, not switched off";
+    }
+
+    static std::int64_t mode(Brightness& bs) { return bs.get(modeKey).value().integerValue(); }
+
+    PropertyValue saved;
+};
+
+} // namespace
+
+TEST_F(SwitchMemoryTest, AnLedKilledAtStepZeroIsOnAtTheNextStartAndHandedBackLit)
+{
+    killedAtStepZero();
+    EXPECT_NE(note().find("\ndark\n"), std::string::npos) << note();
+
+    auto bs = open();
+    EXPECT_EQ(mode(*bs), 1);
+    // Its whole factory table lights it at the brightness found first; handed back, the note
+    // goes and the LED is the user's again.
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness(kLed), 3);
+    EXPECT_EQ(note(), "");
+    EXPECT_EQ(mode(*open()), 1);
+
+    // Lit, the note follows: a kill at a lit step leaves an LED that reads on by itself.
+    ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    EXPECT_NE(note().find("\nlit\n"), std::string::npos) << note();
+    // Switched off, there is nothing to remember.
+    ASSERT_TRUE(bs->set(off(), modeKey));
+    EXPECT_EQ(note(), "");
+    EXPECT_EQ(mode(*open()), 0);
+}
+
+TEST_F(SwitchMemoryTest, TheUsersOwnChangeAfterAKillOvertakesTheNote)
+{
+    // The firmware changed the brightness since (a hotkey): off is off.
+    killedAtStepZero();
+    tree.write(kLed, "brightness_hw_changed", "0\n");
+    EXPECT_EQ(mode(*open()), 0);
+    // ... and on is on.
+    tree.write(kLed, "brightness", "2\n");
+    EXPECT_EQ(mode(*open()), 1);
+}
+
+TEST_F(SwitchMemoryTest, ALitNoteOverAnLedSomeoneSwitchedOffReadsOff)
+{
+    tree.add(kLed, 3, 3);
+    {
+        auto bs = open();
+        ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    }
+    ASSERT_NE(note().find("\nlit\n"), std::string::npos);
+    // Another program (or a key the kernel does not report) switched it off.
+    tree.write(kLed, "brightness", "0\n");
+    auto bs = open();
+    EXPECT_EQ(mode(*bs), 0);
+    // Handing back an LED that is off leaves it dark and drops the note.
+    EXPECT_TRUE(bs->set(bs->get(tableKey).value(), tableKey));
+    EXPECT_EQ(tree.brightness(kLed), 0);
+    EXPECT_EQ(note(), "");
+}
+
+TEST_F(SwitchMemoryTest, ANoteThatIsDamagedOrForAnotherLedIsNoNote)
+{
+    killedAtStepZero();
+    const std::string kept = note();
+    const auto file = runtime / "beamwick-led.note";
+
+    // The same name under another LED folder is another LED.
+    FakeLedTree other;
+    other.add(kLed, 0, 3);
+    pointLedModuleAt(other.root());
+    EXPECT_EQ(mode(*open()), 0);
+    pointLedModuleAt(tree.root());
+
+    const std::string damaged[] = {
+        "",
+        kept.substr(0, kept.size() / 2),
+        kept + "more\n",
+        "beamwick led note 2" + kept.substr(kept.find('\n')),
+        std::string(kept).replace(kept.find("dark"), 4, "dusk"),
+    };
+    for (const auto& text : damaged) {
+        SCOPED_TRACE(text);
+        std::ofstream(file, std::ios::trunc) << text;
+        EXPECT_EQ(mode(*open()), 0);
+    }
+    std::ofstream(file, std::ios::trunc) << kept;
+    EXPECT_EQ(mode(*open()), 1);
+}
+
+TEST_F(SwitchMemoryTest, WithoutAnAbsoluteRuntimeFolderNothingIsNoted)
+{
+    EXPECT_EQ(SwitchMemory::defaultFile(nullptr), "");
+    EXPECT_EQ(SwitchMemory::defaultFile("run/user"), "");
+    EXPECT_EQ(SwitchMemory::defaultFile("/run/user/1000"), "/run/user/1000/beamwick-led.note");
+
+    unsetenv("XDG_RUNTIME_DIR");
+    killedAtStepZero();
+    EXPECT_EQ(note(), "");
+    // As before there was a note: an LED at 0 reads off.
+    EXPECT_EQ(mode(*open()), 0);
+}
