@@ -244,9 +244,15 @@ bool LedService::light(unsigned brightness)
 {
     if (!m_triggerDetached && !detachTrigger())
         return false;
+    // The note always errs towards "on": it turns dark before the LED does, and lit after. A
+    // process killed in between leaves either a lit LED (on by itself) or a dark note.
+    const bool dark = brightness == 0;
+    if (dark)
+        remember(true);
     if (!show(brightness))
         return false;
-    remember(brightness == 0);
+    if (!dark)
+        remember(false);
     return true;
 }
 

@@ -3,10 +3,13 @@
 #include "ledservice/SwitchMemory.h"
 
 #include "LedModuleFixture.h"
+#include "ledservice/LedService.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -125,4 +128,50 @@ TEST_F(SwitchMemoryTest, WithoutAnAbsoluteRuntimeFolderNothingIsNoted)
     EXPECT_EQ(note(), "");
     // As before there was a note: an LED at 0 reads off.
     EXPECT_EQ(mode(*open()), 0);
+}
+
+namespace {
+
+// A writer that notes, for every step, what the note said as the step was written.
+class NoteReadingWriter final : public LedWriter {
+public:
+    NoteReadingWriter(std::filesystem::path note, std::vector<std::string>& seen)
+        : m_note(std::move(note)), m_seen(seen)
+    {}
+    bool write(const LedDevice&, unsigned brightness) override
+    {
+        const auto note = SwitchMemory(m_note).read();
+        m_seen.push_back(std::to_string(brightness) + (!note        ? " none"
+                                                       : note->dark ? " dark"
+                                                                    : " lit"));
+        return true;
+    }
+
+private:
+    std::filesystem::path m_note;
+    std::vector<std::string>& m_seen;
+};
+
+} // namespace
+
+TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
+{
+    // Whenever the process is killed, the note and the LED together still read on.
+    tree.add(kLed, 3, 3);
+    const auto file = SwitchMemory::defaultFile(runtime.path().c_str());
+    std::vector<std::string> seen;
+    std::vector<std::unique_ptr<LedWriter>> writers;
+    writers.push_back(std::make_unique<NoteReadingWriter>(file, seen));
+    LedService service(LedDevice::open(tree.root(), kLed).value(), std::move(writers),
+                       SwitchMemory(file));
+    const auto level = [](double x) {
+        PropertyValue::Table rows;
+        for (int k = 1; k <= 4; ++k)
+            rows.push_back({3, 25.0 * k * x});
+        return PropertyValue::table(rows);
+    };
+    for (double x : {0.03, 1.0, 0.03})
+        ASSERT_TRUE(service.set(level(x), tableKey));
+    EXPECT_EQ(seen, (std::vector<std::string>{"0 dark", "3 dark", "0 dark"}));
+    EXPECT_TRUE(SwitchMemory(file).read()->dark);
 }
