@@ -234,8 +234,12 @@ bool LedService::detachTrigger()
     // it blinks with, and the two would fight. The kernel detaches a trigger on "none", and on a
     // write of 0, which logind makes for a user who may not write the trigger attribute.
     const auto current = m_device.trigger();
-    if (current && *current != "none" && !m_device.setTrigger("none") && !show(0))
-        return false;
+    if (current && *current != "none") {
+        // Either way the LED goes dark for a moment, so the note does first.
+        remember(true);
+        if (!m_device.setTrigger("none") && !show(0))
+            return false;
+    }
     m_triggerDetached = true;
     return true;
 }

@@ -156,8 +156,9 @@ private:
 
 TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
 {
-    // Whenever the process is killed, the note and the LED together still read on.
-    tree.add(kLed, 3, 3);
+    // Whenever the process is killed, the note and the LED together still read on. Setting the
+    // trigger to none before the first step darkens the LED too.
+    tree.add(kLed, 3, 3, "none [timer]");
     const auto file = SwitchMemory::defaultFile(runtime.path().c_str());
     std::vector<std::string> seen;
     std::vector<std::unique_ptr<LedWriter>> writers;
@@ -170,8 +171,8 @@ TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
             rows.push_back({3, 25.0 * k * x});
         return PropertyValue::table(rows);
     };
-    for (double x : {0.03, 1.0, 0.03})
+    for (double x : {1.0, 0.03, 1.0})
         ASSERT_TRUE(service.set(level(x), tableKey));
-    EXPECT_EQ(seen, (std::vector<std::string>{"0 dark", "3 dark", "0 dark"}));
-    EXPECT_TRUE(SwitchMemory(file).read()->dark);
+    EXPECT_EQ(seen, (std::vector<std::string>{"3 dark", "0 dark", "3 dark"}));
+    EXPECT_FALSE(SwitchMemory(file).read().value().dark);
 }
