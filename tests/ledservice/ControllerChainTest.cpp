@@ -160,34 +160,6 @@ TEST_F(ControllerChainTest, AKillAtADimMomentOrInAFlashLeavesTheFactoryBrightnes
     EXPECT_EQ(savedFactoryBrightness(), 200);
 }
 
-TEST_F(ControllerChainTest, ALightWithFewStepsKilledAtStepZeroIsOnAtTheNextStart)
-{
-    tree.add(kLed, 3, 3, "none [timer]");
-    start("Breathe", 1.0);
-    EXPECT_EQ(breathe(2), (std::vector<int>{0, 0}));
-    EXPECT_EQ(tree.text(kLed, "trigger"), "none\n");
-    kill();
-    // What the kernel shows after "none" was written.
-    tree.write(kLed, "trigger", "[none] timer\n");
-
-    auto& steady = start("Steady", 1.0);
-    EXPECT_TRUE(steady.isOn());
-    EXPECT_EQ(tree.brightness(kLed), 3);
-    willTerminate.post();
-    EXPECT_EQ(tree.brightness(kLed), 3);
-    EXPECT_EQ(tree.text(kLed, "trigger"), "timer\n");
-    kill();
-
-    // Switched off before the kill, it stays off.
-    tree.write(kLed, "trigger", "none [timer]\n");
-    auto& again = start("Breathe", 1.0);
-    breathe(1);
-    again.setOn(false);
-    kill();
-    EXPECT_FALSE(start("Steady", 1.0).isOn());
-    EXPECT_EQ(tree.brightness(kLed), 0);
-}
-
 TEST_F(ControllerChainTest, WhenTheChosenLedChangesItGetsAFactoryTableOfItsOwn)
 {
     tree.add(kLed, 200, 255, "none [kbd-backlight]");

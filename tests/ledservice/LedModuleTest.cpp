@@ -247,30 +247,6 @@ TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneAndTheTrigge
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 255);
 }
 
-TEST_F(LedModuleTest, TheTriggerIsSetToNoneBeforeTheFirstWriteWhileOnAndComesBackAfterAKill)
-{
-    tree.add("a::kbd_backlight", 100, 255, "none [timer] heartbeat");
-    PropertyValue saved;
-    {
-        auto bs = open();
-        saved = bs->get(tableKey).value();
-        ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
-        EXPECT_EQ(tree.brightness("a::kbd_backlight"), 50);
-        EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "none\n");
-        // What the kernel shows then. Detached once, it is not written again.
-        tree.write("a::kbd_backlight", "trigger", "[none] timer heartbeat\n");
-        ASSERT_TRUE(bs->set(off(), modeKey));
-        ASSERT_TRUE(bs->set(on(), modeKey));
-        ASSERT_TRUE(bs->set(tableAt(*bs, 0.3), tableKey));
-        EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "[none] timer heartbeat\n");
-    }
-    // Killed: the next client finds no trigger, and the saved table says which to hand back.
-    auto bs = open();
-    EXPECT_TRUE(bs->set(saved, tableKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 100);
-    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "timer\n");
-}
-
 TEST_F(LedModuleTest, AWholeTableOfAnotherLedSaysNothingAboutThisOne)
 {
     tree.add("a::kbd_backlight", 100, 255, "none [timer] heartbeat");

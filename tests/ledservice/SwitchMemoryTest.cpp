@@ -59,36 +59,28 @@ TEST_F(SwitchMemoryTest, AnLedKilledAtStepZeroIsOnAtTheNextStartAndHandedBackLit
     EXPECT_EQ(mode(*open()), 0);
 }
 
-TEST_F(SwitchMemoryTest, TheUsersOwnChangeAfterAKillOvertakesTheNote)
+TEST_F(SwitchMemoryTest, SomeoneElsesChangeSinceOvertakesTheNote)
 {
-    // The firmware changed the brightness since (a hotkey): off is off.
+    // The firmware changed the brightness since (a hotkey): off is off, and on is on.
     killedAtStepZero();
     tree.write(kLed, "brightness_hw_changed", "0\n");
     EXPECT_EQ(mode(*open()), 0);
-    // ... and on is on.
     tree.write(kLed, "brightness", "2\n");
     EXPECT_EQ(mode(*open()), 1);
-}
 
-TEST_F(SwitchMemoryTest, ALitNoteOverAnLedSomeoneSwitchedOffReadsOff)
-{
-    tree.add(kLed, 3, 3);
-    {
-        auto bs = open();
-        ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
-    }
-    ASSERT_NE(note().find("\nlit\n"), std::string::npos);
-    // Another program (or a key the kernel does not report) switched it off.
+    // Left lit, then switched off by another program (or a key the kernel does not report).
+    ASSERT_TRUE(open()->set(tableAt(*open(), 0.5), tableKey));
+    ASSERT_NE(note().find("\nlit\n"), std::string::npos) << note();
     tree.write(kLed, "brightness", "0\n");
     auto bs = open();
     EXPECT_EQ(mode(*bs), 0);
     // Handing back an LED that is off leaves it dark and drops the note.
-    EXPECT_TRUE(bs->set(bs->get(tableKey).value(), tableKey));
+    EXPECT_TRUE(bs->set(saved, tableKey));
     EXPECT_EQ(tree.brightness(kLed), 0);
     EXPECT_EQ(note(), "");
 }
 
-TEST_F(SwitchMemoryTest, ANoteThatIsDamagedOrForAnotherLedIsNoNote)
+TEST_F(SwitchMemoryTest, ANoteThatIsDamagedForAnotherLedOrNowhereIsNoNote)
 {
     killedAtStepZero();
     const std::string kept = note();
@@ -115,18 +107,17 @@ TEST_F(SwitchMemoryTest, ANoteThatIsDamagedOrForAnotherLedIsNoNote)
     }
     std::ofstream(file, std::ios::trunc) << kept;
     EXPECT_EQ(mode(*open()), 1);
-}
 
-TEST_F(SwitchMemoryTest, WithoutAnAbsoluteRuntimeFolderNothingIsNoted)
-{
-    EXPECT_EQ(SwitchMemory::defaultFile(nullptr), "");
+    // Only an absolute runtime folder takes a note; without one, an LED at 0 reads off.
     EXPECT_EQ(SwitchMemory::defaultFile("run/user"), "");
     EXPECT_EQ(SwitchMemory::defaultFile("/run/user/1000"), "/run/user/1000/beamwick-led.note");
-
+    std::filesystem::remove(file);
     unsetenv("XDG_RUNTIME_DIR");
-    killedAtStepZero();
+    tree.write(kLed, "brightness", "3\n");
+    auto bs = open();
+    ASSERT_TRUE(bs->set(tableAt(*bs, 0.03), tableKey));
+    ASSERT_EQ(tree.brightness(kLed), 0);
     EXPECT_EQ(note(), "");
-    // As before there was a note: an LED at 0 reads off.
     EXPECT_EQ(mode(*open()), 0);
 }
 
