@@ -1,17 +1,21 @@
 #pragma once
 
+#include "testkit/services/PrivateFolder.h"
+
 #include <QProcessEnvironment>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-typedef struct _UMockdevTestbed UMockdevTestbed;
-
 // LED class devices in a umockdev testbed of this test's own, for the real executable: a child
 // given environment() sees them under /sys/class/leds through umockdev's preload, and the test
 // reads and changes their attribute files directly. The testbed keeps whatever is written, byte
 // for byte; where the kernel would show more, showTriggersAsTheKernelDoes() does it.
+//
+// The testbed is laid out by hand, as umockdev's library would lay it out (a sysfs tree under
+// the folder that UMOCKDEV_DIR names): the library serves it from a thread of its own, and a
+// process with threads may not fork under ThreadSanitizer.
 class LedTestbed {
 public:
     struct Led {
@@ -22,8 +26,7 @@ public:
         std::string triggers;
     };
 
-    LedTestbed();
-    ~LedTestbed();
+    LedTestbed() = default;
     LedTestbed(const LedTestbed&) = delete;
     LedTestbed& operator=(const LedTestbed&) = delete;
 
@@ -45,7 +48,6 @@ public:
 private:
     std::filesystem::path attribute(const std::string& name, const char* attribute) const;
 
-    UMockdevTestbed* m_testbed;
-    std::filesystem::path m_sys;
+    PrivateFolder m_root{"beamwick-testbed"};
     std::map<std::string, std::vector<std::string>> m_triggerNames;
 };
