@@ -415,3 +415,61 @@ TEST_F(PulseAudioMeterTest, ASinkWithoutAMonitorFailsReadingTheSpeakerWithStatus
     EXPECT_FALSE(meter.isRunning());
     EXPECT_EQ(listenerStreams(), 0);
 }
+
+// Audio the client library has received when the meter decides to pause was played before the
+// pause: it is measured, its last block completed with silence, before the meter says that levels
+// stop. Here the audio thread falls behind a whole tone, so all of it is still unread in the
+// stream when that decision comes after the player has gone.
+TEST_F(PulseAudioMeterTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
+{
+    const ChunkTap reads;
+    const ReadsHeldBack behind;
+    auto& meter = makeMeter();
+    struct Activity {
+        bool flowing;
+        std::size_t levelsBefore;
+    };
+    std::vector<Activity> activity;
+    meter.setOnActivity([&](bool flowing) { activity.push_back({flowing, levels.size()}); });
+    meter.start();
+
+    TonePlayer player(server.address(), toneSamples(60.0, 0.5, 0.6));
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+    const auto toneHeard = [&] {
+        return std::any_of(levels.begin(), levels.end(), [](const Report& report) {
+            return report.bass > 0.5 * kSixtyHertzResponse * 0.5;
+        });
+    };
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            return toneHeard() && !activity.empty() && !activity.back().flowing &&
+                   activity.back().levelsBefore == levels.size();
+        },
+        5s))
+        << "the tone never reached the main thread ahead of the pause";
+    meter.stop();
+    spinUntil([] { return false; }, 100ms);
+
+    // Each stretch of capture from the stream's start or an uncork to the next cork yields a
+    // level for every block begun in it, all of them delivered before the pause is reported.
+    const auto chunks = reads.chunks();
+    const auto corks = reads.corks();
+    ASSERT_EQ(corks.size(), activity.size());
+    std::size_t from = 0, expected = 0;
+    for (std::size_t i = 0; i < corks.size(); ++i) {
+        EXPECT_EQ(corks[i].corked, !activity[i].flowing) << i;
+        if (!corks[i].corked) {
+            from = corks[i].chunksBefore;
+            continue;
+        }
+        EXPECT_EQ(corks[i].unread, 0u) << "received audio left unread at pause " << i;
+        std::size_t frames = 0;
+        for (std::size_t chunk = from; chunk < corks[i].chunksBefore; ++chunk)
+            frames += chunks[chunk].frames;
+        expected += (frames + BlockAssembler::blockFrames - 1) / BlockAssembler::blockFrames;
+        EXPECT_EQ(activity[i].levelsBefore, expected) << "levels ahead of pause " << i;
+    }
+    EXPECT_EQ(levels.size(), expected);
+}

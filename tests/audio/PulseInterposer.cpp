@@ -14,6 +14,15 @@ namespace {
 struct State {
     std::mutex mutex;
     std::optional<std::vector<ChunkTap::Chunk>> chunks;
+    std::vector<ChunkTap::Cork> corks;
+    bool holdReads = false;
+    // Playback listings under way while reads are held; the library calls back per stream and
+    // once more at the end of the list.
+    struct PendingListing {
+        pa_sink_input_info_cb_t callback;
+        void* userdata;
+    };
+    std::list<PendingListing> pendingListings;
     std::function<void(pa_sink_info&)> sinkEdit;
     // Sink reads under way with an edit; the library calls back until the end of the list.
     struct PendingRead {
@@ -52,12 +61,37 @@ void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void
     }
 }
 
+// Set on the thread that is handing the end of a listing to the reader.
+thread_local bool listingEnds = false;
+
+void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, void* userdata)
+{
+    auto* listing = static_cast<State::PendingListing*>(userdata);
+    listingEnds = eol != 0;
+    listing->callback(context, info, eol, listing->userdata);
+    listingEnds = false;
+    if (eol != 0) {
+        const std::lock_guard lock(state().mutex);
+        state().pendingListings.remove_if(
+            [listing](const State::PendingListing& pending) { return &pending == listing; });
+    }
+}
+
 } // namespace
 
 extern "C" int pa_stream_peek(pa_stream* stream, const void** data, size_t* bytes)
 {
     using Peek = int (*)(pa_stream*, const void**, size_t*);
     static const auto peek = real<Peek>("pa_stream_peek");
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().holdReads && !listingEnds) {
+            // What the library says of a stream with nothing received.
+            *data = nullptr;
+            *bytes = 0;
+            return 0;
+        }
+    }
     const int result = peek(stream, data, bytes);
     if (result < 0 || *bytes == 0)
         return result;
@@ -95,16 +129,58 @@ extern "C" pa_operation* pa_context_get_sink_info_by_name(pa_context* context, c
     return operation;
 }
 
+extern "C" pa_operation* pa_stream_cork(pa_stream* stream, int corked, pa_stream_success_cb_t done,
+                                        void* userdata)
+{
+    using Cork = pa_operation* (*)(pa_stream*, int, pa_stream_success_cb_t, void*);
+    static const auto cork = real<Cork>("pa_stream_cork");
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().chunks) {
+            const std::size_t unread = pa_stream_readable_size(stream);
+            state().corks.push_back({state().chunks->size(), corked != 0,
+                                     unread == static_cast<std::size_t>(-1) ? 0 : unread});
+        }
+    }
+    return cork(stream, corked, done, userdata);
+}
+
+extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context,
+                                                             pa_sink_input_info_cb_t callback,
+                                                             void* userdata)
+{
+    using List = pa_operation* (*)(pa_context*, pa_sink_input_info_cb_t, void*);
+    static const auto list = real<List>("pa_context_get_sink_input_info_list");
+    State::PendingListing* listing = nullptr;
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().holdReads && callback)
+            listing =
+                &state().pendingListings.emplace_back(State::PendingListing{callback, userdata});
+    }
+    if (!listing)
+        return list(context, callback, userdata);
+    pa_operation* operation = list(context, &heldListing, listing);
+    if (!operation) {
+        const std::lock_guard lock(state().mutex);
+        state().pendingListings.remove_if(
+            [listing](const State::PendingListing& pending) { return &pending == listing; });
+    }
+    return operation;
+}
+
 ChunkTap::ChunkTap()
 {
     const std::lock_guard lock(state().mutex);
     state().chunks.emplace();
+    state().corks.clear();
 }
 
 ChunkTap::~ChunkTap()
 {
     const std::lock_guard lock(state().mutex);
     state().chunks.reset();
+    state().corks.clear();
 }
 
 std::size_t ChunkTap::count() const
@@ -117,6 +193,24 @@ std::vector<ChunkTap::Chunk> ChunkTap::chunks() const
 {
     const std::lock_guard lock(state().mutex);
     return state().chunks.value_or(std::vector<Chunk>());
+}
+
+std::vector<ChunkTap::Cork> ChunkTap::corks() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().corks;
+}
+
+ReadsHeldBack::ReadsHeldBack()
+{
+    const std::lock_guard lock(state().mutex);
+    state().holdReads = true;
+}
+
+ReadsHeldBack::~ReadsHeldBack()
+{
+    const std::lock_guard lock(state().mutex);
+    state().holdReads = false;
 }
 
 SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)
