@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <pulse/context.h>
@@ -91,10 +93,35 @@ private:
     std::vector<pa_stream*> m_streams;
 };
 
+// This process's threads of that name.
+int threadsNamed(const std::string& name)
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        std::getline(comm, line);
+        count += line == name;
+    }
+    return count;
+}
+
 } // namespace
 
 class PulseAudioMeterTest : public MeterHarness {
 protected:
+    // How many of the server's clients are a meter's connection.
+    int beamwickClients() const
+    {
+        const std::string output = server.pactl("list clients");
+        int count = 0;
+        const std::string needle = "application.name = \"Beamwick\"";
+        for (std::size_t at = output.find(needle); at != std::string::npos;
+             at = output.find(needle, at + 1))
+            ++count;
+        return count;
+    }
+
     // Plays the samples and returns the bass levels delivered while the middle of them played.
     std::vector<double> levelsDuring(std::vector<float> samples)
     {
@@ -404,16 +431,55 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
     EXPECT_EQ(listenerStreams(), 0);
 }
 
-// What no server at hand describes: a sink without a monitor to record from.
-TEST_F(PulseAudioMeterTest, ASinkWithoutAMonitorFailsReadingTheSpeakerWithStatusZero)
+// Each step after connecting, failed where the meter meets the client library: the start throws
+// the step's text with the library's error code, leaves neither stream, connection nor audio
+// thread behind, and the same meter then starts afresh.
+TEST_F(PulseAudioMeterTest, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothing)
 {
-    const SinkInfoEdit withoutMonitor([](pa_sink_info& sink) { sink.monitor_source_name = ""; });
+    using Function = RefusedCall::Function;
+    const auto refusing = [](Function function, int code) {
+        return [=] { return std::make_shared<RefusedCall>(function, code); };
+    };
+    const struct {
+        const char* step;
+        int status;
+        std::function<std::shared_ptr<void>()> fault;
+    } steps[] = {
+        {"Finding speakers", PA_ERR_CONNECTIONTERMINATED,
+         refusing(Function::getServerInfo, PA_ERR_CONNECTIONTERMINATED)},
+        // What no server at hand describes: a sink without a monitor to record from.
+        {"Reading speaker ID", 0,
+         [] {
+             return std::make_shared<SinkInfoEdit>(
+                 [](pa_sink_info& sink) { sink.monitor_source_name = ""; });
+         }},
+        {"Creating listener", PA_ERR_INVALID, refusing(Function::newStream, PA_ERR_INVALID)},
+        {"Starting listener", PA_ERR_BADSTATE,
+         refusing(Function::connectRecordStream, PA_ERR_BADSTATE)},
+    };
+
     auto& meter = makeMeter();
-    const auto noMonitor = startError(meter);
-    ASSERT_TRUE(noMonitor);
-    EXPECT_EQ(noMonitor->errorDescription(), "Reading speaker ID failed, code 0");
-    EXPECT_FALSE(meter.isRunning());
-    EXPECT_EQ(listenerStreams(), 0);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        {
+            const auto fault = step.fault();
+            const auto error = startError(meter);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->step(), step.step);
+            EXPECT_EQ(error->status(), step.status);
+        }
+        EXPECT_EQ(threadsNamed("beamwick.audio"), 0);
+        EXPECT_EQ(listenerStreams(), 0);
+        EXPECT_TRUE(spinUntil([&] { return beamwickClients() == 0; }, 5s))
+            << "a connection outlived the failed start";
+
+        meter.start();
+        EXPECT_TRUE(meter.isRunning());
+        EXPECT_EQ(listenerStreams(), 1);
+        EXPECT_EQ(beamwickClients(), 1);
+        EXPECT_EQ(threadsNamed("beamwick.audio"), 1);
+        meter.stop();
+    }
 }
 
 // Audio the client library has received when the meter decides to pause was played before the

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/sample.h>
 #include <pulse/stream.h>
@@ -23,6 +24,13 @@ struct State {
         void* userdata;
     };
     std::list<PendingListing> pendingListings;
+    // The call to refuse and the error it leaves; the context it was refused on, once it was.
+    struct Refusal {
+        RefusedCall::Function function;
+        int code;
+        const pa_context* context = nullptr;
+    };
+    std::optional<Refusal> refusal;
     std::function<void(pa_sink_info&)> sinkEdit;
     // Sink reads under way with an edit; the library calls back until the end of the list.
     struct PendingRead {
@@ -59,6 +67,18 @@ void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void
         state().pendingReads.remove_if(
             [read](const State::PendingRead& pending) { return &pending == read; });
     }
+}
+
+// Whether this call of the function is the one to refuse; if so, its context's error is `code`
+// from now on.
+bool refuse(RefusedCall::Function function, const pa_context* context)
+{
+    const std::lock_guard lock(state().mutex);
+    auto& refusal = state().refusal;
+    if (!refusal || refusal->function != function || refusal->context)
+        return false;
+    refusal->context = context;
+    return true;
 }
 
 // Set on the thread that is handing the end of a listing to the reader.
@@ -169,6 +189,52 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     return operation;
 }
 
+extern "C" int pa_context_errno(const pa_context* context)
+{
+    using Errno = int (*)(const pa_context*);
+    static const auto error = real<Errno>("pa_context_errno");
+    {
+        const std::lock_guard lock(state().mutex);
+        const auto& refusal = state().refusal;
+        if (refusal && refusal->context && refusal->context == context)
+            return refusal->code;
+    }
+    return error(context);
+}
+
+extern "C" pa_operation* pa_context_get_server_info(pa_context* context, pa_server_info_cb_t done,
+                                                    void* userdata)
+{
+    using Get = pa_operation* (*)(pa_context*, pa_server_info_cb_t, void*);
+    static const auto get = real<Get>("pa_context_get_server_info");
+    if (refuse(RefusedCall::Function::getServerInfo, context))
+        return nullptr;
+    return get(context, done, userdata);
+}
+
+extern "C" pa_stream* pa_stream_new(pa_context* context, const char* name,
+                                    const pa_sample_spec* format, const pa_channel_map* map)
+{
+    using New =
+        pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*);
+    static const auto make = real<New>("pa_stream_new");
+    if (refuse(RefusedCall::Function::newStream, context))
+        return nullptr;
+    return make(context, name, format, map);
+}
+
+extern "C" int pa_stream_connect_record(pa_stream* stream, const char* source,
+                                        const pa_buffer_attr* attributes, pa_stream_flags_t flags)
+{
+    using Connect = int (*)(pa_stream*, const char*, const pa_buffer_attr*, pa_stream_flags_t);
+    static const auto connect = real<Connect>("pa_stream_connect_record");
+    if (refuse(RefusedCall::Function::connectRecordStream, pa_stream_get_context(stream))) {
+        const std::lock_guard lock(state().mutex);
+        return -state().refusal->code;
+    }
+    return connect(stream, source, attributes, flags);
+}
+
 ChunkTap::ChunkTap()
 {
     const std::lock_guard lock(state().mutex);
@@ -223,4 +289,22 @@ SinkInfoEdit::~SinkInfoEdit()
 {
     const std::lock_guard lock(state().mutex);
     state().sinkEdit = nullptr;
+}
+
+RefusedCall::RefusedCall(Function function, int code)
+{
+    const std::lock_guard lock(state().mutex);
+    state().refusal = State::Refusal{function, code};
+}
+
+RefusedCall::~RefusedCall()
+{
+    const std::lock_guard lock(state().mutex);
+    state().refusal.reset();
+}
+
+bool RefusedCall::happened() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().refusal && state().refusal->context;
 }

@@ -8,9 +8,8 @@
 struct pa_sink_info;
 
 // A look at the meter where it meets the PulseAudio client library, with no hook in the meter:
-// this test program defines some of the library's functions (pa_stream_peek, pa_stream_cork,
-// pa_context_get_sink_info_by_name, pa_context_get_sink_input_info_list), so the meter's calls
-// reach these first, and they hand on to the library's own. Without a tap, an edit or a hold in
+// this test program defines some of the library's functions, so the meter's calls reach these
+// first, and they hand on to the library's own. Without a tap, an edit, a hold or a refusal in
 // place they only hand on.
 
 // Records every chunk read from a record stream while it exists, and in step with them every
@@ -59,4 +58,19 @@ public:
     ~SinkInfoEdit();
     SinkInfoEdit(const SinkInfoEdit&) = delete;
     SinkInfoEdit& operator=(const SinkInfoEdit&) = delete;
+};
+
+// While it exists, the client library refuses the first call of one function as it refuses a
+// call it cannot make: the call returns failure (no operation, no stream, a negative result)
+// without reaching the server, and the error of the context it was made on reads `code`.
+class RefusedCall {
+public:
+    enum class Function { getServerInfo, newStream, connectRecordStream };
+
+    RefusedCall(Function function, int code);
+    ~RefusedCall();
+    RefusedCall(const RefusedCall&) = delete;
+    RefusedCall& operator=(const RefusedCall&) = delete;
+
+    bool happened() const;
 };
