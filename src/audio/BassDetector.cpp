@@ -12,8 +12,9 @@
 
 namespace {
 
-// 2π × 120 Hz as a single, one unit in the last place below the single nearest to it. The
-// exact value keeps the coefficients identical to those of the detector's first platform.
+// 2π × 120 Hz as a single, one unit in the last place below the single nearest to it. This
+// exact value, not the nearest, defines the filter: the coefficients, and so every level that
+// the beat thresholds were tuned on, follow from it to the bit.
 constexpr float kTwoPiCorner = 753.982177734375f;
 // 2Q for Q = 0.707, as a single; deliberately not √2.
 constexpr float kTwoQ = 1.414f;
