@@ -438,20 +438,12 @@ TEST(BassDetectorTest, SkippedSilenceMovesTheAverageAsMeasuredSilenceWould)
 
         BassDetector measured = playing;
         const std::vector<float> silence(512 * 2, 0.0f);
-        const auto kick = stereo(sine(55.0, 512));
         for (std::uint32_t blocks = 1; blocks <= longest; ++blocks) {
             feed(measured, silence, 2);
             BassDetector skipped = playing;
             skipped.skipSilence(blocks);
+            // The average is what the next kick is judged against.
             ASSERT_TRUE(sameState(skipped, measured)) << rate << " Hz, " << blocks << " blocks";
-            if (blocks == 2 || blocks == 20 || blocks == 200) {
-                BassDetector heard = measured;
-                const auto want = feed(heard, kick, 2);
-                const auto got = feed(skipped, kick, 2);
-                ASSERT_TRUE(got && want);
-                EXPECT_EQ(bits(got->previousAverage), bits(want->previousAverage)) << blocks;
-                EXPECT_EQ(bits(got->bass), bits(want->bass)) << blocks;
-            }
         }
         EXPECT_EQ(measured.history(), BassDetector::History{}) << rate << " Hz: still ringing";
     }

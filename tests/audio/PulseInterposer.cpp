@@ -52,6 +52,13 @@ template <typename Function> Function real(const char* name)
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+// Drops a callback under way once the library is done with it.
+template <typename Pending> void forget(std::list<Pending>& pending, const Pending* done)
+{
+    const std::lock_guard lock(state().mutex);
+    pending.remove_if([done](const Pending& entry) { return &entry == done; });
+}
+
 void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata)
 {
     auto* read = static_cast<State::PendingRead*>(userdata);
@@ -62,11 +69,8 @@ void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void
     } else {
         read->callback(context, info, eol, read->userdata);
     }
-    if (eol != 0) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingReads.remove_if(
-            [read](const State::PendingRead& pending) { return &pending == read; });
-    }
+    if (eol != 0)
+        forget(state().pendingReads, read);
 }
 
 // Whether this call of the function is the one to refuse; if so, its context's error is `code`
@@ -90,11 +94,8 @@ void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, v
     listingEnds = eol != 0;
     listing->callback(context, info, eol, listing->userdata);
     listingEnds = false;
-    if (eol != 0) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingListings.remove_if(
-            [listing](const State::PendingListing& pending) { return &pending == listing; });
-    }
+    if (eol != 0)
+        forget(state().pendingListings, listing);
 }
 
 } // namespace
@@ -141,11 +142,8 @@ extern "C" pa_operation* pa_context_get_sink_info_by_name(pa_context* context, c
     if (!read)
         return get(context, name, callback, userdata);
     pa_operation* operation = get(context, name, &editedSinkInfo, read);
-    if (!operation) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingReads.remove_if(
-            [read](const State::PendingRead& pending) { return &pending == read; });
-    }
+    if (!operation)
+        forget(state().pendingReads, read);
     return operation;
 }
 
@@ -181,11 +179,8 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     if (!listing)
         return list(context, callback, userdata);
     pa_operation* operation = list(context, &heldListing, listing);
-    if (!operation) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingListings.remove_if(
-            [listing](const State::PendingListing& pending) { return &pending == listing; });
-    }
+    if (!operation)
+        forget(state().pendingListings, listing);
     return operation;
 }
 
@@ -301,10 +296,4 @@ RefusedCall::~RefusedCall()
 {
     const std::lock_guard lock(state().mutex);
     state().refusal.reset();
-}
-
-bool RefusedCall::happened() const
-{
-    const std::lock_guard lock(state().mutex);
-    return state().refusal && state().refusal->context;
 }

@@ -71,6 +71,4 @@ public:
     ~RefusedCall();
     RefusedCall(const RefusedCall&) = delete;
     RefusedCall& operator=(const RefusedCall&) = delete;
-
-    bool happened() const;
 };
