@@ -66,7 +66,7 @@ private:
     std::unique_ptr<AudioMeter> m_inner;
 };
 
-// One block of the original platform's audio cycle, which the capture hands over whole.
+// The capture measures blocks of 512 frames, the length the beat timing was tuned for.
 constexpr std::size_t kBlockFrames = 512;
 constexpr double kBlockSeconds = double(kBlockFrames) / TonePlayer::rate;
 
