@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the whole test suite under a sanitizer and runs it against private services.
+# Builds the whole test suite under a sanitizer and runs it; each test starts the private
+# daemons it uses.
 # Usage: scripts/sanitize.sh address|thread
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,5 +19,4 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:fa
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
-scripts/with-services.sh ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 \
-    --label-exclude slow
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 --label-exclude slow
