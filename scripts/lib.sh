@@ -15,8 +15,8 @@
 #                                 DBUS_SESSION_BUS_ADDRESS once the bus answers
 #   bw_start_pulseaudio DIR       a PulseAudio daemon of our own whose only (so default) sink is
 #                                 the null sink test_sink, its socket, home and log in DIR (a
-#                                 folder from bw_private_dir);
-#                                 exports PULSE_SERVER once it names that sink as the default
+#                                 folder from bw_private_dir); exports PULSE_SERVER once it
+#                                 names that sink as the default
 #   bw_stop_pid PID               SIGTERM, then SIGKILL if it lingers; reaps it
 #   bw_forget PID                 for a process the script has reaped itself
 #   bw_at_exit COMMAND...         one more clean-up step, run once the processes are stopped
@@ -147,8 +147,9 @@ bw_start_pulseaudio() {
     # norewinds: without it, capture from the sink's monitor is delayed at random by up to
     # about 1.7 s.
     bw_start_and_wait pulseaudio "$1/pulse.log" 15 bw_names_test_sink \
-        env HOME="$1/home" XDG_RUNTIME_DIR="$1" PULSE_RUNTIME_PATH="$1/pulse" pulseaudio --daemonize=no \
-        --exit-idle-time=-1 --disallow-exit=yes -n --use-pid-file=no --log-target=stderr \
+        env HOME="$1/home" XDG_RUNTIME_DIR="$1" PULSE_RUNTIME_PATH="$1/pulse" \
+        pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit=yes -n --use-pid-file=no \
+        --log-target=stderr \
         --load="module-null-sink sink_name=test_sink norewinds=1 rate=48000 channels=2" \
         --load="module-native-protocol-unix socket=$1/native auth-anonymous=1"
 }
