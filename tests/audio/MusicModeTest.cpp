@@ -6,10 +6,10 @@
 #include "platform/PrivilegedRunner.h"
 #include "platform/TimerTicker.h"
 #include "platform/WillTerminate.h"
-#include "testkit/services/PrivateSoundServer.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeService.h"
 #include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/EventLoop.h"
 
 #include <QCoreApplication>
@@ -122,9 +122,7 @@ protected:
 
     void SetUp() override
     {
-        if (!PrivateSoundServer::available())
-            GTEST_SKIP() << "no test sound services (run under scripts/with-services.sh)";
-        ASSERT_TRUE(server.start()) << server.errorText();
+        ASSERT_TRUE(server.start()) << server.errorText() << "\n" << server.log();
         service.reset();
         defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
