@@ -14,13 +14,17 @@ function(beamwick_add_test name)
 endfunction()
 
 # beamwick_discover_tests(TARGET SUFFIX LABELS ENVIRONMENT)
-# Registers each test case of TARGET with CTest, its name ending in SUFFIX. CMake 3.25's
+# Registers each test case of TARGET with CTest, its name ending in SUFFIX. Each runs with no
+# session bus, whatever the shell it was started from has: the desktop's tray watcher would
+# otherwise reach the application under test, and a test that needs a bus starts its own
+# (testkit/services) and hands its address to what it starts. CMake 3.25's
 # gtest_discover_tests flattens list-valued PROPERTIES into separate arguments, so a second label
 # or variable would pair up wrongly with what follows it (a label taken for a property name, the
 # timeout lost). The properties are set instead by a script of our own, which CTest runs right
 # after the discovered tests have been added.
 function(beamwick_discover_tests target suffix labels environment)
     string(MAKE_C_IDENTIFIER "${target}${suffix}_tests" list)
+    set(environment "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/beamwick-test-bus;${environment}")
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_SUFFIX "${suffix}" TEST_LIST ${list})
     set(script "${CMAKE_CURRENT_BINARY_DIR}/${list}_properties.cmake")
     file(WRITE "${script}" "foreach(test IN LISTS ${list})

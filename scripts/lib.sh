@@ -13,6 +13,10 @@
 #                                 both of the above
 #   bw_start_session_bus DIR     a D-Bus session bus of our own, its socket in DIR; exports
 #                                 DBUS_SESSION_BUS_ADDRESS once the bus answers
+#   bw_start_pulseaudio DIR       a PulseAudio daemon of our own whose only (so default) sink is
+#                                 the null sink test_sink, its socket, home and log in DIR (a
+#                                 folder from bw_private_dir); exports PULSE_SERVER once it
+#                                 names that sink as the default
 #   bw_stop_pid PID               SIGTERM, then SIGKILL if it lingers; reaps it
 #   bw_forget PID                 for a process the script has reaped itself
 #   bw_at_exit COMMAND...         one more clean-up step, run once the processes are stopped
@@ -133,4 +137,19 @@ bw_start_session_bus() {
     bw_start_and_wait dbus-daemon "$1/bus.log" 10 \
         'dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId' \
         dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+}
+
+bw_names_test_sink() { [[ $(pactl info) == *$'\nDefault Sink: test_sink\n'* ]]; }
+
+bw_start_pulseaudio() {
+    mkdir -p "$1/home" "$1/pulse"
+    export PULSE_SERVER="unix:$1/native"
+    # norewinds: without it, capture from the sink's monitor is delayed at random by up to
+    # about 1.7 s.
+    bw_start_and_wait pulseaudio "$1/pulse.log" 15 bw_names_test_sink \
+        env HOME="$1/home" XDG_RUNTIME_DIR="$1" PULSE_RUNTIME_PATH="$1/pulse" \
+        pulseaudio --daemonize=no --exit-idle-time=-1 --disallow-exit=yes -n --use-pid-file=no \
+        --log-target=stderr \
+        --load="module-null-sink sink_name=test_sink norewinds=1 rate=48000 channels=2" \
+        --load="module-native-protocol-unix socket=$1/native auth-anonymous=1"
 }

@@ -8,14 +8,15 @@ cd "$(dirname "$0")/.."
 minutes=${1:-10}
 build=${2:-build/address}
 
-if [[ -z ${BEAMWICK_TEST_SERVICES:-} ]]; then
-    exec scripts/with-services.sh "$0" "$@"
-fi
-
 source scripts/lib.sh
 bw_private_dir prefix soak
 mkdir -p "$prefix/bin" "$prefix/lib/beamwick" "$prefix/config/beamwick" "$prefix/run"
 chmod 700 "$prefix/run"
+# Its own session bus and sound server: the player plays into that server and Beamwick listens
+# to it, away from whatever the desktop runs.
+bw_start_session_bus "$prefix/run"
+bw_private_dir sound soak-sound
+bw_start_pulseaudio "$sound"
 cp "$build/bin/beamwick" "$prefix/bin/"
 cp "$build/tests/modules/fake-recording-service.so" "$prefix/lib/beamwick/beamwick-leds.so"
 echo '{"mode": "Music"}' >"$prefix/config/beamwick/settings.json"

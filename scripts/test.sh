@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test through CTest against private services;
-# then a short run of the benchmark suite, the Debian package installed and started (as root),
-# the whole suite again under AddressSanitizer+UBSan and under ThreadSanitizer, and the fuzzers
-# for a bounded time. BEAMWICK_TEST_QUICK=1 stops after the first suite.
+# Installs what is missing, builds, and runs every test through CTest (each test starts the
+# private daemons it uses); then a short run of the benchmark suite, the Debian package
+# installed and started (as root), the whole suite again under AddressSanitizer+UBSan and under
+# ThreadSanitizer, and the fuzzers for a bounded time. BEAMWICK_TEST_QUICK=1 stops after the
+# first suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ stage "build and test"
 build=${BEAMWICK_BUILD_DIR:-build/test}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEAMWICK_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j2
-scripts/with-services.sh ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
+ctest --test-dir "$build" --output-on-failure -j2 --timeout 300
 [[ ${BEAMWICK_TEST_QUICK:-0} == 1 ]] && exit 0
 
 stage "benchmarks (short)"

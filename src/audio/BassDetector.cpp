@@ -1,5 +1,8 @@
 #include "audio/BassDetector.h"
 
+#include "audio/BlockAssembler.h"
+
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -9,8 +12,9 @@
 
 namespace {
 
-// 2π × 120 Hz as a single, one unit in the last place below the single nearest to it. The
-// exact value keeps the coefficients identical to those of the detector's first platform.
+// 2π × 120 Hz as a single, one unit in the last place below the single nearest to it. This
+// exact value, not the nearest, defines the filter: the coefficients, and so every level that
+// the beat thresholds were tuned on, follow from it to the bit.
 constexpr float kTwoPiCorner = 753.982177734375f;
 // 2Q for Q = 0.707, as a single; deliberately not √2.
 constexpr float kTwoQ = 1.414f;
@@ -116,11 +120,29 @@ BassDetector::process(std::span<const AudioBuffer> buffers) noexcept
 
 void BassDetector::skipSilence(std::uint64_t blocks) noexcept
 {
-    // With the history cleared, a silent block filters to exactly zero, so its bass is 0 and
-    // only the average moves. Same single-precision steps as process(), so that a paused
-    // capture resumes bit for bit where an unpaused one would be.
+    // A pause often begins while the filter still rings from the last sound, and that ringing
+    // would have gone into the first silent blocks' levels and so into the average. It goes
+    // through the filter as it would have arrived, block by block, until the history is spent;
+    // process()'s flush then bounds this to a few hundred milliseconds of audio at any rate.
+    static constexpr std::array<float, BlockAssembler::blockFrames> silence{};
+    const AudioBuffer silentBlock{1, static_cast<std::uint32_t>(sizeof silence), silence.data()};
+    for (; blocks > 0 && !spent(m_history); --blocks) {
+        const History before = m_history;
+        const float average = m_average;
+        process({&silentBlock, 1});
+        // Only samples that were not numbers leave a history that never decays. Silence then
+        // changes nothing more, and a long pause must not be run through the filter.
+        if (std::memcmp(&before, &m_history, sizeof before) == 0 &&
+            std::memcmp(&average, &m_average, sizeof average) == 0)
+            return;
+    }
+    if (blocks == 0)
+        return;
+
+    // From a spent history a silent block filters to exactly zero (process() settles it at the
+    // block's start), so its bass is 0 and only the average moves, in process()'s own steps.
     m_history = History{};
-    for (std::uint64_t i = 0; i < blocks; ++i) {
+    for (; blocks > 0; --blocks) {
         const float fresh = 0.0f * kNewWeight;
         const float kept = m_average * kOldWeight;
         const float next = fresh + kept;

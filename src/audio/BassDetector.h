@@ -33,9 +33,9 @@ public:
     // Measures the first buffer of one block. Returns nothing, and changes nothing, for a block
     // without buffers, with a null data pointer or with fewer samples than channels.
     std::optional<Level> process(std::span<const AudioBuffer> buffers) noexcept;
-    // Accounts for `blocks` blocks of digital silence that were never delivered (the capture
-    // paused while nothing played): clears the history and moves the average exactly as
-    // processing those blocks would have, without reporting them.
+    // Accounts for `blocks` blocks of digital silence, each as long as the capture's blocks,
+    // that were never delivered (the capture paused while nothing played): leaves the history
+    // and the average exactly as processing those blocks would have, without reporting them.
     void skipSilence(std::uint64_t blocks) noexcept;
 
     const Coefficients& coefficients() const { return m_coefficients; }

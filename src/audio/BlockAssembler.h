@@ -18,9 +18,6 @@ public:
     // Frames of `channels` interleaved 32-bit floats. Drops any partial block. Allocates, so
     // call it while setting up, not on every chunk.
     void reset(std::uint32_t channels);
-    // Drops a partial block, keeping the layout.
-    void clear() noexcept { m_filled = 0; }
-
     // Appends `bytes` of samples, or of silence when `data` is null, and calls `whole` with
     // each block completed, in order. Allocates nothing.
     template <typename WholeBlock>
@@ -39,6 +36,18 @@ public:
                                   m_block.data()});
             }
         }
+    }
+
+    // Completes a partial block with silence and calls `whole` with it; returns the frames of
+    // silence added, 0 when no block was begun. Allocates nothing.
+    template <typename WholeBlock> std::uint32_t completeWithSilence(WholeBlock&& whole)
+    {
+        if (m_filled == 0)
+            return 0;
+        const std::size_t silence = m_block.size() - m_filled;
+        append(nullptr, silence, whole);
+        // A frame begun counts as received, not as silence.
+        return static_cast<std::uint32_t>(silence / (std::size_t{m_channels} * sizeof(float)));
     }
 
     std::size_t pendingBytes() const { return m_filled; }

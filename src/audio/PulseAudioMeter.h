@@ -80,6 +80,7 @@ private:
     void freeDeadline() noexcept;
     void readChunks();
     void deliverChunk(const void* data, std::size_t bytes);
+    void measure(const AudioBuffer& block);
     void postInterruption(std::optional<MeterError> lost);
     void postActivity(bool flowing);
     void watchPlayback();
@@ -124,6 +125,8 @@ private:
     std::uint32_t m_sinkIndex = 0;
     // Corked because nothing plays; reported to the main thread as not flowing.
     bool m_corked = false;
+    // Where the pause's unmeasured silence begins: at the cork request, after the silence that
+    // completed the last block.
     std::chrono::steady_clock::time_point m_corkedAt;
     // Gathered over one listing of the server's playback streams.
     bool m_playbackSeen = false;

@@ -269,10 +269,13 @@ void PulseAudioMeter::readChunks()
 
 void PulseAudioMeter::deliverChunk(const void* data, std::size_t bytes)
 {
-    m_assembler.append(data, bytes, [this](const AudioBuffer& block) {
-        if (const auto level = m_detector.process({&block, 1}))
-            m_handOff.post(level->bass, level->previousAverage);
-    });
+    m_assembler.append(data, bytes, [this](const AudioBuffer& block) { measure(block); });
+}
+
+void PulseAudioMeter::measure(const AudioBuffer& block)
+{
+    if (const auto level = m_detector.process({&block, 1}))
+        m_handOff.post(level->bass, level->previousAverage);
 }
 
 void PulseAudioMeter::watchPlayback()
@@ -306,12 +309,21 @@ void PulseAudioMeter::setCorked(bool corked)
 {
     if (corked == m_corked || !m_stream)
         return;
-    m_corked = corked;
     if (corked) {
-        m_corkedAt = std::chrono::steady_clock::now();
-        m_assembler.clear();
+        // What the client library has received so far was played before the pause: whatever
+        // the stream still holds is read now, and the block begun is completed with the pause's
+        // own silence and measured, ahead of the report that levels stop. Only audio arriving
+        // after the cork request is left to the pause, which then starts where that block ends.
+        readChunks();
+        const std::uint32_t silence =
+            m_assembler.completeWithSilence([this](const AudioBuffer& block) { measure(block); });
+        m_corkedAt = std::chrono::steady_clock::now() +
+                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                         std::chrono::duration<double>(silence / double(m_rate)));
+        m_corked = true;
         postActivity(false);
     } else {
+        m_corked = false;
         // The average goes on as if the pause had been measured as silence, so the first
         // beat after it is judged as it would have been without the pause.
         const double seconds =

@@ -11,8 +11,8 @@ namespace {
 
 bool isGenuineClass(const bw_service_class* cls)
 {
-    // The counterpart of "descends from the root class": a class of the interface version this
-    // client speaks, with every entry point present.
+    // Only a class this client can drive is taken: one of the interface version it speaks, with
+    // every entry point present. Anything else leaves the client unavailable.
     return cls->abi_version == BW_SERVICE_ABI_VERSION && cls->name && cls->create && cls->destroy &&
            cls->method_implementation && cls->copy_property && cls->release_value;
 }

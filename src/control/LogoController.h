@@ -113,6 +113,7 @@ private:
     void handleHardwareChange();
     void handleCaptureInterruption(const std::optional<MeterError>& lost);
     void handleCaptureActivity(bool flowing);
+    void stopCapture();
     bool musicRunning() const;
     void startTimer();
     void stopTimer();

@@ -37,9 +37,7 @@ void LogoController::apply()
     stopTimer();
 
     if (!(m_mode == LightMode::music && m_isOn)) {
-        m_meter->stop();
-        m_captureLostStatus.reset();
-        m_captureIdle = false;
+        stopCapture();
         publish(m_musicStatus, QString());
     }
     if (!m_isOn || m_baseMap.empty())
@@ -159,6 +157,15 @@ void LogoController::setLevel(double level)
         return;
     if (m_bs->set(PropertyValue::table(rows), mapKey))
         m_lastApplied = x;
+}
+
+void LogoController::stopCapture()
+{
+    m_meter->stop();
+    // What the capture said of itself goes with it: a fresh start begins listening and says
+    // nothing of a pause until there is one, and reports of the stopped run never arrive.
+    m_captureLostStatus.reset();
+    m_captureIdle = false;
 }
 
 bool LogoController::musicRunning() const

@@ -35,9 +35,11 @@ void LogoController::handleResume()
     // though it is the one written last, which setLevel would otherwise skip.
     m_bs->set(PropertyValue::integer(m_isOn ? 1 : 0), kBacklightModeKey);
     m_lastApplied = -1.0;
-    // The sound server may have dropped its streams meanwhile: capture is built anew.
-    if (m_mode == LightMode::music && m_isOn)
-        m_meter->stop();
+    // The sound server may have dropped its streams meanwhile: capture is built anew. A capture
+    // already cut off from the server is left to reconnect by itself, as it does while awake;
+    // starting it afresh would only fail, for good, while the server is still away.
+    if (m_mode == LightMode::music && m_isOn && !m_captureLostStatus)
+        stopCapture();
     apply();
 }
 

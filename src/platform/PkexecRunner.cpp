@@ -3,14 +3,6 @@
 #include <QProcess>
 #include <QStringList>
 
-namespace {
-
-// Fixed paths: a program looked up in the user's PATH could be anyone's, and it would run as
-// root.
-constexpr const char* kPkexec = "/usr/bin/pkexec";
-
-} // namespace
-
 void PkexecRunner::run(const std::vector<std::string>& argv)
 {
     if (argv.empty() || argv.front().empty() || argv.front().front() != '/')
@@ -18,5 +10,5 @@ void PkexecRunner::run(const std::vector<std::string>& argv)
     QStringList arguments;
     for (const auto& arg : argv)
         arguments << QString::fromStdString(arg);
-    QProcess::execute(QString::fromLatin1(kPkexec), arguments);
+    QProcess::execute(QString::fromStdString(m_pkexec), arguments);
 }

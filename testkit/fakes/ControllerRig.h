@@ -2,6 +2,7 @@
 
 #include "control/LogoController.h"
 #include "platform/PrivilegedRunner.h"
+#include "platform/SleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "testkit/fakes/FakeAudioMeter.h"
 #include "testkit/fakes/FakeClock.h"
@@ -29,8 +30,8 @@ public:
 };
 
 // Everything a real controller needs, faked: the recording service module, an in-memory
-// settings store, a hand-driven clock and ticker, a meter that never listens and a private quit
-// notice. meter and ticker point at those of the controller made last.
+// settings store, a hand-driven clock and ticker, a meter that never listens and private quit
+// and wake-up notices. meter and ticker point at those of the controller made last.
 struct ControllerRig {
     ControllerRig() { service.reset(); }
 
@@ -57,6 +58,7 @@ struct ControllerRig {
             .willTerminate = willTerminate,
             .privilegedRunner = runner,
             .fileExists = [this](const std::string& path) { return files.count(path) > 0; },
+            .sleepNotice = &sleep,
         };
     }
 
@@ -72,6 +74,7 @@ struct ControllerRig {
     MemoryDefaultsStore defaults;
     FakeClock clock;
     WillTerminate willTerminate;
+    SleepNotice sleep;
     ScriptedRunner runner;
     std::set<std::string> files;
     FakeAudioMeter* meter = nullptr;

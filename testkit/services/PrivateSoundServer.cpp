@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -76,9 +77,23 @@ PrivateSoundServer::~PrivateSoundServer()
     m_bus.stop();
 }
 
-bool PrivateSoundServer::available()
+std::string PrivateSoundServer::missingPrograms(Kind kind)
 {
-    return std::getenv("PULSE_SERVER") != nullptr;
+    std::vector<std::pair<const char*, const char*>> needed{{"dbus-daemon", "dbus"},
+                                                            {"pactl", "pulseaudio-utils"}};
+    if (kind == Kind::pipeWire)
+        needed.insert(needed.end(), {{"pipewire", "pipewire"},
+                                     {"wireplumber", "wireplumber"},
+                                     {"pipewire-pulse", "pipewire-pulse"}});
+    else
+        needed.push_back({"pulseaudio", "pulseaudio"});
+    std::string missing;
+    for (const auto& [program, package] : needed)
+        if (::access(("/usr/bin/" + std::string(program)).c_str(), X_OK) != 0)
+            missing += std::string(missing.empty() ? "" : "; ") + "/usr/bin/" + program +
+                       " is not installed (Debian package " + package + ")";
+    return missing.empty() ? missing
+                           : missing + "; scripts/install-deps.sh installs what the tests need";
 }
 
 PrivateSoundServer::Kind PrivateSoundServer::kindFromEnvironment()
@@ -121,6 +136,8 @@ bool PrivateSoundServer::start()
         return fail("cannot make a folder for the sound server");
     if (!m_processes.empty())
         return fail("the sound server is already running");
+    if (const std::string missing = missingPrograms(m_options.kind); !missing.empty())
+        return fail(std::string("cannot start the private ") + name() + " server: " + missing);
     if (!m_bus.running() && !m_bus.start())
         return fail(m_bus.errorText());
     // A socket left by a killed server would look like one that listens.

@@ -37,7 +37,8 @@ public:
 
     // Starts the server (and, the first time, its bus) and waits (bounded) until it answers
     // clients and, with a sink, names it as the default; false if it never does, with
-    // errorText carrying the end of the failing process's log.
+    // errorText carrying the end of the failing process's log, or naming the packages to
+    // install when its programs are missing.
     bool start();
     // SIGKILL: the server vanishes without a goodbye, as when it crashes. The bus stays.
     void kill();
@@ -69,8 +70,9 @@ public:
     // PulseAudio daemon needs a module for it.
     bool enableSuspendOnIdle() const;
 
-    // Whether the test environment offers a sound server to test against.
-    static bool available();
+    // Empty when every program a server of this kind needs is installed; else which are not,
+    // with the Debian packages that provide them.
+    static std::string missingPrograms(Kind kind);
     static Kind kindFromEnvironment();
     // The default sink named by `pactl info` output; empty when there is none yet.
     static std::string defaultSink(const std::string& pactlInfo);

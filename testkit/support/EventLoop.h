@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <chrono>
 #include <functional>
 
@@ -17,4 +18,19 @@ inline bool spinUntil(const std::function<bool()>& done,
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
+}
+
+// Runs the application's own event loop, as main() does, with `action` as its first event, until
+// something quits it; gives the exit code, or `watchdogCode` when the watchdog had to end it.
+inline int runUntilQuit(const std::function<void()>& action,
+                        std::chrono::milliseconds watchdog = std::chrono::seconds(10),
+                        int watchdogCode = 1)
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout,
+                     [watchdogCode] { QCoreApplication::exit(watchdogCode); });
+    timer.start(watchdog);
+    QTimer::singleShot(0, action);
+    return QCoreApplication::exec();
 }

@@ -5,8 +5,8 @@
 #include "app/SwitchToggle.h"
 #include "app/Translations.h"
 #include "serviceabi/ServiceContract.h"
-#include "tests/app/PanelFixture.h"
 #include "testkit/support/EventLoop.h"
+#include "tests/app/PanelFixture.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -385,12 +385,7 @@ TEST_F(MenuViewTest, QuitAsksTheApplicationToQuit)
     auto& panel = open();
     bool aboutToQuit = false;
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&] { aboutToQuit = true; });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(2); });
-    watchdog.start(10000);
-    QTimer::singleShot(0, panel.quitButton(), &QPushButton::click);
-    EXPECT_EQ(QCoreApplication::exec(), 0);
+    EXPECT_EQ(runUntilQuit([&] { panel.quitButton()->click(); }), 0);
     EXPECT_TRUE(aboutToQuit);
 }
 

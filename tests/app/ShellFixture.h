@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BeamwickApp.h"
+#include "testkit/support/EventLoop.h"
 #include "tests/app/PanelFixture.h"
 
 #include <QCoreApplication>
@@ -28,17 +29,6 @@ protected:
     {
         QObject::connect(qApp, &QCoreApplication::aboutToQuit, &rig.willTerminate,
                          &WillTerminate::post);
-    }
-
-    // Runs the application's event loop until something quits it; 1 if the watchdog had to.
-    static int runUntilQuit(const std::function<void()>& action)
-    {
-        QTimer watchdog;
-        watchdog.setSingleShot(true);
-        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-        watchdog.start(10000);
-        QTimer::singleShot(0, action);
-        return QCoreApplication::exec();
     }
 
     std::size_t restores() const { return rig.service.writesOf(FakeService::tableKey).size(); }

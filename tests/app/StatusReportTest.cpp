@@ -1,5 +1,7 @@
 #include "app/StatusReport.h"
 
+#include "testkit/services/PrivateSoundServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -60,6 +62,21 @@ private:
 
 const SoundServerProbe::Result kQuietServer{false, {}, {}, QStringLiteral("Connection refused")};
 
+// What the probe finds on `server`, found the way Beamwick finds the user's: through the
+// variable the client library reads.
+SoundServerProbe::Result askAbout(const PrivateSoundServer& server)
+{
+    const QByteArray before = qgetenv("PULSE_SERVER");
+    const bool wasSet = qEnvironmentVariableIsSet("PULSE_SERVER");
+    qputenv("PULSE_SERVER", QByteArray::fromStdString(server.address()));
+    auto result = SoundServerProbe::ask(std::chrono::seconds(2));
+    if (wasSet)
+        qputenv("PULSE_SERVER", before);
+    else
+        qunsetenv("PULSE_SERVER");
+    return result;
+}
+
 } // namespace
 
 TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSettings)
@@ -68,8 +85,9 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
     const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "37", "255");
     tree.add(QStringLiteral("input3::capslock"), "0", "1");
 
-    const StatusReport bySysfs(LedStatus(tree.root(), nullptr, std::nullopt),
-                               SoundServerProbe::ask(std::chrono::seconds(2)),
+    PrivateSoundServer server({.kind = PrivateSoundServer::Kind::pulseAudio});
+    ASSERT_TRUE(server.start()) << server.errorText();
+    const StatusReport bySysfs(LedStatus(tree.root(), nullptr, std::nullopt), askAbout(server),
                                QStringLiteral("/home/u/.config/beamwick/settings.json"));
     const QString text = bySysfs.text();
     EXPECT_TRUE(text.startsWith(
@@ -83,13 +101,10 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
     EXPECT_TRUE(
         text.endsWith(QStringLiteral("Settings file: /home/u/.config/beamwick/settings.json\n")));
     EXPECT_EQ(bySysfs.exitCode(), 0);
-    // The private sound server of the test run, with its null sink as the default output.
-    if (qEnvironmentVariableIsSet("BEAMWICK_TEST_SERVICES")) {
-        EXPECT_TRUE(text.contains(QStringLiteral("Sound server: answers (pulseaudio ")))
-            << qPrintable(text);
-        EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n")))
-            << qPrintable(text);
-    }
+    // The test's own sound server, with its null sink as the default output.
+    EXPECT_TRUE(text.contains(QStringLiteral("Sound server: answers (pulseaudio ")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n"))) << qPrintable(text);
     // Only looked at.
     EXPECT_EQ(LedTree::read(brightness), QStringLiteral("37\n"));
 

@@ -3,8 +3,8 @@
 // bus each, since Qt keeps what it first learns about a StatusNotifier host).
 #include "app/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
-#include "tests/app/ShellFixture.h"
 #include "testkit/support/EventLoop.h"
+#include "tests/app/ShellFixture.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -48,12 +48,7 @@ int runSteps(const std::vector<Step>& steps, std::size_t& reached)
         if (reached == steps.size())
             QCoreApplication::exit(kAllStepsRan);
     });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-    watchdog.start(30000);
-    poll.start();
-    return QCoreApplication::exec();
+    return runUntilQuit([&] { poll.start(); }, std::chrono::seconds(30));
 }
 
 void stop(QProcess& process)

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
 # Runs a command on a private virtual X display, with an XEmbed tray host unless --no-tray is
-# given, and with a D-Bus session bus of its own if --private-bus is. Everything is stopped by
-# process id afterwards, and every wait is bounded.
-#   with-display.sh [--private-bus] [--no-tray] command [args...]
+# given, and with a D-Bus session bus of its own, so that no tray of the desktop the tests were
+# started from takes the icon. Everything is stopped by process id afterwards, and every wait is
+# bounded.
+#   with-display.sh [--no-tray] command [args...]
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/lib.sh"
 
 tray=1
-bus=0
 while [[ ${1:-} == --* ]]; do
     case $1 in
     --no-tray) tray=0 ;;
-    --private-bus) bus=1 ;;
     *) echo "with-display.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -20,7 +19,7 @@ done
 bw_private_dir root display
 mkdir -p "$root/run"
 chmod 700 "$root/run"
-((bus)) && bw_start_session_bus "$root/run"
+bw_start_session_bus "$root/run"
 
 # -displayfd lets the server pick a free display number and tell us once it is listening.
 # -noreset: by default the server resets whenever its last client leaves, and a client that

@@ -67,6 +67,26 @@ TEST(BlockAssemblerTest, AnyChunkingGivesTheLevelsOfWhole512FrameBlocksBitForBit
     EXPECT_GT(expected.size(), 250u);
     EXPECT_EQ(measured, expected);
     EXPECT_EQ(assembler.pendingBytes(), (heard.size() % kBlock) * 4) << "the tail waits";
-    assembler.clear();
+
+    // Completed with silence, the tail is the block that the same audio followed by zeros
+    // would have filled.
+    const std::size_t tail = heard.size() % kBlock;
+    ASSERT_NE(tail, 0u);
+    std::vector<float> padded(heard.end() - long(tail), heard.end());
+    padded.resize(kBlock, 0.0f);
+    const AudioBuffer last{kChannels, kBlock * 4, padded.data()};
+    const auto want = reference.process({&last, 1});
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> completed;
+    const std::uint32_t silence = assembler.completeWithSilence([&](const AudioBuffer& block) {
+        const auto level = detector.process({&block, 1});
+        completed.emplace_back(std::bit_cast<std::uint32_t>(level->bass),
+                               std::bit_cast<std::uint32_t>(level->previousAverage));
+    });
+    EXPECT_EQ(silence, (kBlock - tail) / kChannels);
+    EXPECT_EQ(completed,
+              (std::vector{std::pair{std::bit_cast<std::uint32_t>(want->bass),
+                                     std::bit_cast<std::uint32_t>(want->previousAverage)}}));
     EXPECT_EQ(assembler.pendingBytes(), 0u);
+    EXPECT_EQ(assembler.completeWithSilence([&](const AudioBuffer&) { ADD_FAILURE(); }), 0u)
+        << "nothing begun, nothing to complete";
 }

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <pulse/context.h>
@@ -91,10 +93,35 @@ private:
     std::vector<pa_stream*> m_streams;
 };
 
+// This process's threads of that name.
+int threadsNamed(const std::string& name)
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string line;
+        std::getline(comm, line);
+        count += line == name;
+    }
+    return count;
+}
+
 } // namespace
 
 class PulseAudioMeterTest : public MeterHarness {
 protected:
+    // How many of the server's clients are a meter's connection.
+    int beamwickClients() const
+    {
+        const std::string output = server.pactl("list clients");
+        int count = 0;
+        const std::string needle = "application.name = \"Beamwick\"";
+        for (std::size_t at = output.find(needle); at != std::string::npos;
+             at = output.find(needle, at + 1))
+            ++count;
+        return count;
+    }
+
     // Plays the samples and returns the bass levels delivered while the middle of them played.
     std::vector<double> levelsDuring(std::vector<float> samples)
     {
@@ -404,14 +431,111 @@ TEST_F(PulseAudioMeterTest, AServerWithoutASinkOrRoomForTheStreamFailsTheStepCon
     EXPECT_EQ(listenerStreams(), 0);
 }
 
-// What no server at hand describes: a sink without a monitor to record from.
-TEST_F(PulseAudioMeterTest, ASinkWithoutAMonitorFailsReadingTheSpeakerWithStatusZero)
+// Each step after connecting, failed where the meter meets the client library: the start throws
+// the step's text with the library's error code, leaves neither stream, connection nor audio
+// thread behind, and the same meter then starts afresh.
+TEST_F(PulseAudioMeterTest, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothing)
 {
-    const SinkInfoEdit withoutMonitor([](pa_sink_info& sink) { sink.monitor_source_name = ""; });
+    using Function = RefusedCall::Function;
+    const auto refusing = [](Function function, int code) {
+        return [=] { return std::make_shared<RefusedCall>(function, code); };
+    };
+    const struct {
+        const char* step;
+        int status;
+        std::function<std::shared_ptr<void>()> fault;
+    } steps[] = {
+        {"Finding speakers", PA_ERR_CONNECTIONTERMINATED,
+         refusing(Function::getServerInfo, PA_ERR_CONNECTIONTERMINATED)},
+        // What no server at hand describes: a sink without a monitor to record from.
+        {"Reading speaker ID", 0,
+         [] {
+             return std::make_shared<SinkInfoEdit>(
+                 [](pa_sink_info& sink) { sink.monitor_source_name = ""; });
+         }},
+        {"Creating listener", PA_ERR_INVALID, refusing(Function::newStream, PA_ERR_INVALID)},
+        {"Starting listener", PA_ERR_BADSTATE,
+         refusing(Function::connectRecordStream, PA_ERR_BADSTATE)},
+    };
+
     auto& meter = makeMeter();
-    const auto noMonitor = startError(meter);
-    ASSERT_TRUE(noMonitor);
-    EXPECT_EQ(noMonitor->errorDescription(), "Reading speaker ID failed, code 0");
-    EXPECT_FALSE(meter.isRunning());
-    EXPECT_EQ(listenerStreams(), 0);
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        {
+            const auto fault = step.fault();
+            const auto error = startError(meter);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->step(), step.step);
+            EXPECT_EQ(error->status(), step.status);
+        }
+        EXPECT_EQ(threadsNamed("beamwick.audio"), 0);
+        EXPECT_EQ(listenerStreams(), 0);
+        EXPECT_TRUE(spinUntil([&] { return beamwickClients() == 0; }, 5s))
+            << "a connection outlived the failed start";
+
+        meter.start();
+        EXPECT_TRUE(meter.isRunning());
+        EXPECT_EQ(listenerStreams(), 1);
+        EXPECT_EQ(beamwickClients(), 1);
+        EXPECT_EQ(threadsNamed("beamwick.audio"), 1);
+        meter.stop();
+    }
+}
+
+// Audio the client library has received when the meter decides to pause was played before the
+// pause: it is measured, its last block completed with silence, before the meter says that levels
+// stop. Here the audio thread falls behind a whole tone, so all of it is still unread in the
+// stream when that decision comes after the player has gone.
+TEST_F(PulseAudioMeterTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
+{
+    const ChunkTap reads;
+    const ReadsHeldBack behind;
+    auto& meter = makeMeter();
+    struct Activity {
+        bool flowing;
+        std::size_t levelsBefore;
+    };
+    std::vector<Activity> activity;
+    meter.setOnActivity([&](bool flowing) { activity.push_back({flowing, levels.size()}); });
+    meter.start();
+
+    TonePlayer player(server.address(), toneSamples(60.0, 0.5, 0.6));
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+    const auto toneHeard = [&] {
+        return std::any_of(levels.begin(), levels.end(), [](const Report& report) {
+            return report.bass > 0.5 * kSixtyHertzResponse * 0.5;
+        });
+    };
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            return toneHeard() && !activity.empty() && !activity.back().flowing &&
+                   activity.back().levelsBefore == levels.size();
+        },
+        5s))
+        << "the tone never reached the main thread ahead of the pause";
+    meter.stop();
+    spinUntil([] { return false; }, 100ms);
+
+    // Each stretch of capture from the stream's start or an uncork to the next cork yields a
+    // level for every block begun in it, all of them delivered before the pause is reported.
+    const auto chunks = reads.chunks();
+    const auto corks = reads.corks();
+    ASSERT_EQ(corks.size(), activity.size());
+    std::size_t from = 0, expected = 0;
+    for (std::size_t i = 0; i < corks.size(); ++i) {
+        EXPECT_EQ(corks[i].corked, !activity[i].flowing) << i;
+        if (!corks[i].corked) {
+            from = corks[i].chunksBefore;
+            continue;
+        }
+        EXPECT_EQ(corks[i].unread, 0u) << "received audio left unread at pause " << i;
+        std::size_t frames = 0;
+        for (std::size_t chunk = from; chunk < corks[i].chunksBefore; ++chunk)
+            frames += chunks[chunk].frames;
+        expected += (frames + BlockAssembler::blockFrames - 1) / BlockAssembler::blockFrames;
+        EXPECT_EQ(activity[i].levelsBefore, expected) << "levels ahead of pause " << i;
+    }
+    EXPECT_EQ(levels.size(), expected);
 }

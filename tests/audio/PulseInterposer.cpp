@@ -5,6 +5,7 @@
 #include <mutex>
 #include <optional>
 #include <pthread.h>
+#include <pulse/context.h>
 #include <pulse/introspect.h>
 #include <pulse/sample.h>
 #include <pulse/stream.h>
@@ -14,6 +15,22 @@ namespace {
 struct State {
     std::mutex mutex;
     std::optional<std::vector<ChunkTap::Chunk>> chunks;
+    std::vector<ChunkTap::Cork> corks;
+    bool holdReads = false;
+    // Playback listings under way while reads are held; the library calls back per stream and
+    // once more at the end of the list.
+    struct PendingListing {
+        pa_sink_input_info_cb_t callback;
+        void* userdata;
+    };
+    std::list<PendingListing> pendingListings;
+    // The call to refuse and the error it leaves; the context it was refused on, once it was.
+    struct Refusal {
+        RefusedCall::Function function;
+        int code;
+        const pa_context* context = nullptr;
+    };
+    std::optional<Refusal> refusal;
     std::function<void(pa_sink_info&)> sinkEdit;
     // Sink reads under way with an edit; the library calls back until the end of the list.
     struct PendingRead {
@@ -35,6 +52,13 @@ template <typename Function> Function real(const char* name)
     return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
 }
 
+// Drops a callback under way once the library is done with it.
+template <typename Pending> void forget(std::list<Pending>& pending, const Pending* done)
+{
+    const std::lock_guard lock(state().mutex);
+    pending.remove_if([done](const Pending& entry) { return &entry == done; });
+}
+
 void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata)
 {
     auto* read = static_cast<State::PendingRead*>(userdata);
@@ -45,11 +69,33 @@ void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void
     } else {
         read->callback(context, info, eol, read->userdata);
     }
-    if (eol != 0) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingReads.remove_if(
-            [read](const State::PendingRead& pending) { return &pending == read; });
-    }
+    if (eol != 0)
+        forget(state().pendingReads, read);
+}
+
+// Whether this call of the function is the one to refuse; if so, its context's error is `code`
+// from now on.
+bool refuse(RefusedCall::Function function, const pa_context* context)
+{
+    const std::lock_guard lock(state().mutex);
+    auto& refusal = state().refusal;
+    if (!refusal || refusal->function != function || refusal->context)
+        return false;
+    refusal->context = context;
+    return true;
+}
+
+// Set on the thread that is handing the end of a listing to the reader.
+thread_local bool listingEnds = false;
+
+void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, void* userdata)
+{
+    auto* listing = static_cast<State::PendingListing*>(userdata);
+    listingEnds = eol != 0;
+    listing->callback(context, info, eol, listing->userdata);
+    listingEnds = false;
+    if (eol != 0)
+        forget(state().pendingListings, listing);
 }
 
 } // namespace
@@ -58,6 +104,15 @@ extern "C" int pa_stream_peek(pa_stream* stream, const void** data, size_t* byte
 {
     using Peek = int (*)(pa_stream*, const void**, size_t*);
     static const auto peek = real<Peek>("pa_stream_peek");
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().holdReads && !listingEnds) {
+            // What the library says of a stream with nothing received.
+            *data = nullptr;
+            *bytes = 0;
+            return 0;
+        }
+    }
     const int result = peek(stream, data, bytes);
     if (result < 0 || *bytes == 0)
         return result;
@@ -87,24 +142,106 @@ extern "C" pa_operation* pa_context_get_sink_info_by_name(pa_context* context, c
     if (!read)
         return get(context, name, callback, userdata);
     pa_operation* operation = get(context, name, &editedSinkInfo, read);
-    if (!operation) {
-        const std::lock_guard lock(state().mutex);
-        state().pendingReads.remove_if(
-            [read](const State::PendingRead& pending) { return &pending == read; });
-    }
+    if (!operation)
+        forget(state().pendingReads, read);
     return operation;
+}
+
+extern "C" pa_operation* pa_stream_cork(pa_stream* stream, int corked, pa_stream_success_cb_t done,
+                                        void* userdata)
+{
+    using Cork = pa_operation* (*)(pa_stream*, int, pa_stream_success_cb_t, void*);
+    static const auto cork = real<Cork>("pa_stream_cork");
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().chunks) {
+            const std::size_t unread = pa_stream_readable_size(stream);
+            state().corks.push_back({state().chunks->size(), corked != 0,
+                                     unread == static_cast<std::size_t>(-1) ? 0 : unread});
+        }
+    }
+    return cork(stream, corked, done, userdata);
+}
+
+extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context,
+                                                             pa_sink_input_info_cb_t callback,
+                                                             void* userdata)
+{
+    using List = pa_operation* (*)(pa_context*, pa_sink_input_info_cb_t, void*);
+    static const auto list = real<List>("pa_context_get_sink_input_info_list");
+    State::PendingListing* listing = nullptr;
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().holdReads && callback)
+            listing =
+                &state().pendingListings.emplace_back(State::PendingListing{callback, userdata});
+    }
+    if (!listing)
+        return list(context, callback, userdata);
+    pa_operation* operation = list(context, &heldListing, listing);
+    if (!operation)
+        forget(state().pendingListings, listing);
+    return operation;
+}
+
+extern "C" int pa_context_errno(const pa_context* context)
+{
+    using Errno = int (*)(const pa_context*);
+    static const auto error = real<Errno>("pa_context_errno");
+    {
+        const std::lock_guard lock(state().mutex);
+        const auto& refusal = state().refusal;
+        if (refusal && refusal->context && refusal->context == context)
+            return refusal->code;
+    }
+    return error(context);
+}
+
+extern "C" pa_operation* pa_context_get_server_info(pa_context* context, pa_server_info_cb_t done,
+                                                    void* userdata)
+{
+    using Get = pa_operation* (*)(pa_context*, pa_server_info_cb_t, void*);
+    static const auto get = real<Get>("pa_context_get_server_info");
+    if (refuse(RefusedCall::Function::getServerInfo, context))
+        return nullptr;
+    return get(context, done, userdata);
+}
+
+extern "C" pa_stream* pa_stream_new(pa_context* context, const char* name,
+                                    const pa_sample_spec* format, const pa_channel_map* map)
+{
+    using New =
+        pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*);
+    static const auto make = real<New>("pa_stream_new");
+    if (refuse(RefusedCall::Function::newStream, context))
+        return nullptr;
+    return make(context, name, format, map);
+}
+
+extern "C" int pa_stream_connect_record(pa_stream* stream, const char* source,
+                                        const pa_buffer_attr* attributes, pa_stream_flags_t flags)
+{
+    using Connect = int (*)(pa_stream*, const char*, const pa_buffer_attr*, pa_stream_flags_t);
+    static const auto connect = real<Connect>("pa_stream_connect_record");
+    if (refuse(RefusedCall::Function::connectRecordStream, pa_stream_get_context(stream))) {
+        const std::lock_guard lock(state().mutex);
+        return -state().refusal->code;
+    }
+    return connect(stream, source, attributes, flags);
 }
 
 ChunkTap::ChunkTap()
 {
     const std::lock_guard lock(state().mutex);
     state().chunks.emplace();
+    state().corks.clear();
 }
 
 ChunkTap::~ChunkTap()
 {
     const std::lock_guard lock(state().mutex);
     state().chunks.reset();
+    state().corks.clear();
 }
 
 std::size_t ChunkTap::count() const
@@ -119,6 +256,24 @@ std::vector<ChunkTap::Chunk> ChunkTap::chunks() const
     return state().chunks.value_or(std::vector<Chunk>());
 }
 
+std::vector<ChunkTap::Cork> ChunkTap::corks() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().corks;
+}
+
+ReadsHeldBack::ReadsHeldBack()
+{
+    const std::lock_guard lock(state().mutex);
+    state().holdReads = true;
+}
+
+ReadsHeldBack::~ReadsHeldBack()
+{
+    const std::lock_guard lock(state().mutex);
+    state().holdReads = false;
+}
+
 SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)
 {
     const std::lock_guard lock(state().mutex);
@@ -129,4 +284,16 @@ SinkInfoEdit::~SinkInfoEdit()
 {
     const std::lock_guard lock(state().mutex);
     state().sinkEdit = nullptr;
+}
+
+RefusedCall::RefusedCall(Function function, int code)
+{
+    const std::lock_guard lock(state().mutex);
+    state().refusal = State::Refusal{function, code};
+}
+
+RefusedCall::~RefusedCall()
+{
+    const std::lock_guard lock(state().mutex);
+    state().refusal.reset();
 }

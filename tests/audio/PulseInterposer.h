@@ -8,17 +8,25 @@
 struct pa_sink_info;
 
 // A look at the meter where it meets the PulseAudio client library, with no hook in the meter:
-// this test program defines two of the library's functions, pa_stream_peek and
-// pa_context_get_sink_info_by_name, so the meter's calls reach these first, and they hand on to
-// the library's own. Without a tap or an edit in place they only hand on.
+// this test program defines some of the library's functions, so the meter's calls reach these
+// first, and they hand on to the library's own. Without a tap, an edit, a hold or a refusal in
+// place they only hand on.
 
-// Records every chunk read from a record stream while it exists.
+// Records every chunk read from a record stream while it exists, and in step with them every
+// request to cork (pause) or uncork one.
 class ChunkTap {
 public:
     struct Chunk {
         std::uint32_t frames;
         // The thread that read it.
         std::string thread;
+    };
+    struct Cork {
+        // How many chunks had been read when it was asked for.
+        std::size_t chunksBefore;
+        bool corked;
+        // Bytes the stream had received that were not read yet.
+        std::size_t unread;
     };
 
     ChunkTap();
@@ -28,6 +36,18 @@ public:
 
     std::size_t count() const;
     std::vector<Chunk> chunks() const;
+    std::vector<Cork> corks() const;
+};
+
+// While it exists, reads from a record stream find nothing, as if the reading thread had fallen
+// behind, except while a listing of the server's playback streams is handing over its end: the
+// moment the meter decides whether to pause. Until then the audio piles up in the stream.
+class ReadsHeldBack {
+public:
+    ReadsHeldBack();
+    ~ReadsHeldBack();
+    ReadsHeldBack(const ReadsHeldBack&) = delete;
+    ReadsHeldBack& operator=(const ReadsHeldBack&) = delete;
 };
 
 // While it exists, every sink description read is edited before the reader sees it: shows the
@@ -38,4 +58,17 @@ public:
     ~SinkInfoEdit();
     SinkInfoEdit(const SinkInfoEdit&) = delete;
     SinkInfoEdit& operator=(const SinkInfoEdit&) = delete;
+};
+
+// While it exists, the client library refuses the first call of one function as it refuses a
+// call it cannot make: the call returns failure (no operation, no stream, a negative result)
+// without reaching the server, and the error of the context it was made on reads `code`.
+class RefusedCall {
+public:
+    enum class Function { getServerInfo, newStream, connectRecordStream };
+
+    RefusedCall(Function function, int code);
+    ~RefusedCall();
+    RefusedCall(const RefusedCall&) = delete;
+    RefusedCall& operator=(const RefusedCall&) = delete;
 };

@@ -45,6 +45,12 @@ protected:
     {
         return service.writesOf(FakeService::tableKey);
     }
+    // The table the engine writes for a level over the fake's factory table
+    // [[10, 100], [20, 400]], computed as the engine must: the second number times the level.
+    static PropertyValue::Table tableFor(double level)
+    {
+        return {{10, level * 100}, {20, level * 400}};
+    }
     std::vector<double> writtenLevels() const
     {
         std::vector<double> levels;

@@ -45,11 +45,25 @@ TEST_F(EffectEngineTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_FALSE(meter->isRunning());
     EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), 2u)
         << "apply() never switches";
+    EXPECT_EQ(service.writesOf(ServiceContract::followTauKey).size(), 2u)
+        << "only entering Music writes the follow time; leaving it writes none";
+
+    // The engine never forgets what it wrote last: switching off and on, or a round of modes,
+    // back at the level last written writes no table.
+    logo.setBrightness(0.5);
+    const auto writes = tableWrites().size();
+    logo.setOn(false);
+    logo.setOn(true);
+    logo.setMode(LightMode::music);
+    logo.setMode(LightMode::breathe);
+    logo.setMode(LightMode::steady);
+    EXPECT_EQ(tableWrites().size(), writes);
+    EXPECT_EQ(service.writesOf(ServiceContract::followTauKey).size(), 3u);
 
     // Breathe again starts the breath again.
     logo.setMode(LightMode::breathe);
     tick();
-    EXPECT_NEAR(writtenLevels().back(), breathLevel(0.01), 1e-12);
+    EXPECT_NEAR(writtenLevels().back(), breathLevel(0.01, 0.5), 1e-12);
 }
 
 TEST_F(EffectEngineTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
@@ -140,26 +154,39 @@ TEST_F(EffectEngineTest, LevelsAreClampedSmallStepsSkippedAndRefusalsRetried)
 {
     auto& logo = make(); // wrote 1.0
     logo.setBrightness(0.0);
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(0.02)) << "the floor of every level";
     logo.setBrightness(10.0);
-    logo.setBrightness(0.5);
-    const auto count = tableWrites().size();
-    logo.setBrightness(0.503);
-    EXPECT_EQ(tableWrites().size(), count);
-    logo.setBrightness(0.505);
-    EXPECT_EQ(tableWrites().size(), count + 1);
-    EXPECT_EQ(writtenLevels(),
-              (std::vector<double>{1.0, 0.02, ServiceContract::topLevel, 0.5, 0.505}));
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(ServiceContract::topLevel));
 
+    // A step of exactly the write threshold from the last level is written; the next double
+    // below it is not. From 0.02 the difference of the two doubles is exactly 0.004.
+    logo.setBrightness(0.02);
+    const double step = 0.02 + 0.004;
+    ASSERT_EQ(step - 0.02, 0.004);
+    const auto count = tableWrites().size();
+    logo.setBrightness(std::nextafter(step, 0.0));
+    EXPECT_EQ(tableWrites().size(), count);
+    logo.setBrightness(step);
+    EXPECT_EQ(tableWrites().size(), count + 1);
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(step));
+
+    logo.setBrightness(0.5);
+    logo.setBrightness(0.503);
+    logo.setBrightness(0.505);
+    EXPECT_EQ(writtenLevels(),
+              (std::vector<double>{1.0, 0.02, ServiceContract::topLevel, 0.02, step, 0.5, 0.505}));
+
+    const auto before = tableWrites().size();
     service.setRefusing(FakeService::tableKey, true);
     logo.setBrightness(0.7);
     logo.setBrightness(0.7);
-    EXPECT_EQ(tableWrites().size(), count + 3) << "a refused level is written again";
+    EXPECT_EQ(tableWrites().size(), before + 2) << "a refused level is written again";
     // What was last written is still 0.505: a step too small from there writes nothing.
     service.setRefusing(FakeService::tableKey, false);
     logo.setBrightness(0.507);
-    EXPECT_EQ(tableWrites().size(), count + 3);
+    EXPECT_EQ(tableWrites().size(), before + 2);
     logo.setBrightness(0.7);
-    EXPECT_EQ(tableWrites().size(), count + 4);
+    EXPECT_EQ(tableWrites().size(), before + 3);
 }
 
 TEST_F(EffectEngineTest, WrittenTablesScaleTheSecondNumberAndDropTheRest)
@@ -218,6 +245,9 @@ TEST_F(EffectEngineTest, BreatheFirstBreathFollowsTheRaisedCosine)
     EXPECT_EQ(written.size(), 93u);
     EXPECT_EQ(written.front(), 1);
     EXPECT_NEAR(levels.front(), 0.030957, 1e-6);
+    // The first tick is one 0.05 s step into the breath, from its floor of 0.03, to the bit.
+    EXPECT_EQ(levels.front(), breathLevel(0.05 / 5.0));
+    EXPECT_EQ(tableWrites().front().asTable(), tableFor(breathLevel(0.05 / 5.0)));
     EXPECT_EQ(written[1], 3) << "tick 2 is too close to tick 1";
     const auto at48 = std::find(written.begin(), written.end(), 48);
     ASSERT_NE(at48, written.end());
@@ -226,57 +256,66 @@ TEST_F(EffectEngineTest, BreatheFirstBreathFollowsTheRaisedCosine)
     EXPECT_LT(written.back(), 99);
 }
 
-TEST_F(EffectEngineTest, BeatThresholdScalesWithSensitivity)
+TEST_F(EffectEngineTest, ABeatMustClearTheBassFloorAndTheScaledAverage)
 {
+    using namespace std::chrono_literals;
     auto& logo = make();
     logo.setMode(LightMode::music);
-    tick(); // down to the floor, so that a flash is a write
-    const auto base = tableWrites().size();
-    meter->deliver(0.006, 0.005); // threshold 0.007 at sensitivity 1.5
-    EXPECT_EQ(tableWrites().size(), base);
-    meter->deliver(0.008, 0.005);
-    EXPECT_EQ(tableWrites().size(), base + 1);
-    EXPECT_EQ(writtenLevels().back(), 1.0);
+    // Each candidate comes a second after the last, once a tick has ended any flash (back at
+    // 0.02), so that neither the refractory period nor the write threshold decides.
+    auto flashes = [&](double bass, double average) {
+        clock.advance(1s);
+        tick();
+        const auto before = tableWrites().size();
+        meter->deliver(bass, average);
+        return tableWrites().size() > before;
+    };
+    EXPECT_FALSE(flashes(0.006, 0.005)); // threshold 0.007 at sensitivity 1.5
+    EXPECT_TRUE(flashes(0.008, 0.005));
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(1.0)) << "a beat lights the brightness";
 
-    clock.advance(std::chrono::seconds(1));
-    meter->deliver(0.002, 0.0); // the floor itself is never a beat
-    clock.advance(std::chrono::seconds(1));
-    tick(); // back to 0.02
-    const auto quiet = tableWrites().size();
-    meter->deliver(0.002, 0.0);
-    EXPECT_EQ(tableWrites().size(), quiet);
-    meter->deliver(0.0021, 0.0);
-    EXPECT_EQ(tableWrites().size(), quiet + 1);
+    // Exactly at the threshold is no beat; the next double up is. Higher sensitivity lowers it.
+    for (double s : {0.5, 1.0, 1.5, 3.0}) {
+        logo.setSensitivity(s);
+        const double threshold = 0.005 * (0.6 / s + 1.0);
+        EXPECT_FALSE(flashes(threshold, 0.005)) << "sensitivity " << s;
+        EXPECT_TRUE(flashes(std::nextafter(threshold, 1.0), 0.005)) << "sensitivity " << s;
+    }
+    // Over a silent average only the bass floor decides, and the floor itself is no beat.
+    EXPECT_FALSE(flashes(0.002, 0.0));
+    EXPECT_TRUE(flashes(std::nextafter(0.002, 1.0), 0.0));
 
     // Sensitivity 0 (only a hand-edited file) makes the threshold infinite: no beat, no crash.
-    clock.advance(std::chrono::seconds(1));
-    tick();
     logo.setSensitivity(0.0);
-    const auto none = tableWrites().size();
-    meter->deliver(1.0, 0.1);
-    meter->deliver(1.0, 0.0);
-    EXPECT_EQ(tableWrites().size(), none);
+    EXPECT_FALSE(flashes(1.0, 0.1));
+    EXPECT_FALSE(flashes(1.0, 0.0));
 }
 
-TEST_F(EffectEngineTest, RefractoryPeriodAndFlashLength)
+TEST_F(EffectEngineTest, AFlashLasts140MsAndTheNextBeatComesOnlyAfter180Ms)
 {
+    using namespace std::chrono_literals;
     auto& logo = make();
     logo.setMode(LightMode::music);
     tick();
-    EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(0.02)) << "Music holds 0.02 between beats";
 
-    meter->deliver(0.5, 0.0); // first beat is always accepted
+    meter->deliver(0.5, 0.0); // the first beat is always accepted
     EXPECT_EQ(writtenLevels().back(), 1.0);
-    clock.advance(std::chrono::milliseconds(100));
-    tick(); // flash still on: asks for 1.0 again, nothing written
-    const auto duringFlash = tableWrites().size();
-    meter->deliver(0.5, 0.0); // 0.1 s after the beat: dropped, lastBeat unmoved
-    EXPECT_EQ(tableWrites().size(), duringFlash);
-    clock.advance(std::chrono::milliseconds(50));
-    tick(); // 0.15 s: the flash is over
-    EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);
-    clock.advance(std::chrono::milliseconds(50));
-    meter->deliver(0.5, 0.0); // 0.2 s after the accepted beat
+    const auto flash = tableWrites().size();
+    clock.advance(140ms - 1ns);
+    tick(); // still flashing: asks for 1.0 again, which is not written again
+    EXPECT_EQ(tableWrites().size(), flash);
+    clock.advance(1ns);
+    tick(); // the first tick at the flash's end
+    ASSERT_EQ(tableWrites().size(), flash + 1);
+    EXPECT_EQ(tableWrites().back().asTable(), tableFor(0.02));
+
+    clock.advance(40ms); // exactly 0.18 s after the beat: dropped, and the last beat stays put
+    meter->deliver(0.5, 0.0);
+    EXPECT_EQ(tableWrites().size(), flash + 1);
+    clock.advance(1ms);
+    meter->deliver(0.5, 0.0);
+    EXPECT_EQ(tableWrites().size(), flash + 2);
     EXPECT_EQ(writtenLevels().back(), 1.0);
 }
 

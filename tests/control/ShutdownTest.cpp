@@ -21,6 +21,7 @@ TEST_F(ShutdownTest, QuittingInMusicStopsCaptureThenRestoresTheWholeFactoryTable
     EXPECT_EQ(last.first, FakeService::tableKey);
     EXPECT_EQ(last.second.asTable(), (PropertyValue::Table{{10, 100, 7}, {20, 400, 8}}));
     EXPECT_EQ(defaults.writes, 1) << "quitting saves nothing new";
+    EXPECT_TRUE(ticker->isActive()) << "quitting leaves the effect timer to the process's end";
 }
 
 TEST_F(ShutdownTest, QuittingWithTheLightOffLeavesItOff)
@@ -32,6 +33,11 @@ TEST_F(ShutdownTest, QuittingWithTheLightOffLeavesItOff)
     willTerminate.post();
     EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), switches);
     EXPECT_EQ(tableWrites().back().asTable(), (PropertyValue::Table{{10, 100}, {20, 400}}));
+
+    // The restore is not the engine's write: the engine still holds 3.0 as its last level.
+    const auto writes = tableWrites().size();
+    logo.setBrightness(3.0);
+    EXPECT_EQ(tableWrites().size(), writes);
 }
 
 TEST_F(ShutdownTest, QuittingWithoutATableWritesNothing)

@@ -1,0 +1,131 @@
+// Runs under umockdev-run with kbd_backlight.umockdev: the real executable in Music on a
+// keyboard backlight found at 200, a private sound server and a mock logind that sends the
+// machine to sleep and wakes it just as a player starts, as players resume on waking.
+#include "testkit/services/PrivateSoundServer.h"
+#include "testkit/services/PrivateSystemBus.h"
+#include "tests/audio/TonePlayer.h"
+#include "tests/system/PrivateInstall.h"
+
+#include <QFile>
+#include <QProcess>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kBrightness = "/sys/class/leds/test::kbd_backlight/brightness";
+// Level 1.0 is the brightness found; Music rests at 0.02 of it between beats.
+constexpr int kFlash = 200;
+constexpr int kRest = 4;
+
+int brightness()
+{
+    std::ifstream in(kBrightness);
+    int value = -1;
+    in >> value;
+    return value;
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = 20s)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+// What the LED showed while a track played, sampled every 2 ms: how many flashes began.
+struct Watched {
+    int flashes = 0;
+    int last = -1;
+};
+
+Watched watchWhilePlaying(TonePlayer& player, std::chrono::milliseconds after)
+{
+    Watched seen;
+    bool lit = false;
+    auto sample = [&] {
+        const int now = brightness();
+        if (now == kFlash && !lit)
+            ++seen.flashes;
+        lit = now == kFlash;
+        seen.last = now;
+    };
+    while (!player.finished()) {
+        sample();
+        std::this_thread::sleep_for(2ms);
+    }
+    const auto end = std::chrono::steady_clock::now() + after;
+    while (std::chrono::steady_clock::now() < end) {
+        sample();
+        std::this_thread::sleep_for(2ms);
+    }
+    return seen;
+}
+
+} // namespace
+
+TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
+{
+    PrivateInstall install(BEAMWICK_LEDS_MODULE_PATH);
+    ASSERT_TRUE(install.ready());
+    PrivateSystemBus bus;
+    ASSERT_TRUE(bus.start()) << bus.errorText();
+    ASSERT_TRUE(bus.startLogindManager()) << bus.errorText();
+    PrivateSoundServer server;
+    ASSERT_TRUE(server.start()) << server.errorText();
+    ASSERT_EQ(brightness(), kFlash);
+
+    QFile settings(install.settings());
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"mode": "Music", "brightness": 1.0})");
+    settings.close();
+
+    QProcess beamwick;
+    auto env = install.environment();
+    env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
+    env.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(bus.address()));
+    beamwick.setProcessEnvironment(env);
+    beamwick.setProcessChannelMode(QProcess::ForwardedChannels);
+    beamwick.start(install.executable(), {});
+    ASSERT_TRUE(beamwick.waitForStarted(5000));
+    ASSERT_TRUE(waitFor([] { return brightness() == kRest; })) << "shows " << brightness();
+
+    std::vector<double> kicks;
+    for (double at = 0.1; at < 2.0; at += 0.25)
+        kicks.push_back(at);
+    const auto track = kickTrack(kicks, 2.3);
+
+    // The wake-up and the player's first audio race each other; each round gives the race
+    // another chance to go the wrong way.
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        // Nothing has played for a while: the capture has paused.
+        ASSERT_TRUE(waitFor([&] {
+            return server.pactl("list source-outputs").find("Corked: yes") != std::string::npos;
+        })) << server.pactl("list source-outputs");
+        ASSERT_TRUE(bus.emitPrepareForSleep(true));
+        std::this_thread::sleep_for(100ms);
+        ASSERT_TRUE(bus.emitPrepareForSleep(false));
+        TonePlayer player(server.address(), track);
+        const Watched seen = watchWhilePlaying(player, 400ms);
+        player.wait();
+        ASSERT_TRUE(player.succeeded());
+        EXPECT_GE(seen.flashes, static_cast<int>(kicks.size()) - 1) << "kicks went without a flash";
+        EXPECT_EQ(seen.last, kRest) << "a flash did not end";
+    }
+
+    ::kill(static_cast<pid_t>(beamwick.processId()), SIGTERM);
+    ASSERT_TRUE(beamwick.waitForFinished(10000));
+    EXPECT_EQ(beamwick.exitCode(), 0);
+    EXPECT_EQ(brightness(), kFlash) << "quitting hands the brightness found back";
+}
