@@ -38,6 +38,10 @@ struct Module {
         // No system bus: every write goes the sysfs way, without waiting on D-Bus.
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/bus", 1);
         root = makeTree();
+        // The module's note of an LED it holds on goes into the tree too, never into the
+        // runtime folder of the user running the fuzzer.
+        std::filesystem::create_directories(root / "run");
+        ::setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
         void* handle = dlopen(LED_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
         require(handle);
         auto setRoot = reinterpret_cast<void (*)(const char*)>(

@@ -29,9 +29,10 @@ CommandLine::CommandLine(const QStringList& arguments)
                                      QStringLiteral("Print the version and exit."));
     const QCommandLineOption status(
         QStringLiteral("status"),
-        QStringLiteral("Print which light Beamwick would drive and how (or why none), whether the "
-                       "sound server answers, and the settings file's path; then exit. Exits 1 "
-                       "when there is no light Beamwick can write."));
+        QStringLiteral("Print which light Beamwick would drive, why and how (or why none), the "
+                       "other lights it passed over, whether the sound server answers, and the "
+                       "settings file's path; then exit. Exits 1 when there is no light Beamwick "
+                       "can write."));
     m_parser.addOption(help);
     m_parser.addOption(version);
     m_parser.addOption(status);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ledservice/LedFinder.h"
+
 #include <QString>
 #include <QStringList>
 #include <filesystem>
@@ -7,8 +9,9 @@
 #include <string>
 
 // What `beamwick --status` says about the light: the LED the service module would pick under an
-// LED class folder, its steps, and how it would be written, or why there is none. It only
-// reads: the light is never touched.
+// LED class folder, its steps and trigger, by which rule it was picked and how it would be
+// written, or why there is none; and every other LED there with why it was passed over. It
+// only reads: the light is never touched.
 class LedStatus {
 public:
     // requested: the user's BEAMWICK_LED or nothing; logindSession: the id of this user's active
@@ -21,6 +24,17 @@ public:
     const QStringList& lines() const { return m_lines; }
 
 private:
+    struct Choice {
+        std::string name;
+        bool named;
+    };
+
+    static QString describe(const LedDevice& device);
+    // The rule in words, and with the name test it stands for.
+    static QString ruleText(LedFinder::Rule rule, bool withReason);
+    void listPassedOver(const LedFinder& finder, const std::filesystem::path& root,
+                        const std::optional<Choice>& chosen);
+
     QStringList m_lines;
     bool m_usable = false;
 };

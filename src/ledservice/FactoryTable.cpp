@@ -1,5 +1,7 @@
 #include "ledservice/FactoryTable.h"
 
+#include "serviceabi/ServiceContract.h"
+
 #include <cmath>
 #include <limits>
 
@@ -8,28 +10,53 @@ namespace {
 constexpr double kNitsPerRow = 25.0;
 constexpr double kNitsTotal = kNitsPerRow * (1 + 2 + 3 + 4);
 static_assert(FactoryTable::rowCount == 4, "kNitsTotal sums the rows' nits");
+constexpr std::size_t kTriggerIndex = 3;
+constexpr std::size_t kLedIndex = ServiceContract::tableIdentityIndex;
+static_assert(kLedIndex == kTriggerIndex + 1, "a row is [found, nits, k, trigger, led]");
 
-} // namespace
-
-FactoryTable::FactoryTable(unsigned found, std::optional<double> triggerCode)
-{
-    for (std::size_t k = 1; k <= rowCount; ++k) {
-        std::vector<double> row = {static_cast<double>(found), kNitsPerRow * static_cast<double>(k),
-                                   static_cast<double>(k)};
-        if (triggerCode)
-            row.push_back(*triggerCode);
-        m_rows.push_back(std::move(row));
-    }
-}
-
-double FactoryTable::triggerCode(const std::string& trigger)
+double fnv1a(const std::string& text)
 {
     std::uint32_t hash = 2166136261u;
-    for (unsigned char c : trigger) {
+    for (unsigned char c : text) {
         hash ^= c;
         hash *= 16777619u;
     }
     return static_cast<double>(hash);
+}
+
+// The number every row of a whole factory table holds at `index`; nothing when a row is too
+// short or the rows disagree.
+std::optional<double> sameInEveryRow(const FactoryTable::Table& accepted, std::size_t index)
+{
+    if (!FactoryTable::isWholeFactoryTable(accepted))
+        return std::nullopt;
+    const auto& first = accepted.front();
+    if (first.size() <= index)
+        return std::nullopt;
+    for (const auto& row : accepted) {
+        if (row.size() <= index || row[index] != first[index])
+            return std::nullopt;
+    }
+    return first[index];
+}
+
+} // namespace
+
+FactoryTable::FactoryTable(unsigned found, std::optional<double> triggerCode, double ledCode)
+{
+    for (std::size_t k = 1; k <= rowCount; ++k)
+        m_rows.push_back({static_cast<double>(found), kNitsPerRow * static_cast<double>(k),
+                          static_cast<double>(k), triggerCode.value_or(noTrigger), ledCode});
+}
+
+double FactoryTable::triggerCode(const std::string& trigger)
+{
+    return fnv1a(trigger);
+}
+
+double FactoryTable::ledCode(const std::string& name)
+{
+    return fnv1a(name);
 }
 
 std::optional<FactoryTable::Table> FactoryTable::accept(const PropertyValue& written)
@@ -83,14 +110,13 @@ std::optional<unsigned> FactoryTable::foundBrightnessOf(const Table& accepted)
 
 std::optional<double> FactoryTable::triggerCodeOf(const Table& accepted)
 {
-    if (!isWholeFactoryTable(accepted))
+    const auto code = sameInEveryRow(accepted, kTriggerIndex);
+    if (code == noTrigger)
         return std::nullopt;
-    const auto& first = accepted.front();
-    if (first.size() < 4)
-        return std::nullopt;
-    for (const auto& row : accepted) {
-        if (row.size() < 4 || row[3] != first[3])
-            return std::nullopt;
-    }
-    return first[3];
+    return code;
+}
+
+std::optional<double> FactoryTable::ledCodeOf(const Table& accepted)
+{
+    return sameInEveryRow(accepted, kLedIndex);
 }

@@ -8,29 +8,39 @@
 
 // The brightness table this service reports as the factory's, and how a written table is read.
 //
-// The factory table has `rowCount` rows; row k (1-based) is [found, nits, k, trigger]: found is
-// the LED's brightness before Beamwick first touched it (0 when it was off), nits is 25 k, and
-// trigger is triggerCode() of the LED's trigger then (left out when the LED has none). The
-// controller saves this table once and from then on writes it back, so what the LED was like
-// before the first start outlives any ending of a later run:
+// The factory table has `rowCount` rows; row k (1-based) is [found, nits, k, trigger, led]: found
+// is the LED's brightness before Beamwick first touched it (0 when it was off), nits is 25 k,
+// trigger is triggerCode() of the LED's trigger then (noTrigger when the LED has none), and led
+// is ledCode() of the LED's name, at the index the service contract names for a light's
+// identity. The controller saves this table once and from then on writes it back, so what the
+// LED was like before the first start outlives any ending of a later run:
 // - dimming keeps the first number of every row, so every table written carries `found`;
 // - the third number names the row: dimming writes only two numbers per row, so a table that
 //   carries the factory rows whole is the restore at quit, even though its level is 1.0 too,
-//   and only that table carries the trigger.
-// Tables saved by earlier versions had [round(k/4 * max_brightness), nits, k]; their first
-// numbers differ from row to row, which is how they are told apart: they carry no brightness.
+//   and only that table carries the trigger and the LED;
+// - a whole table naming another LED says nothing about this one.
+// Tables saved by earlier versions had [found, nits, k, trigger] (no LED: they are taken as this
+// LED's) or, before that, [round(k/4 * max_brightness), nits, k]; the first numbers of the
+// oldest differ from row to row, which is how they are told apart: they carry no brightness.
 class FactoryTable {
 public:
     using Table = PropertyValue::Table;
     static constexpr std::size_t rowCount = 4;
 
-    // The table to report for an LED found at `found` with the trigger of that code active.
-    explicit FactoryTable(unsigned found, std::optional<double> triggerCode = std::nullopt);
+    // Stands for "no trigger attribute": above every code, so no trigger name has it, and not
+    // negative, so earlier versions still accept a table that carries it.
+    static constexpr double noTrigger = 4294967296.0;
+
+    // The table to report for the LED named by `ledCode`, found at `found` with the trigger of
+    // that code active (nothing: the LED has no trigger attribute).
+    FactoryTable(unsigned found, std::optional<double> triggerCode, double ledCode);
 
     const Table& rows() const { return m_rows; }
 
     // A trigger name as a number that a table can hold exactly (32-bit FNV-1a).
     static double triggerCode(const std::string& trigger);
+    // An LED's name as such a number.
+    static double ledCode(const std::string& name);
 
     // The written value as a table when it is acceptable: an array of exactly rowCount rows,
     // each of at least two finite, non-negative numbers. Otherwise nothing.
@@ -48,6 +58,9 @@ public:
 
     // The trigger code a whole factory table carries; nothing when it carries none.
     static std::optional<double> triggerCodeOf(const Table& accepted);
+
+    // The LED code a whole factory table carries; nothing when it carries none.
+    static std::optional<double> ledCodeOf(const Table& accepted);
 
 private:
     Table m_rows;

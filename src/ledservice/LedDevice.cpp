@@ -76,10 +76,15 @@ std::optional<std::filesystem::path> LedDevice::hardwareChangeAttribute() const
     return path;
 }
 
-std::optional<unsigned> LedDevice::hardwareChangedBrightness() const
+std::optional<unsigned> LedDevice::lastHardwareChange() const
 {
     // Reading fails (ENODATA) until the firmware has changed the brightness once.
-    if (auto changed = SysfsAttribute::readUnsigned(attribute("brightness_hw_changed")))
+    return SysfsAttribute::readUnsigned(attribute("brightness_hw_changed"));
+}
+
+std::optional<unsigned> LedDevice::hardwareChangedBrightness() const
+{
+    if (auto changed = lastHardwareChange())
         return changed;
     return brightness();
 }

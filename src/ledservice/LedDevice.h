@@ -14,6 +14,7 @@ public:
                                          const std::string& name);
 
     const std::string& name() const { return m_name; }
+    const std::filesystem::path& directory() const { return m_directory; }
     unsigned maxBrightness() const { return m_maxBrightness; }
     std::filesystem::path attribute(const char* attributeName) const;
 
@@ -27,6 +28,9 @@ public:
 
     // brightness_hw_changed, where the kernel reports the firmware's own changes (a hotkey).
     std::optional<std::filesystem::path> hardwareChangeAttribute() const;
+    // The brightness the firmware set last; nothing until it has set one (or without the
+    // attribute).
+    std::optional<unsigned> lastHardwareChange() const;
     // The brightness the firmware set last, else the brightness shown now.
     std::optional<unsigned> hardwareChangedBrightness() const;
 

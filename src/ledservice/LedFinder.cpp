@@ -1,7 +1,6 @@
 #include "ledservice/LedFinder.h"
 
 #include <algorithm>
-#include <functional>
 #include <system_error>
 
 namespace {
@@ -42,6 +41,17 @@ std::vector<std::string> LedFinder::names() const
     return found;
 }
 
+LedFinder::Rule LedFinder::ruleOf(std::string_view name)
+{
+    if (name.find("lid_logo") != std::string_view::npos)
+        return Rule::lidLogo;
+    if (name.find("logo") != std::string_view::npos)
+        return Rule::logo;
+    if (endsWith(name, "::kbd_backlight"))
+        return Rule::keyboardBacklight;
+    return Rule::none;
+}
+
 std::optional<LedDevice> LedFinder::find(const char* requested) const
 {
     if (requested && isSafeName(requested)) {
@@ -50,14 +60,9 @@ std::optional<LedDevice> LedFinder::find(const char* requested) const
     }
 
     const auto all = names();
-    const std::function<bool(const std::string&)> preferences[] = {
-        [](const std::string& n) { return n.find("lid_logo") != std::string::npos; },
-        [](const std::string& n) { return n.find("logo") != std::string::npos; },
-        [](const std::string& n) { return endsWith(n, "::kbd_backlight"); },
-    };
-    for (const auto& matches : preferences) {
+    for (const Rule rule : {Rule::lidLogo, Rule::logo, Rule::keyboardBacklight}) {
         for (const auto& name : all) {
-            if (!matches(name))
+            if (ruleOf(name) != rule)
                 continue;
             if (auto device = LedDevice::open(m_root, name))
                 return device;

@@ -12,7 +12,19 @@
 // else a lid-logo LED, else a keyboard backlight.
 class LedFinder {
 public:
+    // Why an LED is taken, in the order the rules are tried.
+    enum class Rule {
+        named,             // BEAMWICK_LED names it
+        lidLogo,           // its name contains "lid_logo"
+        logo,              // its name contains "logo"
+        keyboardBacklight, // its name ends in "::kbd_backlight"
+        none,              // named like none of these
+    };
+
     explicit LedFinder(std::filesystem::path root);
+
+    // The rule a name matches first, leaving BEAMWICK_LED aside.
+    static Rule ruleOf(std::string_view name);
 
     // `requested` is the user's choice (BEAMWICK_LED) or null. A choice that is not a safe
     // name of a usable LED is passed over, and the usual order applies.
@@ -24,8 +36,9 @@ public:
     // Why find() passes over `requested`, in words for the user; nothing when it would take it.
     std::optional<std::string> whyPassedOver(const char* requested) const;
 
-private:
+    // Every safe entry name of the folder, sorted: the order names are tried in.
     std::vector<std::string> names() const;
 
+private:
     std::filesystem::path m_root;
 };

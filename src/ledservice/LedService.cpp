@@ -24,7 +24,8 @@ std::optional<bool> switchPosition(const PropertyValue& value)
 
 std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
                                              const char* requestedLed,
-                                             std::chrono::milliseconds logindTimeout)
+                                             std::chrono::milliseconds logindTimeout,
+                                             const std::filesystem::path& memoryFile)
 {
     auto device = LedFinder(root).find(requestedLed);
     if (!device)
@@ -32,16 +33,35 @@ std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
     std::vector<std::unique_ptr<LedWriter>> writers;
     writers.push_back(std::make_unique<LogindWriter>(logindTimeout));
     writers.push_back(std::make_unique<SysfsWriter>());
-    return std::make_unique<LedService>(std::move(*device), std::move(writers));
+    return std::make_unique<LedService>(std::move(*device), std::move(writers),
+                                        SwitchMemory(memoryFile));
 }
 
-LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>> writers)
-    : m_device(std::move(device)), m_writers(std::move(writers)),
+LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>> writers,
+                       SwitchMemory memory)
+    : m_device(std::move(device)), m_writers(std::move(writers)), m_memory(std::move(memory)),
       m_factoryFound(m_device.brightness().value_or(0)),
+      m_ledCode(FactoryTable::ledCode(m_device.name())),
       m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
 {
     if (const auto trigger = m_device.trigger())
         m_factoryTrigger = FactoryTable::triggerCode(*trigger);
+
+    // A note about this LED that the firmware has not overtaken: a Beamwick that ended without
+    // quitting held it on, and whatever it shows is that Beamwick's doing.
+    const auto note = m_memory.read();
+    if (note && note->led == m_device.directory().string() &&
+        note->hardwareMark == hardwareMark()) {
+        m_remembered = note->dark;
+        // Dark as noted, it is still on. Dark with a lit note, someone switched it off since;
+        // lit with a dark note, someone switched it on.
+        if (note->dark && m_factoryFound == 0)
+            m_on = true;
+        m_litByOthersAt =
+            note->dark && m_factoryFound > 0 ? std::optional(m_factoryFound) : note->litByOthersAt;
+    } else if (m_factoryFound > 0) {
+        m_litByOthersAt = m_factoryFound;
+    }
 }
 
 std::optional<PropertyValue> LedService::get(std::string_view key) const
@@ -50,12 +70,14 @@ std::optional<PropertyValue> LedService::get(std::string_view key) const
         const auto brightness = m_device.brightness();
         if (!brightness)
             return std::nullopt;
-        return PropertyValue::integer(*brightness > 0 ? 1 : 0);
+        const bool heldDark = m_on && m_remembered == true && *brightness == 0;
+        return PropertyValue::integer(*brightness > 0 || heldDark ? 1 : 0);
     }
     if (key == ServiceContract::tableKey) {
         if (!m_device.isPresent())
             return std::nullopt;
-        return PropertyValue::table(FactoryTable(m_factoryFound, m_factoryTrigger).rows());
+        return PropertyValue::table(
+            FactoryTable(m_factoryFound, m_factoryTrigger, m_ledCode).rows());
     }
     if (key == ServiceContract::followTauKey)
         return PropertyValue::real(m_followTau);
@@ -86,8 +108,14 @@ bool LedService::setBacklightMode(const PropertyValue& value)
     if (!on)
         return false;
     // The level of the table written last, kept while the LED was off: never a stale one.
-    if (!show(*on ? m_mapping.brightnessFor(m_level) : 0))
-        return false;
+    if (*on) {
+        if (!light(m_mapping.brightnessFor(m_level)))
+            return false;
+    } else {
+        if (!show(0))
+            return false;
+        forget();
+    }
     m_on = *on;
     return true;
 }
@@ -101,7 +129,7 @@ bool LedService::setTable(const PropertyValue& value)
     if (FactoryTable::isWholeFactoryTable(*table))
         return handBack();
     const double level = FactoryTable::levelOf(*table);
-    if (m_on && !show(m_mapping.brightnessFor(level)))
+    if (m_on && !light(m_mapping.brightnessFor(level)))
         return false;
     if (!m_on && !m_device.isPresent())
         return false;
@@ -119,8 +147,14 @@ bool LedService::setFollowTau(const PropertyValue& value)
 
 void LedService::learnFactory(const FactoryTable::Table& table)
 {
+    const auto led = FactoryTable::ledCodeOf(table);
+    if (led && *led != m_ledCode)
+        return;
     if (!m_factoryChosenByUser) {
-        if (const auto found = FactoryTable::foundBrightnessOf(table))
+        const auto found = FactoryTable::foundBrightnessOf(table);
+        if (found && *found == 0 && m_litByOthersAt)
+            setFactoryBrightness(*m_litByOthersAt);
+        else if (found)
             setFactoryBrightness(*found);
     }
     if (const auto trigger = FactoryTable::triggerCodeOf(table))
@@ -144,12 +178,16 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
     // The firmware switched the LED off: the user's factory brightness is still the last one.
     if (*brightness == 0) {
         m_on = false;
+        forget();
         return true;
     }
     m_factoryChosenByUser = true;
     setFactoryBrightness(*brightness);
     m_on = true;
     m_level = 1.0;
+    // Noted afresh with the firmware's new mark, or the next start would doubt the note.
+    m_remembered.reset();
+    remember(false);
     return true;
 }
 
@@ -158,11 +196,20 @@ bool LedService::handBack()
     m_level = 1.0;
     // Quitting does not switch the LED: one that is off stays dark, and keeps no trigger that
     // could light it.
-    if (!m_on)
-        return m_device.isPresent();
+    if (!m_on) {
+        if (!m_device.isPresent())
+            return false;
+        forget();
+        return true;
+    }
+    // Not light(): an LED never written in this run still has its trigger, which stays.
     if (!show(m_mapping.factoryBrightness()))
         return false;
-    return restoreTrigger();
+    const bool restored = restoreTrigger();
+    m_triggerDetached = false;
+    // Handed back, the LED is the user's again.
+    forget();
+    return restored;
 }
 
 bool LedService::restoreTrigger()
@@ -179,6 +226,60 @@ bool LedService::restoreTrigger()
     }
     // The trigger is gone (its module unloaded): the brightness is all that can be given back.
     return true;
+}
+
+bool LedService::detachTrigger()
+{
+    // With a trigger such as timer or heartbeat active, a step above 0 only sets the brightness
+    // it blinks with, and the two would fight. The kernel detaches a trigger on "none", and on a
+    // write of 0, which logind makes for a user who may not write the trigger attribute.
+    const auto current = m_device.trigger();
+    if (current && *current != "none") {
+        // Either way the LED goes dark for a moment, so the note does first.
+        remember(true);
+        if (!m_device.setTrigger("none") && !show(0))
+            return false;
+    }
+    m_triggerDetached = true;
+    return true;
+}
+
+bool LedService::light(unsigned brightness)
+{
+    if (!m_triggerDetached && !detachTrigger())
+        return false;
+    // The note always errs towards "on": it turns dark before the LED does, and lit after. A
+    // process killed in between leaves either a lit LED (on by itself) or a dark note.
+    const bool dark = brightness == 0;
+    if (dark)
+        remember(true);
+    if (!show(brightness))
+        return false;
+    if (!dark)
+        remember(false);
+    return true;
+}
+
+std::string LedService::hardwareMark() const
+{
+    const auto mark = m_device.lastHardwareChange();
+    return mark ? std::to_string(*mark) : "-";
+}
+
+void LedService::remember(bool dark)
+{
+    if (m_remembered == dark)
+        return;
+    m_memory.write({m_device.directory().string(), dark, hardwareMark(), m_litByOthersAt});
+    m_remembered = dark;
+}
+
+void LedService::forget()
+{
+    if (!m_remembered)
+        return;
+    m_memory.clear();
+    m_remembered.reset();
 }
 
 bool LedService::show(unsigned brightness)

@@ -20,8 +20,10 @@
 namespace {
 
 constexpr const char* kLedClassFolder = "/sys/class/leds";
-// The one setting the module takes from its environment: which LED to drive.
+// What the module takes from its environment: which LED to drive (Beamwick's one setting of its
+// own there), and the user's runtime folder, where it keeps its note of an LED it holds on.
 constexpr const char* kLedVariable = "BEAMWICK_LED";
+constexpr const char* kRuntimeFolderVariable = "XDG_RUNTIME_DIR";
 
 struct ModuleState {
     std::mutex mutex;
@@ -47,7 +49,9 @@ void* create() noexcept
             root = state().ledClassFolder;
             timeout = state().logindTimeout;
         }
-        return LedService::open(root, std::getenv(kLedVariable), timeout).release();
+        return LedService::open(root, std::getenv(kLedVariable), timeout,
+                                SwitchMemory::defaultFile(std::getenv(kRuntimeFolderVariable)))
+            .release();
     } catch (...) {
         return nullptr;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // The names and limits a brightness service module and its client agree on, beside the C
 // interface (service_abi.h) that carries them. Every side spells them from here, so a module and
 // the client it is loaded by, or a fake module and the tests that drive it, cannot drift apart.
@@ -23,6 +25,11 @@ inline constexpr const char* followTauKey = "LEPWMFollowTau";
 inline constexpr const char* hardwareChangeAttributeKey = "LEHardwareChangeAttribute";
 // Written after such a change: the brightness the firmware set.
 inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnessChanged";
+
+// A factory table's rows may carry, at this index, a number naming the light they were read
+// from, the same in every row. A client that saved the table of one light never hands it to
+// another: it compares this number with the service's own table.
+inline constexpr std::size_t tableIdentityIndex = 4;
 
 // The highest level a written table may scale the factory table by: full brightness.
 inline constexpr double topLevel = 8.0;

@@ -21,7 +21,8 @@ public:
                                               QFile::ReadOther | QFile::ExeOther);
     }
 
-    QString add(const QString& name, const QString& brightness, const QString& maxBrightness)
+    QString add(const QString& name, const QString& brightness, const QString& maxBrightness,
+                const QString& trigger = {})
     {
         const QString folder = dir.filePath(name);
         QDir().mkpath(folder);
@@ -30,8 +31,12 @@ public:
                                           QFile::ExeOther);
         write(folder + QStringLiteral("/brightness"), brightness);
         write(folder + QStringLiteral("/max_brightness"), maxBrightness);
+        if (!trigger.isEmpty())
+            write(folder + QStringLiteral("/trigger"), trigger);
         return folder + QStringLiteral("/brightness");
     }
+
+    void remove(const QString& name) { QDir(dir.filePath(name)).removeRecursively(); }
 
     static QString read(const QString& path)
     {
@@ -85,10 +90,13 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
     const StatusReport bySysfs(LedStatus(tree.root(), nullptr, std::nullopt), askAbout(server),
                                QStringLiteral("/home/u/.config/beamwick/settings.json"));
     const QString text = bySysfs.text();
-    EXPECT_TRUE(text.contains(
-        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37)\n")))
-        << qPrintable(text);
-    EXPECT_TRUE(text.contains(QStringLiteral("Writes through: sysfs (%1)\n").arg(brightness)))
+    EXPECT_TRUE(text.startsWith(
+        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37, no trigger)\n"
+                       "Chosen: a keyboard backlight (its name ends in \"::kbd_backlight\")\n"
+                       "Writes through: sysfs (%1)\n"
+                       "Passed over under %2:\n"
+                       "  input3::capslock: not named like a lid logo or a keyboard backlight\n")
+            .arg(brightness, QString::fromStdString(tree.root().string()))))
         << qPrintable(text);
     EXPECT_TRUE(
         text.endsWith(QStringLiteral("Settings file: /home/u/.config/beamwick/settings.json\n")));
@@ -136,8 +144,8 @@ TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
             << qPrintable(status.lines()[0]);
         EXPECT_TRUE(status.lines()[0].contains(why)) << qPrintable(status.lines()[0]);
         // The usual order still finds the keyboard backlight, past the unusable logo.
-        EXPECT_EQ(status.lines()[1],
-                  QStringLiteral("LED: test::kbd_backlight (max_brightness 10, brightness 5)"));
+        EXPECT_EQ(status.lines()[1], QStringLiteral("LED: test::kbd_backlight (max_brightness 10, "
+                                                    "brightness 5, no trigger)"));
     }
     const LedStatus chosen(tree.root(), "test::kbd_backlight", std::nullopt);
     EXPECT_FALSE(chosen.lines()[0].contains(QStringLiteral("ignored")));
@@ -162,4 +170,73 @@ TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
                              "session of this user to write for it, and %1 is not writable by "
                              "this user.")
                   .arg(brightness));
+}
+
+TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTheRest)
+{
+    LedTree tree;
+    tree.add(QStringLiteral("tpacpi::kbd_backlight"), "1", "2", "none [kbd-backlight]");
+    tree.add(QStringLiteral("a::kbd_backlight"), "3", "3", "none [timer]");
+    tree.add(QStringLiteral("platform::logo"), "0", "1", "[none]");
+    tree.add(QStringLiteral("broken::lid_logo"), "1", "0", "[none]");
+    tree.add(QStringLiteral("input3::numlock"), "1", "1", "none [kbd-numlock]");
+    tree.add(QStringLiteral("input3::capslock"), "0", "1", "[none] kbd-capslock");
+    const QString root = QString::fromStdString(tree.root().string());
+
+    const auto lines = [&](const char* requested) {
+        return LedStatus(tree.root(), requested, QStringLiteral("c2")).lines();
+    };
+    EXPECT_EQ(
+        lines(nullptr),
+        (QStringList{
+            "LED: platform::logo (max_brightness 1, brightness 0, trigger none)",
+            "Chosen: a logo LED (its name contains \"logo\")",
+            "Writes through: logind (SetBrightness on session c2)",
+            "Passed over under " + root + ":",
+            "  broken::lid_logo: no readable brightness, or max_brightness below 1",
+            "  a::kbd_backlight (max_brightness 3, brightness 3, trigger timer): "
+            "platform::logo comes first, as a logo LED",
+            "  tpacpi::kbd_backlight (max_brightness 2, brightness 1, trigger kbd-backlight): "
+            "platform::logo comes first, as a logo LED",
+            "  input3::capslock, input3::numlock: not named like a lid logo or a keyboard "
+            "backlight",
+        }));
+
+    tree.add(QStringLiteral("apple::lid_logo"), "1", "1", "none [default-on]");
+    EXPECT_EQ(
+        lines(nullptr).mid(0, 2),
+        (QStringList{"LED: apple::lid_logo (max_brightness 1, brightness 1, trigger default-on)",
+                     "Chosen: a lid-logo LED (its name contains \"lid_logo\")"}));
+
+    // Named by the user: every other LED, of any name, gives way to it.
+    const auto named = lines("tpacpi::kbd_backlight");
+    EXPECT_EQ(named.mid(0, 2),
+              (QStringList{"LED: tpacpi::kbd_backlight (max_brightness 2, brightness 1, "
+                           "trigger kbd-backlight)",
+                           "Chosen: BEAMWICK_LED names it"}));
+    EXPECT_TRUE(named.contains("  a::kbd_backlight (max_brightness 3, brightness 3, trigger "
+                               "timer): BEAMWICK_LED names tpacpi::kbd_backlight"))
+        << qPrintable(named.join('\n'));
+    EXPECT_FALSE(named.join('\n').contains("  tpacpi::kbd_backlight"));
+
+    // Within one rule, the first name wins.
+    tree.remove(QStringLiteral("apple::lid_logo"));
+    tree.remove(QStringLiteral("platform::logo"));
+    EXPECT_TRUE(lines(nullptr).contains(
+        "  tpacpi::kbd_backlight (max_brightness 2, brightness 1, trigger kbd-backlight): "
+        "a::kbd_backlight comes first in name order"))
+        << qPrintable(lines(nullptr).join('\n'));
+
+    // No usable LED: the report still lists what it looked at.
+    tree.remove(QStringLiteral("a::kbd_backlight"));
+    tree.remove(QStringLiteral("tpacpi::kbd_backlight"));
+    const LedStatus none(tree.root(), nullptr, std::nullopt);
+    EXPECT_FALSE(none.usable());
+    EXPECT_EQ(none.lines().mid(1),
+              (QStringList{
+                  "Passed over under " + root + ":",
+                  "  broken::lid_logo: no readable brightness, or max_brightness below 1",
+                  "  input3::capslock, input3::numlock: not named like a lid logo or a keyboard "
+                  "backlight",
+              }));
 }

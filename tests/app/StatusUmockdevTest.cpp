@@ -32,8 +32,10 @@ TEST(StatusUmockdevTest, ReportsTheFakeLedAndNoAnswerTouchesIt)
     const auto status = BeamwickRun::of(program, {QStringLiteral("--status")}, env);
     EXPECT_EQ(status.exitCode, 0) << qPrintable(status.out + status.err);
     EXPECT_TRUE(status.out.startsWith(
-        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37)\n"
-                       "Writes through: sysfs (%1)\n")
+        QStringLiteral(
+            "LED: test::kbd_backlight (max_brightness 255, brightness 37, trigger none)\n"
+            "Chosen: a keyboard backlight (its name ends in \"::kbd_backlight\")\n"
+            "Writes through: sysfs (%1)\n")
             .arg(QString::fromLatin1(kBrightness))))
         << qPrintable(status.out);
 

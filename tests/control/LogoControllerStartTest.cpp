@@ -1,3 +1,4 @@
+#include "control/StoredSettings.h"
 #include "serviceabi/ServiceContract.h"
 #include "tests/control/ControllerFixture.h"
 
@@ -41,6 +42,50 @@ TEST_F(LogoControllerStartTest, SavedTableWinsOverTheService)
     make();
     EXPECT_EQ(defaults.writes, 0);
     EXPECT_EQ(tableRestoredAtQuit(), (PropertyValue::Table{{1, 50, 9}}));
+}
+
+TEST_F(LogoControllerStartTest, ASavedTableNamingAnotherLightIsCapturedAgain)
+{
+    // The light's number sits at the service's identity index; a row [F, nits, k, trigger, light].
+    const PropertyValue::Table light7 = {{3, 25, 1, 0, 7}, {3, 50, 2, 0, 7}};
+    const PropertyValue::Table light8 = {{9, 25, 1, 0, 8}, {9, 50, 2, 0, 8}};
+    const PropertyValue::Table unnamed = {{3, 25, 1, 0}, {3, 50, 2, 0}};
+    struct Case {
+        const char* what;
+        PropertyValue::Table saved;
+        std::optional<PropertyValue::Table> service;
+        PropertyValue::Table used;
+    };
+    const Case cases[] = {
+        {"the same light, dimmer now", light7, {{{1, 25, 1, 0, 7}, {1, 50, 2, 0, 7}}}, light7},
+        {"another light", light7, light8, light8},
+        {"saved by the previous version", unnamed, light8, unnamed},
+        {"a service that names no light", light7, unnamed, light7},
+        {"rows that disagree",
+         {{3, 25, 1, 0, 7}, {3, 50, 2, 0, 6}},
+         light8,
+         {{3, 25, 1, 0, 7}, {3, 50, 2, 0, 6}}},
+        {"no table from the service", light7, std::nullopt, light7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        service.reset();
+        defaults.values = QJsonObject{{"baseMap", StoredSettings::tableToJson(c.saved)}};
+        defaults.writes = 0;
+        if (c.service)
+            service.setProperty(FakeService::tableKey, PropertyValue::table(*c.service));
+        else
+            service.setProperty(FakeService::tableKey, std::nullopt);
+        const int flushes = defaults.flushes;
+        auto& logo = make();
+        EXPECT_FALSE(logo.lastError().has_value());
+        EXPECT_EQ(defaults.values.value("baseMap"), StoredSettings::tableToJson(c.used));
+        EXPECT_EQ(defaults.writes, c.used == c.saved ? 0 : 1);
+        if (c.used != c.saved) {
+            EXPECT_GT(defaults.flushes, flushes) << "the new capture must reach the disk at once";
+        }
+        EXPECT_EQ(tableRestoredAtQuit(), c.used);
+    }
 }
 
 TEST_F(LogoControllerStartTest, UnusableSavedTablesAreCapturedAgain)

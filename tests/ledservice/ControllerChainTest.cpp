@@ -5,12 +5,12 @@
 #include "platform/LogindSleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
-#include "testkit/services/PrivateSystemBus.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeAudioMeter.h"
 #include "testkit/fakes/FakeClock.h"
 #include "testkit/fakes/FakeTicker.h"
 #include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/services/PrivateSystemBus.h"
 #include "testkit/support/EventLoop.h"
 
 #include <QJsonArray>
@@ -158,6 +158,35 @@ TEST_F(ControllerChainTest, AKillAtADimMomentOrInAFlashLeavesTheFactoryBrightnes
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 200);
     EXPECT_EQ(savedFactoryBrightness(), 200);
+}
+
+TEST_F(ControllerChainTest, WhenTheChosenLedChangesItGetsAFactoryTableOfItsOwn)
+{
+    tree.add(kLed, 200, 255, "none [kbd-backlight]");
+    tree.add("b::kbd_backlight", 50, 100, "none [timer]");
+    start("Steady", 1.0);
+    EXPECT_EQ(tree.brightness(kLed), 200);
+    willTerminate.post();
+    kill();
+    tree.write(kLed, "trigger", "none [kbd-backlight]\n");
+
+    // The user names the other backlight: its own brightness and trigger, not the first one's.
+    setenv("BEAMWICK_LED", "b::kbd_backlight", 1);
+    start("Steady", 2.0);
+    EXPECT_EQ(tree.brightness("b::kbd_backlight"), 57);
+    EXPECT_EQ(savedFactoryBrightness(), 50);
+    tree.write("b::kbd_backlight", "trigger", "[none] timer\n");
+    willTerminate.post();
+    EXPECT_EQ(tree.brightness("b::kbd_backlight"), 50);
+    EXPECT_EQ(tree.text("b::kbd_backlight", "trigger"), "timer\n");
+    kill();
+
+    // And back: the first one is captured afresh, as the quit left it.
+    unsetenv("BEAMWICK_LED");
+    start("Steady", 0.5);
+    EXPECT_EQ(tree.brightness(kLed), 100);
+    EXPECT_EQ(savedFactoryBrightness(), 200);
+    EXPECT_EQ(tree.brightness("b::kbd_backlight"), 50);
 }
 
 TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)

@@ -47,7 +47,12 @@ int FakeLedTree::brightness(const std::string& name) const
 
 std::string FakeLedTree::text(const std::string& name, const char* attribute) const
 {
-    std::ifstream in(m_root / name / attribute);
+    return read(m_root / name / attribute);
+}
+
+std::string FakeLedTree::read(const fs::path& file)
+{
+    std::ifstream in(file);
     std::stringstream content;
     content << in.rdbuf();
     return content.str();

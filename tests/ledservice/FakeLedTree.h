@@ -21,6 +21,8 @@ public:
     // The brightness attribute as a number (-1 when unreadable) and as raw text.
     int brightness(const std::string& name) const;
     std::string text(const std::string& name, const char* attribute) const;
+    // Any file's whole text; empty when it cannot be read.
+    static std::string read(const std::filesystem::path& file);
     void write(const std::string& name, const char* attribute, const std::string& text);
 
     // Lets another user read (not write) the tree, for a test that drops root.

@@ -3,13 +3,15 @@
 #include "FakeLedTree.h"
 #include "brightness/Brightness.h"
 #include "serviceabi/ServiceContract.h"
+#include "testkit/services/PrivateFolder.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
 
 // Loads the real LED module through the real client, pointed at a fake LED tree, with no system
-// bus reachable, so every write takes the sysfs way whatever the machine runs.
+// bus reachable, so every write takes the sysfs way whatever the machine runs, and a runtime
+// folder of its own for the module's note.
 class LedModuleFixture : public ::testing::Test {
 protected:
     static constexpr const char* modeKey = ServiceContract::backlightModeKey;
@@ -20,6 +22,7 @@ protected:
         unsetenv("BEAMWICK_LED");
         setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/beamwick-test-bus", 1);
         pointLedModuleAt(tree.root());
+        setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     }
     void TearDown() override { pointLedModuleAt({}); }
 
@@ -41,5 +44,9 @@ protected:
     static PropertyValue on() { return PropertyValue::integer(1); }
     static PropertyValue off() { return PropertyValue::integer(0); }
 
+    // The note the module keeps there while it holds an LED on, as text; empty when none.
+    std::string note() const { return FakeLedTree::read(runtime / "beamwick-led.note"); }
+
     FakeLedTree tree;
+    PrivateFolder runtime{"beamwick-runtime"};
 };

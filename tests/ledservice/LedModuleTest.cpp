@@ -1,9 +1,12 @@
 #include "LedModuleFixture.h"
 #include "ledservice/FactoryTable.h"
+#include "ledservice/LedService.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <cmath>
+#include <functional>
 #include <linux/capability.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -81,17 +84,19 @@ TEST_F(LedModuleTest, WithoutAnyLedTheClientIsUnavailable)
     EXPECT_FALSE(open()->available());
 }
 
-TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessAndTriggerAsFound)
+TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessTriggerAndLedAsFound)
 {
     tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
     const auto code = FactoryTable::triggerCode("kbd-backlight");
-    EXPECT_EQ(
-        open()->get(tableKey)->asTable().value(),
-        (PropertyValue::Table{
-            {200, 25, 1, code}, {200, 50, 2, code}, {200, 75, 3, code}, {200, 100, 4, code}}));
+    const auto led = FactoryTable::ledCode("a::kbd_backlight");
+    EXPECT_EQ(open()->get(tableKey)->asTable().value(),
+              (PropertyValue::Table{{200, 25, 1, code, led},
+                                    {200, 50, 2, code, led},
+                                    {200, 75, 3, code, led},
+                                    {200, 100, 4, code, led}}));
     tree.write("a::kbd_backlight", "brightness", "0\n");
     EXPECT_EQ(open()->get(tableKey)->asTable().value().front(),
-              (std::vector<double>{0, 25, 1, code}));
+              (std::vector<double>{0, 25, 1, code, led}));
 }
 
 TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
@@ -125,9 +130,10 @@ TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
         for (const auto& [level, brightness] : c.expected) {
             EXPECT_TRUE(bs->set(tableAt(*bs, level), tableKey)) << level;
             EXPECT_EQ(own.brightness("x::kbd_backlight"), brightness) << level;
+            // Dimmed to step 0 is not switched off.
             const auto mode = bs->get(modeKey);
             ASSERT_TRUE(mode && mode->isInteger());
-            EXPECT_EQ(mode->integerValue(), brightness > 0 ? 1 : 0);
+            EXPECT_EQ(mode->integerValue(), 1);
         }
     }
 }
@@ -243,6 +249,61 @@ TEST_F(LedModuleTest, TheTablesWrittenNotTheLedAtLoadSayWhatLevelOneAndTheTrigge
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 255);
 }
 
+TEST_F(LedModuleTest, AWholeTableOfAnotherLedSaysNothingAboutThisOne)
+{
+    tree.add("a::kbd_backlight", 100, 255, "none [timer] heartbeat");
+    auto bs = open();
+    ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
+    tree.write("a::kbd_backlight", "trigger", "[none] timer heartbeat\n");
+
+    const auto heartbeat = FactoryTable::triggerCode("heartbeat");
+    const FactoryTable other(7, heartbeat, FactoryTable::ledCode("b::kbd_backlight"));
+    EXPECT_TRUE(bs->set(PropertyValue::table(other.rows()), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 100);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "timer\n");
+
+    // The previous version's table names no LED: it is taken as this one's.
+    tree.write("a::kbd_backlight", "trigger", "none [timer] heartbeat\n");
+    PropertyValue::Table previous;
+    for (const auto& row : other.rows())
+        previous.push_back({row.begin(), row.begin() + 4});
+    EXPECT_TRUE(bs->set(PropertyValue::table(previous), tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 7);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "heartbeat\n");
+}
+
+TEST_F(LedModuleTest, ATableOfAnLedFoundOffTakesTheBrightnessSomeoneElseLitItAt)
+{
+    tree.add("a::kbd_backlight", 0, 255);
+    const auto saved = open()->get(tableKey).value();
+    const auto factory = saved.asTable().value();
+    const auto dimmed = [&](double level) {
+        PropertyValue::Table rows;
+        for (const auto& row : factory)
+            rows.push_back({row[0], row[1] * level});
+        return PropertyValue::table(rows);
+    };
+    // Lit with its own key while no client ran.
+    tree.write("a::kbd_backlight", "brightness", "128\n");
+    {
+        auto bs = open();
+        ASSERT_TRUE(bs->set(dimmed(1.0), tableKey));
+        EXPECT_EQ(tree.brightness("a::kbd_backlight"), 128);
+        ASSERT_TRUE(bs->set(dimmed(0.5), tableKey));
+        EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+    }
+    // Killed there: 64 is that client's doing, and its note keeps the user's 128.
+    auto bs = open();
+    EXPECT_TRUE(bs->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 128);
+    // Never lit by anyone but Beamwick, level 1.0 is an eighth of full brightness.
+    tree.write("a::kbd_backlight", "brightness", "0\n");
+    auto fresh = open();
+    ASSERT_TRUE(fresh->set(on(), modeKey));
+    EXPECT_TRUE(fresh->set(saved, tableKey));
+    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
+}
+
 TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
 {
     tree.add("a::kbd_backlight", 5, 255);
@@ -275,6 +336,38 @@ TEST_F(LedModuleTest, AnUnpluggedLedAnswersFalseAndNothing)
 
 namespace {
 
+constexpr int kCapabilitiesKept = 100;
+
+// Runs `body` where `readOnly` (made 0444) cannot be written, and gives its result: here, or, as
+// root (who writes any file), in a child without effective capabilities, which meets the file's
+// mode as its owner does; giving them up needs no privilege. kCapabilitiesKept when the child
+// could not.
+int withoutWriteAccess(const std::filesystem::path& readOnly, const std::function<int()>& body)
+{
+    if (chmod(readOnly.c_str(), 0444) != 0)
+        return -1;
+    if (geteuid() != 0)
+        return body();
+    const pid_t child = fork();
+    if (child < 0)
+        return -1;
+    if (child == 0) {
+        __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct capabilities[2]{};
+        if (syscall(SYS_capget, &header, capabilities) != 0)
+            _exit(kCapabilitiesKept);
+        for (auto& set : capabilities)
+            set.effective = 0;
+        if (syscall(SYS_capset, &header, capabilities) != 0)
+            _exit(kCapabilitiesKept);
+        _exit(body());
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
 // Failures as bits, so a child process can report them through its exit status.
 int tryToWrite(Brightness& bs)
 {
@@ -291,6 +384,20 @@ int tryToWrite(Brightness& bs)
     return failures;
 }
 
+// A writer that takes every step and keeps them, as logind does for a desktop user.
+class KeepingWriter final : public LedWriter {
+public:
+    explicit KeepingWriter(std::vector<unsigned>& steps) : m_steps(steps) {}
+    bool write(const LedDevice&, unsigned brightness) override
+    {
+        m_steps.push_back(brightness);
+        return true;
+    }
+
+private:
+    std::vector<unsigned>& m_steps;
+};
+
 } // namespace
 
 TEST_F(LedModuleTest, ReadOnlyBrightnessRefusesWritesButStillReads)
@@ -299,32 +406,37 @@ TEST_F(LedModuleTest, ReadOnlyBrightnessRefusesWritesButStillReads)
     tree.openForReading();
     auto bs = open();
     ASSERT_TRUE(bs->available());
-
-    ASSERT_EQ(chmod((tree.root() / "a::kbd_backlight" / "brightness").c_str(), 0444), 0);
-    if (geteuid() != 0) {
-        EXPECT_EQ(tryToWrite(*bs), 0);
-    } else {
-        // Root writes any file. A child without effective capabilities meets the file's mode as
-        // its owner does, and giving up capabilities needs no privilege, so this always runs.
-        constexpr int kCapabilitiesKept = 100;
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
-            __user_cap_data_struct capabilities[2]{};
-            if (syscall(SYS_capget, &header, capabilities) != 0)
-                _exit(kCapabilitiesKept);
-            for (auto& set : capabilities)
-                set.effective = 0;
-            if (syscall(SYS_capset, &header, capabilities) != 0)
-                _exit(kCapabilitiesKept);
-            _exit(tryToWrite(*bs));
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status));
-        ASSERT_NE(WEXITSTATUS(status), kCapabilitiesKept) << "the child could not drop them";
-        EXPECT_EQ(WEXITSTATUS(status), 0);
-    }
+    const int result = withoutWriteAccess(tree.root() / "a::kbd_backlight" / "brightness",
+                                          [&] { return tryToWrite(*bs); });
+    ASSERT_NE(result, kCapabilitiesKept) << "the child could not drop them";
+    EXPECT_EQ(result, 0);
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 40);
+}
+
+TEST_F(LedModuleTest, WithoutRightsToTheTriggerAWriteOfZeroDetachesIt)
+{
+    tree.add("a::kbd_backlight", 100, 255, "none [timer]");
+    tree.openForReading();
+    const int result = withoutWriteAccess(tree.root() / "a::kbd_backlight" / "trigger", [&] {
+        std::vector<unsigned> steps;
+        std::vector<std::unique_ptr<LedWriter>> writers;
+        writers.push_back(std::make_unique<KeepingWriter>(steps));
+        LedService service(LedDevice::open(tree.root(), "a::kbd_backlight").value(),
+                           std::move(writers));
+        const auto value = service.get(tableKey);
+        const auto factory = value ? value->asTable() : std::nullopt;
+        if (!factory)
+            return 3;
+        PropertyValue::Table half;
+        for (const auto& row : *factory)
+            half.push_back({row[0], row[1] * 0.5});
+        if (!service.set(PropertyValue::table(half), tableKey) ||
+            !service.set(PropertyValue::table(half), tableKey))
+            return 1;
+        // The kernel drops the trigger on the 0, before the step the level asks for.
+        return steps == std::vector<unsigned>{0, 50, 50} ? 0 : 2;
+    });
+    ASSERT_NE(result, kCapabilitiesKept) << "the child could not drop them";
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "none [timer]\n");
 }

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
@@ -27,6 +29,20 @@ public:
     QString executable() const { return m_dir.filePath("bin/beamwick"); }
     QString settings() const { return m_dir.filePath("config/beamwick/settings.json"); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+    // Sets these settings in the settings file, keeping the others (the saved factory table).
+    bool setSettings(const QJsonObject& changes) const
+    {
+        QFile file(settings());
+        QJsonObject values;
+        if (file.open(QIODevice::ReadOnly))
+            values = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            values.insert(it.key(), it.value());
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+               file.write(QJsonDocument(values).toJson()) > 0;
+    }
 
     QProcessEnvironment environment() const
     {

@@ -1,0 +1,293 @@
+// The real executable and LED module on LEDs shaped like real ones, in umockdev's testbed, with a
+// private sound server: every mode shows itself, and every ending (a quit, or a kill followed by
+// a start and a quit) leaves every LED as it was found.
+#include "testkit/services/PrivateSoundServer.h"
+#include "tests/audio/TonePlayer.h"
+#include "tests/system/LedTestbed.h"
+#include "tests/system/PrivateInstall.h"
+
+#include <QJsonObject>
+#include <QProcess>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The steps the driven LED shows, with Breathe and Steady at brightness 1.0 and Music at 2.0 (so
+// that on a fine LED a flash stands above the factory brightness).
+struct Sight {
+    int steady;
+    int breatheLow;
+    int breatheHigh;
+    int musicLow;
+    int musicFlash;
+};
+
+struct Phase {
+    // The user lights the LED at this step, with its own key, before the phase.
+    std::optional<unsigned> litWithItsKey;
+    Sight sight;
+    // Found off: no mode lights it, since Beamwick does not switch a light on by itself.
+    bool dark = false;
+};
+
+struct LightShape {
+    const char* id;
+    std::vector<LedTestbed::Led> leds;
+    std::string driven;
+    std::vector<Phase> phases;
+};
+
+void PrintTo(const LightShape& shape, std::ostream* out)
+{
+    *out << shape.id;
+}
+
+// With F the brightness found, M the maximum: Steady F; Breathe from round(0.03 F) (at least 1
+// from ten steps up) to F; Music between round(0.02 F) and F + (M - F) / 7.
+const LightShape kShapes[] = {
+    {"OneStepLidLogo",
+     {{"test::lid_logo", 1, 1, "none [default-on] timer"}},
+     "test::lid_logo",
+     {{{}, {1, 0, 1, 0, 1}}}},
+    {"TwoStepsAtOne",
+     {{"test::kbd_backlight", 2, 1, "[none] timer heartbeat"}},
+     "test::kbd_backlight",
+     {{{}, {1, 0, 1, 0, 1}}}},
+    {"ThreeStepsFull",
+     {{"test::kbd_backlight", 3, 3, "[none] timer"}},
+     "test::kbd_backlight",
+     {{{}, {3, 0, 3, 0, 3}}}},
+    // A trigger that blinks the LED: left active, it would fight every level written.
+    {"HundredStepsBlinking",
+     {{"test::kbd_backlight", 100, 60, "none [timer] heartbeat"}},
+     "test::kbd_backlight",
+     {{{}, {60, 2, 60, 1, 66}}}},
+    {"TwoHundredFiftyFiveSteps",
+     {{"test::kbd_backlight", 255, 200, "[none] timer"}},
+     "test::kbd_backlight",
+     {{{}, {200, 6, 200, 4, 208}}}},
+    // Off on the first start, then lit by the user with its key while Beamwick does not run.
+    {"TwoHundredFiftyFiveStepsOffAtStart",
+     {{"test::kbd_backlight", 255, 0, "[none] timer"}},
+     "test::kbd_backlight",
+     {{{}, {0, 0, 0, 0, 0}, true}, {128, {128, 4, 128, 3, 146}}}},
+    // The logo is driven; the keyboard light beside it is never touched.
+    {"LidLogoBesideAKeyboardLight",
+     {{"test::kbd_backlight", 3, 2, "none [timer]"}, {"test::lid_logo", 1, 1, "[none] default-on"}},
+     "test::lid_logo",
+     {{{}, {1, 0, 1, 0, 1}}}},
+};
+
+// Whether the process has its own handler for the signal: from then on a SIGTERM is a quit.
+bool catches(qint64 pid, int signal)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
+class LightShapeTest : public ::testing::TestWithParam<LightShape> {
+protected:
+    struct State {
+        int brightness;
+        std::string trigger;
+        bool operator==(const State&) const = default;
+    };
+    using Snapshot = std::map<std::string, State>;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(install.ready());
+        for (const auto& led : GetParam().leds)
+            testbed.add(led);
+        driven = GetParam().driven;
+        ASSERT_TRUE(server.start()) << server.errorText();
+    }
+
+    // Every LED as the kernel would show it: its brightness and its active trigger.
+    Snapshot snapshot()
+    {
+        testbed.showTriggersAsTheKernelDoes();
+        Snapshot leds;
+        for (const auto& led : GetParam().leds) {
+            const std::string text = testbed.triggers(led.name);
+            const auto open = text.find('['), close = text.find(']');
+            leds[led.name] = {testbed.brightness(led.name),
+                              open < close && close != std::string::npos
+                                  ? text.substr(open + 1, close - open - 1)
+                                  : text};
+        }
+        return leds;
+    }
+
+    void start(QProcess& beamwick, const char* mode, double brightness)
+    {
+        ASSERT_TRUE(install.setSettings(
+            {{"mode", mode}, {"brightness", brightness}, {"breatheSeconds", 2.0}}));
+        auto env = testbed.environment(install.environment());
+        env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
+        beamwick.setProcessEnvironment(env);
+        beamwick.start(install.executable(), {});
+        ASSERT_TRUE(beamwick.waitForStarted(5000));
+        shown.clear();
+        story << "\n  " << mode << ":";
+    }
+
+    // Samples the LEDs every 2 ms until done() holds for the driven LED's brightness or the time
+    // is up. Every other LED must keep the state it was found in all along.
+    bool watch(const std::function<bool(int)>& done, std::chrono::milliseconds limit)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            const auto now = snapshot();
+            for (const auto& [name, state] : now) {
+                if (name != driven) {
+                    EXPECT_EQ(state, found.at(name)) << name << " was touched";
+                }
+            }
+            // The testbed's attribute is a plain file, empty for a moment while it is rewritten.
+            const int value = now.at(driven).brightness;
+            if (value >= 0) {
+                if (shown.empty() || shown.back() != value) {
+                    shown.push_back(value);
+                    story << " " << value;
+                }
+                if (done(value))
+                    return true;
+            }
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(2ms);
+        }
+    }
+
+    void see(int value)
+    {
+        EXPECT_TRUE(watch([value](int b) { return b == value; }, 10s))
+            << "never showed " << value << "; showed" << story.str();
+    }
+
+    void staysDark(std::chrono::milliseconds time)
+    {
+        watch([](int) { return false; }, time);
+        EXPECT_EQ(shown, std::vector<int>{0}) << story.str();
+    }
+
+    void kill(QProcess& beamwick)
+    {
+        ::kill(static_cast<pid_t>(beamwick.processId()), SIGKILL);
+        ASSERT_TRUE(beamwick.waitForFinished(10000));
+        story << " | killed at " << testbed.brightness(driven);
+    }
+
+    // As a desktop ends it: SIGTERM, once the process would take it as a quit.
+    void quit(QProcess& beamwick)
+    {
+        const auto pid = beamwick.processId();
+        EXPECT_TRUE(watch([&](int) { return catches(pid, SIGTERM); }, 10s));
+        ::kill(static_cast<pid_t>(pid), SIGTERM);
+        ASSERT_TRUE(beamwick.waitForFinished(10000));
+        EXPECT_EQ(beamwick.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(beamwick.exitCode(), 0);
+        const auto after = snapshot();
+        story << " | quit: " << after.at(driven).brightness << " (" << after.at(driven).trigger
+              << ")";
+        EXPECT_EQ(after, found) << "not as found after a quit;" << story.str();
+    }
+
+    // A start in Steady after a kill: the LED is on again at the factory brightness, and quitting
+    // hands it back as found.
+    void steadyThenQuit(const Phase& phase)
+    {
+        QProcess beamwick;
+        start(beamwick, "Steady", 1.0);
+        if (phase.dark) {
+            watch([&](int) { return catches(beamwick.processId(), SIGTERM); }, 10s);
+            staysDark(500ms);
+        } else {
+            see(phase.sight.steady);
+        }
+        quit(beamwick);
+    }
+
+    PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
+    LedTestbed testbed;
+    PrivateSoundServer server;
+    std::string driven;
+    Snapshot found;
+    std::vector<int> shown;
+    std::ostringstream story;
+};
+
+} // namespace
+
+TEST_P(LightShapeTest, EveryModeShowsItselfAndEveryEndingLeavesTheLedsAsFound)
+{
+    for (const auto& phase : GetParam().phases) {
+        if (phase.litWithItsKey)
+            testbed.setBrightness(driven, *phase.litWithItsKey);
+        found = snapshot();
+        story.str({});
+        story << "found " << found.at(driven).brightness << " (" << found.at(driven).trigger << ")";
+        const Sight& sight = phase.sight;
+        SCOPED_TRACE(phase.dark ? "found off" : "found lit");
+
+        // Breathe: down from the factory brightness, up to it and down to the floor, killed there.
+        {
+            QProcess beamwick;
+            start(beamwick, "Breathe", 1.0);
+            if (phase.dark) {
+                staysDark(2200ms);
+            } else {
+                const int high = sight.breatheHigh;
+                EXPECT_TRUE(watch([high](int b) { return b < high; }, 10s)) << story.str();
+                see(high);
+                see(sight.breatheLow);
+                // Driven, the LED has no trigger of its own.
+                EXPECT_EQ(snapshot().at(driven).trigger, "none");
+            }
+            kill(beamwick);
+        }
+        steadyThenQuit(phase);
+
+        // Music: held low, a flash on every kick; killed in the middle of a flash.
+        {
+            QProcess beamwick;
+            start(beamwick, "Music", 2.0);
+            std::vector<double> kicks;
+            for (double at = 0.5; at < 6.0; at += 0.5)
+                kicks.push_back(at);
+            TonePlayer player(server.address(), kickTrack(kicks, 6.5));
+            if (phase.dark) {
+                staysDark(1500ms);
+            } else {
+                see(sight.musicLow);
+                see(sight.musicFlash);
+            }
+            kill(beamwick);
+        }
+        steadyThenQuit(phase);
+
+        std::cout << "[  " << GetParam().id << " on " << server.name() << " ] " << story.str()
+                  << std::endl;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(LightShapes, LightShapeTest, ::testing::ValuesIn(kShapes),
+                         [](const auto& info) { return std::string(info.param.id); });
