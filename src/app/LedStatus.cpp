@@ -1,6 +1,6 @@
 #include "app/LedStatus.h"
 
-#include "ledservice/LedFinder.h"
+#include "leddiscovery/LedFinder.h"
 
 #include <algorithm>
 #include <fcntl.h>

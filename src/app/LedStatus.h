@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ledservice/LedFinder.h"
+#include "leddiscovery/LedFinder.h"
 
 #include <QString>
 #include <QStringList>

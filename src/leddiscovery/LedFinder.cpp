@@ -1,4 +1,4 @@
-#include "ledservice/LedFinder.h"
+#include "leddiscovery/LedFinder.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,6 +1,6 @@
-#include "ledservice/LedDevice.h"
+#include "leddiscovery/LedDevice.h"
 
-#include "ledservice/SysfsAttribute.h"
+#include "leddiscovery/SysfsAttribute.h"
 
 #include <sstream>
 #include <system_error>

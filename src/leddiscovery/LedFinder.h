@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ledservice/LedDevice.h"
+#include "leddiscovery/LedDevice.h"
 
 #include <filesystem>
 #include <optional>

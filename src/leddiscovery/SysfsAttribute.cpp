@@ -1,4 +1,4 @@
-#include "ledservice/SysfsAttribute.h"
+#include "leddiscovery/SysfsAttribute.h"
 
 #include <cerrno>
 #include <charconv>
