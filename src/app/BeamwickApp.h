@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/InstanceGuard.h"
-#include "app/MenuView.h"
 #include "app/TrayHostWatch.h"
+#include "panel/MenuView.h"
 
 #include <QElapsedTimer>
 #include <QObject>

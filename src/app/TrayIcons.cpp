@@ -1,6 +1,6 @@
 #include "app/TrayIcons.h"
 
-#include "app/PanelStyle.h"
+#include "panel/PanelStyle.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -3,8 +3,8 @@
 #include "app/Composition.h"
 #include "app/QuitHandling.h"
 #include "app/StatusReport.h"
-#include "app/Translations.h"
 #include "control/LogoController.h"
+#include "panel/Translations.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -2,7 +2,7 @@
 
 #include "app/BeamwickApp.h"
 #include "testkit/support/EventLoop.h"
-#include "tests/app/PanelFixture.h"
+#include "tests/panel/PanelFixture.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

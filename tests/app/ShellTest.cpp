@@ -1,4 +1,4 @@
-#include "app/SwitchToggle.h"
+#include "panel/SwitchToggle.h"
 #include "testkit/support/EventLoop.h"
 #include "tests/app/ShellFixture.h"
 

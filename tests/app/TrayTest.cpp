@@ -1,7 +1,7 @@
 // Run on a virtual X display by with-display.sh: TrayTest.* with a tray host, NoTrayTest.*,
 // LateTrayTest.* and LateStatusNotifierTest.* without one (the last two on a private session
 // bus each, since Qt keeps what it first learns about a StatusNotifier host).
-#include "app/SwitchToggle.h"
+#include "panel/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/support/EventLoop.h"
 #include "tests/app/ShellFixture.h"

@@ -1,8 +1,8 @@
 // Run as a client of a headless weston by with-weston.sh.
-#include "app/SwitchToggle.h"
+#include "panel/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
-#include "tests/app/ShellFixture.h"
 #include "testkit/support/EventLoop.h"
+#include "tests/app/ShellFixture.h"
 
 #include <QDir>
 #include <QFile>

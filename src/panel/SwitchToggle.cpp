@@ -1,4 +1,4 @@
-#include "app/SwitchToggle.h"
+#include "panel/SwitchToggle.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,12 +1,12 @@
-#include "app/MenuView.h"
+#include "panel/MenuView.h"
 
-#include "app/SegmentedControl.h"
-#include "app/SliderRow.h"
-#include "app/SwitchToggle.h"
-#include "app/Translations.h"
+#include "panel/SegmentedControl.h"
+#include "panel/SliderRow.h"
+#include "panel/SwitchToggle.h"
+#include "panel/Translations.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/support/EventLoop.h"
-#include "tests/app/PanelFixture.h"
+#include "tests/panel/PanelFixture.h"
 
 #include <QApplication>
 #include <QKeyEvent>

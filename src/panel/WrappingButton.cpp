@@ -1,4 +1,4 @@
-#include "app/WrappingButton.h"
+#include "panel/WrappingButton.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

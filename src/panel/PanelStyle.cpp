@@ -1,4 +1,4 @@
-#include "app/PanelStyle.h"
+#include "panel/PanelStyle.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

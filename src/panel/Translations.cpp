@@ -1,4 +1,4 @@
-#include "app/Translations.h"
+#include "panel/Translations.h"
 
 #include <QCoreApplication>
 #include <QTranslator>

@@ -1,4 +1,4 @@
-#include "app/SegmentedControl.h"
+#include "panel/SegmentedControl.h"
 
 #include <QHBoxLayout>
 #include <QToolButton>

@@ -1,12 +1,12 @@
-#include "app/MenuView.h"
+#include "panel/MenuView.h"
 
-#include "app/PanelStyle.h"
-#include "app/PanelText.h"
-#include "app/SegmentedControl.h"
-#include "app/SliderRow.h"
-#include "app/SwitchToggle.h"
-#include "app/WrappingButton.h"
 #include "control/LogoController.h"
+#include "panel/PanelStyle.h"
+#include "panel/PanelText.h"
+#include "panel/SegmentedControl.h"
+#include "panel/SliderRow.h"
+#include "panel/SwitchToggle.h"
+#include "panel/WrappingButton.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
-#include "app/SliderRow.h"
+#include "panel/SliderRow.h"
 
-#include "app/PanelStyle.h"
+#include "panel/PanelStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/PanelText.h"
+#include "panel/PanelText.h"
 
 #include <cmath>
 
