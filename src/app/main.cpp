@@ -1,10 +1,10 @@
-#include "app/BeamwickApp.h"
 #include "app/CommandLine.h"
 #include "app/Composition.h"
 #include "app/QuitHandling.h"
 #include "app/StatusReport.h"
 #include "control/LogoController.h"
 #include "panel/Translations.h"
+#include "shell/BeamwickApp.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BeamwickApp.h"
+#include "shell/BeamwickApp.h"
 #include "testkit/support/EventLoop.h"
 #include "tests/panel/PanelFixture.h"
 

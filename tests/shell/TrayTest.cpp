@@ -4,7 +4,7 @@
 #include "panel/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/support/EventLoop.h"
-#include "tests/app/ShellFixture.h"
+#include "tests/shell/ShellFixture.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

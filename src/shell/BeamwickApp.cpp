@@ -1,8 +1,8 @@
-#include "app/BeamwickApp.h"
+#include "shell/BeamwickApp.h"
 
-#include "app/PopupPlacement.h"
-#include "app/TrayIcons.h"
 #include "control/LogoController.h"
+#include "shell/PopupPlacement.h"
+#include "shell/TrayIcons.h"
 
 #include <QApplication>
 #include <QCursor>

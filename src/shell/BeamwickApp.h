@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/InstanceGuard.h"
-#include "app/TrayHostWatch.h"
 #include "panel/MenuView.h"
+#include "shell/InstanceGuard.h"
+#include "shell/TrayHostWatch.h"
 
 #include <QElapsedTimer>
 #include <QObject>

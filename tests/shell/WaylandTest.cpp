@@ -2,7 +2,7 @@
 #include "panel/SwitchToggle.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/support/EventLoop.h"
-#include "tests/app/ShellFixture.h"
+#include "tests/shell/ShellFixture.h"
 
 #include <QDir>
 #include <QFile>

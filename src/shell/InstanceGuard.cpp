@@ -1,4 +1,4 @@
-#include "app/InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

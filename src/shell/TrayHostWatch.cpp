@@ -1,4 +1,4 @@
-#include "app/TrayHostWatch.h"
+#include "shell/TrayHostWatch.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

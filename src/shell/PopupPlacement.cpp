@@ -1,4 +1,4 @@
-#include "app/PopupPlacement.h"
+#include "shell/PopupPlacement.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/TrayIcons.h"
+#include "shell/TrayIcons.h"
 
 #include "panel/PanelStyle.h"
 

@@ -1,4 +1,4 @@
-#include "app/InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 
 #include "testkit/support/EventLoop.h"
 

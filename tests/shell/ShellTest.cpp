@@ -1,6 +1,6 @@
 #include "panel/SwitchToggle.h"
 #include "testkit/support/EventLoop.h"
-#include "tests/app/ShellFixture.h"
+#include "tests/shell/ShellFixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
