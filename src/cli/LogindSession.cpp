@@ -1,4 +1,4 @@
-#include "app/LogindSession.h"
+#include "cli/LogindSession.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

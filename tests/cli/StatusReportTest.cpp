@@ -1,4 +1,4 @@
-#include "app/StatusReport.h"
+#include "cli/StatusReport.h"
 
 #include "testkit/services/PrivateSoundServer.h"
 

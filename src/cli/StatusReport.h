@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/LedStatus.h"
-#include "app/SoundServerProbe.h"
+#include "cli/LedStatus.h"
+#include "cli/SoundServerProbe.h"
 
 #include <QString>
 
@@ -11,9 +11,10 @@ class StatusReport {
 public:
     StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath);
 
-    // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind, the
-    // sound server and the user's settings path. Reads only; touches no light.
-    static StatusReport ofThisSystem();
+    // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind and the
+    // sound server. Reads only; touches no light. settingsPath: where the composition keeps the
+    // user's settings, which the report names but does not read.
+    static StatusReport ofThisSystem(QString settingsPath);
 
     QString text() const;
     // The exit status of --status: 0 when Beamwick has a light it can write, else 1.

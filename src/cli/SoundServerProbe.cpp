@@ -1,4 +1,4 @@
-#include "app/SoundServerProbe.h"
+#include "cli/SoundServerProbe.h"
 
 #include <pulse/context.h>
 #include <pulse/error.h>

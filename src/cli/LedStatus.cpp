@@ -1,4 +1,4 @@
-#include "app/LedStatus.h"
+#include "cli/LedStatus.h"
 
 #include "leddiscovery/LedFinder.h"
 

@@ -1,7 +1,6 @@
-#include "app/StatusReport.h"
+#include "cli/StatusReport.h"
 
-#include "app/LogindSession.h"
-#include "platform/JsonDefaultsStore.h"
+#include "cli/LogindSession.h"
 
 #include <cstdlib>
 
@@ -18,12 +17,11 @@ StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QStrin
     : m_led(std::move(led)), m_sound(std::move(sound)), m_settingsPath(std::move(settingsPath))
 {}
 
-StatusReport StatusReport::ofThisSystem()
+StatusReport StatusReport::ofThisSystem(QString settingsPath)
 {
     return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
                                   LogindSession::activeId(kLogindTimeout)),
-                        SoundServerProbe::ask(kSoundServerTimeout),
-                        JsonDefaultsStore::standardPath());
+                        SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath));
 }
 
 QString StatusReport::text() const
