@@ -27,14 +27,7 @@ mkdir -p "$root/run"
 chmod 700 "$root/run"
 bw_start_session_bus "$root/run"
 
-# -displayfd lets the server pick a free display number and tell us once it is listening.
-# -noreset: by default the server resets whenever its last client leaves, and a client that
-# connects just then (trayer, while xwininfo below comes and goes) is turned away.
-exec 3>"$root/display"
-bw_start_and_wait Xvfb "$root/xvfb.log" 10 '[[ -s $root/display ]]' \
-    Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp
-exec 3>&-
-export DISPLAY=":$(head -n1 "$root/display")"
+bw_start_xvfb "$root"
 
 if ((tray)); then
     # The window tree is read whole before it is searched: `grep -q` on the pipe could stop
