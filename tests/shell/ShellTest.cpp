@@ -1,13 +1,7 @@
-#include "panel/SwitchToggle.h"
 #include "testkit/support/EventLoop.h"
 #include "tests/shell/ShellFixture.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QImage>
-#include <QLocalServer>
-#include <QProcess>
 #include <QSystemTrayIcon>
 
 TEST_F(ShellTest, WithoutATrayThePanelOpensAsAWindowOverOneController)
@@ -75,35 +69,4 @@ TEST_F(ShellTest, SecondInstanceBringsTheFirstPanelForward)
     EXPECT_FALSE(second->start());
     EXPECT_EQ(controllersMade, 1);
     EXPECT_TRUE(spinUntil([&] { return first->panel() && first->panel()->isVisible(); }));
-}
-
-TEST_F(ShellTest, SecondLaunchOfTheProgramExitsAndLeavesTheFirstRunning)
-{
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(QStringLiteral(BEAMWICK_BINARY), {});
-    ASSERT_TRUE(first.waitForStarted(5000));
-    const QString socket = QDir(runtime.path()).filePath(QStringLiteral("beamwick.socket"));
-    ASSERT_TRUE(spinUntil([&] { return QFile::exists(socket); }));
-
-    QProcess second;
-    second.setProcessEnvironment(env);
-    second.start(QStringLiteral(BEAMWICK_BINARY), {});
-    ASSERT_TRUE(second.waitForFinished(10000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(first.state(), QProcess::Running);
-
-    first.terminate();
-    if (!first.waitForFinished(5000)) {
-        first.kill();
-        first.waitForFinished(2000);
-    }
 }
