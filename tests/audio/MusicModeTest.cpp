@@ -1,9 +1,9 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
-#include "TonePlayer.h"
 #include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
 #include "platform/TimerTicker.h"
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeService.h"
 #include "testkit/services/PrivateSoundServer.h"

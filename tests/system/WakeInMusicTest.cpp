@@ -1,9 +1,9 @@
 // Runs under umockdev-run with kbd_backlight.umockdev: the real executable in Music on a
 // keyboard backlight found at 200, a private sound server and a mock logind that sends the
 // machine to sleep and wakes it just as a player starts, as players resume on waking.
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/services/PrivateSystemBus.h"
-#include "tests/audio/TonePlayer.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QFile>
