@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     {
         JsonDefaultsStore store(path, 1000000);
-        LogoController logo(rig.environment(store));
+        LogoController logo(rig.environment({.defaults = &store}));
 
         for (LightMode mode : allLightModes) {
             logo.setMode(mode);

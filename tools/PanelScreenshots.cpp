@@ -5,14 +5,8 @@
 //   build/bin/beamwick-panel-screenshots [output-directory]   (default: ./screenshots)
 #include "control/LogoController.h"
 #include "panel/MenuView.h"
-#include "platform/PrivilegedRunner.h"
-#include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
-#include "testkit/fakes/FakeAudioMeter.h"
-#include "testkit/fakes/FakeClock.h"
-#include "testkit/fakes/FakeService.h"
-#include "testkit/fakes/FakeTicker.h"
-#include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/fakes/ControllerRig.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,11 +18,6 @@
 #include <memory>
 
 namespace {
-
-class NoPrompt final : public PrivilegedRunner {
-public:
-    void run(const std::vector<std::string>&) override {}
-};
 
 struct Scene {
     const char* name;
@@ -80,7 +69,6 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    FakeService service;
     const Scene scenes[] = {
         {"steady", false,
          [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setMode(LightMode::steady); }},
@@ -108,25 +96,12 @@ int main(int argc, char* argv[])
     int written = 0;
     for (const auto& scene : scenes) {
         for (const bool dark : {false, true}) {
-            service.reset();
-            MemoryDefaultsStore defaults;
-            FakeClock clock;
-            WillTerminate willTerminate;
-            NoPrompt runner;
-            auto meter = std::make_unique<FakeAudioMeter>();
-            FakeAudioMeter& meterRef = *meter;
-            const bool ruleFile = scene.ruleFile;
-            LogoController logo(LogoController::Environment{
-                .brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH),
-                .meter = std::move(meter),
-                .ticker = std::make_unique<FakeTicker>(),
-                .defaults = defaults,
-                .clock = clock,
-                .willTerminate = willTerminate,
-                .privilegedRunner = runner,
-                .fileExists = [ruleFile](const std::string&) { return ruleFile; },
-            });
-            scene.arrange(logo, service, meterRef);
+            ControllerRig rig;
+            if (scene.ruleFile)
+                rig.files.insert(ControllerRig::oldSudoRule);
+            auto owned = rig.make();
+            LogoController& logo = *owned;
+            scene.arrange(logo, rig.service, *rig.meter);
 
             MenuView panel(logo);
             if (dark)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "control/LogoController.h"
-#include "platform/PrivilegedRunner.h"
+#include "platform/ChangeNotice.h"
 #include "platform/SleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "testkit/fakes/FakeAudioMeter.h"
@@ -9,6 +9,7 @@
 #include "testkit/fakes/FakeService.h"
 #include "testkit/fakes/FakeTicker.h"
 #include "testkit/fakes/MemoryDefaultsStore.h"
+#include "testkit/fakes/ScriptedRunner.h"
 
 #include <functional>
 #include <memory>
@@ -16,55 +17,62 @@
 #include <string>
 #include <vector>
 
-// Stands in for the administrator prompt: records the command and runs a chosen effect.
-class ScriptedRunner final : public PrivilegedRunner {
-public:
-    void run(const std::vector<std::string>& argv) override
-    {
-        calls.push_back(argv);
-        if (effect)
-            effect();
-    }
-    std::vector<std::vector<std::string>> calls;
-    std::function<void()> effect;
+// What a test swaps into a ControllerRig's controller; each one left empty is the rig's own fake.
+struct ControllerOverrides {
+    // The service module behind the brightness client (the recording fake's by default).
+    std::string modulePath = FAKE_SERVICE_MODULE_PATH;
+    // A client already open, e.g. over the real LED module; wins over modulePath.
+    std::unique_ptr<Brightness> brightness = {};
+    std::unique_ptr<AudioMeter> meter = {};
+    std::unique_ptr<Ticker> ticker = {};
+    DefaultsStore* defaults = nullptr;
+    const Clock* clock = nullptr;
+    SleepNotice* sleepNotice = nullptr;
+    std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
 };
 
 // Everything a real controller needs, faked: the recording service module, an in-memory
-// settings store, a hand-driven clock and ticker, a meter that never listens and private quit
-// and wake-up notices. meter and ticker point at those of the controller made last.
+// settings store, a hand-driven clock and ticker, a meter that never listens, a scripted
+// administrator prompt and private quit and wake-up notices. A test swaps in what it exercises
+// for real through Overrides. meter and ticker point at the fakes of the controller made last,
+// and are null where a real one was swapped in.
 struct ControllerRig {
+    using Overrides = ControllerOverrides;
+
     ControllerRig() { service.reset(); }
 
-    LogoController::Environment
-    environment(const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
+    LogoController::Environment environment(Overrides with = {})
     {
-        return environment(defaults, modulePath);
-    }
-
-    // The same over another settings store.
-    LogoController::Environment
-    environment(DefaultsStore& store, const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
-    {
-        auto fakeMeter = std::make_unique<FakeAudioMeter>();
-        meter = fakeMeter.get();
-        auto fakeTicker = std::make_unique<FakeTicker>();
-        ticker = fakeTicker.get();
+        meter = nullptr;
+        ticker = nullptr;
+        if (!with.meter) {
+            auto fake = std::make_unique<FakeAudioMeter>();
+            meter = fake.get();
+            with.meter = std::move(fake);
+        }
+        if (!with.ticker) {
+            auto fake = std::make_unique<FakeTicker>();
+            ticker = fake.get();
+            with.ticker = std::move(fake);
+        }
         return {
-            .brightness = std::make_unique<Brightness>(modulePath),
-            .meter = std::move(fakeMeter),
-            .ticker = std::move(fakeTicker),
-            .defaults = store,
-            .clock = clock,
+            .brightness = with.brightness ? std::move(with.brightness)
+                                          : std::make_unique<Brightness>(with.modulePath),
+            .meter = std::move(with.meter),
+            .ticker = std::move(with.ticker),
+            .defaults = with.defaults ? *with.defaults : defaults,
+            .clock = with.clock ? *with.clock : clock,
             .willTerminate = willTerminate,
             .privilegedRunner = runner,
             .fileExists = [this](const std::string& path) { return files.count(path) > 0; },
-            .sleepNotice = &sleep,
+            .sleepNotice = with.sleepNotice ? with.sleepNotice : &sleep,
+            .watchFile = std::move(with.watchFile),
         };
     }
 
-    std::unique_ptr<LogoController> make()
+    std::unique_ptr<LogoController> make(Overrides with = {})
     {
-        return std::make_unique<LogoController>(environment());
+        return std::make_unique<LogoController>(environment(std::move(with)));
     }
 
     // Where the controller looks for the privilege rule an earlier version installed.

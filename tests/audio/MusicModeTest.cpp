@@ -1,14 +1,11 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
-#include "TonePlayer.h"
 #include "audio/BassDetector.h"
 #include "audio/PulseAudioMeter.h"
 #include "control/LogoController.h"
-#include "platform/PrivilegedRunner.h"
 #include "platform/TimerTicker.h"
-#include "platform/WillTerminate.h"
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeService.h"
-#include "testkit/fakes/MemoryDefaultsStore.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/EventLoop.h"
 
@@ -25,11 +22,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-class NoRunner final : public PrivilegedRunner {
-public:
-    void run(const std::vector<std::string>&) override {}
-};
 
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
 
@@ -123,8 +115,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.start()) << server.errorText() << "\n" << server.log();
-        service.reset();
-        defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
+        rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
 
     LogoController& makeController()
@@ -136,25 +127,14 @@ protected:
         meter = capture.get();
         auto timer = std::make_unique<TimerTicker>();
         ticker = timer.get();
-        logo = std::make_unique<LogoController>(LogoController::Environment{
-            .brightness = std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH),
-            .meter = std::move(capture),
-            .ticker = std::move(timer),
-            .defaults = defaults,
-            .clock = clock,
-            .willTerminate = willTerminate,
-            .privilegedRunner = runner,
-            .fileExists = [](const std::string&) { return false; },
-        });
+        logo = rig.make({.meter = std::move(capture), .ticker = std::move(timer), .clock = &clock});
         return *logo;
     }
 
     PrivateSoundServer server;
-    FakeService service;
-    MemoryDefaultsStore defaults;
+    ControllerRig rig;
+    FakeService& service = rig.service;
     SteadyClock clock;
-    WillTerminate willTerminate;
-    NoRunner runner;
     // The controller's own.
     ObservedMeter* meter = nullptr;
     TimerTicker* ticker = nullptr;

@@ -1,6 +1,6 @@
-#include "MeterHarness.h"
 #include "PulseInterposer.h"
-#include "TonePlayer.h"
+#include "testkit/audio/MeterHarness.h"
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/support/EventLoop.h"
 
 #include <algorithm>

@@ -37,7 +37,7 @@ class ControllerTest : public ::testing::Test, protected ControllerRig {
 protected:
     LogoController& make(const std::string& modulePath = FAKE_SERVICE_MODULE_PATH)
     {
-        logo = std::make_unique<LogoController>(environment(modulePath));
+        logo = std::make_unique<LogoController>(environment({.modulePath = modulePath}));
         return *logo;
     }
 

@@ -334,9 +334,7 @@ TEST_F(EffectEngineTest, MusicWithoutBeatsWritesTheFloorOnce)
 TEST_F(EffectEngineTest, TheTimerTicksOnTheEventLoop)
 {
     defaults.values.insert("mode", "Breathe");
-    auto env = environment();
-    env.ticker = std::make_unique<TimerTicker>();
-    logo = std::make_unique<LogoController>(std::move(env));
+    logo = ControllerRig::make({.ticker = std::make_unique<TimerTicker>()});
     ASSERT_TRUE(spinUntil([&] { return tableWrites().size() >= 3; }));
     const auto levels = writtenLevels();
     EXPECT_TRUE(std::is_sorted(levels.begin(), levels.end())) << "the breath rises";

@@ -52,7 +52,7 @@ TEST_F(HostileSettingsTest, HostileSettingsFilesFallBackAndAreKeptAside)
         }
         JsonDefaultsStore store(path);
 
-        LogoController logo(environment(store));
+        LogoController logo(environment({.defaults = &store}));
 
         // The factory table is captured afresh, whatever stood in the file.
         EXPECT_EQ(store.object("baseMap").value_or(QJsonValue()),

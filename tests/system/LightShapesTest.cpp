@@ -1,8 +1,8 @@
 // The real executable and LED module on LEDs shaped like real ones, in umockdev's testbed, with a
 // private sound server: every mode shows itself, and every ending (a quit, or a kill followed by
 // a start and a quit) leaves every LED as it was found.
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
-#include "tests/audio/TonePlayer.h"
 #include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 

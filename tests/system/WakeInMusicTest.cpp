@@ -1,16 +1,15 @@
-// Runs under umockdev-run with kbd_backlight.umockdev: the real executable in Music on a
-// keyboard backlight found at 200, a private sound server and a mock logind that sends the
-// machine to sleep and wakes it just as a player starts, as players resume on waking.
+// The real executable in Music on a keyboard backlight found at 200 in umockdev's testbed, a
+// private sound server and a mock logind that sends the machine to sleep and wakes it just as a
+// player starts, as players resume on waking.
+#include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/services/PrivateSystemBus.h"
-#include "tests/audio/TonePlayer.h"
+#include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
-#include <QFile>
 #include <QProcess>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <thread>
@@ -19,18 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kBrightness = "/sys/class/leds/test::kbd_backlight/brightness";
+constexpr const char* kLed = "test::kbd_backlight";
 // Level 1.0 is the brightness found; Music rests at 0.02 of it between beats.
 constexpr int kFlash = 200;
 constexpr int kRest = 4;
-
-int brightness()
-{
-    std::ifstream in(kBrightness);
-    int value = -1;
-    in >> value;
-    return value;
-}
 
 bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = 20s)
 {
@@ -49,12 +40,16 @@ struct Watched {
     int last = -1;
 };
 
-Watched watchWhilePlaying(TonePlayer& player, std::chrono::milliseconds after)
+Watched watchWhilePlaying(const LedTestbed& testbed, TonePlayer& player,
+                          std::chrono::milliseconds after)
 {
     Watched seen;
     bool lit = false;
     auto sample = [&] {
-        const int now = brightness();
+        const int now = testbed.brightness(kLed);
+        // The testbed's attribute is a plain file, empty for a moment while it is rewritten.
+        if (now < 0)
+            return;
         if (now == kFlash && !lit)
             ++seen.flashes;
         lit = now == kFlash;
@@ -78,27 +73,27 @@ TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
 {
     PrivateInstall install(BEAMWICK_LEDS_MODULE_PATH);
     ASSERT_TRUE(install.ready());
+    LedTestbed testbed;
+    testbed.add({kLed, 255, kFlash, "[none] timer"});
+    auto brightness = [&] { return testbed.brightness(kLed); };
     PrivateSystemBus bus;
     ASSERT_TRUE(bus.start()) << bus.errorText();
     ASSERT_TRUE(bus.startLogindManager()) << bus.errorText();
     PrivateSoundServer server;
     ASSERT_TRUE(server.start()) << server.errorText();
-    ASSERT_EQ(brightness(), kFlash);
-
-    QFile settings(install.settings());
-    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
-    settings.write(R"({"mode": "Music", "brightness": 1.0})");
-    settings.close();
+    ASSERT_TRUE(install.setSettings({{"mode", "Music"}, {"brightness", 1.0}}));
 
     QProcess beamwick;
-    auto env = install.environment();
+    auto env = testbed.environment(install.environment());
     env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
+    // logind only sends the machine to sleep here: it has no session that could set brightness,
+    // so the LED is written through its attribute in the testbed.
     env.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(bus.address()));
     beamwick.setProcessEnvironment(env);
     beamwick.setProcessChannelMode(QProcess::ForwardedChannels);
     beamwick.start(install.executable(), {});
     ASSERT_TRUE(beamwick.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([] { return brightness() == kRest; })) << "shows " << brightness();
+    ASSERT_TRUE(waitFor([&] { return brightness() == kRest; })) << "shows " << brightness();
 
     std::vector<double> kicks;
     for (double at = 0.1; at < 2.0; at += 0.25)
@@ -117,7 +112,7 @@ TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
         std::this_thread::sleep_for(100ms);
         ASSERT_TRUE(bus.emitPrepareForSleep(false));
         TonePlayer player(server.address(), track);
-        const Watched seen = watchWhilePlaying(player, 400ms);
+        const Watched seen = watchWhilePlaying(testbed, player, 400ms);
         player.wait();
         ASSERT_TRUE(player.succeeded());
         EXPECT_GE(seen.flashes, static_cast<int>(kicks.size()) - 1) << "kicks went without a flash";

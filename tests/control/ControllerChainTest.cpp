@@ -1,17 +1,12 @@
 // The whole chain: LogoController, the real Brightness client, the LED module and a fake LED.
-#include "LedModuleFixture.h"
 #include "control/LogoController.h"
 #include "platform/ChangeNotice.h"
 #include "platform/LogindSleepNotice.h"
-#include "platform/WillTerminate.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/fakes/ControllerRig.h"
-#include "testkit/fakes/FakeAudioMeter.h"
-#include "testkit/fakes/FakeClock.h"
-#include "testkit/fakes/FakeTicker.h"
-#include "testkit/fakes/MemoryDefaultsStore.h"
 #include "testkit/services/PrivateSystemBus.h"
 #include "testkit/support/EventLoop.h"
+#include "tests/ledservice/LedModuleFixture.h"
 
 #include <QJsonArray>
 #include <algorithm>
@@ -25,29 +20,15 @@ namespace {
 
 constexpr const char* kLed = "a::kbd_backlight";
 
-class ControllerChainTest : public LedModuleFixture {
+class ControllerChainTest : public LedModuleFixture, protected ControllerRig {
 protected:
     LogoController& start(const char* mode, double brightness)
     {
         defaults.values.insert("mode", mode);
         defaults.values.insert("brightness", brightness);
         defaults.values.insert("breatheSeconds", 5.0);
-        auto fakeMeter = std::make_unique<FakeAudioMeter>();
-        meter = fakeMeter.get();
-        auto fakeTicker = std::make_unique<FakeTicker>();
-        ticker = fakeTicker.get();
-        logo = std::make_unique<LogoController>(LogoController::Environment{
-            .brightness = open(),
-            .meter = std::move(fakeMeter),
-            .ticker = std::move(fakeTicker),
-            .defaults = defaults,
-            .clock = clock,
-            .willTerminate = willTerminate,
-            .privilegedRunner = runner,
-            .fileExists = [](const std::string&) { return false; },
-            .sleepNotice = sleepNotice,
-            .watchFile = watchFile,
-        });
+        logo = ControllerRig::make(
+            {.brightness = open(), .sleepNotice = sleepNotice, .watchFile = watchFile});
         return *logo;
     }
 
@@ -71,14 +52,9 @@ protected:
         return defaults.values.value("baseMap").toArray().at(0).toArray().at(0).toDouble();
     }
 
-    MemoryDefaultsStore defaults;
-    FakeClock clock;
-    WillTerminate willTerminate;
-    ScriptedRunner runner;
+    // What the next start() watches instead of the rig's own wake-up notice and no file.
     SleepNotice* sleepNotice = nullptr;
     std::function<std::unique_ptr<ChangeNotice>(const std::string&)> watchFile;
-    FakeAudioMeter* meter = nullptr;
-    FakeTicker* ticker = nullptr;
     std::unique_ptr<LogoController> logo;
 };
 
@@ -257,8 +233,6 @@ TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARe
 TEST_F(ControllerChainTest, WakingWritesTheLightAgainAndRestartsCapture)
 {
     tree.add(kLed, 200, 255);
-    SleepNotice sleep;
-    sleepNotice = &sleep;
     auto& controller = start("Music", 1.0);
     EXPECT_TRUE(ticker->tick());
     EXPECT_EQ(tree.brightness(kLed), 4);
@@ -289,12 +263,12 @@ TEST_F(ControllerChainTest, LogindsWakeUpSignalReachesTheControllerThroughTheEve
     // Only the notice listens on this bus; the LED module keeps writing through sysfs.
     const std::string unreachable = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
     setenv("DBUS_SYSTEM_BUS_ADDRESS", bus.address().c_str(), 1);
-    LogindSleepNotice sleep;
+    LogindSleepNotice logind;
     setenv("DBUS_SYSTEM_BUS_ADDRESS", unreachable.c_str(), 1);
-    ASSERT_TRUE(sleep.connected());
+    ASSERT_TRUE(logind.connected());
 
     tree.add(kLed, 128, 255);
-    sleepNotice = &sleep;
+    sleepNotice = &logind;
     start("Steady", 0.5);
     EXPECT_EQ(tree.brightness(kLed), 64);
     // Let the bus take the match before anything is emitted.

@@ -1,4 +1,4 @@
-#include "MeterHarness.h"
+#include "testkit/audio/MeterHarness.h"
 
 #include "testkit/support/EventLoop.h"
 

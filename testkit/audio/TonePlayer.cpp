@@ -1,4 +1,4 @@
-#include "TonePlayer.h"
+#include "testkit/audio/TonePlayer.h"
 
 #include <algorithm>
 #include <cmath>
