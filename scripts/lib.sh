@@ -16,6 +16,10 @@
 #   bw_start_xvfb DIR             an X server of our own (Xvfb, one 800x600 screen, no TCP) on a
 #                                 free display number, its log in DIR; exports DISPLAY once it
 #                                 listens
+#   bw_list_offscreen ARGS...     when ARGS list a test executable's cases (--gtest_list_tests),
+#                                 runs them offscreen at once, starting nothing, and does not
+#                                 return: a wrapper's server that fails to start then fails the
+#                                 cases that need it, not CTest's registration of every test
 #   bw_start_pulseaudio DIR       a PulseAudio daemon of our own whose only (so default) sink is
 #                                 the null sink test_sink, its socket, home and log in DIR (a
 #                                 folder from bw_private_dir); exports PULSE_SERVER once it
@@ -153,6 +157,11 @@ bw_start_xvfb() {
     exec 3>&-
     DISPLAY=":$(head -n1 "$bw_x_dir/display")"
     export DISPLAY
+}
+
+bw_list_offscreen() {
+    [[ " $* " == *" --gtest_list_tests "* ]] || return 0
+    QT_QPA_PLATFORM=offscreen exec "$@"
 }
 
 bw_names_test_sink() { [[ $(pactl info) == *$'\nDefault Sink: test_sink\n'* ]]; }

@@ -16,11 +16,7 @@ while [[ ${1:-} == --* ]]; do
     shift
 done
 
-# Listing a test executable's cases needs no display: it is answered offscreen, so that a server
-# that fails to start fails the cases that need it, not the registration of every test.
-if [[ " $* " == *" --gtest_list_tests "* ]]; then
-    QT_QPA_PLATFORM=offscreen exec "$@"
-fi
+bw_list_offscreen "$@"
 
 bw_private_dir root display
 mkdir -p "$root/run"

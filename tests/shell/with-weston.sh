@@ -8,11 +8,7 @@
 set -euo pipefail
 source "$(dirname "$0")/../../scripts/lib.sh"
 
-# Listing a test executable's cases needs no display: it is answered offscreen, so that a server
-# that fails to start fails the cases that need it, not the registration of every test.
-if [[ " $* " == *" --gtest_list_tests "* ]]; then
-    QT_QPA_PLATFORM=offscreen exec "$@"
-fi
+bw_list_offscreen "$@"
 
 bw_private_dir root weston
 export XDG_RUNTIME_DIR="$root"
