@@ -13,6 +13,13 @@
 #                                 both of the above
 #   bw_start_session_bus DIR     a D-Bus session bus of our own, its socket in DIR; exports
 #                                 DBUS_SESSION_BUS_ADDRESS once the bus answers
+#   bw_start_xvfb DIR             an X server of our own (Xvfb, one 800x600 screen, no TCP) on a
+#                                 free display number, its log in DIR; exports DISPLAY once it
+#                                 listens
+#   bw_list_offscreen ARGS...     when ARGS list a test executable's cases (--gtest_list_tests),
+#                                 runs them offscreen at once, starting nothing, and does not
+#                                 return: a wrapper's server that fails to start then fails the
+#                                 cases that need it, not CTest's registration of every test
 #   bw_start_pulseaudio DIR       a PulseAudio daemon of our own whose only (so default) sink is
 #                                 the null sink test_sink, its socket, home and log in DIR (a
 #                                 folder from bw_private_dir); exports PULSE_SERVER once it
@@ -137,6 +144,24 @@ bw_start_session_bus() {
     bw_start_and_wait dbus-daemon "$1/bus.log" 10 \
         'dbus-send --bus="$DBUS_SESSION_BUS_ADDRESS" --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId' \
         dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS"
+}
+
+bw_start_xvfb() {
+    local bw_x_dir=$1
+    # -displayfd: the server picks a free display number and writes it once it listens.
+    # -noreset: by default the server resets whenever its last client leaves, and a client that
+    # connects just then (a tray host, while a probe like xwininfo comes and goes) is turned away.
+    exec 3>"$bw_x_dir/display"
+    bw_start_and_wait Xvfb "$bw_x_dir/xvfb.log" 10 '[[ -s $bw_x_dir/display ]]' \
+        Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp
+    exec 3>&-
+    DISPLAY=":$(head -n1 "$bw_x_dir/display")"
+    export DISPLAY
+}
+
+bw_list_offscreen() {
+    [[ " $* " == *" --gtest_list_tests "* ]] || return 0
+    QT_QPA_PLATFORM=offscreen exec "$@"
 }
 
 bw_names_test_sink() { [[ $(pactl info) == *$'\nDefault Sink: test_sink\n'* ]]; }

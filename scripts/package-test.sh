@@ -30,20 +30,15 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >/dev/null
 bw_at_exit eval 'DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq beamwick >/dev/null 2>&1'
 
 bw_private_dir work package
-# -displayfd: the server picks a free display and writes its number once it listens.
-exec 3>"$work/display"
-bw_start_and_wait Xvfb "$work/xvfb.log" 10 '[[ -s $work/display ]]' \
-    Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp
-exec 3>&-
-display=":$(head -n1 "$work/display")"
+bw_start_xvfb "$work"
 
-bw_start "$work/out.log" env DISPLAY="$display" XDG_RUNTIME_DIR="$work" HOME="$work" \
+bw_start "$work/out.log" env XDG_RUNTIME_DIR="$work" HOME="$work" \
     XDG_CONFIG_HOME="$work/config" /usr/bin/beamwick
 app=$BW_PID
 # Up means listening for a second start and, with no tray on this display, showing its panel
 # as a window once the tray grace has passed.
 bw_wait_until beamwick "$app" "$work/out.log" 15 '[[ -S $work/beamwick.socket ]]'
-window_shown() { [[ $(DISPLAY=$display xwininfo -root -tree) == *'"Beamwick": ('* ]]; }
+window_shown() { [[ $(xwininfo -root -tree) == *'"Beamwick": ('* ]]; }
 bw_wait_until "beamwick's window" "$app" "$work/out.log" 20 window_shown
 bw_alive "$app" || { echo "beamwick did not keep running"; cat "$work/out.log"; exit 1; }
 kill -TERM "$app"

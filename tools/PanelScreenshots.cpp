@@ -3,8 +3,8 @@
 // recording service module and fakes, as in the tests.
 //
 //   build/bin/beamwick-panel-screenshots [output-directory]   (default: ./screenshots)
-#include "app/MenuView.h"
 #include "control/LogoController.h"
+#include "panel/MenuView.h"
 #include "serviceabi/ServiceContract.h"
 #include "testkit/fakes/ControllerRig.h"
 

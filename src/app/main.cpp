@@ -1,10 +1,11 @@
-#include "app/BeamwickApp.h"
-#include "app/CommandLine.h"
 #include "app/Composition.h"
 #include "app/QuitHandling.h"
-#include "app/StatusReport.h"
-#include "app/Translations.h"
+#include "cli/CommandLine.h"
+#include "cli/StatusReport.h"
 #include "control/LogoController.h"
+#include "panel/Translations.h"
+#include "platform/JsonDefaultsStore.h"
+#include "shell/BeamwickApp.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -17,7 +18,7 @@ int answer(const CommandLine& command, int argc, char* argv[])
 {
     QCoreApplication core(argc, argv);
     if (command.action() == CommandLine::Action::status) {
-        const StatusReport report = StatusReport::ofThisSystem();
+        const StatusReport report = StatusReport::ofThisSystem(JsonDefaultsStore::standardPath());
         std::fputs(qPrintable(report.text()), stdout);
         return report.exitCode();
     }

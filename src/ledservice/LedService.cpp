@@ -1,6 +1,6 @@
 #include "ledservice/LedService.h"
 
-#include "ledservice/LedFinder.h"
+#include "leddiscovery/LedFinder.h"
 #include "ledservice/LogindWriter.h"
 #include "ledservice/SysfsWriter.h"
 #include "serviceabi/ServiceContract.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "leddiscovery/LedDevice.h"
 #include "ledservice/FactoryTable.h"
-#include "ledservice/LedDevice.h"
 #include "ledservice/LedWriter.h"
 #include "ledservice/LevelMapping.h"
 #include "ledservice/SwitchMemory.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ledservice/LedDevice.h"
+#include "leddiscovery/LedDevice.h"
 
 // One way of setting an LED's brightness. Implementations answer quickly: a write that cannot
 // complete within a few milliseconds counts as failed.

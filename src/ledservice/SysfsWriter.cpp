@@ -1,6 +1,6 @@
 #include "ledservice/SysfsWriter.h"
 
-#include "ledservice/SysfsAttribute.h"
+#include "leddiscovery/SysfsAttribute.h"
 
 #include <string>
 

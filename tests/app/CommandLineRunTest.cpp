@@ -1,22 +1,19 @@
-#include "app/InstanceGuard.h"
+#include "shell/InstanceGuard.h"
 #include "tests/app/BeamwickProcess.h"
 
 #include <QDir>
-#include <QTemporaryDir>
+#include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 TEST(CommandLineRunTest, AnswersLeaveTheRunningInstanceAloneAndAMistakeExitsTwo)
 {
-    QTemporaryDir runtime, home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const PrivateSession session;
+    const QProcessEnvironment env = session.environment();
     const QString program = QStringLiteral(BEAMWICK_BINARY);
 
     // Stands in for a Beamwick already running for this user.
-    InstanceGuard running(runtime.path());
+    InstanceGuard running(session.runtime.path());
     ASSERT_EQ(running.claim(), InstanceGuard::Outcome::primary);
     int showRequests = 0;
     QObject::connect(&running, &InstanceGuard::showRequested, [&] { ++showRequests; });
@@ -42,7 +39,7 @@ TEST(CommandLineRunTest, AnswersLeaveTheRunningInstanceAloneAndAMistakeExitsTwo)
     EXPECT_TRUE(status.exitCode == 0 || status.exitCode == 1) << status.exitCode;
     EXPECT_TRUE(status.out.contains(
         QStringLiteral("Settings file: %1\n")
-            .arg(home.filePath(QStringLiteral("config/beamwick/settings.json")))))
+            .arg(session.home.filePath(QStringLiteral("config/beamwick/settings.json")))))
         << qPrintable(status.out);
     EXPECT_TRUE(status.out.contains(QStringLiteral("LED: "))) << qPrintable(status.out);
     EXPECT_TRUE(status.out.contains(QStringLiteral("Sound server: "))) << qPrintable(status.out);
@@ -50,10 +47,37 @@ TEST(CommandLineRunTest, AnswersLeaveTheRunningInstanceAloneAndAMistakeExitsTwo)
     spinUntil([] { return false; }, std::chrono::milliseconds(300));
     EXPECT_EQ(showRequests, 0);
     // Nothing was saved either: answering is not starting.
-    EXPECT_FALSE(QDir(home.filePath(QStringLiteral("config/beamwick"))).exists());
+    EXPECT_FALSE(QDir(session.home.filePath(QStringLiteral("config/beamwick"))).exists());
 
     // A plain start still goes through the single-instance guard.
     const auto plain = BeamwickRun::of(program, {}, env);
     EXPECT_EQ(plain.exitCode, 0);
     EXPECT_TRUE(spinUntil([&] { return showRequests == 1; }));
+}
+
+TEST(CommandLineRunTest, SecondLaunchOfTheProgramExitsAndLeavesTheFirstRunning)
+{
+    const PrivateSession session;
+    const QProcessEnvironment env = session.environment();
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QStringLiteral(BEAMWICK_BINARY), {});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    const QString socket = QDir(session.runtime.path()).filePath(QStringLiteral("beamwick.socket"));
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(socket); }));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(BEAMWICK_BINARY), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    if (!first.waitForFinished(5000)) {
+        first.kill();
+        first.waitForFinished(2000);
+    }
 }

@@ -3,7 +3,6 @@
 #include "tests/app/BeamwickProcess.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -21,12 +20,8 @@ QString brightness()
 TEST(StatusUmockdevTest, ReportsTheFakeLedAndNoAnswerTouchesIt)
 {
     ASSERT_EQ(brightness(), QStringLiteral("37")) << "not run under umockdev-run?";
-    QTemporaryDir runtime, home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    env.remove(QStringLiteral("BEAMWICK_LED"));
+    const PrivateSession session;
+    const QProcessEnvironment env = session.environment();
     const QString program = QStringLiteral(BEAMWICK_BINARY);
 
     const auto status = BeamwickRun::of(program, {QStringLiteral("--status")}, env);

@@ -1,0 +1,40 @@
+#include "cli/StatusReport.h"
+
+#include "cli/LogindSession.h"
+
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kLedClassFolder = "/sys/class/leds";
+// Short enough that --status answers at once on a machine where a service hangs.
+constexpr std::chrono::milliseconds kLogindTimeout{500};
+constexpr std::chrono::milliseconds kSoundServerTimeout{2000};
+
+} // namespace
+
+StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath)
+    : m_led(std::move(led)), m_sound(std::move(sound)), m_settingsPath(std::move(settingsPath))
+{}
+
+StatusReport StatusReport::ofThisSystem(QString settingsPath)
+{
+    return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
+                                  LogindSession::activeId(kLogindTimeout)),
+                        SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath));
+}
+
+QString StatusReport::text() const
+{
+    QStringList lines = m_led.lines();
+    if (m_sound.answers) {
+        lines << QStringLiteral("Sound server: answers (%1), default output: %2")
+                     .arg(m_sound.server, m_sound.defaultOutput.isEmpty() ? QStringLiteral("none")
+                                                                          : m_sound.defaultOutput);
+    } else {
+        lines << QStringLiteral("Sound server: does not answer (%1); Music mode cannot listen")
+                     .arg(m_sound.error);
+    }
+    lines << QStringLiteral("Settings file: %1").arg(m_settingsPath);
+    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}

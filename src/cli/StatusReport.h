@@ -1,0 +1,27 @@
+#pragma once
+
+#include "cli/LedStatus.h"
+#include "cli/SoundServerProbe.h"
+
+#include <QString>
+
+// The text of `beamwick --status`: the light Beamwick would drive and how, whether the sound
+// server answers, and where the settings live.
+class StatusReport {
+public:
+    StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath);
+
+    // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind and the
+    // sound server. Reads only; touches no light. settingsPath: where the composition keeps the
+    // user's settings, which the report names but does not read.
+    static StatusReport ofThisSystem(QString settingsPath);
+
+    QString text() const;
+    // The exit status of --status: 0 when Beamwick has a light it can write, else 1.
+    int exitCode() const { return m_led.usable() ? 0 : 1; }
+
+private:
+    LedStatus m_led;
+    SoundServerProbe::Result m_sound;
+    QString m_settingsPath;
+};

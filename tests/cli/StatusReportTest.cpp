@@ -1,0 +1,242 @@
+#include "cli/StatusReport.h"
+
+#include "testkit/services/PrivateSoundServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+// An LED class folder with one LED per call to add(), laid out as /sys/class/leds is.
+class LedTree {
+public:
+    LedTree()
+    {
+        // Readable by everyone, so the report can also be asked as another user.
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadGroup | QFile::ExeGroup |
+                                              QFile::ReadOther | QFile::ExeOther);
+    }
+
+    QString add(const QString& name, const QString& brightness, const QString& maxBrightness,
+                const QString& trigger = {})
+    {
+        const QString folder = dir.filePath(name);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                          QFile::ExeOther);
+        write(folder + QStringLiteral("/brightness"), brightness);
+        write(folder + QStringLiteral("/max_brightness"), maxBrightness);
+        if (!trigger.isEmpty())
+            write(folder + QStringLiteral("/trigger"), trigger);
+        return folder + QStringLiteral("/brightness");
+    }
+
+    void remove(const QString& name) { QDir(dir.filePath(name)).removeRecursively(); }
+
+    static QString read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    std::filesystem::path root() const { return dir.path().toStdString(); }
+
+private:
+    static void write(const QString& path, const QString& text)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8() + '\n');
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                            QFile::ReadOther);
+    }
+
+    QTemporaryDir dir;
+};
+
+const SoundServerProbe::Result kQuietServer{false, {}, {}, QStringLiteral("Connection refused")};
+
+// What the probe finds on `server`, found the way Beamwick finds the user's: through the
+// variable the client library reads.
+SoundServerProbe::Result askAbout(const PrivateSoundServer& server)
+{
+    const QByteArray before = qgetenv("PULSE_SERVER");
+    const bool wasSet = qEnvironmentVariableIsSet("PULSE_SERVER");
+    qputenv("PULSE_SERVER", QByteArray::fromStdString(server.address()));
+    auto result = SoundServerProbe::ask(std::chrono::seconds(2));
+    if (wasSet)
+        qputenv("PULSE_SERVER", before);
+    else
+        qunsetenv("PULSE_SERVER");
+    return result;
+}
+
+} // namespace
+
+TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSettings)
+{
+    LedTree tree;
+    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "37", "255");
+    tree.add(QStringLiteral("input3::capslock"), "0", "1");
+
+    PrivateSoundServer server({.kind = PrivateSoundServer::Kind::pulseAudio});
+    ASSERT_TRUE(server.start()) << server.errorText();
+    const StatusReport bySysfs(LedStatus(tree.root(), nullptr, std::nullopt), askAbout(server),
+                               QStringLiteral("/home/u/.config/beamwick/settings.json"));
+    const QString text = bySysfs.text();
+    EXPECT_TRUE(text.startsWith(
+        QStringLiteral("LED: test::kbd_backlight (max_brightness 255, brightness 37, no trigger)\n"
+                       "Chosen: a keyboard backlight (its name ends in \"::kbd_backlight\")\n"
+                       "Writes through: sysfs (%1)\n"
+                       "Passed over under %2:\n"
+                       "  input3::capslock: not named like a lid logo or a keyboard backlight\n")
+            .arg(brightness, QString::fromStdString(tree.root().string()))))
+        << qPrintable(text);
+    EXPECT_TRUE(
+        text.endsWith(QStringLiteral("Settings file: /home/u/.config/beamwick/settings.json\n")));
+    EXPECT_EQ(bySysfs.exitCode(), 0);
+    // The test's own sound server, with its null sink as the default output.
+    EXPECT_TRUE(text.contains(QStringLiteral("Sound server: answers (pulseaudio ")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n"))) << qPrintable(text);
+    // Only looked at.
+    EXPECT_EQ(LedTree::read(brightness), QStringLiteral("37\n"));
+
+    const StatusReport byLogind(LedStatus(tree.root(), nullptr, QStringLiteral("c7")), kQuietServer,
+                                {});
+    EXPECT_TRUE(byLogind.text().contains(
+        QStringLiteral("Writes through: logind (SetBrightness on session c7)\n")));
+    EXPECT_TRUE(byLogind.text().contains(QStringLiteral(
+        "Sound server: does not answer (Connection refused); Music mode cannot listen\n")));
+}
+
+TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
+{
+    LedTree tree;
+    const auto none = StatusReport(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {});
+    EXPECT_TRUE(none.text().startsWith(QStringLiteral("LED: none. No LED under ")))
+        << qPrintable(none.text());
+    EXPECT_TRUE(none.text().contains(QStringLiteral("BEAMWICK_LED is not set")));
+    EXPECT_EQ(none.exitCode(), 1);
+    const LedStatus noClass(tree.root() / "missing", nullptr, std::nullopt);
+    EXPECT_TRUE(noClass.lines().constFirst().contains(QStringLiteral("missing does not exist")))
+        << qPrintable(noClass.lines().constFirst());
+
+    tree.add(QStringLiteral("dead::logo"), "0", "0");
+    tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    const std::pair<const char*, QString> choices[] = {
+        {"../../etc", QStringLiteral("not a plain LED name")},
+        {"nosuch::led", QStringLiteral("no LED of that name under ")},
+        {"dead::logo", QStringLiteral("it has no readable brightness or its max_brightness is "
+                                      "below 1")},
+    };
+    for (const auto& [choice, why] : choices) {
+        const LedStatus status(tree.root(), choice, std::nullopt);
+        ASSERT_GE(status.lines().size(), 2) << choice;
+        EXPECT_TRUE(status.lines()[0].startsWith(
+            QStringLiteral("BEAMWICK_LED=%1 is ignored: ").arg(QString::fromLatin1(choice))))
+            << qPrintable(status.lines()[0]);
+        EXPECT_TRUE(status.lines()[0].contains(why)) << qPrintable(status.lines()[0]);
+        // The usual order still finds the keyboard backlight, past the unusable logo.
+        EXPECT_EQ(status.lines()[1], QStringLiteral("LED: test::kbd_backlight (max_brightness 10, "
+                                                    "brightness 5, no trigger)"));
+    }
+    const LedStatus chosen(tree.root(), "test::kbd_backlight", std::nullopt);
+    EXPECT_FALSE(chosen.lines()[0].contains(QStringLiteral("ignored")));
+}
+
+TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
+{
+    LedTree tree;
+    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    // Root may write anything: look as an ordinary user would.
+    const uid_t user = ::geteuid();
+    if (user == 0) {
+        ASSERT_EQ(::seteuid(65534), 0);
+    }
+    const LedStatus status(tree.root(), nullptr, std::nullopt);
+    if (user == 0) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+    EXPECT_FALSE(status.usable());
+    EXPECT_EQ(status.lines().last(),
+              QStringLiteral("Writes through: nothing, no permission. logind has no active "
+                             "session of this user to write for it, and %1 is not writable by "
+                             "this user.")
+                  .arg(brightness));
+}
+
+TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTheRest)
+{
+    LedTree tree;
+    tree.add(QStringLiteral("tpacpi::kbd_backlight"), "1", "2", "none [kbd-backlight]");
+    tree.add(QStringLiteral("a::kbd_backlight"), "3", "3", "none [timer]");
+    tree.add(QStringLiteral("platform::logo"), "0", "1", "[none]");
+    tree.add(QStringLiteral("broken::lid_logo"), "1", "0", "[none]");
+    tree.add(QStringLiteral("input3::numlock"), "1", "1", "none [kbd-numlock]");
+    tree.add(QStringLiteral("input3::capslock"), "0", "1", "[none] kbd-capslock");
+    const QString root = QString::fromStdString(tree.root().string());
+
+    const auto lines = [&](const char* requested) {
+        return LedStatus(tree.root(), requested, QStringLiteral("c2")).lines();
+    };
+    EXPECT_EQ(
+        lines(nullptr),
+        (QStringList{
+            "LED: platform::logo (max_brightness 1, brightness 0, trigger none)",
+            "Chosen: a logo LED (its name contains \"logo\")",
+            "Writes through: logind (SetBrightness on session c2)",
+            "Passed over under " + root + ":",
+            "  broken::lid_logo: no readable brightness, or max_brightness below 1",
+            "  a::kbd_backlight (max_brightness 3, brightness 3, trigger timer): "
+            "platform::logo comes first, as a logo LED",
+            "  tpacpi::kbd_backlight (max_brightness 2, brightness 1, trigger kbd-backlight): "
+            "platform::logo comes first, as a logo LED",
+            "  input3::capslock, input3::numlock: not named like a lid logo or a keyboard "
+            "backlight",
+        }));
+
+    tree.add(QStringLiteral("apple::lid_logo"), "1", "1", "none [default-on]");
+    EXPECT_EQ(
+        lines(nullptr).mid(0, 2),
+        (QStringList{"LED: apple::lid_logo (max_brightness 1, brightness 1, trigger default-on)",
+                     "Chosen: a lid-logo LED (its name contains \"lid_logo\")"}));
+
+    // Named by the user: every other LED, of any name, gives way to it.
+    const auto named = lines("tpacpi::kbd_backlight");
+    EXPECT_EQ(named.mid(0, 2),
+              (QStringList{"LED: tpacpi::kbd_backlight (max_brightness 2, brightness 1, "
+                           "trigger kbd-backlight)",
+                           "Chosen: BEAMWICK_LED names it"}));
+    EXPECT_TRUE(named.contains("  a::kbd_backlight (max_brightness 3, brightness 3, trigger "
+                               "timer): BEAMWICK_LED names tpacpi::kbd_backlight"))
+        << qPrintable(named.join('\n'));
+    EXPECT_FALSE(named.join('\n').contains("  tpacpi::kbd_backlight"));
+
+    // Within one rule, the first name wins.
+    tree.remove(QStringLiteral("apple::lid_logo"));
+    tree.remove(QStringLiteral("platform::logo"));
+    EXPECT_TRUE(lines(nullptr).contains(
+        "  tpacpi::kbd_backlight (max_brightness 2, brightness 1, trigger kbd-backlight): "
+        "a::kbd_backlight comes first in name order"))
+        << qPrintable(lines(nullptr).join('\n'));
+
+    // No usable LED: the report still lists what it looked at.
+    tree.remove(QStringLiteral("a::kbd_backlight"));
+    tree.remove(QStringLiteral("tpacpi::kbd_backlight"));
+    const LedStatus none(tree.root(), nullptr, std::nullopt);
+    EXPECT_FALSE(none.usable());
+    EXPECT_EQ(none.lines().mid(1),
+              (QStringList{
+                  "Passed over under " + root + ":",
+                  "  broken::lid_logo: no readable brightness, or max_brightness below 1",
+                  "  input3::capslock, input3::numlock: not named like a lid logo or a keyboard "
+                  "backlight",
+              }));
+}

@@ -1,0 +1,68 @@
+#include "shell/InstanceGuard.h"
+
+#include "testkit/support/EventLoop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalServer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+class InstanceGuardTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+};
+
+TEST_F(InstanceGuardTest, SecondLaunchAsksTheFirstToShowItself)
+{
+    InstanceGuard first(dir.path());
+    ASSERT_EQ(first.claim(), InstanceGuard::Outcome::primary);
+    int requests = 0;
+    QObject::connect(&first, &InstanceGuard::showRequested, [&] { ++requests; });
+
+    InstanceGuard second(dir.path());
+    EXPECT_EQ(second.claim(), InstanceGuard::Outcome::askedPrimary);
+    EXPECT_TRUE(spinUntil([&] { return requests == 1; }));
+
+    InstanceGuard third(dir.path());
+    EXPECT_EQ(third.claim(), InstanceGuard::Outcome::askedPrimary);
+    EXPECT_TRUE(spinUntil([&] { return requests == 2; }));
+}
+
+TEST_F(InstanceGuardTest, LeftoversOfACrashedInstanceDoNotBlockTheNextStart)
+{
+    // A Beamwick killed outright leaves its lock and its socket file behind.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess crashed;
+    crashed.setProcessEnvironment(env);
+    crashed.start(QStringLiteral(BEAMWICK_BINARY), {});
+    ASSERT_TRUE(crashed.waitForStarted(5000));
+    const QString socket = QDir(dir.path()).filePath(QStringLiteral("beamwick.socket"));
+    ASSERT_TRUE(spinUntil([&] { return QFile::exists(socket); }));
+    crashed.kill();
+    ASSERT_TRUE(crashed.waitForFinished(5000));
+    ASSERT_TRUE(QFile::exists(socket));
+
+    InstanceGuard guard(dir.path());
+    EXPECT_EQ(guard.claim(), InstanceGuard::Outcome::primary);
+    int requests = 0;
+    QObject::connect(&guard, &InstanceGuard::showRequested, [&] { ++requests; });
+    InstanceGuard later(dir.path());
+    EXPECT_EQ(later.claim(), InstanceGuard::Outcome::askedPrimary);
+    EXPECT_TRUE(spinUntil([&] { return requests == 1; }));
+}
+
+TEST_F(InstanceGuardTest, APrimaryThatNeverAnswersIsReportedNotWaitedOnForever)
+{
+    InstanceGuard first(dir.path());
+    ASSERT_EQ(first.claim(), InstanceGuard::Outcome::primary);
+    // The socket goes away: the lock is held, but no one answers.
+    QLocalServer::removeServer(first.socketPath());
+    InstanceGuard second(dir.path());
+    EXPECT_EQ(second.claim(), InstanceGuard::Outcome::unreachable);
+}

@@ -1,0 +1,72 @@
+#include "testkit/support/EventLoop.h"
+#include "tests/shell/ShellFixture.h"
+
+#include <QElapsedTimer>
+#include <QSystemTrayIcon>
+
+TEST_F(ShellTest, WithoutATrayThePanelOpensAsAWindowOverOneController)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
+    auto app = makeApp();
+    EXPECT_EQ(controllersMade, 0);
+    ASSERT_TRUE(app->start());
+    EXPECT_EQ(controllersMade, 1);
+    EXPECT_FALSE(app->usesTray());
+    ASSERT_NE(app->panel(), nullptr);
+    EXPECT_TRUE(app->panel()->isVisible());
+    EXPECT_EQ(app->panel()->windowTitle(), QStringLiteral("Beamwick"));
+    EXPECT_EQ(app->panel()->windowType(), Qt::Window);
+    EXPECT_EQ(&app->panel()->logo(), &app->logo());
+
+    for (int i = 0; i < 10; ++i)
+        app->showPanel();
+    EXPECT_EQ(controllersMade, 1);
+}
+
+TEST_F(ShellTest, WaitsForATrayBeforeOpeningTheWindowUnlessAskedForThePanel)
+{
+    using namespace std::chrono_literals;
+    auto app = makeApp(400ms);
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    ASSERT_TRUE(app->start());
+    EXPECT_EQ(app->panel(), nullptr);
+    ASSERT_TRUE(spinUntil([&] { return app->panel() && app->panel()->isVisible(); }));
+    EXPECT_GE(sinceStart.elapsed(), 400);
+    EXPECT_EQ(app->panel()->windowType(), Qt::Window);
+
+    // Asked for its panel while it still waits (a second launch does that), it opens at once.
+    QTemporaryDir otherRuntime;
+    auto impatient =
+        std::make_unique<BeamwickApp>([this] { return rig.make(); }, otherRuntime.path());
+    impatient->setTrayGrace(10s);
+    ASSERT_TRUE(impatient->start());
+    EXPECT_EQ(impatient->panel(), nullptr);
+    impatient->showPanel();
+    ASSERT_NE(impatient->panel(), nullptr);
+    EXPECT_TRUE(impatient->panel()->isVisible());
+}
+
+TEST_F(ShellTest, ClosingTheWindowQuitsAndHandsTheLightBack)
+{
+    forwardQuitNotice();
+    auto app = makeApp();
+    ASSERT_TRUE(app->start());
+    app->logo().setBrightness(0.5);
+    const std::size_t before = restores();
+    EXPECT_EQ(runUntilQuit([&] { app->panel()->close(); }), 0);
+    ASSERT_EQ(restores(), before + 1);
+    EXPECT_NEAR(levelOf(rig.service.writesOf(FakeService::tableKey).back()), 1.0, 1e-9);
+}
+
+TEST_F(ShellTest, SecondInstanceBringsTheFirstPanelForward)
+{
+    auto first = makeApp();
+    ASSERT_TRUE(first->start());
+    first->panel()->hide();
+
+    auto second = makeApp();
+    EXPECT_FALSE(second->start());
+    EXPECT_EQ(controllersMade, 1);
+    EXPECT_TRUE(spinUntil([&] { return first->panel() && first->panel()->isVisible(); }));
+}
