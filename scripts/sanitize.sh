@@ -17,6 +17,8 @@ cmake --build "$build" -j2
 # through. The full unwinder sees the whole stack. A suppression sees only the frames recorded
 # with the allocation (malloc_context_size, 30 by default and kept so here): a leak of an
 # unloaded Mesa driver is matched by Mesa's EGL library some 12 frames below the allocation.
+# umockdev's preload comes before the sanitizer's runtime, which it would otherwise refuse; the
+# tests under it keep these options whole rather than set their own.
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:fast_unwind_on_malloc=0:malloc_context_size=30"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1"
