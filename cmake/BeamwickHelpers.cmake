@@ -40,13 +40,17 @@ endfunction()
 # taken for a property name, the timeout lost). The properties are set instead by a script of
 # our own, which CTest runs right after the discovered tests have been added.
 function(beamwick_discover_tests target suffix labels environment)
-    cmake_parse_arguments(ARG "" "" "ENVIRONMENT_MODIFICATION" ${ARGN})
+    cmake_parse_arguments(ARG "" "TEST_FILTER" "ENVIRONMENT_MODIFICATION" ${ARGN})
     string(MAKE_C_IDENTIFIER "${target}${suffix}_tests" list)
     set(environment "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/beamwick-test-bus;${environment}")
     # A wrapper starts its daemons before the listing, which then takes more than the default
     # five seconds on a busy machine.
+    set(filter "")
+    if(ARG_TEST_FILTER)
+        set(filter TEST_FILTER "${ARG_TEST_FILTER}")
+    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        TEST_SUFFIX "${suffix}" TEST_LIST ${list})
+        TEST_SUFFIX "${suffix}" TEST_LIST ${list} ${filter})
     set(script "${CMAKE_CURRENT_BINARY_DIR}/${list}_properties.cmake")
     file(WRITE "${script}" "foreach(test IN LISTS ${list})
     set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${labels}\" TIMEOUT 120
