@@ -126,11 +126,11 @@ void LedStatus::listPassedOver(const LedFinder& finder, const std::filesystem::p
         if (chosen && name == chosen->name)
             continue;
         const auto rule = LedFinder::ruleOf(name);
-        const auto device = LedDevice::open(root, name);
         if (rule == LedFinder::Rule::none) {
             unnamed << QString::fromStdString(name);
             continue;
         }
+        const auto device = LedDevice::open(root, name);
         if (!device) {
             passed << QStringLiteral("  %1: no readable brightness, or max_brightness below 1")
                           .arg(QString::fromStdString(name));

@@ -71,8 +71,11 @@ void LogoController::loadFactoryTable()
         // The saved table wins over the service's, as long as it is the same light's: where
         // both name their light and the names differ (another LED was chosen since), handing
         // one light's table to another would give it the wrong brightness and trigger.
-        auto current = lightOf(*saved) ? serviceTable() : std::nullopt;
-        if (!current || !lightOf(*current) || lightOf(*current) == lightOf(*saved)) {
+        const auto light = [](const Table& table) {
+            return PropertyValue::sameInEveryRow(table, ServiceContract::tableIdentityIndex);
+        };
+        auto current = light(*saved) ? serviceTable() : std::nullopt;
+        if (!current || !light(*current) || light(*current) == light(*saved)) {
             m_baseMap = std::move(*saved);
             return;
         }
@@ -86,19 +89,6 @@ void LogoController::loadFactoryTable()
         return;
     }
     saveFactoryTable(std::move(*table));
-}
-
-std::optional<double> LogoController::lightOf(const Table& table)
-{
-    constexpr std::size_t index = ServiceContract::tableIdentityIndex;
-    if (table.empty() || table.front().size() <= index)
-        return std::nullopt;
-    const double light = table.front()[index];
-    for (const auto& row : table) {
-        if (row.size() <= index || row[index] != light)
-            return std::nullopt;
-    }
-    return light;
 }
 
 std::optional<LogoController::Table> LogoController::serviceTable() const

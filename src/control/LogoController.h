@@ -100,9 +100,6 @@ private:
     void loadFactoryTable();
     // The service's current table, when the engine can scale it.
     std::optional<Table> serviceTable() const;
-    // The light a factory table names (the same number in every row at the service's identity
-    // index); nothing for a table that names none.
-    static std::optional<double> lightOf(const Table& table);
     // Makes the table the factory's and saves it at once.
     void saveFactoryTable(Table table);
     void installLevelCallback();

@@ -30,14 +30,7 @@ std::optional<double> sameInEveryRow(const FactoryTable::Table& accepted, std::s
 {
     if (!FactoryTable::isWholeFactoryTable(accepted))
         return std::nullopt;
-    const auto& first = accepted.front();
-    if (first.size() <= index)
-        return std::nullopt;
-    for (const auto& row : accepted) {
-        if (row.size() <= index || row[index] != first[index])
-            return std::nullopt;
-    }
-    return first[index];
+    return PropertyValue::sameInEveryRow(accepted, index);
 }
 
 } // namespace

@@ -105,3 +105,15 @@ std::optional<PropertyValue::Table> PropertyValue::asTable() const
     }
     return rows;
 }
+
+std::optional<double> PropertyValue::sameInEveryRow(const Table& rows, std::size_t index)
+{
+    if (rows.empty() || rows.front().size() <= index)
+        return std::nullopt;
+    const double first = rows.front()[index];
+    for (const auto& row : rows) {
+        if (row.size() <= index || row[index] != first)
+            return std::nullopt;
+    }
+    return first;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,6 +35,9 @@ public:
 
     // The value as rows of doubles when it is an array of arrays of numbers, otherwise nothing.
     std::optional<Table> asTable() const;
+    // The number every row of a table holds at `index`; nothing for an empty table, a row too
+    // short, or rows that differ there.
+    static std::optional<double> sameInEveryRow(const Table& rows, std::size_t index);
 
     bool operator==(const PropertyValue& other) const = default;
 
