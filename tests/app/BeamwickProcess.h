@@ -1,12 +1,12 @@
 #pragma once
 
 #include "testkit/support/EventLoop.h"
+#include "testkit/support/PrivateSession.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 // One run of the real beamwick executable to its end, with the event loop kept turning so that
 // an instance in the test process can still answer it.
@@ -34,23 +34,5 @@ struct BeamwickRun {
         run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
         run.err = QString::fromLocal8Bit(process.readAllStandardError());
         return run;
-    }
-};
-
-// A runtime folder and a home of its own for the real executable, so that it meets neither an
-// instance nor the settings of the user's, nor an LED the user's shell names; without a display.
-struct PrivateSession {
-    QTemporaryDir runtime;
-    QTemporaryDir home;
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.remove(QStringLiteral("BEAMWICK_LED"));
-        return env;
     }
 };

@@ -1,12 +1,12 @@
 #include "shell/InstanceGuard.h"
 
 #include "testkit/support/EventLoop.h"
+#include "testkit/support/PrivateSession.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocalServer>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -34,25 +34,23 @@ TEST_F(InstanceGuardTest, SecondLaunchAsksTheFirstToShowItself)
 TEST_F(InstanceGuardTest, LeftoversOfACrashedInstanceDoNotBlockTheNextStart)
 {
     // A Beamwick killed outright leaves its lock and its socket file behind.
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.path());
-    env.insert(QStringLiteral("HOME"), dir.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const PrivateSession session;
+    const QString dir = session.runtime.path();
     QProcess crashed;
-    crashed.setProcessEnvironment(env);
+    crashed.setProcessEnvironment(session.environment());
     crashed.start(QStringLiteral(BEAMWICK_BINARY), {});
     ASSERT_TRUE(crashed.waitForStarted(5000));
-    const QString socket = QDir(dir.path()).filePath(QStringLiteral("beamwick.socket"));
+    const QString socket = QDir(dir).filePath(QStringLiteral("beamwick.socket"));
     ASSERT_TRUE(spinUntil([&] { return QFile::exists(socket); }));
     crashed.kill();
     ASSERT_TRUE(crashed.waitForFinished(5000));
     ASSERT_TRUE(QFile::exists(socket));
 
-    InstanceGuard guard(dir.path());
+    InstanceGuard guard(dir);
     EXPECT_EQ(guard.claim(), InstanceGuard::Outcome::primary);
     int requests = 0;
     QObject::connect(&guard, &InstanceGuard::showRequested, [&] { ++requests; });
-    InstanceGuard later(dir.path());
+    InstanceGuard later(dir);
     EXPECT_EQ(later.claim(), InstanceGuard::Outcome::askedPrimary);
     EXPECT_TRUE(spinUntil([&] { return requests == 1; }));
 }

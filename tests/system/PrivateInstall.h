@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testkit/support/PrivateSession.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -9,26 +11,25 @@
 #include <QTemporaryDir>
 
 // A private install of the real executable: bin/beamwick loads
-// bin/../lib/beamwick/beamwick-leds.so, here the module given, and runs with a settings folder,
-// runtime folder and home of its own.
+// bin/../lib/beamwick/beamwick-leds.so, here the module given, and runs in a private session
+// (settings, runtime folder and home of its own).
 class PrivateInstall {
 public:
     explicit PrivateInstall(const QString& module)
     {
-        const QDir root(m_dir.path());
-        m_ready = m_dir.isValid() && root.mkpath("bin") && root.mkpath("lib/beamwick") &&
-                  root.mkpath("config/beamwick") && root.mkpath("run") &&
-                  QFile::setPermissions(m_dir.filePath("run"), QFileDevice::ReadOwner |
-                                                                   QFileDevice::WriteOwner |
-                                                                   QFileDevice::ExeOwner) &&
+        const QDir root(m_prefix.path());
+        m_ready = m_prefix.isValid() && m_session.runtime.isValid() && m_session.home.isValid() &&
+                  root.mkpath("bin") && root.mkpath("lib/beamwick") &&
+                  QDir(m_session.home.path()).mkpath("config/beamwick") &&
                   QFile::copy(BEAMWICK_EXECUTABLE, executable()) &&
-                  QFile::copy(module, m_dir.filePath("lib/beamwick/beamwick-leds.so"));
+                  QFile::copy(module, m_prefix.filePath("lib/beamwick/beamwick-leds.so"));
     }
 
     bool ready() const { return m_ready; }
-    QString executable() const { return m_dir.filePath("bin/beamwick"); }
-    QString settings() const { return m_dir.filePath("config/beamwick/settings.json"); }
-    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+    QString executable() const { return m_prefix.filePath("bin/beamwick"); }
+    QString settings() const { return m_session.home.filePath("config/beamwick/settings.json"); }
+    // A file of the test's own beside the install.
+    QString filePath(const QString& name) const { return m_prefix.filePath(name); }
 
     // Sets these settings in the settings file, keeping the others (the saved factory table).
     bool setSettings(const QJsonObject& changes) const
@@ -44,17 +45,10 @@ public:
                file.write(QJsonDocument(values).toJson()) > 0;
     }
 
-    QProcessEnvironment environment() const
-    {
-        auto env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        env.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
-        env.insert("XDG_RUNTIME_DIR", m_dir.filePath("run"));
-        env.insert("HOME", m_dir.path());
-        return env;
-    }
+    QProcessEnvironment environment() const { return m_session.environment(); }
 
 private:
-    QTemporaryDir m_dir;
+    QTemporaryDir m_prefix;
+    PrivateSession m_session;
     bool m_ready = false;
 };
