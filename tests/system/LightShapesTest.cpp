@@ -3,6 +3,7 @@
 // a start and a quit) leaves every LED as it was found.
 #include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
+#include "testkit/support/Poll.h"
 #include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
@@ -18,7 +19,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -153,28 +153,26 @@ protected:
     // is up. Every other LED must keep the state it was found in all along.
     bool watch(const std::function<bool(int)>& done, std::chrono::milliseconds limit)
     {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            const auto now = snapshot();
-            for (const auto& [name, state] : now) {
-                if (name != driven) {
-                    EXPECT_EQ(state, found.at(name)) << name << " was touched";
+        return pollUntil(
+            [&] {
+                const auto now = snapshot();
+                for (const auto& [name, state] : now) {
+                    if (name != driven) {
+                        EXPECT_EQ(state, found.at(name)) << name << " was touched";
+                    }
                 }
-            }
-            // The testbed's attribute is a plain file, empty for a moment while it is rewritten.
-            const int value = now.at(driven).brightness;
-            if (value >= 0) {
+                // The testbed's attribute is a plain file, empty for a moment while it is
+                // rewritten.
+                const int value = now.at(driven).brightness;
+                if (value < 0)
+                    return false;
                 if (shown.empty() || shown.back() != value) {
                     shown.push_back(value);
                     story << " " << value;
                 }
-                if (done(value))
-                    return true;
-            }
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(2ms);
-        }
+                return done(value);
+            },
+            limit);
     }
 
     void see(int value)

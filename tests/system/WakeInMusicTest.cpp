@@ -4,6 +4,7 @@
 #include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/services/PrivateSystemBus.h"
+#include "testkit/support/Poll.h"
 #include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
@@ -22,17 +23,6 @@ constexpr const char* kLed = "test::kbd_backlight";
 // Level 1.0 is the brightness found; Music rests at 0.02 of it between beats.
 constexpr int kFlash = 200;
 constexpr int kRest = 4;
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = 20s)
-{
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 // What the LED showed while a track played, sampled every 2 ms: how many flashes began.
 struct Watched {
@@ -55,15 +45,18 @@ Watched watchWhilePlaying(const LedTestbed& testbed, TonePlayer& player,
         lit = now == kFlash;
         seen.last = now;
     };
-    while (!player.finished()) {
-        sample();
-        std::this_thread::sleep_for(2ms);
-    }
-    const auto end = std::chrono::steady_clock::now() + after;
-    while (std::chrono::steady_clock::now() < end) {
-        sample();
-        std::this_thread::sleep_for(2ms);
-    }
+    pollUntil(
+        [&] {
+            sample();
+            return player.finished();
+        },
+        60s);
+    pollUntil(
+        [&] {
+            sample();
+            return false;
+        },
+        after);
     return seen;
 }
 
@@ -93,7 +86,7 @@ TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
     beamwick.setProcessChannelMode(QProcess::ForwardedChannels);
     beamwick.start(install.executable(), {});
     ASSERT_TRUE(beamwick.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return brightness() == kRest; })) << "shows " << brightness();
+    ASSERT_TRUE(pollUntil([&] { return brightness() == kRest; }, 20s)) << "shows " << brightness();
 
     // The player's stream starts with the wake-up, its first kick a little later: capture built
     // anew on waking takes a moment to listen again (longer under a sanitizer), and a kick before
@@ -108,9 +101,12 @@ TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
     for (int round = 0; round < 4; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         // Nothing has played for a while: the capture has paused.
-        ASSERT_TRUE(waitFor([&] {
-            return server.pactl("list source-outputs").find("Corked: yes") != std::string::npos;
-        })) << server.pactl("list source-outputs");
+        ASSERT_TRUE(pollUntil(
+            [&] {
+                return server.pactl("list source-outputs").find("Corked: yes") != std::string::npos;
+            },
+            20s, 50ms))
+            << server.pactl("list source-outputs");
         ASSERT_TRUE(bus.emitPrepareForSleep(true));
         std::this_thread::sleep_for(100ms);
         ASSERT_TRUE(bus.emitPrepareForSleep(false));
