@@ -23,10 +23,10 @@ struct pa_time_event;
 // The meter on the PulseAudio client library (which PipeWire desktops serve as well): a record
 // stream "Beamwick Listener" on the monitor of the default sink, read on the client library's
 // own thread "beamwick.audio". The server's chunks are gathered into blocks of 512 frames, one
-// detector measurement and one main-thread task each. While nothing plays on that sink the
-// stream is corked, so neither this process nor the sound device is kept awake for silence. If
-// the sound server goes away while listening, the meter says so through the interruption
-// callback and reconnects by itself until audio flows again.
+// detector measurement and one main-thread task each. Once nothing has played on that sink for
+// half a second the stream is corked, so neither this process nor the sound device is kept awake
+// for silence. If the sound server goes away while listening, the meter says so through the
+// interruption callback and reconnects by itself until audio flows again.
 class PulseAudioMeter final : public AudioMeter {
 public:
     struct Options {
@@ -85,6 +85,9 @@ private:
     void postActivity(bool flowing);
     void watchPlayback();
     void checkPlayback();
+    void playbackFound(bool playing, bool confirming);
+    void armQuietCheck();
+    void freeQuietCheck() noexcept;
     void setCorked(bool corked);
     const char* currentStep() const;
 
@@ -130,6 +133,13 @@ private:
     std::chrono::steady_clock::time_point m_corkedAt;
     // Gathered over one listing of the server's playback streams.
     bool m_playbackSeen = false;
+    // Listings of playback asked for and answered on this connection, and the one asked for
+    // after a grace to confirm that nothing plays (0 when none is).
+    std::uint64_t m_listingsAsked = 0;
+    std::uint64_t m_listingsAnswered = 0;
+    std::uint64_t m_confirmingListing = 0;
+    // Runs out a grace after a listing found nothing playing.
+    pa_time_event* m_quietCheck = nullptr;
     BlockAssembler m_assembler;
     BassDetector m_detector;
 };

@@ -1,16 +1,13 @@
 // The audio thread's side of the meter: the set-up steps, reading, and reconnecting. Every
 // function here runs with the main loop's lock held.
 #include "audio/PulseAudioMeter.h"
+#include "audio/PulseLoop.h"
 
-#include <cmath>
 #include <limits>
 #include <pulse/context.h>
 #include <pulse/def.h>
 #include <pulse/introspect.h>
 #include <pulse/stream.h>
-#include <pulse/subscribe.h>
-#include <pulse/thread-mainloop.h>
-#include <pulse/timeval.h>
 
 namespace {
 
@@ -29,19 +26,6 @@ constexpr const char* kStreamName = "Beamwick Listener";
 // late for a flash on the beat; 512 frames is about 11 ms at 48 kHz.
 constexpr std::uint32_t kFragmentFrames = 512;
 constexpr float kFallbackRate = 48000.0f;
-
-pa_mainloop_api* apiOf(pa_threaded_mainloop* loop)
-{
-    return pa_threaded_mainloop_get_api(loop);
-}
-
-timeval after(std::chrono::milliseconds delay)
-{
-    timeval when{};
-    pa_gettimeofday(&when);
-    pa_timeval_add(&when, static_cast<pa_usec_t>(delay.count()) * PA_USEC_PER_MSEC);
-    return when;
-}
 
 } // namespace
 
@@ -183,6 +167,7 @@ void PulseAudioMeter::connectionLost(int status)
 void PulseAudioMeter::tearDownConnection() noexcept
 {
     freeDeadline();
+    freeQuietCheck();
     if (m_retry) {
         apiOf(m_loop)->time_free(m_retry);
         m_retry = nullptr;
@@ -278,65 +263,6 @@ void PulseAudioMeter::measure(const AudioBuffer& block)
         m_handOff.post(level->bass, level->previousAverage);
 }
 
-void PulseAudioMeter::watchPlayback()
-{
-    if (m_lost) {
-        // Listening again: whether or not anything plays yet, the capture is back.
-        m_lost = false;
-        postInterruption(std::nullopt);
-    }
-    // A fresh stream records from the start; the main thread hears so if it was told of a
-    // pause, and the listing below corks it again if nothing plays.
-    setCorked(false);
-    pa_context_set_subscribe_callback(m_context, &PulseAudioMeter::playbackChanged, this);
-    if (pa_operation* operation =
-            pa_context_subscribe(m_context, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr))
-        pa_operation_unref(operation);
-    checkPlayback();
-}
-
-void PulseAudioMeter::checkPlayback()
-{
-    pa_operation* operation =
-        pa_context_get_sink_input_info_list(m_context, &PulseAudioMeter::playbackListed, this);
-    // Without an answer the stream stays as it is: listening to silence costs, missing music
-    // would be wrong.
-    if (operation)
-        pa_operation_unref(operation);
-}
-
-void PulseAudioMeter::setCorked(bool corked)
-{
-    if (corked == m_corked || !m_stream)
-        return;
-    if (corked) {
-        // What the client library has received so far was played before the pause: whatever
-        // the stream still holds is read now, and the block begun is completed with the pause's
-        // own silence and measured, ahead of the report that levels stop. Only audio arriving
-        // after the cork request is left to the pause, which then starts where that block ends.
-        readChunks();
-        const std::uint32_t silence =
-            m_assembler.completeWithSilence([this](const AudioBuffer& block) { measure(block); });
-        m_corkedAt = std::chrono::steady_clock::now() +
-                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                         std::chrono::duration<double>(silence / double(m_rate)));
-        m_corked = true;
-        postActivity(false);
-    } else {
-        m_corked = false;
-        // The average goes on as if the pause had been measured as silence, so the first
-        // beat after it is judged as it would have been without the pause.
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - m_corkedAt).count();
-        const double blocks = std::floor(seconds * m_rate / BlockAssembler::blockFrames);
-        m_detector.skipSilence(blocks > 0 ? static_cast<std::uint64_t>(blocks) : 0);
-        // Before any level of the resumed stream, which is posted behind it.
-        postActivity(true);
-    }
-    if (pa_operation* operation = pa_stream_cork(m_stream, corked ? 1 : 0, nullptr, nullptr))
-        pa_operation_unref(operation);
-}
-
 // The client library is C: nothing may unwind through it, so each entry point stops any
 // exception (an allocation failure while posting, say) here and drops that one report.
 
@@ -417,41 +343,6 @@ void PulseAudioMeter::streamReadable(pa_stream*, std::size_t, void* self) noexce
     auto* meter = static_cast<PulseAudioMeter*>(self);
     try {
         meter->readChunks();
-    } catch (...) {
-    }
-}
-
-void PulseAudioMeter::playbackChanged(pa_context*, pa_subscription_event_type_t event,
-                                      std::uint32_t, void* self) noexcept
-{
-    auto* meter = static_cast<PulseAudioMeter*>(self);
-    try {
-        if (meter->m_phase != Phase::streaming)
-            return;
-        // A new stream is about to play: listen at once rather than after a round trip, or
-        // its first beat could be mixed before the cork is lifted.
-        if ((event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW)
-            meter->setCorked(false);
-        meter->checkPlayback();
-    } catch (...) {
-    }
-}
-
-void PulseAudioMeter::playbackListed(pa_context*, const pa_sink_input_info* info, int eol,
-                                     void* self) noexcept
-{
-    auto* meter = static_cast<PulseAudioMeter*>(self);
-    try {
-        if (eol == 0 && info) {
-            if (info->sink == meter->m_sinkIndex && !info->corked)
-                meter->m_playbackSeen = true;
-            return;
-        }
-        const bool playing = meter->m_playbackSeen;
-        meter->m_playbackSeen = false;
-        // A failed listing (eol < 0) proves nothing either way.
-        if (eol > 0 && meter->m_phase == Phase::streaming)
-            meter->setCorked(!playing);
     } catch (...) {
     }
 }

@@ -535,3 +535,35 @@ TEST_F(PulseAudioMeterTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     }
     EXPECT_EQ(levels.size(), expected);
 }
+
+// A listing can call a playing stream paused for a moment, as PipeWire does for a stream that has
+// only just started: the capture listens on through it, and pauses once nothing has played for a
+// while.
+TEST_F(PulseAudioMeterTest, AStreamListedAsPausedForAMomentDoesNotPauseTheCapture)
+{
+    const ChunkTap reads;
+    makeMeter().start();
+    TonePlayer player(server.address(), toneSamples(60.0, 0.5, 2.0));
+    ASSERT_TRUE(spinUntil([&] { return !levels.empty() && levels.back().bass > 0.1; }, 5s));
+    const std::size_t corksBeforeTone = reads.corks().size();
+    {
+        // A second player arriving makes the meter list playback again.
+        const PlaybackListedAsPaused moment(1);
+        TonePlayer arriving(server.address(), toneSamples(60.0, 0.0, 0.2));
+        ASSERT_TRUE(spinUntil([&] { return moment.used() == 1; }, 5s));
+        arriving.wait();
+    }
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+    const auto whilePlaying = reads.corks();
+    EXPECT_TRUE(std::none_of(whilePlaying.begin() + corksBeforeTone, whilePlaying.end(),
+                             [](const ChunkTap::Cork& cork) { return cork.corked; }))
+        << "the capture paused while a tone played";
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            const auto corks = reads.corks();
+            return corks.size() > whilePlaying.size() && corks.back().corked;
+        },
+        5s))
+        << "the capture did not pause after the tone";
+    player.wait();
+}

@@ -17,12 +17,16 @@ struct State {
     std::optional<std::vector<ChunkTap::Chunk>> chunks;
     std::vector<ChunkTap::Cork> corks;
     bool holdReads = false;
-    // Playback listings under way while reads are held; the library calls back per stream and
-    // once more at the end of the list.
+    // Playback listings under way while reads are held or streams are shown paused; the library
+    // calls back per stream and once more at the end of the list.
     struct PendingListing {
         pa_sink_input_info_cb_t callback;
         void* userdata;
+        bool showPaused;
     };
+    // Listings still to show every stream paused, and how many did.
+    int pausedListings = 0;
+    int pausedListingsUsed = 0;
     std::list<PendingListing> pendingListings;
     // The call to refuse and the error it leaves; the context it was refused on, once it was.
     struct Refusal {
@@ -92,7 +96,13 @@ void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, v
 {
     auto* listing = static_cast<State::PendingListing*>(userdata);
     listingEnds = eol != 0;
-    listing->callback(context, info, eol, listing->userdata);
+    if (info && listing->showPaused) {
+        pa_sink_input_info paused = *info;
+        paused.corked = 1;
+        listing->callback(context, &paused, eol, listing->userdata);
+    } else {
+        listing->callback(context, info, eol, listing->userdata);
+    }
     listingEnds = false;
     if (eol != 0)
         forget(state().pendingListings, listing);
@@ -172,9 +182,14 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     State::PendingListing* listing = nullptr;
     {
         const std::lock_guard lock(state().mutex);
-        if (state().holdReads && callback)
-            listing =
-                &state().pendingListings.emplace_back(State::PendingListing{callback, userdata});
+        const bool showPaused = state().pausedListings > 0;
+        if (showPaused) {
+            --state().pausedListings;
+            ++state().pausedListingsUsed;
+        }
+        if ((state().holdReads || showPaused) && callback)
+            listing = &state().pendingListings.emplace_back(
+                State::PendingListing{callback, userdata, showPaused});
     }
     if (!listing)
         return list(context, callback, userdata);
@@ -272,6 +287,25 @@ ReadsHeldBack::~ReadsHeldBack()
 {
     const std::lock_guard lock(state().mutex);
     state().holdReads = false;
+}
+
+PlaybackListedAsPaused::PlaybackListedAsPaused(int count)
+{
+    const std::lock_guard lock(state().mutex);
+    state().pausedListings = count;
+    state().pausedListingsUsed = 0;
+}
+
+PlaybackListedAsPaused::~PlaybackListedAsPaused()
+{
+    const std::lock_guard lock(state().mutex);
+    state().pausedListings = 0;
+}
+
+int PlaybackListedAsPaused::used() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().pausedListingsUsed;
 }
 
 SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)

@@ -50,6 +50,19 @@ public:
     ReadsHeldBack& operator=(const ReadsHeldBack&) = delete;
 };
 
+// While it exists, the next `count` listings of the server's playback streams show every stream
+// as paused (corked), as PipeWire lists a stream that has only just started.
+class PlaybackListedAsPaused {
+public:
+    explicit PlaybackListedAsPaused(int count);
+    ~PlaybackListedAsPaused();
+    PlaybackListedAsPaused(const PlaybackListedAsPaused&) = delete;
+    PlaybackListedAsPaused& operator=(const PlaybackListedAsPaused&) = delete;
+
+    // How many of the `count` have been asked for so far.
+    int used() const;
+};
+
 // While it exists, every sink description read is edited before the reader sees it: shows the
 // meter what no server at hand describes.
 class SinkInfoEdit {
