@@ -84,7 +84,10 @@ private:
     void postInterruption(std::optional<MeterError> lost);
     void postActivity(bool flowing);
     void watchPlayback();
-    void checkPlayback();
+    // Asks for a listing of the playback streams, the one that confirms nothing plays or an
+    // ordinary one; whether it could.
+    bool checkPlayback(bool confirming = false);
+    void listed(const pa_sink_input_info* info, int eol, bool confirming);
     void playbackFound(bool playing, bool confirming);
     void armQuietCheck();
     void freeQuietCheck() noexcept;
@@ -101,6 +104,9 @@ private:
     static void playbackChanged(pa_context* context, pa_subscription_event_type_t event,
                                 std::uint32_t index, void* self) noexcept;
     static void playbackListed(pa_context* context, const pa_sink_input_info* info, int eol,
+                               void* self) noexcept;
+    // The listing asked for once the grace after finding nothing playing has run out.
+    static void quietConfirmed(pa_context* context, const pa_sink_input_info* info, int eol,
                                void* self) noexcept;
 
     Options m_options;
@@ -133,13 +139,10 @@ private:
     std::chrono::steady_clock::time_point m_corkedAt;
     // Gathered over one listing of the server's playback streams.
     bool m_playbackSeen = false;
-    // Listings of playback asked for and answered on this connection, and the one asked for
-    // after a grace to confirm that nothing plays (0 when none is).
-    std::uint64_t m_listingsAsked = 0;
-    std::uint64_t m_listingsAnswered = 0;
-    std::uint64_t m_confirmingListing = 0;
-    // Runs out a grace after a listing found nothing playing.
+    // Runs out a grace after a listing found nothing playing; then the listing that confirms it
+    // is under way.
     pa_time_event* m_quietCheck = nullptr;
+    bool m_confirmingQuiet = false;
     BlockAssembler m_assembler;
     BassDetector m_detector;
 };

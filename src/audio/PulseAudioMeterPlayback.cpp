@@ -28,12 +28,11 @@ void PulseAudioMeter::watchPlayback()
         postInterruption(std::nullopt);
     }
     // A fresh stream records from the start; the main thread hears so if it was told of a
-    // pause, and the listings below cork it again if nothing plays. Answers of a connection
-    // torn down never arrive, so the count of listings starts afresh with this one.
+    // pause, and the listings below cork it again if nothing plays. A confirming listing of a
+    // connection torn down never answers.
     setCorked(false);
     freeQuietCheck();
-    m_listingsAsked = 0;
-    m_listingsAnswered = 0;
+    m_confirmingQuiet = false;
     pa_context_set_subscribe_callback(m_context, &PulseAudioMeter::playbackChanged, this);
     if (pa_operation* operation =
             pa_context_subscribe(m_context, PA_SUBSCRIPTION_MASK_SINK_INPUT, nullptr, nullptr))
@@ -41,16 +40,17 @@ void PulseAudioMeter::watchPlayback()
     checkPlayback();
 }
 
-void PulseAudioMeter::checkPlayback()
+bool PulseAudioMeter::checkPlayback(bool confirming)
 {
-    pa_operation* operation =
-        pa_context_get_sink_input_info_list(m_context, &PulseAudioMeter::playbackListed, this);
+    pa_operation* operation = pa_context_get_sink_input_info_list(
+        m_context, confirming ? &PulseAudioMeter::quietConfirmed : &PulseAudioMeter::playbackListed,
+        this);
     // Without an answer the stream stays as it is: listening to silence costs, missing music
     // would be wrong.
-    if (operation) {
-        ++m_listingsAsked;
-        pa_operation_unref(operation);
-    }
+    if (!operation)
+        return false;
+    pa_operation_unref(operation);
+    return true;
 }
 
 void PulseAudioMeter::playbackFound(bool playing, bool confirming)
@@ -71,7 +71,7 @@ void PulseAudioMeter::playbackFound(bool playing, bool confirming)
 
 void PulseAudioMeter::armQuietCheck()
 {
-    if (m_quietCheck || m_confirmingListing != 0)
+    if (m_quietCheck || m_confirmingQuiet)
         return;
     const timeval when = after(kQuietGrace);
     m_quietCheck = apiOf(m_loop)->time_new(
@@ -82,10 +82,7 @@ void PulseAudioMeter::armQuietCheck()
             api->time_free(event);
             meter->m_quietCheck = nullptr;
             try {
-                const std::uint64_t asked = meter->m_listingsAsked;
-                meter->checkPlayback();
-                if (meter->m_listingsAsked != asked)
-                    meter->m_confirmingListing = meter->m_listingsAsked;
+                meter->m_confirmingQuiet = meter->checkPlayback(true);
             } catch (...) {
             }
         },
@@ -98,7 +95,6 @@ void PulseAudioMeter::freeQuietCheck() noexcept
         apiOf(m_loop)->time_free(m_quietCheck);
         m_quietCheck = nullptr;
     }
-    m_confirmingListing = 0;
 }
 
 void PulseAudioMeter::setCorked(bool corked)
@@ -133,6 +129,23 @@ void PulseAudioMeter::setCorked(bool corked)
         pa_operation_unref(operation);
 }
 
+void PulseAudioMeter::listed(const pa_sink_input_info* info, int eol, bool confirming)
+{
+    if (eol == 0 && info) {
+        if (info->sink == m_sinkIndex && !info->corked)
+            m_playbackSeen = true;
+        return;
+    }
+    const bool playing = m_playbackSeen;
+    m_playbackSeen = false;
+    if (confirming)
+        m_confirmingQuiet = false;
+    // A failed listing (eol < 0) proves nothing either way. Answers come in the order they were
+    // asked for, so a confirming one is never older than another listing before it.
+    if (eol > 0 && m_phase == Phase::streaming)
+        playbackFound(playing, confirming);
+}
+
 // The client library is C: nothing may unwind through it, so each entry point stops any
 // exception (an allocation failure while posting, say) here and drops that one report.
 
@@ -155,22 +168,17 @@ void PulseAudioMeter::playbackChanged(pa_context*, pa_subscription_event_type_t 
 void PulseAudioMeter::playbackListed(pa_context*, const pa_sink_input_info* info, int eol,
                                      void* self) noexcept
 {
-    auto* meter = static_cast<PulseAudioMeter*>(self);
     try {
-        if (eol == 0 && info) {
-            if (info->sink == meter->m_sinkIndex && !info->corked)
-                meter->m_playbackSeen = true;
-            return;
-        }
-        const bool playing = meter->m_playbackSeen;
-        meter->m_playbackSeen = false;
-        // Answers come in the order the listings were asked for on the one connection.
-        const bool confirming = ++meter->m_listingsAnswered == meter->m_confirmingListing;
-        if (confirming)
-            meter->m_confirmingListing = 0;
-        // A failed listing (eol < 0) proves nothing either way.
-        if (eol > 0 && meter->m_phase == Phase::streaming)
-            meter->playbackFound(playing, confirming);
+        static_cast<PulseAudioMeter*>(self)->listed(info, eol, false);
+    } catch (...) {
+    }
+}
+
+void PulseAudioMeter::quietConfirmed(pa_context*, const pa_sink_input_info* info, int eol,
+                                     void* self) noexcept
+{
+    try {
+        static_cast<PulseAudioMeter*>(self)->listed(info, eol, true);
     } catch (...) {
     }
 }

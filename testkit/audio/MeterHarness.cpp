@@ -23,9 +23,13 @@ PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)
 
 int MeterHarness::listenerStreams() const
 {
-    const std::string output = server.pactl("list source-outputs");
+    return countListed("source-outputs", "media.name = \"Beamwick Listener\"");
+}
+
+int MeterHarness::countListed(const std::string& what, const std::string& needle) const
+{
+    const std::string output = server.pactl("list " + what);
     int count = 0;
-    const std::string needle = "media.name = \"Beamwick Listener\"";
     for (std::size_t at = output.find(needle); at != std::string::npos;
          at = output.find(needle, at + 1))
         ++count;

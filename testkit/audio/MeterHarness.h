@@ -26,6 +26,8 @@ protected:
     PulseAudioMeter& makeMeter(PulseAudioMeter::Options options = {});
     // How many record streams named "Beamwick Listener" the server has.
     int listenerStreams() const;
+    // How many times `needle` occurs in what `pactl list <what>` prints.
+    int countListed(const std::string& what, const std::string& needle) const;
     // Spins until at least `count` more levels have arrived than now; false on timeout.
     bool waitForMoreLevels(std::size_t count, std::chrono::milliseconds watchdog);
     // The bass levels delivered within [from, to).

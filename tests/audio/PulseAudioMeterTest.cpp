@@ -113,13 +113,7 @@ protected:
     // How many of the server's clients are a meter's connection.
     int beamwickClients() const
     {
-        const std::string output = server.pactl("list clients");
-        int count = 0;
-        const std::string needle = "application.name = \"Beamwick\"";
-        for (std::size_t at = output.find(needle); at != std::string::npos;
-             at = output.find(needle, at + 1))
-            ++count;
-        return count;
+        return countListed("clients", "application.name = \"Beamwick\"");
     }
 
     // Plays the samples and returns the bass levels delivered while the middle of them played.
