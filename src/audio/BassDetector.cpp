@@ -31,6 +31,11 @@ bool spent(const BassDetector::History& h) noexcept
            std::fabs(h.y2) < kSpent;
 }
 
+bool finite(const BassDetector::History& h) noexcept
+{
+    return std::isfinite(h.x1) && std::isfinite(h.x2) && std::isfinite(h.y1) && std::isfinite(h.y2);
+}
+
 bool silent(const unsigned char* bytes, std::uint64_t samples) noexcept
 {
     for (std::uint64_t i = 0; i < samples; ++i) {
@@ -108,13 +113,17 @@ BassDetector::process(std::span<const AudioBuffer> buffers) noexcept
         sumSquares = sumSquares + y * y;
         ++frames;
     }
-    m_history = h;
+    // One sample that is not a finite number (a misbehaving player's float stream can reach the
+    // monitor unchanged) would stay in the filter and the average for good, and no level after
+    // it could ever clear the beat threshold: both start afresh, as at construction.
+    m_history = finite(h) ? h : History{};
 
     const float bass = std::sqrt(sumSquares / static_cast<float>(frames));
     const float previous = m_average;
     const float fresh = bass * kNewWeight;
     const float kept = previous * kOldWeight;
-    m_average = fresh + kept;
+    const float average = fresh + kept;
+    m_average = std::isfinite(average) ? average : 0.0f;
     return Level{bass, previous};
 }
 
@@ -126,16 +135,8 @@ void BassDetector::skipSilence(std::uint64_t blocks) noexcept
     // process()'s flush then bounds this to a few hundred milliseconds of audio at any rate.
     static constexpr std::array<float, BlockAssembler::blockFrames> silence{};
     const AudioBuffer silentBlock{1, static_cast<std::uint32_t>(sizeof silence), silence.data()};
-    for (; blocks > 0 && !spent(m_history); --blocks) {
-        const History before = m_history;
-        const float average = m_average;
+    for (; blocks > 0 && !spent(m_history); --blocks)
         process({&silentBlock, 1});
-        // Only samples that were not numbers leave a history that never decays. Silence then
-        // changes nothing more, and a long pause must not be run through the filter.
-        if (std::memcmp(&before, &m_history, sizeof before) == 0 &&
-            std::memcmp(&average, &m_average, sizeof average) == 0)
-            return;
-    }
     if (blocks == 0)
         return;
 

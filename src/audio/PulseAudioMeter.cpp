@@ -1,15 +1,8 @@
-// The main thread's side of the meter: starting and stopping the client library's loop.
+// The main thread's side of the meter: starting and stopping a capture run, and the reports that
+// come back from it.
 #include "audio/PulseAudioMeter.h"
 
-#include <pulse/def.h>
-#include <pulse/thread-mainloop.h>
-
-namespace {
-
-constexpr const char* kCreatingTap = "Creating audio tap";
-constexpr const char* kThreadName = "beamwick.audio";
-
-} // namespace
+#include "audio/PulseCapture.h"
 
 PulseAudioMeter::PulseAudioMeter() : PulseAudioMeter(Options{}) {}
 
@@ -32,70 +25,38 @@ void PulseAudioMeter::setOnActivity(ActivityCallback callback)
 
 void PulseAudioMeter::start()
 {
-    if (m_loop)
+    if (m_capture)
         return;
-
-    m_loop = pa_threaded_mainloop_new();
-    if (!m_loop)
-        throw MeterError(kCreatingTap, PA_ERR_INTERNAL);
-    pa_threaded_mainloop_set_name(m_loop, kThreadName);
-    if (pa_threaded_mainloop_start(m_loop) < 0) {
-        stop();
-        throw MeterError(kCreatingTap, PA_ERR_INTERNAL);
-    }
-
-    pa_threaded_mainloop_lock(m_loop);
-    ++m_generation;
-    m_established = false;
-    m_lost = false;
-    m_corked = false;
-    m_failure.reset();
-    beginAttempt();
-    // Bounded: every attempt carries a deadline that fails its current step.
-    while (m_phase != Phase::streaming && m_phase != Phase::failed)
-        pa_threaded_mainloop_wait(m_loop);
-    const std::optional<MeterError> failure = m_failure;
-    m_established = !failure;
-    pa_threaded_mainloop_unlock(m_loop);
-
-    if (failure) {
-        stop();
+    auto capture = std::make_unique<PulseCapture>(*this, ++m_generation);
+    if (auto failure = capture->open()) {
+        capture->close();
         throw *failure;
     }
+    m_capture = std::move(capture);
 }
 
 void PulseAudioMeter::stop() noexcept
 {
-    if (!m_loop)
+    if (!m_capture)
         return;
-    pa_threaded_mainloop_lock(m_loop);
-    tearDownConnection();
-    m_phase = Phase::idle;
-    m_established = false;
-    m_lost = false;
-    pa_threaded_mainloop_unlock(m_loop);
-    // Joins the audio thread: after this no callback of ours can run.
-    pa_threaded_mainloop_stop(m_loop);
-    pa_threaded_mainloop_free(m_loop);
-    m_loop = nullptr;
+    m_capture->close();
+    m_capture.reset();
 }
 
-void PulseAudioMeter::postInterruption(std::optional<MeterError> lost)
+void PulseAudioMeter::postInterruption(std::uint64_t generation, std::optional<MeterError> lost)
 {
-    const std::uint64_t generation = m_generation;
     // The task goes to an object the meter owns, so it is dropped if the meter goes first; the
     // generation drops a report that belongs to a run stopped since.
     m_handOff.postTask([this, generation, lost = std::move(lost)] {
-        if (m_loop && generation == m_generation && m_onInterruption)
+        if (m_capture && generation == m_generation && m_onInterruption)
             m_onInterruption(lost);
     });
 }
 
-void PulseAudioMeter::postActivity(bool flowing)
+void PulseAudioMeter::postActivity(std::uint64_t generation, bool flowing)
 {
-    const std::uint64_t generation = m_generation;
     m_handOff.postTask([this, generation, flowing] {
-        if (m_loop && generation == m_generation && m_onActivity)
+        if (m_capture && generation == m_generation && m_onActivity)
             m_onActivity(flowing);
     });
 }

@@ -18,6 +18,7 @@ PulseAudioMeter& MeterHarness::makeMeter(PulseAudioMeter::Options options)
     });
     meter->setOnInterruption(
         [this](const std::optional<MeterError>& lost) { interruptions.push_back(lost); });
+    meter->setOnActivity([this](bool flowing) { activity.push_back(flowing); });
     return *meter;
 }
 

@@ -37,6 +37,8 @@ protected:
     std::unique_ptr<PulseAudioMeter> meter;
     std::vector<Report> levels;
     std::vector<std::optional<MeterError>> interruptions;
+    // Each report that levels stop (false) or flow again (true).
+    std::vector<bool> activity;
 };
 
 double median(std::vector<double> values);

@@ -449,19 +449,39 @@ TEST(BassDetectorTest, SkippedSilenceMovesTheAverageAsMeasuredSilenceWould)
     }
 }
 
-// Samples that are not numbers leave a history that never decays; silence after them changes
-// nothing more, so a pause of any length ends as the first silent blocks leave it.
-TEST(BassDetectorTest, SkippedSilenceAfterSamplesThatAreNotNumbersEndsAtOnce)
+// One sample that is not a finite number restarts the filter and the average as construction
+// leaves them: silence after it, measured or skipped, ends the same, and the next kick is measured
+// to the bit as a fresh detector measures it, so beats are found again.
+TEST(BassDetectorTest, ANonFiniteSampleRestartsTheDetectorAndTheNextKickCounts)
 {
-    BassDetector measured;
-    measured.setUpFilter(kRate);
-    feed(measured, std::vector<float>(1024, std::numeric_limits<float>::quiet_NaN()), 2);
-    BassDetector skipped = measured;
-    for (int block = 0; block < 3; ++block)
-        feed(measured, std::vector<float>(1024, 0.0f), 2);
-    skipped.skipSilence(std::numeric_limits<std::uint64_t>::max());
-    EXPECT_TRUE(sameState(skipped, measured));
-    EXPECT_TRUE(std::isnan(skipped.average()));
+    for (float bad :
+         {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+          -std::numeric_limits<float>::infinity()}) {
+        BassDetector measured;
+        measured.setUpFilter(kRate);
+        feed(measured, stereo(sine(60.0, 2048)), 2);
+        std::vector<float> damaged = stereo(sine(60.0, 512));
+        damaged[301] = bad;
+        feed(measured, damaged, 2);
+        EXPECT_EQ(measured.history(), BassDetector::History{}) << bad;
+        EXPECT_EQ(bits(measured.average()), bits(0.0f)) << bad;
+
+        BassDetector skipped = measured;
+        for (int block = 0; block < 3; ++block)
+            feed(measured, std::vector<float>(1024, 0.0f), 2);
+        skipped.skipSilence(3);
+        EXPECT_TRUE(sameState(skipped, measured)) << bad;
+
+        BassDetector fresh;
+        fresh.setUpFilter(kRate);
+        const std::vector<float> kick = stereo(sine(55.0, 512));
+        const auto got = feed(measured, kick, 2);
+        const auto want = feed(fresh, kick, 2);
+        ASSERT_TRUE(got && want);
+        EXPECT_EQ(bits(got->bass), bits(want->bass)) << bad;
+        EXPECT_EQ(bits(got->previousAverage), bits(0.0f)) << bad;
+        EXPECT_GT(got->bass, 0.1f);
+    }
 }
 
 TEST(BassDetectorTest, DigitalSilenceAfterSoundReportsTheStepByStepLevelsBitForBit)

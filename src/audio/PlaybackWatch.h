@@ -1,0 +1,63 @@
+#pragma once
+
+#include "audio/LoopTimer.h"
+#include "audio/PulseRecorder.h"
+
+#include <cstdint>
+#include <pulse/subscribe.h>
+
+struct pa_context;
+struct pa_sink_input_info;
+
+// Pauses the recorder while nothing plays on the sink it listens to, so that neither this process
+// nor the sound device is kept awake for silence, and resumes it the moment something does. Lock
+// held, always.
+//
+// A listing can call a playing stream paused for a while: PipeWire lists a stream that has just
+// started as corked until its node runs, a few milliseconds later, and much later on a loaded
+// machine. So the recorder pauses only once the listings have said that nothing plays, a grace
+// apart, and nothing was heard over that whole grace; an arrival, or any sound, starts it anew.
+class PlaybackWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder);
+
+    // The recorder has just opened on the sink's monitor: it records, and the watch lists what
+    // plays there.
+    void begin(pa_context* context, std::uint32_t sinkIndex);
+    // No more listings or pauses until the next begin().
+    void end() noexcept;
+    // A playback stream appeared, changed or went away.
+    void changed(pa_subscription_event_type_t event);
+
+private:
+    // Asks for a listing of the playback streams; whether it could.
+    bool list(bool confirming);
+    void listed(const pa_sink_input_info* info, int eol, bool confirming);
+    void found(bool playing, bool confirming);
+    // Arms the grace so that it ends `grace` after the later of its start and the last sound.
+    void armGrace();
+
+    static void ordinaryListing(pa_context* context, const pa_sink_input_info* info, int eol,
+                                void* self) noexcept;
+    static void confirmingListing(pa_context* context, const pa_sink_input_info* info, int eol,
+                                  void* self) noexcept;
+
+    PulseRecorder& m_recorder;
+    pa_context* m_context = nullptr;
+    std::uint32_t m_sinkIndex = 0;
+    bool m_watching = false;
+    // Listings asked for on this context and not yet answered in full; of those, how many were
+    // asked for before the last begin(), whose answers are about another sink and are dropped.
+    // Answers come in the order they were asked for.
+    int m_outstanding = 0;
+    int m_stale = 0;
+    // Gathered over one listing.
+    bool m_playbackSeen = false;
+    // Runs out a grace after a listing found nothing playing; then the confirming listing is
+    // under way.
+    LoopTimer m_grace;
+    bool m_confirming = false;
+    Clock::time_point m_graceFrom;
+};

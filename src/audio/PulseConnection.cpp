@@ -1,0 +1,91 @@
+#include "audio/PulseConnection.h"
+
+#include <pulse/def.h>
+#include <pulse/error.h>
+
+namespace {
+
+constexpr const char* kClientName = "Beamwick";
+
+} // namespace
+
+PulseConnection::PulseConnection(std::string server, Handlers handlers)
+    : m_server(std::move(server)), m_handlers(std::move(handlers)),
+      m_loop(pa_threaded_mainloop_new())
+{}
+
+PulseConnection::~PulseConnection()
+{
+    if (!m_loop)
+        return;
+    stopThread();
+    m_context.reset();
+    pa_threaded_mainloop_free(m_loop);
+}
+
+bool PulseConnection::startThread(const char* name)
+{
+    pa_threaded_mainloop_set_name(m_loop, name);
+    m_threadRuns = pa_threaded_mainloop_start(m_loop) >= 0;
+    return m_threadRuns;
+}
+
+void PulseConnection::stopThread() noexcept
+{
+    if (m_threadRuns)
+        pa_threaded_mainloop_stop(m_loop);
+    m_threadRuns = false;
+}
+
+int PulseConnection::connect()
+{
+    m_context.reset(pa_context_new(api(), kClientName));
+    if (!m_context)
+        return PA_ERR_INTERNAL;
+    pa_context_set_state_callback(m_context.get(), &PulseConnection::stateChanged, this);
+    pa_context_set_subscribe_callback(m_context.get(), &PulseConnection::eventArrived, this);
+    const char* server = m_server.empty() ? nullptr : m_server.c_str();
+    // Never spawn a sound server of our own: listening is only meaningful to the user's.
+    if (pa_context_connect(m_context.get(), server, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return error();
+    return 0;
+}
+
+bool PulseConnection::subscribe(pa_subscription_mask_t mask)
+{
+    return requested(pa_context_subscribe(m_context.get(), mask, nullptr, nullptr));
+}
+
+bool PulseConnection::ready() const
+{
+    return m_context && pa_context_get_state(m_context.get()) == PA_CONTEXT_READY;
+}
+
+int PulseConnection::error() const
+{
+    return m_context ? pa_context_errno(m_context.get()) : PA_ERR_INTERNAL;
+}
+
+void PulseConnection::stateChanged(pa_context* context, void* self) noexcept
+{
+    auto* connection = static_cast<PulseConnection*>(self);
+    guarded([&] {
+        switch (pa_context_get_state(context)) {
+        case PA_CONTEXT_READY:
+            connection->m_handlers.ready();
+            break;
+        case PA_CONTEXT_FAILED:
+        case PA_CONTEXT_TERMINATED:
+            connection->m_handlers.lost(pa_context_errno(context));
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void PulseConnection::eventArrived(pa_context*, pa_subscription_event_type_t event,
+                                   std::uint32_t index, void* self) noexcept
+{
+    guarded([&] { static_cast<PulseConnection*>(self)->m_handlers.changed(event, index); });
+}

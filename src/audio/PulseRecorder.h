@@ -1,0 +1,71 @@
+#pragma once
+
+#include "audio/BassDetector.h"
+#include "audio/BlockAssembler.h"
+#include "audio/MeterError.h"
+#include "audio/PulseHandles.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+struct pa_sink_info;
+
+// The record stream "Beamwick Listener" on one sink's monitor, and what becomes of its audio: the
+// server's chunks gathered into blocks of 512 frames, each measured by the detector and handed on.
+// It can be paused (corked) while nothing plays, and reopened on another sink's monitor when the
+// output changes. Lock held, always: its callbacks run on the loop's thread.
+class PulseRecorder {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Handlers {
+        // The stream records.
+        std::function<void()> ready;
+        // The stream failed or the server ended it, with the library's error code.
+        std::function<void(int status)> ended;
+        // One measured block.
+        std::function<void(const BassDetector::Level& level)> measured;
+        // Levels stop (false) or are about to flow again (true).
+        std::function<void(bool flowing)> activity;
+    };
+
+    // The detector outlives the recorder: its running average is kept across captures.
+    PulseRecorder(BassDetector& detector, Handlers handlers);
+
+    // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
+    // the filter anew; one that moves on from another sink keeps the filter's history when the
+    // rate stays the same. The error names the step that failed.
+    std::optional<MeterError> open(pa_context* context, const pa_sink_info& sink, bool fresh);
+    // Drops the stream. Keeps whether capture is paused, and the block begun.
+    void close() noexcept { m_stream.reset(); }
+    bool isOpen() const { return m_stream != nullptr; }
+    std::uint32_t sinkIndex() const { return m_sinkIndex; }
+
+    // Corks or uncorks; a pause reports levels stopping and is later accounted for as silence.
+    void setPaused(bool paused);
+    bool paused() const { return m_paused; }
+    // When a block with any sound in it (any bass at all) was last measured.
+    Clock::time_point lastSound() const { return m_lastSound; }
+
+private:
+    void readChunks();
+    void measure(const AudioBuffer& block);
+
+    static void stateChanged(pa_stream* stream, void* self) noexcept;
+    static void readable(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+
+    BassDetector& m_detector;
+    Handlers m_handlers;
+    StreamHandle m_stream;
+    BlockAssembler m_assembler;
+    std::uint32_t m_channels = 0;
+    float m_rate = 0;
+    std::uint32_t m_sinkIndex = 0;
+    bool m_paused = false;
+    // Where the pause's unmeasured silence begins: at the cork request, after the silence that
+    // completed the last block.
+    Clock::time_point m_pausedAt;
+    Clock::time_point m_lastSound;
+};
