@@ -20,6 +20,13 @@ inline bool spinUntil(const std::function<bool()>& done,
     return true;
 }
 
+// Runs every task posted to the event loop so far: what a test waits for when it shows that
+// nothing more arrives from an object that can post no more.
+inline void runPostedTasks()
+{
+    QCoreApplication::sendPostedEvents();
+}
+
 // Runs the application's own event loop, as main() does, with `action` as its first event, until
 // something quits it; gives the exit code, or `watchdogCode` when the watchdog had to end it.
 inline int runUntilQuit(const std::function<void()>& action,

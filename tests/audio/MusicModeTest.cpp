@@ -199,7 +199,7 @@ TEST_F(MusicModeTest, TheStatusLineStopsClaimingSuccessWhileTheServerIsGone)
     logo.setMode(LightMode::steady);
     EXPECT_FALSE(meter->isRunning());
     server.kill();
-    spinUntil([] { return false; }, 200ms);
+    runPostedTasks();
     EXPECT_TRUE(logo.musicStatus().isEmpty());
 }
 
@@ -249,9 +249,10 @@ TEST_F(MusicModeTest, WhileNothingPlaysTheSinkSleepsAndTheFirstKickAfterwardsSti
     const auto writes = service.writesOf(FakeService::tableKey).size();
     TonePlayer player(server.address(), kickTrack({0.05, 0.6}, 1.0));
     ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 5s));
-    spinUntil([] { return false; }, 300ms);
     player.wait();
     ASSERT_TRUE(player.succeeded());
+    // Both flashes have ended once the capture has paused again after the track.
+    EXPECT_TRUE(spinUntil([&] { return !ticker->isActive(); }, 5s));
     std::vector<double> flashes;
     const auto after = service.writesOf(FakeService::tableKey);
     for (std::size_t i = writes; i < after.size(); ++i)
@@ -287,8 +288,9 @@ TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
     // A player that runs dry adds silence to what is played, which would shift later flashes.
     TonePlayer player(server.address(), drums, 500ms);
     ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 20s));
-    spinUntil([] { return false; }, 300ms);
     player.wait();
+    // The capture pauses after the track only once it has measured all of it.
+    EXPECT_TRUE(spinUntil([&] { return !ticker->isActive(); }, 5s));
     ASSERT_TRUE(player.succeeded());
     meter->stop();
     ASSERT_FALSE(online.empty()) << "nothing flashed";

@@ -123,16 +123,17 @@ protected:
         const double seconds = double(samples.size()) / 2 / TonePlayer::rate;
         TonePlayer player(server.address(), std::move(samples));
         EXPECT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
-        spinUntil([] { return false; }, 100ms);
         player.wait();
         EXPECT_TRUE(player.succeeded());
         const auto start = player.playedAt(0);
         if (!start)
             return {};
-        const auto skip = std::chrono::duration<double>(seconds * 0.3);
-        const auto keep = std::chrono::duration<double>(seconds * 0.5);
-        return levelsBetween(*start + std::chrono::duration_cast<Clock::duration>(skip),
-                             *start + std::chrono::duration_cast<Clock::duration>(skip + keep));
+        const auto from = *start + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(seconds * 0.3));
+        const auto to = from + std::chrono::duration_cast<Clock::duration>(
+                                   std::chrono::duration<double>(seconds * 0.5));
+        EXPECT_TRUE(spinUntil([&] { return !levels.empty() && levels.back().at >= to; }, 2s));
+        return levelsBetween(from, to);
     }
 };
 
@@ -264,6 +265,7 @@ TEST_F(PulseAudioMeterTest, WithoutALevelCallbackItStillListens)
 TEST_F(PulseAudioMeterTest, DestroyingAListeningMeterStopsItAndDropsPendingLevels)
 {
     int delivered = 0;
+    const ChunkTap reads;
     {
         PulseAudioMeter::Options options;
         options.server = server.address();
@@ -273,10 +275,13 @@ TEST_F(PulseAudioMeterTest, DestroyingAListeningMeterStopsItAndDropsPendingLevel
         TonePlayer playing(server.address(), silenceSamples(5));
         ASSERT_TRUE(spinUntil([&] { return delivered > 5; }, 5s));
         // Let blocks queue up without delivering them, then destroy the meter under them.
-        std::this_thread::sleep_for(100ms);
+        const std::size_t read = reads.count();
+        const auto deadline = Clock::now() + 5s;
+        while (reads.count() < read + 5 && Clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
     }
     const int atDestruction = delivered;
-    spinUntil([] { return false; }, 200ms);
+    runPostedTasks();
     EXPECT_EQ(delivered, atDestruction);
     EXPECT_EQ(listenerStreams(), 0);
 }
@@ -299,7 +304,8 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
     EXPECT_TRUE(meter.isRunning());
 
     // Several reconnection attempts fail meanwhile; the loss is reported once.
-    spinUntil([] { return false; }, 1s);
+    const ConnectionCount attempts;
+    EXPECT_TRUE(spinUntil([&] { return attempts.count() >= 3; }, 5s));
     EXPECT_EQ(interruptions.size(), 1u);
     const std::size_t before = levels.size();
 
@@ -323,7 +329,8 @@ TEST_F(PulseAudioMeterTest, StoppingWhileReconnectingIsPromptAndReportsNothingMo
     meter.start();
     server.kill();
     ASSERT_TRUE(spinUntil([&] { return !interruptions.empty(); }, 5s));
-    spinUntil([] { return false; }, 250ms);
+    const ConnectionCount attempts;
+    ASSERT_TRUE(spinUntil([&] { return attempts.count() >= 2; }, 5s));
 
     const auto stopping = Clock::now();
     meter.stop();
@@ -331,7 +338,7 @@ TEST_F(PulseAudioMeterTest, StoppingWhileReconnectingIsPromptAndReportsNothingMo
     EXPECT_FALSE(meter.isRunning());
     const std::size_t reports = interruptions.size();
     ASSERT_TRUE(server.start()) << server.errorText();
-    spinUntil([] { return false; }, 500ms);
+    runPostedTasks();
     EXPECT_EQ(interruptions.size(), reports);
     EXPECT_EQ(listenerStreams(), 0);
 }
@@ -348,18 +355,22 @@ TEST_F(PulseAudioMeterTest, KicksAreDeliveredPromptlyInSmallChunksOnTheAudioThre
     const auto listening = Clock::now();
     ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
     const auto listened = Clock::now();
-    spinUntil([] { return false; }, 200ms);
     player.wait();
     ASSERT_TRUE(player.succeeded());
+    const auto levelOf = [&](double kick) {
+        const auto played = *player.playedAt(static_cast<std::size_t>(kick * TonePlayer::rate));
+        return std::find_if(levels.begin(), levels.end(), [&](const Report& report) {
+            return report.at > played - 30ms && report.bass > 0.05;
+        });
+    };
+    spinUntil([&] { return levelOf(kicks.back()) != levels.end(); }, 2s);
 
     std::vector<double> delays;
     std::vector<double> sinceHandover;
     for (double kick : kicks) {
         const auto frame = static_cast<std::size_t>(kick * TonePlayer::rate);
         const auto played = *player.playedAt(frame);
-        const auto heard = std::find_if(levels.begin(), levels.end(), [&](const Report& report) {
-            return report.at > played - 30ms && report.bass > 0.05;
-        });
+        const auto heard = levelOf(kick);
         ASSERT_NE(heard, levels.end()) << "no level for the kick at " << kick << " s";
         delays.push_back(std::chrono::duration<double, std::milli>(heard->at - played).count());
         sinceHandover.push_back(
@@ -507,7 +518,7 @@ TEST_F(PulseAudioMeterTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
         5s))
         << "the tone never reached the main thread ahead of the pause";
     meter.stop();
-    spinUntil([] { return false; }, 100ms);
+    runPostedTasks();
 
     // Each stretch of capture from the stream's start or an uncork to the next cork yields a
     // level for every block begun in it, all of them delivered before the pause is reported.

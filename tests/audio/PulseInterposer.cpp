@@ -36,6 +36,7 @@ struct State {
     };
     std::optional<Refusal> refusal;
     std::function<void(pa_sink_info&)> sinkEdit;
+    std::optional<int> connections;
     // Sink reads under way with an edit; the library calls back until the end of the list.
     struct PendingRead {
         pa_sink_info_cb_t callback;
@@ -243,6 +244,37 @@ extern "C" int pa_stream_connect_record(pa_stream* stream, const char* source,
         return -state().refusal->code;
     }
     return connect(stream, source, attributes, flags);
+}
+
+extern "C" int pa_context_connect(pa_context* context, const char* server, pa_context_flags_t flags,
+                                  const pa_spawn_api* api)
+{
+    using Connect = int (*)(pa_context*, const char*, pa_context_flags_t, const pa_spawn_api*);
+    static const auto connect = real<Connect>("pa_context_connect");
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().connections)
+            ++*state().connections;
+    }
+    return connect(context, server, flags, api);
+}
+
+ConnectionCount::ConnectionCount()
+{
+    const std::lock_guard lock(state().mutex);
+    state().connections = 0;
+}
+
+ConnectionCount::~ConnectionCount()
+{
+    const std::lock_guard lock(state().mutex);
+    state().connections.reset();
+}
+
+int ConnectionCount::count() const
+{
+    const std::lock_guard lock(state().mutex);
+    return state().connections.value_or(0);
 }
 
 ChunkTap::ChunkTap()

@@ -73,6 +73,18 @@ public:
     SinkInfoEdit& operator=(const SinkInfoEdit&) = delete;
 };
 
+// Counts the connections to a server begun while it exists: the attempts of a meter that is
+// reconnecting.
+class ConnectionCount {
+public:
+    ConnectionCount();
+    ~ConnectionCount();
+    ConnectionCount(const ConnectionCount&) = delete;
+    ConnectionCount& operator=(const ConnectionCount&) = delete;
+
+    int count() const;
+};
+
 // While it exists, the client library refuses the first call of one function as it refuses a
 // call it cannot make: the call returns failure (no operation, no stream, a negative result)
 // without reaching the server, and the error of the context it was made on reads `code`.
