@@ -23,6 +23,8 @@ public:
     void cancel() noexcept { m_stage = Stage::idle; }
     // The text of the step under way, or nullptr when none is.
     const char* step() const;
+    // The default sink's name as the server last gave it.
+    const std::string& name() const { return m_name; }
 
 private:
     enum class Stage { idle, readingServer, readingSink };

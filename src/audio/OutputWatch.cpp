@@ -3,6 +3,7 @@
 #include "audio/PulseHandles.h"
 
 #include <cstring>
+#include <pulse/def.h>
 #include <pulse/introspect.h>
 
 void OutputWatch::follow(pa_context* context, std::string sinkName, std::uint32_t sinkIndex)
@@ -21,8 +22,9 @@ void OutputWatch::changed(pa_subscription_event_type_t event, std::uint32_t inde
         return;
     const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
     const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
-    if (facility == PA_SUBSCRIPTION_EVENT_SINK && type == PA_SUBSCRIPTION_EVENT_REMOVE &&
-        index == m_sinkIndex) {
+    const bool gone = type == PA_SUBSCRIPTION_EVENT_REMOVE && index == m_sinkIndex;
+    const bool awaited = type == PA_SUBSCRIPTION_EVENT_NEW && m_sinkIndex == PA_INVALID_INDEX;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && (gone || awaited)) {
         m_following = false;
         m_moved();
     } else if (facility == PA_SUBSCRIPTION_EVENT_SERVER) {

@@ -15,7 +15,9 @@ class OutputWatch {
 public:
     explicit OutputWatch(std::function<void()> moved) : m_moved(std::move(moved)) {}
 
-    // The capture now listens to this sink; the watch compares later defaults with it.
+    // The capture now listens to this sink; the watch compares later defaults with it. Without
+    // a sink (PA_INVALID_INDEX) the capture waits for one: it also moves when a sink appears, in
+    // case the server names the same default as before, now back.
     void follow(pa_context* context, std::string sinkName, std::uint32_t sinkIndex);
     // Nothing to compare with until the next follow().
     void end() noexcept { m_following = false; }

@@ -4,6 +4,7 @@
 #include "audio/PulseAudioMeter.h"
 
 #include <pulse/def.h>
+#include <string_view>
 
 namespace {
 
@@ -24,7 +25,7 @@ PulseCapture::PulseCapture(PulseAudioMeter& meter, std::uint64_t generation)
                                       std::uint32_t index) { eventArrived(event, index); }}),
       m_lookup(
           [this](const pa_sink_info& sink, const std::string& name) { openRecorder(sink, name); },
-          [this](const char* step, int status) { fail(step, status); }),
+          [this](const char* step, int status) { outputFailed(step, status); }),
       m_recorder(
           meter.m_detector,
           {.ready = [this] { recorderReady(); },
@@ -85,7 +86,21 @@ void PulseCapture::openRecorder(const pa_sink_info& sink, const std::string& nam
     m_phase = Phase::startingStream;
     m_sinkName = name;
     if (auto failure = m_recorder.open(m_connection.context(), sink, !m_following))
-        fail(failure->step().c_str(), failure->status());
+        outputFailed(failure->step().c_str(), failure->status());
+}
+
+void PulseCapture::outputFailed(const char* step, int status)
+{
+    if (!m_following || std::string_view(step) != capture_step::readingSpeakerId) {
+        fail(step, status);
+        return;
+    }
+    // While outputs come and go the server can name a default that is already gone, or none
+    // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next. That
+    // is no lost capture: the output watch moves on when the server names another.
+    m_phase = Phase::awaitingOutput;
+    m_deadline.cancel();
+    m_output.follow(m_connection.context(), m_lookup.name(), PA_INVALID_INDEX);
 }
 
 void PulseCapture::recorderReady()
@@ -129,7 +144,7 @@ void PulseCapture::follow()
 
 void PulseCapture::eventArrived(pa_subscription_event_type_t event, std::uint32_t index)
 {
-    if (m_phase != Phase::streaming)
+    if (m_phase != Phase::streaming && m_phase != Phase::awaitingOutput)
         return;
     if ((event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SINK_INPUT)
         m_playback.changed(event);
@@ -187,7 +202,7 @@ void PulseCapture::armDeadline()
 
 const char* PulseCapture::currentStep() const
 {
-    if (m_following || m_phase == Phase::streaming)
+    if (m_following || m_phase == Phase::streaming || m_phase == Phase::awaitingOutput)
         return capture_step::listening;
     if (m_phase == Phase::lookingUp)
         if (const char* step = m_lookup.step())

@@ -33,11 +33,22 @@ public:
     void close() noexcept;
 
 private:
-    enum class Phase { idle, connecting, lookingUp, startingStream, streaming, failed };
+    enum class Phase {
+        idle,
+        connecting,
+        lookingUp,
+        startingStream,
+        streaming,
+        // Moving to another output, there was none to move to: waiting for the server to name one.
+        awaitingOutput,
+        failed
+    };
 
     void beginAttempt();
     void lookUp();
     void openRecorder(const pa_sink_info& sink, const std::string& name);
+    // A step of finding or opening the output failed.
+    void outputFailed(const char* step, int status);
     void recorderReady();
     void recorderEnded(int status);
     // The output heard is no longer the default: move to the default's monitor.
