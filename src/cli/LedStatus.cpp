@@ -82,11 +82,11 @@ QString LedStatus::describe(const LedDevice& device)
 {
     const auto brightness = device.brightness();
     const auto trigger = device.trigger();
+    // One arg() for all: chained, a later one would replace a "%2" inside the LED's name.
     return QStringLiteral("%1 (max_brightness %2, brightness %3, %4)")
-        .arg(QString::fromStdString(device.name()))
-        .arg(device.maxBrightness())
-        .arg(brightness ? QString::number(*brightness) : QStringLiteral("unreadable"))
-        .arg(trigger ? QStringLiteral("trigger %1").arg(QString::fromStdString(*trigger))
+        .arg(QString::fromStdString(device.name()), QString::number(device.maxBrightness()),
+             brightness ? QString::number(*brightness) : QStringLiteral("unreadable"),
+             trigger ? QStringLiteral("trigger ") + QString::fromStdString(*trigger)
                      : QStringLiteral("no trigger"));
 }
 

@@ -240,3 +240,16 @@ TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTh
                   "backlight",
               }));
 }
+
+TEST(StatusReportTest, ReadsATriggerListLongerThanAPageAndNamesWithPercentSignsAsTheyAre)
+{
+    LedTree tree;
+    QString triggers;
+    for (int cpu = 0; cpu < 1024; ++cpu)
+        triggers += QStringLiteral("cpu%1 ").arg(cpu);
+    ASSERT_GT(triggers.size(), 4096);
+    tree.add(QStringLiteral("odd%2name::kbd_backlight"), "1", "3", triggers + "[kbd-backlight]");
+    EXPECT_EQ(LedStatus(tree.root(), nullptr, QStringLiteral("c1")).lines().constFirst(),
+              QStringLiteral("LED: odd%2name::kbd_backlight (max_brightness 3, brightness 1, "
+                             "trigger kbd-backlight)"));
+}
