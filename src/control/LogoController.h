@@ -102,6 +102,9 @@ private:
     std::optional<Table> serviceTable() const;
     // Makes the table the factory's and saves it at once.
     void saveFactoryTable(Table table);
+    // Takes the brightness from the service's table into the saved one, after a brightness key.
+    void recaptureFactoryBrightness();
+    void watchHardwareChanges();
     void installLevelCallback();
     void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();

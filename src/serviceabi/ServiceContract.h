@@ -31,6 +31,10 @@ inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnes
 // another: it compares this number with the service's own table.
 inline constexpr std::size_t tableIdentityIndex = 4;
 
+// A factory table's rows carry at this index the light's brightness as its user left it: what
+// dimming keeps in every row it writes, and the one number a brightness key changes.
+inline constexpr std::size_t tableFoundIndex = 0;
+
 // The highest level a written table may scale the factory table by: full brightness.
 inline constexpr double topLevel = 8.0;
 

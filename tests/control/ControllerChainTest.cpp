@@ -157,7 +157,7 @@ TEST_F(ControllerChainTest, WhenTheChosenLedChangesItGetsAFactoryTableOfItsOwn)
     EXPECT_EQ(tree.text("b::kbd_backlight", "trigger"), "timer\n");
     kill();
 
-    // And back: the first one is captured afresh, as the quit left it.
+    // And back: the first one takes its own table again.
     unsetenv("BEAMWICK_LED");
     start("Steady", 0.5);
     EXPECT_EQ(tree.brightness(kLed), 100);
@@ -192,7 +192,7 @@ TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
 
 TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARestart)
 {
-    tree.add(kLed, 200, 255);
+    tree.add(kLed, 200, 255, "none [kbd-backlight]");
     tree.write(kLed, "brightness_hw_changed", "");
     ChangeNotice* notice = nullptr;
     std::string watched;
@@ -202,6 +202,10 @@ TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARe
         notice = made.get();
         return made;
     };
+    start("Steady", 0.5);
+    // Killed once: the trigger now reads none, Beamwick's own doing.
+    kill();
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     start("Steady", 0.5);
     EXPECT_EQ(tree.brightness(kLed), 100);
     ASSERT_NE(notice, nullptr);
@@ -213,8 +217,10 @@ TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARe
     notice->post();
     EXPECT_EQ(tree.brightness(kLed), 75);
     EXPECT_EQ(savedFactoryBrightness(), 150);
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 150);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "kbd-backlight\n");
     kill();
 
     auto& again = start("Steady", 1.0);
