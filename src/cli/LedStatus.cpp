@@ -75,7 +75,27 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
                                   "by this user.")
                        .arg(file);
     }
+    if (const auto trigger = triggerText(*device))
+        m_lines << *trigger;
     listPassedOver(finder, root, Choice{device->name(), named});
+}
+
+std::optional<QString> LedStatus::triggerText(const LedDevice& device)
+{
+    const auto trigger = device.trigger();
+    if (!trigger || *trigger == "none")
+        return std::nullopt;
+    const QString name = QString::fromStdString(*trigger);
+    // Driving the LED detaches its trigger, also through logind (a write of 0 does), but only a
+    // write to the trigger attribute can put it back, and logind offers none.
+    if (canOpenForWriting(device.attribute("trigger")))
+        return QStringLiteral("Trigger: %1, detached while Beamwick drives the LED and put back "
+                              "when it hands the LED back lit")
+            .arg(name);
+    return QStringLiteral("Trigger: %1 will stay detached after Beamwick has driven the LED: "
+                          "putting it back needs write access to %2, which this user lacks "
+                          "(logind sets only the brightness)")
+        .arg(name, fromPath(device.attribute("trigger")));
 }
 
 QString LedStatus::describe(const LedDevice& device)

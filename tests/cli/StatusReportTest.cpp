@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -154,7 +155,9 @@ TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
 TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
 {
     LedTree tree;
-    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    const QString brightness =
+        tree.add(QStringLiteral("test::kbd_backlight"), "5", "10", "none [timer]");
+    const QString trigger = QFileInfo(brightness).path() + QStringLiteral("/trigger");
     // Root may write anything: look as an ordinary user would.
     const uid_t user = ::geteuid();
     if (user == 0) {
@@ -165,11 +168,20 @@ TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
         ASSERT_EQ(::seteuid(0), 0);
     }
     EXPECT_FALSE(status.usable());
-    EXPECT_EQ(status.lines().last(),
-              QStringLiteral("Writes through: nothing, no permission. logind has no active "
-                             "session of this user to write for it, and %1 is not writable by "
-                             "this user.")
-                  .arg(brightness));
+    EXPECT_EQ(status.lines().mid(status.lines().size() - 2),
+              (QStringList{QStringLiteral("Writes through: nothing, no permission. logind has no "
+                                          "active session of this user to write for it, and %1 "
+                                          "is not writable by this user.")
+                               .arg(brightness),
+                           QStringLiteral("Trigger: timer will stay detached after Beamwick has "
+                                          "driven the LED: putting it back needs write access to "
+                                          "%1, which this user lacks (logind sets only the "
+                                          "brightness)")
+                               .arg(trigger)}));
+    // Where the trigger may be written, it is put back.
+    EXPECT_EQ(LedStatus(tree.root(), nullptr, QStringLiteral("c1")).lines().last(),
+              QStringLiteral("Trigger: timer, detached while Beamwick drives the LED and put "
+                             "back when it hands the LED back lit"));
 }
 
 TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTheRest)
