@@ -38,6 +38,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
         return;
     }
 
+    takeSavedLight();
     loadFactoryTable();
 
     const auto backlight = m_bs->get(kBacklightModeKey);

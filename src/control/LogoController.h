@@ -76,6 +76,17 @@ public:
     void setSensitivity(double sensitivity);
     void removeOldSudoRule();
 
+    // The lights the service can drive, by name, and the one in use; empty where the service
+    // cannot tell.
+    std::vector<QString> lights() const;
+    QString light() const;
+    // Whether the user left the choice of light to the service's own rule.
+    bool lightIsAutomatic() const;
+    // Drives the named light from now on ("" for the service's own pick) in the current mode and
+    // on/off state, and saves the choice; the light driven until then gets its factory state
+    // back first.
+    void chooseLight(const QString& name);
+
 signals:
     void objectWillChange();
 
@@ -97,6 +108,8 @@ private:
     void handleAudio(double bass, double average);
 
     void loadSettings();
+    // Asks the service for the light the user chose, where the user chose one.
+    void takeSavedLight();
     void loadFactoryTable();
     // The service's current table, when the engine can scale it.
     std::optional<Table> serviceTable() const;

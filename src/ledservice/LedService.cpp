@@ -1,6 +1,5 @@
 #include "ledservice/LedService.h"
 
-#include "leddiscovery/LedFinder.h"
 #include "ledservice/LogindWriter.h"
 #include "ledservice/SysfsWriter.h"
 #include "serviceabi/ServiceContract.h"
@@ -22,18 +21,14 @@ std::optional<bool> switchPosition(const PropertyValue& value)
 
 } // namespace
 
-std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
-                                             const char* requestedLed,
+std::unique_ptr<LedService> LedService::open(LedDevice device,
                                              std::chrono::milliseconds logindTimeout,
                                              const std::filesystem::path& memoryFile)
 {
-    auto device = LedFinder(root).find(requestedLed);
-    if (!device)
-        return nullptr;
     std::vector<std::unique_ptr<LedWriter>> writers;
     writers.push_back(std::make_unique<LogindWriter>(logindTimeout));
     writers.push_back(std::make_unique<SysfsWriter>());
-    return std::make_unique<LedService>(std::move(*device), std::move(writers),
+    return std::make_unique<LedService>(std::move(device), std::move(writers),
                                         SwitchMemory(memoryFile));
 }
 
