@@ -48,6 +48,9 @@ struct LightShape {
     std::vector<LedTestbed::Led> leds;
     std::string driven;
     std::vector<Phase> phases;
+    // After every kill, a Steady run on this other light, chosen as the tray menu saves a
+    // choice, before the driven light runs again.
+    const char* otherLight = nullptr;
 };
 
 void PrintTo(const LightShape& shape, std::ostream* out)
@@ -89,6 +92,14 @@ const LightShape kShapes[] = {
      {{"test::kbd_backlight", 3, 2, "none [timer]"}, {"test::lid_logo", 1, 1, "[none] default-on"}},
      "test::lid_logo",
      {{{}, {1, 0, 1, 0, 1}}}},
+    // The logo's factory state outlives a kill at a dim moment followed by a run on the
+    // keyboard light.
+    {"TwoLightsTakenInTurn",
+     {{"test::kbd_backlight", 255, 150, "[none] timer"},
+      {"test::lid_logo", 255, 200, "none [timer]"}},
+     "test::lid_logo",
+     {{{}, {200, 6, 200, 4, 208}}},
+     "test::kbd_backlight"},
 };
 
 // Whether the process has its own handler for the signal: from then on a SIGTERM is a quit.
@@ -136,10 +147,12 @@ protected:
         return leds;
     }
 
-    void start(QProcess& beamwick, const char* mode, double brightness)
+    void start(QProcess& beamwick, const char* mode, double brightness, const char* light = "")
     {
-        ASSERT_TRUE(install.setSettings(
-            {{"mode", mode}, {"brightness", brightness}, {"breatheSeconds", 2.0}}));
+        ASSERT_TRUE(install.setSettings({{"mode", mode},
+                                         {"brightness", brightness},
+                                         {"breatheSeconds", 2.0},
+                                         {"light", light}}));
         auto env = testbed.environment(install.environment());
         env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
         beamwick.setProcessEnvironment(env);
@@ -192,6 +205,24 @@ protected:
         ::kill(static_cast<pid_t>(beamwick.processId()), SIGKILL);
         ASSERT_TRUE(beamwick.waitForFinished(10000));
         story << " | killed at " << testbed.brightness(driven);
+        if (const char* other = GetParam().otherLight)
+            steadyOnTheOtherLightThenQuit(other);
+    }
+
+    // The other light shows its own factory brightness and is handed back as found, while the
+    // killed run's leftover on the driven one stays untouched.
+    void steadyOnTheOtherLightThenQuit(const std::string& other)
+    {
+        const Snapshot before = found;
+        const std::string first = driven;
+        driven = other;
+        found = snapshot();
+        QProcess beamwick;
+        start(beamwick, "Steady", 1.0, other.c_str());
+        see(found.at(other).brightness);
+        quit(beamwick);
+        driven = first;
+        found = before;
     }
 
     // As a desktop ends it: SIGTERM, once the process would take it as a quit.
