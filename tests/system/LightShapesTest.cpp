@@ -2,9 +2,9 @@
 // private sound server: every mode shows itself, and every ending (a quit, or a kill followed by
 // a start and a quit) leaves every LED as it was found.
 #include "testkit/audio/TonePlayer.h"
+#include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/Poll.h"
-#include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QJsonObject>
@@ -45,7 +45,7 @@ struct Phase {
 
 struct LightShape {
     const char* id;
-    std::vector<LedTestbed::Led> leds;
+    std::vector<FakeLedTree::Led> leds;
     std::string driven;
     std::vector<Phase> phases;
     // After every kill, a Steady run on this other light, chosen as the tray menu saves a
@@ -137,7 +137,7 @@ protected:
         testbed.showTriggersAsTheKernelDoes();
         Snapshot leds;
         for (const auto& led : GetParam().leds) {
-            const std::string text = testbed.triggers(led.name);
+            const std::string text = testbed.text(led.name, "trigger");
             const auto open = text.find('['), close = text.find(']');
             leds[led.name] = {testbed.brightness(led.name),
                               open < close && close != std::string::npos
@@ -256,7 +256,7 @@ protected:
     }
 
     PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
-    LedTestbed testbed;
+    FakeLedTree testbed;
     PrivateSoundServer server;
     std::string driven;
     Snapshot found;
