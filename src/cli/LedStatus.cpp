@@ -75,18 +75,38 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
                                   "by this user.")
                        .arg(file);
     }
+    if (const auto trigger = triggerText(*device))
+        m_lines << *trigger;
     listPassedOver(finder, root, Choice{device->name(), named});
+}
+
+std::optional<QString> LedStatus::triggerText(const LedDevice& device)
+{
+    const auto trigger = device.trigger();
+    if (!trigger || *trigger == "none")
+        return std::nullopt;
+    const QString name = QString::fromStdString(*trigger);
+    // Driving the LED detaches its trigger, also through logind (a write of 0 does), but only a
+    // write to the trigger attribute can put it back, and logind offers none.
+    if (canOpenForWriting(device.attribute("trigger")))
+        return QStringLiteral("Trigger: %1, detached while Beamwick drives the LED and put back "
+                              "when it hands the LED back lit")
+            .arg(name);
+    return QStringLiteral("Trigger: %1 will stay detached after Beamwick has driven the LED: "
+                          "putting it back needs write access to %2, which this user lacks "
+                          "(logind sets only the brightness)")
+        .arg(name, fromPath(device.attribute("trigger")));
 }
 
 QString LedStatus::describe(const LedDevice& device)
 {
     const auto brightness = device.brightness();
     const auto trigger = device.trigger();
+    // One arg() for all: chained, a later one would replace a "%2" inside the LED's name.
     return QStringLiteral("%1 (max_brightness %2, brightness %3, %4)")
-        .arg(QString::fromStdString(device.name()))
-        .arg(device.maxBrightness())
-        .arg(brightness ? QString::number(*brightness) : QStringLiteral("unreadable"))
-        .arg(trigger ? QStringLiteral("trigger %1").arg(QString::fromStdString(*trigger))
+        .arg(QString::fromStdString(device.name()), QString::number(device.maxBrightness()),
+             brightness ? QString::number(*brightness) : QStringLiteral("unreadable"),
+             trigger ? QStringLiteral("trigger ") + QString::fromStdString(*trigger)
                      : QStringLiteral("no trigger"));
 }
 

@@ -30,6 +30,8 @@ private:
     };
 
     static QString describe(const LedDevice& device);
+    // What becomes of the LED's active trigger; nothing when it has none.
+    static std::optional<QString> triggerText(const LedDevice& device);
     // The rule in words, and with the name test it stands for.
     static QString ruleText(LedFinder::Rule rule, bool withReason);
     void listPassedOver(const LedFinder& finder, const std::filesystem::path& root,

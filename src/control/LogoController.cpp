@@ -14,7 +14,6 @@
 namespace {
 
 const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
-const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
 const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
 constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 
@@ -39,6 +38,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
         return;
     }
 
+    takeSavedLight();
     loadFactoryTable();
 
     const auto backlight = m_bs->get(kBacklightModeKey);
@@ -63,49 +63,6 @@ void LogoController::loadSettings()
         publish(m_breatheSeconds, *value);
     if (const auto value = StoredSettings::number(m_defaults, "sensitivity"))
         publish(m_sensitivity, *value);
-}
-
-void LogoController::loadFactoryTable()
-{
-    if (auto saved = StoredSettings::factoryTable(m_defaults, "baseMap")) {
-        // The saved table wins over the service's, as long as it is the same light's: where
-        // both name their light and the names differ (another LED was chosen since), handing
-        // one light's table to another would give it the wrong brightness and trigger.
-        const auto light = [](const Table& table) {
-            return PropertyValue::sameInEveryRow(table, ServiceContract::tableIdentityIndex);
-        };
-        auto current = light(*saved) ? serviceTable() : std::nullopt;
-        if (!current || !light(*current) || light(*current) == light(*saved)) {
-            m_baseMap = std::move(*saved);
-            return;
-        }
-        saveFactoryTable(std::move(*current));
-        return;
-    }
-
-    auto table = serviceTable();
-    if (!table) {
-        publish(m_lastError, std::optional<QString>(kNoTable));
-        return;
-    }
-    saveFactoryTable(std::move(*table));
-}
-
-std::optional<LogoController::Table> LogoController::serviceTable() const
-{
-    const auto captured = m_bs->get(mapKey);
-    auto table = captured ? captured->asTable() : std::nullopt;
-    if (!table || !StoredSettings::isUsableFactoryTable(*table))
-        return std::nullopt;
-    return table;
-}
-
-void LogoController::saveFactoryTable(Table table)
-{
-    m_baseMap = std::move(table);
-    m_defaults.setObject(QStringLiteral("baseMap"), StoredSettings::tableToJson(m_baseMap));
-    // Lose the factory table and a later start would capture a dimmed one as the factory's.
-    m_defaults.flush();
 }
 
 void LogoController::installLevelCallback()

@@ -76,6 +76,17 @@ public:
     void setSensitivity(double sensitivity);
     void removeOldSudoRule();
 
+    // The lights the service can drive, by name, and the one in use; empty where the service
+    // cannot tell.
+    std::vector<QString> lights() const;
+    QString light() const;
+    // Whether the user left the choice of light to the service's own rule.
+    bool lightIsAutomatic() const;
+    // Drives the named light from now on ("" for the service's own pick) in the current mode and
+    // on/off state, and saves the choice; the light driven until then gets its factory state
+    // back first.
+    void chooseLight(const QString& name);
+
 signals:
     void objectWillChange();
 
@@ -97,11 +108,16 @@ private:
     void handleAudio(double bass, double average);
 
     void loadSettings();
+    // Asks the service for the light the user chose, where the user chose one.
+    void takeSavedLight();
     void loadFactoryTable();
     // The service's current table, when the engine can scale it.
     std::optional<Table> serviceTable() const;
     // Makes the table the factory's and saves it at once.
     void saveFactoryTable(Table table);
+    // Takes the brightness from the service's table into the saved one, after a brightness key.
+    void recaptureFactoryBrightness();
+    void watchHardwareChanges();
     void installLevelCallback();
     void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();

@@ -17,7 +17,13 @@ void LogoController::watchPlatformChanges(SleepNotice* sleepNotice)
 {
     if (sleepNotice)
         connect(sleepNotice, &SleepNotice::resumed, this, &LogoController::handleResume);
+    watchHardwareChanges();
+}
 
+void LogoController::watchHardwareChanges()
+{
+    // Each light has its own file, or none: a watch of another light's goes.
+    m_hardwareChange.reset();
     if (!m_watchFile)
         return;
     const auto attribute = m_bs->get(kHardwareAttributeKey);
@@ -51,13 +57,9 @@ void LogoController::handleHardwareChange()
     if (backlight && backlight->isNumber())
         publish(m_isOn, backlight->integerValue() != 0);
 
-    // The service's factory table now holds the brightness the user chose with the key. Saved,
-    // it is what later starts dim from and quitting gives back.
-    if (!m_baseMap.empty()) {
-        auto table = serviceTable();
-        if (table && !table->empty())
-            saveFactoryTable(std::move(*table));
-    }
+    // Saved, the brightness the user chose with the key is what later starts dim from and
+    // quitting gives back.
+    recaptureFactoryBrightness();
     m_lastApplied = -1.0;
     apply();
 }

@@ -29,13 +29,14 @@ std::optional<double> number(const DefaultsStore& store, const char* key)
     return 0.0;
 }
 
-std::optional<Table> factoryTable(const DefaultsStore& store, const char* key)
+namespace {
+
+std::optional<Table> tableOf(const QJsonValue& value)
 {
-    const auto value = store.object(QString::fromLatin1(key));
-    if (!value || !value->isArray())
+    if (!value.isArray())
         return std::nullopt;
     Table table;
-    for (const auto& row : value->toArray()) {
+    for (const auto& row : value.toArray()) {
         if (!row.isArray())
             return std::nullopt;
         std::vector<double> numbers;
@@ -49,6 +50,38 @@ std::optional<Table> factoryTable(const DefaultsStore& store, const char* key)
     if (table.empty() || !isUsableFactoryTable(table))
         return std::nullopt;
     return table;
+}
+
+} // namespace
+
+std::optional<Table> factoryTable(const DefaultsStore& store, const char* key)
+{
+    const auto value = store.object(QString::fromLatin1(key));
+    if (!value)
+        return std::nullopt;
+    return tableOf(*value);
+}
+
+std::map<QString, Table> factoryTables(const DefaultsStore& store, const char* key)
+{
+    std::map<QString, Table> tables;
+    const auto value = store.object(QString::fromLatin1(key));
+    if (!value || !value->isObject())
+        return tables;
+    const QJsonObject saved = value->toObject();
+    for (auto it = saved.begin(); it != saved.end(); ++it) {
+        if (auto table = tableOf(it.value()))
+            tables.emplace(it.key(), std::move(*table));
+    }
+    return tables;
+}
+
+QJsonObject tablesToJson(const std::map<QString, Table>& tables)
+{
+    QJsonObject out;
+    for (const auto& [key, table] : tables)
+        out.insert(key, tableToJson(table));
+    return out;
 }
 
 bool isUsableFactoryTable(const Table& table)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -29,5 +31,10 @@ std::optional<Table> factoryTable(const DefaultsStore& store, const char* key);
 bool isUsableFactoryTable(const Table& table);
 
 QJsonArray tableToJson(const Table& table);
+
+// Saved factory tables by key, each usable as factoryTable() requires; an entry that is not is
+// left out, and anything but an object reads as none.
+std::map<QString, Table> factoryTables(const DefaultsStore& store, const char* key);
+QJsonObject tablesToJson(const std::map<QString, Table>& tables);
 
 } // namespace StoredSettings

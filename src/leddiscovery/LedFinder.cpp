@@ -58,17 +58,32 @@ std::optional<LedDevice> LedFinder::find(const char* requested) const
         if (auto device = LedDevice::open(m_root, requested))
             return device;
     }
+    for (const auto& name : ruleOrder()) {
+        if (auto device = LedDevice::open(m_root, name))
+            return device;
+    }
+    return std::nullopt;
+}
 
+std::vector<std::string> LedFinder::ruleOrder() const
+{
+    std::vector<std::string> ordered;
     const auto all = names();
     for (const Rule rule : {Rule::lidLogo, Rule::logo, Rule::keyboardBacklight}) {
         for (const auto& name : all) {
-            if (ruleOf(name) != rule)
-                continue;
-            if (auto device = LedDevice::open(m_root, name))
-                return device;
+            if (ruleOf(name) == rule)
+                ordered.push_back(name);
         }
     }
-    return std::nullopt;
+    return ordered;
+}
+
+std::vector<std::string> LedFinder::candidates() const
+{
+    auto usable = ruleOrder();
+    std::erase_if(usable,
+                  [this](const std::string& name) { return !LedDevice::open(m_root, name); });
+    return usable;
 }
 
 std::optional<std::string> LedFinder::whyPassedOver(const char* requested) const

@@ -36,9 +36,15 @@ public:
     // Why find() passes over `requested`, in words for the user; nothing when it would take it.
     std::optional<std::string> whyPassedOver(const char* requested) const;
 
+    // Every usable LED that a rule would take, in the order the rules try them.
+    std::vector<std::string> candidates() const;
+
     // Every safe entry name of the folder, sorted: the order names are tried in.
     std::vector<std::string> names() const;
 
 private:
+    // Every name a rule takes, in the rules' order, usable or not.
+    std::vector<std::string> ruleOrder() const;
+
     std::filesystem::path m_root;
 };

@@ -9,7 +9,11 @@ namespace SysfsAttribute {
 
 namespace {
 
-constexpr std::size_t kMaxAttributeBytes = 4096;
+// Most attributes fit one page, but some (an LED's trigger list, with a trigger per input
+// device or CPU) are longer and come in one read per page. A bound still keeps a file planted
+// in place of an attribute from filling memory.
+constexpr std::size_t kReadChunkBytes = 4096;
+constexpr std::size_t kMaxAttributeBytes = 1024 * 1024;
 
 class FileDescriptor {
 public:
@@ -38,14 +42,20 @@ std::optional<std::string> read(const std::filesystem::path& path)
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | kOpenFlags));
     if (fd.get() < 0)
         return std::nullopt;
-    std::string text(kMaxAttributeBytes, '\0');
-    ssize_t got;
-    do {
-        got = ::read(fd.get(), text.data(), text.size());
-    } while (got < 0 && errno == EINTR);
-    if (got < 0)
-        return std::nullopt;
-    text.resize(static_cast<std::size_t>(got));
+    std::string text;
+    while (text.size() < kMaxAttributeBytes) {
+        const std::size_t had = text.size();
+        text.resize(had + kReadChunkBytes);
+        ssize_t got;
+        do {
+            got = ::read(fd.get(), text.data() + had, kReadChunkBytes);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0)
+            return std::nullopt;
+        text.resize(had + static_cast<std::size_t>(got));
+        if (got == 0)
+            break;
+    }
     return text;
 }
 

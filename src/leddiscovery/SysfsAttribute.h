@@ -8,7 +8,8 @@
 // has gone (an unplugged keyboard) is an error, never a new regular file in its place.
 namespace SysfsAttribute {
 
-// The whole attribute (sysfs attributes are at most a page), or nothing on any error.
+// The whole attribute, read to its end (up to a bound far above any real one), or nothing on
+// any error.
 std::optional<std::string> read(const std::filesystem::path& path);
 
 // A non-negative decimal number at the start of the attribute, or nothing.

@@ -1,6 +1,5 @@
 #include "ledservice/LedService.h"
 
-#include "leddiscovery/LedFinder.h"
 #include "ledservice/LogindWriter.h"
 #include "ledservice/SysfsWriter.h"
 #include "serviceabi/ServiceContract.h"
@@ -22,18 +21,14 @@ std::optional<bool> switchPosition(const PropertyValue& value)
 
 } // namespace
 
-std::unique_ptr<LedService> LedService::open(const std::filesystem::path& root,
-                                             const char* requestedLed,
+std::unique_ptr<LedService> LedService::open(LedDevice device,
                                              std::chrono::milliseconds logindTimeout,
                                              const std::filesystem::path& memoryFile)
 {
-    auto device = LedFinder(root).find(requestedLed);
-    if (!device)
-        return nullptr;
     std::vector<std::unique_ptr<LedWriter>> writers;
     writers.push_back(std::make_unique<LogindWriter>(logindTimeout));
     writers.push_back(std::make_unique<SysfsWriter>());
-    return std::make_unique<LedService>(std::move(*device), std::move(writers),
+    return std::make_unique<LedService>(std::move(device), std::move(writers),
                                         SwitchMemory(memoryFile));
 }
 
@@ -44,24 +39,33 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
       m_ledCode(FactoryTable::ledCode(m_device.name())),
       m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
 {
-    if (const auto trigger = m_device.trigger())
+    const auto trigger = m_device.trigger();
+    if (trigger)
         m_factoryTrigger = FactoryTable::triggerCode(*trigger);
 
     // A note about this LED that the firmware has not overtaken: a Beamwick that ended without
     // quitting held it on, and whatever it shows is that Beamwick's doing.
-    const auto note = m_memory.read();
-    if (note && note->led == m_device.directory().string() &&
-        note->hardwareMark == hardwareMark()) {
+    const auto note = m_memory.read(m_device.directory().string());
+    if (note && note->hardwareMark == hardwareMark()) {
+        const unsigned shown = m_factoryFound;
         m_remembered = note->dark;
         // Dark as noted, it is still on. Dark with a lit note, someone switched it off since;
         // lit with a dark note, someone switched it on.
-        if (note->dark && m_factoryFound == 0)
+        if (note->dark && shown == 0)
             m_on = true;
-        m_litByOthersAt =
-            note->dark && m_factoryFound > 0 ? std::optional(m_factoryFound) : note->litByOthersAt;
+        m_litByOthersAt = note->dark && shown > 0 ? std::optional(shown) : note->litByOthersAt;
+        // The step shown is that Beamwick's leftover (a dim moment of a breath), and a trigger
+        // of none its own detaching: neither is the user's. Without a table that says better,
+        // the LED counts as found off, whose level 1.0 is what someone else lit it at, if known.
+        if (!(note->dark && shown > 0))
+            setFactoryBrightness(0);
+        if (trigger == "none")
+            m_factoryTrigger.reset();
     } else if (m_factoryFound > 0) {
         m_litByOthersAt = m_factoryFound;
     }
+    if (m_factoryFound == 0 && m_litByOthersAt)
+        m_mapping = LevelMapping(m_device.maxBrightness(), *m_litByOthersAt);
 }
 
 std::optional<PropertyValue> LedService::get(std::string_view key) const
@@ -278,7 +282,7 @@ void LedService::forget()
 {
     if (!m_remembered)
         return;
-    m_memory.clear();
+    m_memory.clear(m_device.directory().string());
     m_remembered.reset();
 }
 

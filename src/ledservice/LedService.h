@@ -46,11 +46,9 @@ public:
     // Long enough for logind to fork its writer, short enough that a stuck one goes unnoticed.
     static constexpr std::chrono::milliseconds defaultLogindTimeout{50};
 
-    // The service on the LED that LedFinder picks under `root`, writing through logind and
-    // else sysfs, with its notes in `memoryFile` (none when empty); nothing when there is no
-    // usable LED.
-    static std::unique_ptr<LedService> open(const std::filesystem::path& root,
-                                            const char* requestedLed,
+    // The service on `device`, writing through logind and else sysfs, with its notes in
+    // `memoryFile` (none when empty).
+    static std::unique_ptr<LedService> open(LedDevice device,
                                             std::chrono::milliseconds logindTimeout,
                                             const std::filesystem::path& memoryFile);
 

@@ -2,7 +2,7 @@
 // interface describes it, over LedService. No C++ exception leaves these functions.
 #include "ledservice/ServiceClass.h"
 
-#include "ledservice/LedService.h"
+#include "ledservice/LedClient.h"
 #include "serviceabi/AbiValue.h"
 #include "serviceabi/ServiceContract.h"
 #include "serviceabi/service_abi.h"
@@ -49,8 +49,8 @@ void* create() noexcept
             root = state().ledClassFolder;
             timeout = state().logindTimeout;
         }
-        return LedService::open(root, std::getenv(kLedVariable), timeout,
-                                SwitchMemory::defaultFile(std::getenv(kRuntimeFolderVariable)))
+        return LedClient::open(root, std::getenv(kLedVariable), timeout,
+                               SwitchMemory::defaultFile(std::getenv(kRuntimeFolderVariable)))
             .release();
     } catch (...) {
         return nullptr;
@@ -59,7 +59,7 @@ void* create() noexcept
 
 void destroy(void* self) noexcept
 {
-    delete static_cast<LedService*>(self);
+    delete static_cast<LedClient*>(self);
 }
 
 int setProperty(void* self, const char* selector, const bw_value* value, const char* key) noexcept
@@ -70,7 +70,7 @@ int setProperty(void* self, const char* selector, const bw_value* value, const c
         const auto converted = fromAbiValue(value);
         if (!converted)
             return 0;
-        return static_cast<LedService*>(self)->set(*converted, key) ? 1 : 0;
+        return static_cast<LedClient*>(self)->set(*converted, key) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -88,7 +88,7 @@ bw_value* copyProperty(void* self, const char* selector, const char* key) noexce
     if (!self || !selector || std::strcmp(selector, ServiceContract::copySelector) != 0 || !key)
         return nullptr;
     try {
-        const auto value = static_cast<const LedService*>(self)->get(key);
+        const auto value = static_cast<const LedClient*>(self)->get(key);
         if (!value)
             return nullptr;
         auto owned = std::make_unique<AbiValue>(*value);

@@ -14,7 +14,7 @@ constexpr const char* kNone = "-";
 constexpr const char* kFileName = "beamwick-led.note";
 constexpr std::size_t kMaxNoteBytes = 4096;
 
-bool writeAll(int fd, const std::string& text)
+bool writeFully(int fd, const std::string& text)
 {
     std::size_t done = 0;
     while (done < text.size()) {
@@ -43,7 +43,7 @@ std::filesystem::path SwitchMemory::defaultFile(const char* runtimeFolder)
     return folder / kFileName;
 }
 
-std::optional<SwitchMemory::Note> SwitchMemory::read() const
+std::optional<std::vector<SwitchMemory::Note>> SwitchMemory::readAll() const
 {
     if (m_file.empty())
         return std::nullopt;
@@ -61,51 +61,85 @@ std::optional<SwitchMemory::Note> SwitchMemory::read() const
     text.resize(static_cast<std::size_t>(got));
 
     std::istringstream lines(text);
-    std::string header, shown, lit;
-    Note note;
-    if (!std::getline(lines, header) || header != kHeader || !std::getline(lines, note.led) ||
-        note.led.empty() || !std::getline(lines, shown) ||
-        !std::getline(lines, note.hardwareMark) || !std::getline(lines, lit))
+    std::string header;
+    if (!std::getline(lines, header) || header != kHeader)
         return std::nullopt;
-    if (shown != "dark" && shown != "lit")
-        return std::nullopt;
-    note.dark = shown == "dark";
-    if (lit != kNone) {
-        unsigned value = 0;
-        const auto [end, error] = std::from_chars(lit.data(), lit.data() + lit.size(), value);
-        if (error != std::errc() || end != lit.data() + lit.size() || lit.empty())
+    // A file of the earlier single-note layout is read as a file of one note.
+    std::vector<Note> notes;
+    for (Note note; std::getline(lines, note.led);) {
+        std::string shown, lit;
+        if (note.led.empty() || !std::getline(lines, shown) ||
+            !std::getline(lines, note.hardwareMark) || !std::getline(lines, lit))
             return std::nullopt;
-        note.litByOthersAt = value;
+        if (shown != "dark" && shown != "lit")
+            return std::nullopt;
+        note.dark = shown == "dark";
+        note.litByOthersAt.reset();
+        if (lit != kNone) {
+            unsigned value = 0;
+            const auto [end, error] = std::from_chars(lit.data(), lit.data() + lit.size(), value);
+            if (error != std::errc() || end != lit.data() + lit.size() || lit.empty())
+                return std::nullopt;
+            note.litByOthersAt = value;
+        }
+        notes.push_back(note);
     }
-    std::string rest;
-    if (std::getline(lines, rest))
+    if (notes.empty())
         return std::nullopt;
-    return note;
+    return notes;
+}
+
+std::optional<SwitchMemory::Note> SwitchMemory::read(const std::string& led) const
+{
+    const auto notes = readAll();
+    if (!notes)
+        return std::nullopt;
+    for (const auto& note : *notes) {
+        if (note.led == led)
+            return note;
+    }
+    return std::nullopt;
 }
 
 void SwitchMemory::write(const Note& note) const
 {
+    // A damaged file is no note of any LED: it is replaced.
+    auto notes = readAll().value_or(std::vector<Note>());
+    std::erase_if(notes, [&](const Note& old) { return old.led == note.led; });
+    notes.push_back(note);
+    writeAll(notes);
+}
+
+void SwitchMemory::clear(const std::string& led) const
+{
+    auto notes = readAll().value_or(std::vector<Note>());
+    std::erase_if(notes, [&](const Note& old) { return old.led == led; });
+    if (notes.empty()) {
+        if (!m_file.empty())
+            ::unlink(m_file.c_str());
+        return;
+    }
+    writeAll(notes);
+}
+
+void SwitchMemory::writeAll(const std::vector<Note>& notes) const
+{
     if (m_file.empty())
         return;
-    const std::string text =
-        std::string(kHeader) + "\n" + note.led + "\n" + (note.dark ? "dark" : "lit") + "\n" +
-        note.hardwareMark + "\n" +
-        (note.litByOthersAt ? std::to_string(*note.litByOthersAt) : std::string(kNone)) + "\n";
-    // A new file renamed over the old one: a process killed halfway leaves the old note or the
-    // new one, never half of one.
+    std::string text = std::string(kHeader) + "\n";
+    for (const auto& note : notes)
+        text += note.led + "\n" + (note.dark ? "dark" : "lit") + "\n" + note.hardwareMark + "\n" +
+                (note.litByOthersAt ? std::to_string(*note.litByOthersAt) : std::string(kNone)) +
+                "\n";
+    // A new file renamed over the old one: a process killed halfway leaves the old notes or the
+    // new ones, never half of them.
     const std::filesystem::path fresh = m_file.string() + ".new";
     const int fd =
         ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return;
-    const bool written = writeAll(fd, text);
+    const bool written = writeFully(fd, text);
     ::close(fd);
     if (!written || std::rename(fresh.c_str(), m_file.c_str()) != 0)
         ::unlink(fresh.c_str());
-}
-
-void SwitchMemory::clear() const
-{
-    if (!m_file.empty())
-        ::unlink(m_file.c_str());
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What Beamwick last left on an LED it holds switched on, kept for the next process.
 //
@@ -13,6 +14,10 @@
 // user's runtime folder: it goes at logout and reboot, when the LED is the firmware's again, and
 // lies on a memory file system, so a note per crossing costs no disk write. A note that cannot
 // be read is no note.
+//
+// The file holds one note per LED, so that holding one LED never costs the note of another: a
+// Beamwick killed on one LED and then run on another still knows, back on the first, that what
+// it shows is its own leftover.
 class SwitchMemory {
 public:
     struct Note {
@@ -35,10 +40,16 @@ public:
     // The note in the user's runtime folder ($XDG_RUNTIME_DIR), or an empty path without one.
     static std::filesystem::path defaultFile(const char* runtimeFolder);
 
-    std::optional<Note> read() const;
+    // The note about the LED in folder `led`.
+    std::optional<Note> read(const std::string& led) const;
+    // Replaces the note about note.led, keeping the others.
     void write(const Note& note) const;
-    void clear() const;
+    void clear(const std::string& led) const;
 
 private:
+    // Every note in the file; nothing when it is missing or damaged.
+    std::optional<std::vector<Note>> readAll() const;
+    void writeAll(const std::vector<Note>& notes) const;
+
     std::filesystem::path m_file;
 };

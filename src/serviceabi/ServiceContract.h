@@ -31,6 +31,21 @@ inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnes
 // another: it compares this number with the service's own table.
 inline constexpr std::size_t tableIdentityIndex = 4;
 
+// A factory table's rows carry at this index the light's brightness as its user left it: what
+// dimming keeps in every row it writes, and the one number a brightness key changes.
+inline constexpr std::size_t tableFoundIndex = 0;
+
+// Read: the name of the light in use. Written with a light's name: drive that light from now on
+// (the one driven until then gets nothing back by this; write it its factory table first);
+// written with "": the light the module picks by itself.
+inline constexpr const char* lightKey = "LELight";
+// Read only: the names of the lights that can be chosen, as an array of strings.
+inline constexpr const char* lightsKey = "LELights";
+// Written once at start with the user's saved choice of light (a name, or "" for the module's
+// own pick): the same as lightKey, except that a choice the module was started with for this
+// run alone wins over it.
+inline constexpr const char* preferredLightKey = "LEPreferredLight";
+
 // The highest level a written table may scale the factory table by: full brightness.
 inline constexpr double topLevel = 8.0;
 

@@ -1,6 +1,7 @@
 #include "shell/BeamwickApp.h"
 
 #include "control/LogoController.h"
+#include "shell/LightMenu.h"
 #include "shell/PopupPlacement.h"
 #include "shell/TrayIcons.h"
 
@@ -61,7 +62,7 @@ bool BeamwickApp::start()
     // The shell alone decides when closing a window quits: a popup closing never does, nor the
     // window that goes when a tray host takes the icon.
     QApplication::setQuitOnLastWindowClosed(false);
-    logo();
+    m_lightMenu = std::make_unique<LightMenu>(logo());
     m_trayWatch = std::make_unique<TrayHostWatch>();
     connect(m_trayWatch.get(), &TrayHostWatch::changed, this, &BeamwickApp::followTrayHost);
     if (trayAvailable()) {
@@ -129,8 +130,13 @@ void BeamwickApp::createTray()
     m_tray = std::make_unique<QSystemTrayIcon>();
     m_tray->setToolTip(titleText());
     updateIcon();
+    m_tray->setContextMenu(m_lightMenu.get());
+    // A right click opens the context menu, not the panel.
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason) { togglePanel(); });
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason != QSystemTrayIcon::Context)
+                    togglePanel();
+            });
     m_tray->show();
 }
 
@@ -189,6 +195,12 @@ void BeamwickApp::openWindow()
         // handling hands the light back.
         m_quitWhenWindowCloses =
             connect(m_panel, &QObject::destroyed, qApp, &QCoreApplication::quit);
+        // Without a tray, the window offers the tray icon's context menu.
+        m_panel->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_panel, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+            if (m_lightMenu && m_panel)
+                m_lightMenu->popup(m_panel->mapToGlobal(at));
+        });
     }
     m_panel->show();
     m_panel->raise();

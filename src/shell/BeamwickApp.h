@@ -13,13 +13,15 @@
 #include <functional>
 #include <memory>
 
+class LightMenu;
 class LogoController;
 
 // The application shell: the one controller for the process's life, a tray item whose icon
 // follows the light, and the panel it opens. Where the desktop has no tray the panel opens as a
 // small ordinary window instead, and closing that window quits. A tray host that appears later
 // takes the icon and the window goes (without quitting); if the host goes away, the window
-// comes back, so Beamwick can always be reached.
+// comes back, so Beamwick can always be reached. A right click on the icon, or in the window,
+// offers the choice of light (LightMenu).
 class BeamwickApp : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +52,8 @@ public:
     void togglePanel();
 
     QSystemTrayIcon* trayIcon() const { return m_tray.get(); }
+    // The choice of light: the tray icon's context menu, and the window's.
+    LightMenu* lightMenu() const { return m_lightMenu.get(); }
     MenuView* panel() const { return m_panel; }
     bool usesTray() const { return m_tray != nullptr; }
     // Whether the tray icon currently shows the filled circle.
@@ -74,6 +78,7 @@ private:
     ControllerFactory m_factory;
     InstanceGuard m_guard;
     std::unique_ptr<LogoController> m_logo;
+    std::unique_ptr<LightMenu> m_lightMenu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<TrayHostWatch> m_trayWatch;
     // How long a start without a tray waits for one before it opens the window.

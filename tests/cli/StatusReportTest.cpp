@@ -1,64 +1,16 @@
 #include "cli/StatusReport.h"
 
+#include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateSoundServer.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
-
-// An LED class folder with one LED per call to add(), laid out as /sys/class/leds is.
-class LedTree {
-public:
-    LedTree()
-    {
-        // Readable by everyone, so the report can also be asked as another user.
-        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                              QFile::ReadGroup | QFile::ExeGroup |
-                                              QFile::ReadOther | QFile::ExeOther);
-    }
-
-    QString add(const QString& name, const QString& brightness, const QString& maxBrightness,
-                const QString& trigger = {})
-    {
-        const QString folder = dir.filePath(name);
-        QDir().mkpath(folder);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                          QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
-                                          QFile::ExeOther);
-        write(folder + QStringLiteral("/brightness"), brightness);
-        write(folder + QStringLiteral("/max_brightness"), maxBrightness);
-        if (!trigger.isEmpty())
-            write(folder + QStringLiteral("/trigger"), trigger);
-        return folder + QStringLiteral("/brightness");
-    }
-
-    void remove(const QString& name) { QDir(dir.filePath(name)).removeRecursively(); }
-
-    static QString read(const QString& path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-    std::filesystem::path root() const { return dir.path().toStdString(); }
-
-private:
-    static void write(const QString& path, const QString& text)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8() + '\n');
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                            QFile::ReadOther);
-    }
-
-    QTemporaryDir dir;
-};
 
 const SoundServerProbe::Result kQuietServer{false, {}, {}, QStringLiteral("Connection refused")};
 
@@ -81,9 +33,10 @@ SoundServerProbe::Result askAbout(const PrivateSoundServer& server)
 
 TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSettings)
 {
-    LedTree tree;
-    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "37", "255");
-    tree.add(QStringLiteral("input3::capslock"), "0", "1");
+    FakeLedTree tree;
+    const QString brightness =
+        QString::fromStdString(tree.add("test::kbd_backlight", 37, 255, "").string());
+    tree.add("input3::capslock", 0, 1, "");
 
     PrivateSoundServer server({.kind = PrivateSoundServer::Kind::pulseAudio});
     ASSERT_TRUE(server.start()) << server.errorText();
@@ -106,7 +59,7 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
         << qPrintable(text);
     EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n"))) << qPrintable(text);
     // Only looked at.
-    EXPECT_EQ(LedTree::read(brightness), QStringLiteral("37\n"));
+    EXPECT_EQ(FakeLedTree::read(brightness.toStdString()), "37\n");
 
     const StatusReport byLogind(LedStatus(tree.root(), nullptr, QStringLiteral("c7")), kQuietServer,
                                 {});
@@ -118,7 +71,7 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
 
 TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
 {
-    LedTree tree;
+    FakeLedTree tree;
     const auto none = StatusReport(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {});
     EXPECT_TRUE(none.text().startsWith(QStringLiteral("LED: none. No LED under ")))
         << qPrintable(none.text());
@@ -128,8 +81,8 @@ TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
     EXPECT_TRUE(noClass.lines().constFirst().contains(QStringLiteral("missing does not exist")))
         << qPrintable(noClass.lines().constFirst());
 
-    tree.add(QStringLiteral("dead::logo"), "0", "0");
-    tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    tree.add("dead::logo", 0, 0, "");
+    tree.add("test::kbd_backlight", 5, 10, "");
     const std::pair<const char*, QString> choices[] = {
         {"../../etc", QStringLiteral("not a plain LED name")},
         {"nosuch::led", QStringLiteral("no LED of that name under ")},
@@ -153,8 +106,11 @@ TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
 
 TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
 {
-    LedTree tree;
-    const QString brightness = tree.add(QStringLiteral("test::kbd_backlight"), "5", "10");
+    FakeLedTree tree;
+    const QString brightness =
+        QString::fromStdString(tree.add("test::kbd_backlight", 5, 10, "none [timer]").string());
+    tree.openForReading();
+    const QString trigger = QFileInfo(brightness).path() + QStringLiteral("/trigger");
     // Root may write anything: look as an ordinary user would.
     const uid_t user = ::geteuid();
     if (user == 0) {
@@ -165,22 +121,31 @@ TEST(StatusReportTest, WithoutLogindAndWithoutWriteAccessItSaysNoPermission)
         ASSERT_EQ(::seteuid(0), 0);
     }
     EXPECT_FALSE(status.usable());
-    EXPECT_EQ(status.lines().last(),
-              QStringLiteral("Writes through: nothing, no permission. logind has no active "
-                             "session of this user to write for it, and %1 is not writable by "
-                             "this user.")
-                  .arg(brightness));
+    EXPECT_EQ(status.lines().mid(status.lines().size() - 2),
+              (QStringList{QStringLiteral("Writes through: nothing, no permission. logind has no "
+                                          "active session of this user to write for it, and %1 "
+                                          "is not writable by this user.")
+                               .arg(brightness),
+                           QStringLiteral("Trigger: timer will stay detached after Beamwick has "
+                                          "driven the LED: putting it back needs write access to "
+                                          "%1, which this user lacks (logind sets only the "
+                                          "brightness)")
+                               .arg(trigger)}));
+    // Where the trigger may be written, it is put back.
+    EXPECT_EQ(LedStatus(tree.root(), nullptr, QStringLiteral("c1")).lines().last(),
+              QStringLiteral("Trigger: timer, detached while Beamwick drives the LED and put "
+                             "back when it hands the LED back lit"));
 }
 
 TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTheRest)
 {
-    LedTree tree;
-    tree.add(QStringLiteral("tpacpi::kbd_backlight"), "1", "2", "none [kbd-backlight]");
-    tree.add(QStringLiteral("a::kbd_backlight"), "3", "3", "none [timer]");
-    tree.add(QStringLiteral("platform::logo"), "0", "1", "[none]");
-    tree.add(QStringLiteral("broken::lid_logo"), "1", "0", "[none]");
-    tree.add(QStringLiteral("input3::numlock"), "1", "1", "none [kbd-numlock]");
-    tree.add(QStringLiteral("input3::capslock"), "0", "1", "[none] kbd-capslock");
+    FakeLedTree tree;
+    tree.add("tpacpi::kbd_backlight", 1, 2, "none [kbd-backlight]");
+    tree.add("a::kbd_backlight", 3, 3, "none [timer]");
+    tree.add("platform::logo", 0, 1, "[none]");
+    tree.add("broken::lid_logo", 1, 0, "[none]");
+    tree.add("input3::numlock", 1, 1, "none [kbd-numlock]");
+    tree.add("input3::capslock", 0, 1, "[none] kbd-capslock");
     const QString root = QString::fromStdString(tree.root().string());
 
     const auto lines = [&](const char* requested) {
@@ -202,7 +167,7 @@ TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTh
             "backlight",
         }));
 
-    tree.add(QStringLiteral("apple::lid_logo"), "1", "1", "none [default-on]");
+    tree.add("apple::lid_logo", 1, 1, "none [default-on]");
     EXPECT_EQ(
         lines(nullptr).mid(0, 2),
         (QStringList{"LED: apple::lid_logo (max_brightness 1, brightness 1, trigger default-on)",
@@ -220,16 +185,16 @@ TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTh
     EXPECT_FALSE(named.join('\n').contains("  tpacpi::kbd_backlight"));
 
     // Within one rule, the first name wins.
-    tree.remove(QStringLiteral("apple::lid_logo"));
-    tree.remove(QStringLiteral("platform::logo"));
+    tree.remove("apple::lid_logo");
+    tree.remove("platform::logo");
     EXPECT_TRUE(lines(nullptr).contains(
         "  tpacpi::kbd_backlight (max_brightness 2, brightness 1, trigger kbd-backlight): "
         "a::kbd_backlight comes first in name order"))
         << qPrintable(lines(nullptr).join('\n'));
 
     // No usable LED: the report still lists what it looked at.
-    tree.remove(QStringLiteral("a::kbd_backlight"));
-    tree.remove(QStringLiteral("tpacpi::kbd_backlight"));
+    tree.remove("a::kbd_backlight");
+    tree.remove("tpacpi::kbd_backlight");
     const LedStatus none(tree.root(), nullptr, std::nullopt);
     EXPECT_FALSE(none.usable());
     EXPECT_EQ(none.lines().mid(1),
@@ -239,4 +204,17 @@ TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTh
                   "  input3::capslock, input3::numlock: not named like a lid logo or a keyboard "
                   "backlight",
               }));
+}
+
+TEST(StatusReportTest, ReadsATriggerListLongerThanAPageAndNamesWithPercentSignsAsTheyAre)
+{
+    FakeLedTree tree;
+    QString triggers;
+    for (int cpu = 0; cpu < 1024; ++cpu)
+        triggers += QStringLiteral("cpu%1 ").arg(cpu);
+    ASSERT_GT(triggers.size(), 4096);
+    tree.add("odd%2name::kbd_backlight", 1, 3, (triggers + "[kbd-backlight]").toStdString());
+    EXPECT_EQ(LedStatus(tree.root(), nullptr, QStringLiteral("c1")).lines().constFirst(),
+              QStringLiteral("LED: odd%2name::kbd_backlight (max_brightness 3, brightness 1, "
+                             "trigger kbd-backlight)"));
 }

@@ -157,12 +157,72 @@ TEST_F(ControllerChainTest, WhenTheChosenLedChangesItGetsAFactoryTableOfItsOwn)
     EXPECT_EQ(tree.text("b::kbd_backlight", "trigger"), "timer\n");
     kill();
 
-    // And back: the first one is captured afresh, as the quit left it.
+    // And back: the first one takes its own table again.
     unsetenv("BEAMWICK_LED");
     start("Steady", 0.5);
     EXPECT_EQ(tree.brightness(kLed), 100);
     EXPECT_EQ(savedFactoryBrightness(), 200);
     EXPECT_EQ(tree.brightness("b::kbd_backlight"), 50);
+}
+
+TEST_F(ControllerChainTest, EachLightKeepsItsFactoryStateThroughKillsRunsOnAnotherAndSwitches)
+{
+    constexpr const char* logo = "a::lid_logo";
+    tree.add(logo, 200, 255, "none [timer]");
+    tree.add(kLed, 150, 255, "none [kbd-backlight]");
+    const auto asTheKernelShows = [&] {
+        tree.write(logo, "trigger", "[none] timer\n");
+        tree.write(kLed, "trigger", "[none] kbd-backlight\n");
+    };
+    for (const bool offFirst : {false, true}) {
+        SCOPED_TRACE(offFirst ? "the logo switched off, then quit" : "killed at a dim moment");
+        auto& breathing = start("Breathe", 1.0);
+        breathe(3);
+        ASSERT_LT(tree.brightness(logo), 20);
+        if (offFirst) {
+            breathing.setOn(false);
+            willTerminate.post();
+        }
+        kill();
+        asTheKernelShows();
+        // The keyboard light, chosen from the menu in an earlier run.
+        defaults.values.insert("light", kLed);
+        start("Steady", 1.0);
+        EXPECT_EQ(tree.brightness(kLed), 150);
+        willTerminate.post();
+        EXPECT_EQ(tree.brightness(kLed), 150);
+        kill();
+        defaults.values.remove("light");
+        auto& again = start("Steady", 1.0);
+        if (offFirst)
+            again.setOn(true);
+        EXPECT_EQ(tree.brightness(logo), 200);
+        asTheKernelShows();
+        willTerminate.post();
+        EXPECT_EQ(tree.brightness(logo), 200);
+        EXPECT_EQ(tree.text(logo, "trigger"), "timer\n");
+        kill();
+    }
+
+    // A light named for the run wins over the one saved from the menu.
+    defaults.values.insert("light", kLed);
+    setenv("BEAMWICK_LED", logo, 1);
+    auto& controller = start("Steady", 0.5);
+    unsetenv("BEAMWICK_LED");
+    EXPECT_EQ(controller.light().toStdString(), logo);
+    // Switched from the menu: the light in use is handed back, the chosen one driven at once.
+    EXPECT_EQ(controller.lights(), (std::vector<QString>{logo, kLed}));
+    asTheKernelShows();
+    controller.chooseLight(kLed);
+    EXPECT_EQ(tree.brightness(logo), 200);
+    EXPECT_EQ(tree.text(logo, "trigger"), "timer\n");
+    EXPECT_EQ(tree.brightness(kLed), 75);
+    EXPECT_FALSE(controller.lightIsAutomatic());
+    asTheKernelShows();
+    controller.chooseLight({});
+    EXPECT_EQ(tree.brightness(kLed), 150);
+    EXPECT_EQ(tree.brightness(logo), 100);
+    EXPECT_TRUE(controller.lightIsAutomatic());
 }
 
 TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
@@ -192,7 +252,7 @@ TEST_F(ControllerChainTest, ATableSavedByTheEarlierVersionStillDimsAndHandsBack)
 
 TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARestart)
 {
-    tree.add(kLed, 200, 255);
+    tree.add(kLed, 200, 255, "none [kbd-backlight]");
     tree.write(kLed, "brightness_hw_changed", "");
     ChangeNotice* notice = nullptr;
     std::string watched;
@@ -202,6 +262,10 @@ TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARe
         notice = made.get();
         return made;
     };
+    start("Steady", 0.5);
+    // Killed once: the trigger now reads none, Beamwick's own doing.
+    kill();
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     start("Steady", 0.5);
     EXPECT_EQ(tree.brightness(kLed), 100);
     ASSERT_NE(notice, nullptr);
@@ -213,8 +277,10 @@ TEST_F(ControllerChainTest, AHotkeyChangeIsTheNewFactoryBrightnessNowAndAfterARe
     notice->post();
     EXPECT_EQ(tree.brightness(kLed), 75);
     EXPECT_EQ(savedFactoryBrightness(), 150);
+    tree.write(kLed, "trigger", "[none] kbd-backlight\n");
     willTerminate.post();
     EXPECT_EQ(tree.brightness(kLed), 150);
+    EXPECT_EQ(tree.text(kLed, "trigger"), "kbd-backlight\n");
     kill();
 
     auto& again = start("Steady", 1.0);

@@ -80,12 +80,25 @@ TEST_F(LogoControllerStartTest, ASavedTableNamingAnotherLightIsCapturedAgain)
         auto& logo = make();
         EXPECT_FALSE(logo.lastError().has_value());
         EXPECT_EQ(defaults.values.value("baseMap"), StoredSettings::tableToJson(c.used));
-        EXPECT_EQ(defaults.writes, c.used == c.saved ? 0 : 1);
+        // With the table of the light in use, the tables of all lights met ("baseMaps").
+        EXPECT_EQ(defaults.writes, c.used == c.saved ? 0 : 2);
         if (c.used != c.saved) {
             EXPECT_GT(defaults.flushes, flushes) << "the new capture must reach the disk at once";
         }
         EXPECT_EQ(tableRestoredAtQuit(), c.used);
     }
+
+    // Back to a light met before: its own table, not the state the service finds it in now.
+    const PropertyValue::Table light8Before = {{5, 25, 1, 0, 8}, {5, 50, 2, 0, 8}};
+    const auto json = &StoredSettings::tableToJson;
+    defaults.values = {{"baseMap", json(light7)},
+                       {"baseMaps", QJsonObject{{"8", json(light8Before)}}}};
+    service.reset();
+    service.setProperty(FakeService::tableKey, PropertyValue::table(light8));
+    make();
+    EXPECT_EQ(defaults.values.value("baseMap"), json(light8Before));
+    EXPECT_EQ(defaults.values.value("baseMaps"),
+              (QJsonObject{{"7", json(light7)}, {"8", json(light8Before)}}));
 }
 
 TEST_F(LogoControllerStartTest, UnusableSavedTablesAreCapturedAgain)

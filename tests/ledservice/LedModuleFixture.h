@@ -1,8 +1,9 @@
 #pragma once
 
-#include "FakeLedTree.h"
+#include "LedModuleHooks.h"
 #include "brightness/Brightness.h"
 #include "serviceabi/ServiceContract.h"
+#include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateFolder.h"
 
 #include <cstdlib>

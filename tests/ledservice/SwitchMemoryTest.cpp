@@ -3,6 +3,7 @@
 #include "ledservice/SwitchMemory.h"
 
 #include "LedModuleFixture.h"
+#include "ledservice/FactoryTable.h"
 #include "ledservice/LedService.h"
 
 #include <cstdlib>
@@ -80,6 +81,30 @@ TEST_F(SwitchMemoryTest, SomeoneElsesChangeSinceOvertakesTheNote)
     EXPECT_EQ(note(), "");
 }
 
+TEST_F(SwitchMemoryTest, EachLedKeepsItsOwnNoteAndALeftoverIsNeverTheFactoryState)
+{
+    tree.add(kLed, 200, 255, "none [timer]");
+    tree.add("b::kbd_backlight", 150, 255);
+    ASSERT_TRUE(open()->set(tableAt(*open(), 0.125), tableKey));
+    ASSERT_EQ(tree.brightness(kLed), 25);
+    // Killed there; then the other LED is held and handed back, its note coming and going.
+    setenv("BEAMWICK_LED", "b::kbd_backlight", 1);
+    auto other = open();
+    const auto otherFactory = other->get(tableKey).value();
+    ASSERT_TRUE(other->set(tableAt(*other, 0.5), tableKey));
+    ASSERT_TRUE(other->set(otherFactory, tableKey));
+    unsetenv("BEAMWICK_LED");
+
+    tree.write(kLed, "trigger", "[none] timer\n");
+    auto bs = open();
+    const auto found = bs->get(tableKey)->asTable().value().front();
+    EXPECT_EQ(found[0], 0) << "step 25 is the killed run's leftover";
+    EXPECT_EQ(found[3], FactoryTable::noTrigger) << "none is the killed run's own detaching";
+    // Without a better table, level 1.0 is the brightness it was found lit at first.
+    ASSERT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
+    EXPECT_EQ(tree.brightness(kLed), 200);
+}
+
 TEST_F(SwitchMemoryTest, ANoteThatIsDamagedForAnotherLedOrNowhereIsNoNote)
 {
     killedAtStepZero();
@@ -129,9 +154,9 @@ public:
     NoteReadingWriter(std::filesystem::path note, std::vector<std::string>& seen)
         : m_note(std::move(note)), m_seen(seen)
     {}
-    bool write(const LedDevice&, unsigned brightness) override
+    bool write(const LedDevice& led, unsigned brightness) override
     {
-        const auto note = SwitchMemory(m_note).read();
+        const auto note = SwitchMemory(m_note).read(led.directory().string());
         m_seen.push_back(std::to_string(brightness) + (!note        ? " none"
                                                        : note->dark ? " dark"
                                                                     : " lit"));
@@ -165,5 +190,5 @@ TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
     for (double x : {1.0, 0.03, 1.0})
         ASSERT_TRUE(service.set(level(x), tableKey));
     EXPECT_EQ(seen, (std::vector<std::string>{"3 dark", "0 dark", "3 dark"}));
-    EXPECT_FALSE(SwitchMemory(file).read().value().dark);
+    EXPECT_FALSE(SwitchMemory(file).read((tree.root() / kLed).string()).value().dark);
 }

@@ -1,3 +1,4 @@
+#include "shell/LightMenu.h"
 #include "testkit/support/EventLoop.h"
 #include "tests/shell/ShellFixture.h"
 
@@ -69,4 +70,27 @@ TEST_F(ShellTest, SecondInstanceBringsTheFirstPanelForward)
     EXPECT_FALSE(second->start());
     EXPECT_EQ(controllersMade, 1);
     EXPECT_TRUE(spinUntil([&] { return first->panel() && first->panel()->isVisible(); }));
+}
+
+TEST_F(ShellTest, TheWindowsContextMenuChoosesTheLight)
+{
+    rig.service.setProperty(ServiceContract::lightsKey,
+                            PropertyValue::array({PropertyValue::string("x::lid_logo"),
+                                                  PropertyValue::string("x::kbd_backlight")}));
+    rig.service.setProperty(ServiceContract::lightKey, PropertyValue::string("x::kbd_backlight"));
+    auto app = makeApp();
+    ASSERT_TRUE(app->start());
+    emit app->panel()->customContextMenuRequested(QPoint(4, 4));
+    ASSERT_TRUE(spinUntil([&] { return app->lightMenu()->isVisible(); }));
+    QStringList shown;
+    for (const QAction* action : app->lightMenu()->actions()) {
+        if (!action->isSeparator())
+            shown << (action->isChecked() ? "[x] " : "[ ] ") + action->text();
+    }
+    EXPECT_EQ(shown, (QStringList{"[x] Automatic", "[ ] x::lid_logo", "[x] x::kbd_backlight"}));
+
+    app->lightMenu()->actions().at(2)->trigger();
+    EXPECT_EQ(rig.service.writesOf(ServiceContract::lightKey).back(),
+              PropertyValue::string("x::lid_logo"));
+    EXPECT_EQ(rig.defaults.values.value("light").toString(), QStringLiteral("x::lid_logo"));
 }

@@ -2,9 +2,9 @@
 // private sound server: every mode shows itself, and every ending (a quit, or a kill followed by
 // a start and a quit) leaves every LED as it was found.
 #include "testkit/audio/TonePlayer.h"
+#include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/Poll.h"
-#include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QJsonObject>
@@ -45,9 +45,12 @@ struct Phase {
 
 struct LightShape {
     const char* id;
-    std::vector<LedTestbed::Led> leds;
+    std::vector<FakeLedTree::Led> leds;
     std::string driven;
     std::vector<Phase> phases;
+    // After every kill, a Steady run on this other light, chosen as the tray menu saves a
+    // choice, before the driven light runs again.
+    const char* otherLight = nullptr;
 };
 
 void PrintTo(const LightShape& shape, std::ostream* out)
@@ -89,6 +92,14 @@ const LightShape kShapes[] = {
      {{"test::kbd_backlight", 3, 2, "none [timer]"}, {"test::lid_logo", 1, 1, "[none] default-on"}},
      "test::lid_logo",
      {{{}, {1, 0, 1, 0, 1}}}},
+    // The logo's factory state outlives a kill at a dim moment followed by a run on the
+    // keyboard light.
+    {"TwoLightsTakenInTurn",
+     {{"test::kbd_backlight", 255, 150, "[none] timer"},
+      {"test::lid_logo", 255, 200, "none [timer]"}},
+     "test::lid_logo",
+     {{{}, {200, 6, 200, 4, 208}}},
+     "test::kbd_backlight"},
 };
 
 // Whether the process has its own handler for the signal: from then on a SIGTERM is a quit.
@@ -126,7 +137,7 @@ protected:
         testbed.showTriggersAsTheKernelDoes();
         Snapshot leds;
         for (const auto& led : GetParam().leds) {
-            const std::string text = testbed.triggers(led.name);
+            const std::string text = testbed.text(led.name, "trigger");
             const auto open = text.find('['), close = text.find(']');
             leds[led.name] = {testbed.brightness(led.name),
                               open < close && close != std::string::npos
@@ -136,10 +147,12 @@ protected:
         return leds;
     }
 
-    void start(QProcess& beamwick, const char* mode, double brightness)
+    void start(QProcess& beamwick, const char* mode, double brightness, const char* light = "")
     {
-        ASSERT_TRUE(install.setSettings(
-            {{"mode", mode}, {"brightness", brightness}, {"breatheSeconds", 2.0}}));
+        ASSERT_TRUE(install.setSettings({{"mode", mode},
+                                         {"brightness", brightness},
+                                         {"breatheSeconds", 2.0},
+                                         {"light", light}}));
         auto env = testbed.environment(install.environment());
         env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
         beamwick.setProcessEnvironment(env);
@@ -192,6 +205,24 @@ protected:
         ::kill(static_cast<pid_t>(beamwick.processId()), SIGKILL);
         ASSERT_TRUE(beamwick.waitForFinished(10000));
         story << " | killed at " << testbed.brightness(driven);
+        if (const char* other = GetParam().otherLight)
+            steadyOnTheOtherLightThenQuit(other);
+    }
+
+    // The other light shows its own factory brightness and is handed back as found, while the
+    // killed run's leftover on the driven one stays untouched.
+    void steadyOnTheOtherLightThenQuit(const std::string& other)
+    {
+        const Snapshot before = found;
+        const std::string first = driven;
+        driven = other;
+        found = snapshot();
+        QProcess beamwick;
+        start(beamwick, "Steady", 1.0, other.c_str());
+        see(found.at(other).brightness);
+        quit(beamwick);
+        driven = first;
+        found = before;
     }
 
     // As a desktop ends it: SIGTERM, once the process would take it as a quit.
@@ -225,7 +256,7 @@ protected:
     }
 
     PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
-    LedTestbed testbed;
+    FakeLedTree testbed;
     PrivateSoundServer server;
     std::string driven;
     Snapshot found;

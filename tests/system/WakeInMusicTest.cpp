@@ -2,10 +2,10 @@
 // private sound server and a mock logind that sends the machine to sleep and wakes it just as a
 // player starts, as players resume on waking.
 #include "testkit/audio/TonePlayer.h"
+#include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/services/PrivateSystemBus.h"
 #include "testkit/support/Poll.h"
-#include "tests/system/LedTestbed.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QProcess>
@@ -37,7 +37,7 @@ struct Watched {
     int last = -1;
 };
 
-Watched watchWhilePlaying(const LedTestbed& testbed, TonePlayer& player,
+Watched watchWhilePlaying(const FakeLedTree& testbed, TonePlayer& player,
                           std::chrono::milliseconds after)
 {
     Watched seen;
@@ -106,7 +106,7 @@ TEST(WakeInMusicTest, EveryFlashEndsAfterWakingAsAPlayerStarts)
 {
     PrivateInstall install(BEAMWICK_LEDS_MODULE_PATH);
     ASSERT_TRUE(install.ready());
-    LedTestbed testbed;
+    FakeLedTree testbed;
     testbed.add({kLed, 255, kFlash, "[none] timer"});
     auto brightness = [&] { return testbed.brightness(kLed); };
     PrivateSystemBus bus;
