@@ -65,6 +65,6 @@ public:
 private:
     std::filesystem::path devices() const;
 
-    PrivateFolder m_folder{"beamwick-leds"};
+    PrivateFolder m_folder{"beamwick-leds", true};
     std::map<std::string, std::vector<std::string>> m_triggerNames;
 };

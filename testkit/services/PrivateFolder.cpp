@@ -4,10 +4,14 @@
 #include <filesystem>
 #include <unistd.h>
 
-PrivateFolder::PrivateFolder(const std::string& prefix)
+PrivateFolder::PrivateFolder(const std::string& prefix, bool inMemory)
 {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + ".XXXXXX";
+    std::error_code ignored;
+    const bool shm = inMemory && std::filesystem::is_directory("/dev/shm", ignored) &&
+                     ::access("/dev/shm", W_OK) == 0;
+    std::string base = shm ? "/dev/shm" : tmp && *tmp ? tmp : "/tmp";
+    std::string pattern = base + "/" + prefix + ".XXXXXX";
     // mkdtemp makes it with mode 700, which PipeWire and the PulseAudio clients insist on for
     // a runtime folder.
     if (::mkdtemp(pattern.data()))

@@ -8,7 +8,10 @@
 class PrivateFolder {
 public:
     // `prefix` names the folder, e.g. "beamwick-sound"; path() is empty if it could not be made.
-    explicit PrivateFolder(const std::string& prefix);
+    // `inMemory` puts it in a memory-backed file system (/dev/shm) where there is one, for files
+    // that stand in for the kernel's: on a disk, truncating one can wait seconds behind other
+    // processes' journal commits on a busy machine, which a sysfs attribute never does.
+    explicit PrivateFolder(const std::string& prefix, bool inMemory = false);
     ~PrivateFolder();
     PrivateFolder(const PrivateFolder&) = delete;
     PrivateFolder& operator=(const PrivateFolder&) = delete;
