@@ -319,6 +319,12 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
         fail("peer: " + peer.errorText());
         return;
     }
+    ChildProcess floor;
+    if (!floor.start(
+            {FLOOR_CLIENT_EXECUTABLE, {}, serviceEnvironment(), workDirectory("floor.out")})) {
+        fail("floor client: " + floor.errorText());
+        return;
+    }
     sleepSeconds(0.5);
     ChildProcess player;
     if (!startPlayer(player, workDirectory("side-player.out")))
@@ -326,9 +332,15 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
     sleepSeconds(kLeadInSeconds);
     const auto before = ProcStats::sample(beamwick.pid());
     const auto peerBefore = ProcStats::sample(peer.pid());
+    const auto floorBefore = ProcStats::sample(floor.pid());
     sleepSeconds(m_options.window);
     const auto after = ProcStats::sample(beamwick.pid());
     const auto peerAfter = ProcStats::sample(peer.pid());
+    const auto floorAfter = ProcStats::sample(floor.pid());
+    if (floorBefore && floorAfter && floor.running())
+        figures.sideBySideFloor = ProcStats::cost(*floorBefore, *floorAfter);
+    else
+        fail("side by side: the floor client vanished (see " + workDirectory("floor.out") + ")");
     if (!before || !after || !peerBefore || !peerAfter || !peer.running()) {
         fail("side by side: beamwick or the peer vanished while measured (see " +
              workDirectory("peer/peer.out") + ")");
@@ -338,6 +350,7 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
     figures.sideBySidePeer = ProcStats::cost(*peerBefore, *peerAfter);
     player.wait(10s);
     peer.stop();
+    floor.stop();
     if (beamwick.stop() != 0)
         fail("side by side: beamwick did not quit cleanly");
 }
