@@ -86,6 +86,20 @@ Options parse(int argc, char** argv)
     return options;
 }
 
+// The main-thread profile closing docs/performance.md comes from perf and callgrind runs made by
+// hand (bench/profile-main-thread.sh), not from this harness; a new run keeps it.
+const std::string kProfileHeading = "\n## Where a main-thread wake-up goes\n";
+
+std::string keptProfile(const std::string& path)
+{
+    std::ifstream old(path);
+    std::stringstream text;
+    text << old.rdbuf();
+    const std::string content = text.str();
+    const auto at = content.find(kProfileHeading);
+    return at == std::string::npos ? std::string() : content.substr(at);
+}
+
 void sleepSeconds(double seconds)
 {
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -305,6 +319,12 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
         fail("peer: " + peer.errorText());
         return;
     }
+    ChildProcess floor;
+    if (!floor.start(
+            {FLOOR_CLIENT_EXECUTABLE, {}, serviceEnvironment(), workDirectory("floor.out")})) {
+        fail("floor client: " + floor.errorText());
+        return;
+    }
     sleepSeconds(0.5);
     ChildProcess player;
     if (!startPlayer(player, workDirectory("side-player.out")))
@@ -312,9 +332,15 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
     sleepSeconds(kLeadInSeconds);
     const auto before = ProcStats::sample(beamwick.pid());
     const auto peerBefore = ProcStats::sample(peer.pid());
+    const auto floorBefore = ProcStats::sample(floor.pid());
     sleepSeconds(m_options.window);
     const auto after = ProcStats::sample(beamwick.pid());
     const auto peerAfter = ProcStats::sample(peer.pid());
+    const auto floorAfter = ProcStats::sample(floor.pid());
+    if (floorBefore && floorAfter && floor.running())
+        figures.sideBySideFloor = ProcStats::cost(*floorBefore, *floorAfter);
+    else
+        fail("side by side: the floor client vanished (see " + workDirectory("floor.out") + ")");
     if (!before || !after || !peerBefore || !peerAfter || !peer.running()) {
         fail("side by side: beamwick or the peer vanished while measured (see " +
              workDirectory("peer/peer.out") + ")");
@@ -324,6 +350,7 @@ void Harness::measureSideBySide(RunReport::MusicFigures& figures)
     figures.sideBySidePeer = ProcStats::cost(*peerBefore, *peerAfter);
     player.wait(10s);
     peer.stop();
+    floor.stop();
     if (beamwick.stop() != 0)
         fail("side by side: beamwick did not quit cleanly");
 }
@@ -429,8 +456,9 @@ int Harness::run()
     const std::string table = m_report.table().markdown();
     std::cout << table << std::flush;
     if (!m_options.output.empty()) {
+        const std::string profile = keptProfile(m_options.output);
         std::ofstream doc(m_options.output, std::ios::trunc);
-        doc << m_report.document(m_options.command);
+        doc << m_report.document(m_options.command) << profile;
         if (!doc)
             fail("cannot write " + m_options.output);
     }

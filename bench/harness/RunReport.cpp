@@ -68,6 +68,17 @@ std::string threadBreakdown(const std::optional<ProcCost>& cost)
     return out.empty() ? "all asleep" : out;
 }
 
+// The main thread's CPU time per wake-up in µs: the thread keeps the executable's name.
+std::optional<double> mainWakeupMicros(const std::optional<ProcCost>& cost)
+{
+    if (!cost)
+        return std::nullopt;
+    for (const auto& thread : cost->threads)
+        if (thread.name == "beamwick" && thread.wakeupsPerSecond >= 1.0)
+            return thread.cpuShare / thread.wakeupsPerSecond * 1e6;
+    return std::nullopt;
+}
+
 std::string seconds(double value)
 {
     return ResultTable::number(value, 0) + " s";
@@ -181,6 +192,17 @@ void addSideBySideRow(ResultTable& table, const RunReport::MusicFigures& figures
                ResultTable::atMost(ratio, kPeerRatio, " ×", 2),
                "both capturing the sink's monitor at once over " + window +
                    " while the kicks play; cava with raw output to /dev/null"});
+    std::optional<double> floorRatio;
+    if (figures.sideBySideBeamwick && figures.sideBySideFloor &&
+        figures.sideBySideFloor->cpuShare > 0.0)
+        floorRatio = figures.sideBySideBeamwick->cpuShare / figures.sideBySideFloor->cpuShare;
+    table.add({"Side by side: Beamwick ÷ floor client, CPU" + suffix,
+               ResultTable::number(floorRatio, 2) + " × (" +
+                   ResultTable::number(percentOf(figures.sideBySideBeamwick), 2) + " % vs " +
+                   ResultTable::number(percentOf(figures.sideBySideFloor), 2) + " %)",
+               "≤ 1.2 ×", ResultTable::atMost(floorRatio, 1.2, " ×", 2),
+               "in the same window: floor_client, one libpulse thread running the same detector "
+               "and beat rule on 512-frame blocks and nothing else"});
 }
 
 } // namespace
@@ -249,6 +271,17 @@ ResultTable RunReport::table() const
         table.add({"Per thread, " + mode.name, threadBreakdown(mode.mode.cost), "—", "—",
                    "schedstat and voluntary_ctxt_switches of each /proc/<pid>/task/<tid>"});
     }
+    const auto addMainWakeup = [&](const MusicFigures& figures, const std::string& suffix) {
+        const auto micros = mainWakeupMicros(figures.musicLowLatency.cost);
+        table.add({"Main thread per wake-up, Music beside a 20 ms low-latency player" + suffix,
+                   ResultTable::number(micros, 1) + " µs", "≤ 15 µs",
+                   ResultTable::atMost(micros, 15.0, " µs", 1),
+                   "the real executable's main thread (real event dispatcher, controller and "
+                   "panel): its schedstat CPU time ÷ its voluntary_ctxt_switches, same window"});
+    };
+    addMainWakeup(pulse, "");
+    if (pipewire)
+        addMainWakeup(*pipewire, onPipeWire);
     std::optional<double> extra;
     if (serverPlaybackOnly && serverWithBeamwick)
         extra = (serverWithBeamwick->cpuShare - serverPlaybackOnly->cpuShare) * 100.0;

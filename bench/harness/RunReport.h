@@ -35,6 +35,9 @@ struct RunReport {
         ModeCost nothingPlaying;
         std::optional<ProcCost> sideBySideBeamwick;
         std::optional<ProcCost> sideBySidePeer;
+        // bench/FloorClient.cpp, capturing at the same time: the detector and the beat rule on
+        // one libpulse thread, and nothing else.
+        std::optional<ProcCost> sideBySideFloor;
     };
 
     double windowSeconds = 0.0;

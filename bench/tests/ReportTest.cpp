@@ -93,6 +93,7 @@ TEST(ReportTest, AFullReportJudgesEachTargetAndListsTheMissedOnes)
     report.serverWithBeamwick = costOf(0.05, 300, 0);
     report.pulse.sideBySideBeamwick = costOf(0.02, 0, 0);
     report.pulse.sideBySidePeer = costOf(0.04, 0, 0);
+    report.pulse.sideBySideFloor = costOf(0.016, 0, 0);
     report.micro = *MicroBenchmarks::parse(kBenchmarkJson);
 
     const ResultTable table = report.table();
@@ -109,6 +110,10 @@ TEST(ReportTest, AFullReportJudgesEachTargetAndListsTheMissedOnes)
     EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ cava, CPU")->result,
               "0.50 × (2.00 % vs 4.00 %)");
     EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ cava, CPU")->verdict, "met");
+    EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ floor client, CPU")->result,
+              "1.25 × (2.00 % vs 1.60 %)");
+    EXPECT_EQ(rowOf(table, "Side by side: Beamwick ÷ floor client, CPU")->verdict,
+              "missed by 0.05 ×");
     EXPECT_EQ(rowOf(table, "setLevel with a 1024-row table")->result, "360.00 µs per call");
     EXPECT_FALSE(rowOf(table, "setLevel with a 2-row table")); // not in this report
     EXPECT_EQ(rowOf(table, "handleAudio")->result, "14 ns per call");
@@ -155,6 +160,7 @@ TEST(ReportTest, ThePerThreadRowNamesTheBusyThreadsAndTheCostOfEachWakeup)
                      {"beamwick", 0.0088, 220.0},
                      {"QDBusConnection", 0.0, 0.0}};
     report.pulse.music.cost = music;
+    report.pulse.musicLowLatency.cost = music;
     ProcCost breathe = costOf(0.0, 0.0, 0);
     breathe.threads = {{"beamwick", 0.0, 0.0}};
     report.breathe.cost = breathe;
@@ -165,6 +171,10 @@ TEST(ReportTest, ThePerThreadRowNamesTheBusyThreadsAndTheCostOfEachWakeup)
               "each)");
     EXPECT_EQ(rowOf(table, "Per thread, Breathe")->result, "all asleep");
     EXPECT_FALSE(rowOf(table, "Per thread, Steady"));
+    const auto main =
+        rowOf(table, "Main thread per wake-up, Music beside a 20 ms low-latency player");
+    EXPECT_EQ(main->result, "40.0 µs");
+    EXPECT_EQ(main->verdict, "missed by 25.0 µs");
 }
 
 TEST(ReportTest, NothingPlayingIsJudgedOnWakeupsAndPipeWireGetsRowsOfItsOwnOnlyWhenMeasured)

@@ -1,14 +1,13 @@
 #include "platform/TimerTicker.h"
 
-TimerTicker::TimerTicker(QObject* parent) : Ticker(parent)
-{
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &Ticker::ticked);
-}
+#include <QTimerEvent>
+
+TimerTicker::TimerTicker(QObject* parent) : Ticker(parent) {}
 
 void TimerTicker::start(std::chrono::milliseconds interval)
 {
-    m_timer.start(interval);
+    // Restarting a QBasicTimer replaces the running one, so the period starts afresh.
+    m_timer.start(static_cast<int>(interval.count()), Qt::PreciseTimer, this);
 }
 
 void TimerTicker::stop()
@@ -19,4 +18,12 @@ void TimerTicker::stop()
 bool TimerTicker::isActive() const
 {
     return m_timer.isActive();
+}
+
+void TimerTicker::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() == m_timer.timerId())
+        emit ticked();
+    else
+        Ticker::timerEvent(event);
 }
