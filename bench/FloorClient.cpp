@@ -67,14 +67,14 @@ void onSinkInfo(pa_context* context, const pa_sink_info* info, int last, void* d
     auto& floor = *static_cast<Floor*>(data);
     if (last || !info || floor.stream)
         return;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, info->sample_spec.rate,
-                              info->sample_spec.channels};
-    floor.detector.setUpFilter(float(spec.rate));
-    floor.assembler.reset(spec.channels);
-    floor.stream = pa_stream_new(context, "Floor", &spec, nullptr);
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, info->sample_spec.rate,
+                                info->sample_spec.channels};
+    floor.detector.setUpFilter(float(format.rate));
+    floor.assembler.reset(format.channels);
+    floor.stream = pa_stream_new(context, "Floor", &format, nullptr);
     pa_stream_set_read_callback(floor.stream, onRead, &floor);
     // The same fragment Beamwick asks for.
-    const auto fragment = std::uint32_t(BlockAssembler::blockFrames * pa_frame_size(&spec));
+    const auto fragment = std::uint32_t(BlockAssembler::blockFrames * pa_frame_size(&format));
     const pa_buffer_attr attr{std::uint32_t(-1), std::uint32_t(-1), std::uint32_t(-1),
                               std::uint32_t(-1), fragment};
     const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);

@@ -177,32 +177,33 @@ void addLatencyRows(ResultTable& table, const RunReport::MusicFigures& figures,
                "kicks with no flash write in their window"});
 }
 
+// Beamwick's CPU beside another client's, measured in the same window.
+void addRatioRow(ResultTable& table, const std::string& name,
+                 const std::optional<ProcCost>& beamwick, const std::optional<ProcCost>& other,
+                 double target, const std::string& how)
+{
+    std::optional<double> ratio;
+    if (beamwick && other && other->cpuShare > 0.0)
+        ratio = beamwick->cpuShare / other->cpuShare;
+    table.add({name,
+               ResultTable::number(ratio, 2) + " × (" +
+                   ResultTable::number(percentOf(beamwick), 2) + " % vs " +
+                   ResultTable::number(percentOf(other), 2) + " %)",
+               "≤ " + ResultTable::number(target, 1) + " ×",
+               ResultTable::atMost(ratio, target, " ×", 2), how});
+}
+
 void addSideBySideRow(ResultTable& table, const RunReport::MusicFigures& figures,
                       const std::string& suffix, const std::string& window)
 {
-    std::optional<double> ratio;
-    if (figures.sideBySideBeamwick && figures.sideBySidePeer &&
-        figures.sideBySidePeer->cpuShare > 0.0)
-        ratio = figures.sideBySideBeamwick->cpuShare / figures.sideBySidePeer->cpuShare;
-    table.add({"Side by side: Beamwick ÷ cava, CPU" + suffix,
-               ResultTable::number(ratio, 2) + " × (" +
-                   ResultTable::number(percentOf(figures.sideBySideBeamwick), 2) + " % vs " +
-                   ResultTable::number(percentOf(figures.sideBySidePeer), 2) + " %)",
-               "≤ " + ResultTable::number(kPeerRatio, 1) + " ×",
-               ResultTable::atMost(ratio, kPeerRatio, " ×", 2),
-               "both capturing the sink's monitor at once over " + window +
-                   " while the kicks play; cava with raw output to /dev/null"});
-    std::optional<double> floorRatio;
-    if (figures.sideBySideBeamwick && figures.sideBySideFloor &&
-        figures.sideBySideFloor->cpuShare > 0.0)
-        floorRatio = figures.sideBySideBeamwick->cpuShare / figures.sideBySideFloor->cpuShare;
-    table.add({"Side by side: Beamwick ÷ floor client, CPU" + suffix,
-               ResultTable::number(floorRatio, 2) + " × (" +
-                   ResultTable::number(percentOf(figures.sideBySideBeamwick), 2) + " % vs " +
-                   ResultTable::number(percentOf(figures.sideBySideFloor), 2) + " %)",
-               "≤ 1.2 ×", ResultTable::atMost(floorRatio, 1.2, " ×", 2),
-               "in the same window: floor_client, one libpulse thread running the same detector "
-               "and beat rule on 512-frame blocks and nothing else"});
+    addRatioRow(table, "Side by side: Beamwick ÷ cava, CPU" + suffix, figures.sideBySideBeamwick,
+                figures.sideBySidePeer, kPeerRatio,
+                "both capturing the sink's monitor at once over " + window +
+                    " while the kicks play; cava with raw output to /dev/null");
+    addRatioRow(table, "Side by side: Beamwick ÷ floor client, CPU" + suffix,
+                figures.sideBySideBeamwick, figures.sideBySideFloor, 1.2,
+                "in the same window: floor_client, one libpulse thread running the same detector "
+                "and beat rule on 512-frame blocks and nothing else");
 }
 
 } // namespace
