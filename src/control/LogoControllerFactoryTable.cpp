@@ -9,7 +9,7 @@ namespace {
 
 const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
 // The table of the light in use, and the tables of every light met, by the number naming it.
-const QString kTableKey = QStringLiteral("baseMap");
+constexpr const char* kTableKey = "baseMap";
 constexpr const char* kTablesKey = "baseMaps";
 
 // The light a table names, as its key among the saved tables; nothing when it names none.
@@ -25,12 +25,13 @@ std::optional<QString> lightOf(const LogoController::Table& table)
 
 void LogoController::loadFactoryTable()
 {
-    auto saved = StoredSettings::factoryTable(m_defaults, "baseMap");
+    auto saved = StoredSettings::factoryTable(m_defaults, kTableKey);
     auto current = serviceTable();
     const auto light = current ? lightOf(*current) : std::nullopt;
+    const auto savedLight = saved ? lightOf(*saved) : std::nullopt;
     // The saved table wins over the service's as long as it may be this light's: one that names
     // no light (an earlier version's) is taken as the chosen light's.
-    if (saved && (!light || !lightOf(*saved) || lightOf(*saved) == light)) {
+    if (saved && (!light || !savedLight || savedLight == light)) {
         m_baseMap = std::move(*saved);
         return;
     }
@@ -48,7 +49,7 @@ void LogoController::loadFactoryTable()
     // captured as found, so a light never takes the state another run left it in as factory's.
     auto tables = StoredSettings::factoryTables(m_defaults, kTablesKey);
     if (saved)
-        tables.insert_or_assign(*lightOf(*saved), std::move(*saved));
+        tables.insert_or_assign(*savedLight, std::move(*saved));
     const auto known = tables.find(*light);
     Table table = known != tables.end() ? known->second : std::move(*current);
     tables.insert_or_assign(*light, table);
@@ -68,7 +69,7 @@ std::optional<LogoController::Table> LogoController::serviceTable() const
 void LogoController::saveFactoryTable(Table table)
 {
     m_baseMap = std::move(table);
-    m_defaults.setObject(kTableKey, StoredSettings::tableToJson(m_baseMap));
+    m_defaults.setObject(QString::fromLatin1(kTableKey), StoredSettings::tableToJson(m_baseMap));
     // Lose the factory table and a later start would capture a dimmed one as the factory's.
     m_defaults.flush();
 }
