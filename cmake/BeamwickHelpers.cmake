@@ -11,11 +11,12 @@
 function(beamwick_add_test name)
     cmake_parse_arguments(ARG "GUI" ""
         "SOURCES;LIBS;LABELS;ENVIRONMENT;ENVIRONMENT_MODIFICATION;WRAPPER" ${ARGN})
-    add_executable(${name} ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/testkit/support/QtTestMain.cpp)
+    add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} beamwick_test_fakes GTest::gtest)
     if(ARG_GUI)
-        target_compile_definitions(${name} PRIVATE BEAMWICK_TEST_GUI)
-        target_link_libraries(${name} PRIVATE Qt6::Widgets)
+        target_link_libraries(${name} PRIVATE beamwick_test_main_gui Qt6::Widgets)
+    else()
+        target_link_libraries(${name} PRIVATE beamwick_test_main)
     endif()
     if(ARG_WRAPPER)
         # CMake 3.25's gtest_discover_tests runs both the listing and every case it registers
