@@ -17,7 +17,8 @@ ChangeAnnouncer::ChangeAnnouncer(LogoController& logo, const PropertyTable& tabl
 
 void ChangeAnnouncer::schedule()
 {
-    if (m_scheduled)
+    // Without a bus there is nobody to tell, and reading the lights is not free.
+    if (m_scheduled || !m_bus.isConnected())
         return;
     m_scheduled = true;
     QTimer::singleShot(0, this, &ChangeAnnouncer::announce);
