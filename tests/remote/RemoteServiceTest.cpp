@@ -94,7 +94,7 @@ protected:
     int quits = 0;
 };
 
-TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnouncedBeforeTheAnswer)
+TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnounced)
 {
     const struct {
         const char* property;
