@@ -1,10 +1,12 @@
 #include "app/Composition.h"
 #include "app/QuitHandling.h"
 #include "cli/CommandLine.h"
+#include "cli/RemoteClient.h"
 #include "cli/StatusReport.h"
 #include "control/LogoController.h"
 #include "panel/Translations.h"
 #include "platform/JsonDefaultsStore.h"
+#include "remote/RemoteService.h"
 #include "shell/BeamwickApp.h"
 
 #include <QApplication>
@@ -12,8 +14,8 @@
 
 namespace {
 
-// Everything but a plain start: answered without a display, the service module, the light or a
-// running instance.
+// Everything but a plain start: answered without a display, the service module or the light; only
+// the control options, --get and --follow reach the running instance, over the session bus.
 int answer(const CommandLine& command, int argc, char* argv[])
 {
     QCoreApplication core(argc, argv);
@@ -21,6 +23,16 @@ int answer(const CommandLine& command, int argc, char* argv[])
         const StatusReport report = StatusReport::ofThisSystem(JsonDefaultsStore::standardPath());
         std::fputs(qPrintable(report.text()), stdout);
         return report.exitCode();
+    }
+    switch (command.action()) {
+    case CommandLine::Action::control:
+        return RemoteClient().control(command.remote());
+    case CommandLine::Action::get:
+        return RemoteClient().get();
+    case CommandLine::Action::follow:
+        return RemoteClient().follow();
+    default:
+        break;
     }
     std::fputs(qPrintable(command.output()),
                command.action() == CommandLine::Action::error ? stderr : stdout);
@@ -57,5 +69,9 @@ int main(int argc, char* argv[])
     BeamwickApp beamwick([&composition] { return composition.makeController(); });
     if (!beamwick.start())
         return 0;
+    // Only the instance that holds the single-instance lock answers on the session bus.
+    RemoteService remote(beamwick.logo(), {.activate = [&beamwick] { beamwick.showPanel(); },
+                                           .quit = [] { QCoreApplication::quit(); }});
+    remote.publish();
     return QApplication::exec();
 }

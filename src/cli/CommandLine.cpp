@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "remote/RemoteNames.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -13,7 +15,90 @@ const char* const kQtValueOptions[] = {
 };
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
+struct ValueOption {
+    const char* name;
+    const char* property;
+    const char* valueName;
+    const char* description;
+};
+
+// In the order they apply, whatever the order given (see RemoteCommand).
+const ValueOption kValueOptions[] = {
+    {"light", RemoteNames::light, "name|automatic",
+     "Drive this light (a name as the tray menu lists it), or leave the choice to Beamwick."},
+    {"mode", RemoteNames::mode, "steady|breathe|music", "Set the mode (in any letter case)."},
+    {"brightness", RemoteNames::brightness, "0.05-8", "Set the brightness (1 is the factory's)."},
+    {"breathe-seconds", RemoteNames::breatheSeconds, "2-12", "Set the length of one breath."},
+    {"sensitivity", RemoteNames::sensitivity, "0.5-3", "Set Music's sensitivity."},
+};
+
+const char* const kSwitchOptions[][2] = {
+    {"on", "Switch the light on."},
+    {"off", "Switch the light off."},
+    {"toggle", "Switch the light on or off."},
+};
+
+QString name(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
 } // namespace
+
+void CommandLine::addRemoteOptions()
+{
+    for (const auto& option : kValueOptions)
+        m_parser.addOption(QCommandLineOption(name(option.name), name(option.description),
+                                              name(option.valueName)));
+    for (const auto& option : kSwitchOptions)
+        m_parser.addOption(QCommandLineOption(name(option[0]), name(option[1])));
+    m_parser.addOption(QCommandLineOption(
+        QStringLiteral("get"),
+        QStringLiteral("Print the running Beamwick's state as one JSON object and exit.")));
+    m_parser.addOption(QCommandLineOption(
+        QStringLiteral("follow"),
+        QStringLiteral("Print the state as a JSON object, then one line per change, until "
+                       "interrupted or until Beamwick quits.")));
+}
+
+bool CommandLine::readRemoteOptions()
+{
+    for (const auto& option : kValueOptions) {
+        const QStringList values = m_parser.values(name(option.name));
+        if (values.size() > 1) {
+            m_error = QStringLiteral("--%1 given more than once.").arg(name(option.name));
+            return false;
+        }
+        if (!values.isEmpty())
+            m_remote.add({name(option.property), values.constFirst()});
+    }
+    const RemoteCommand::Switch switches[] = {RemoteCommand::Switch::on, RemoteCommand::Switch::off,
+                                              RemoteCommand::Switch::toggle};
+    int given = 0;
+    for (std::size_t i = 0; i < std::size(switches); ++i) {
+        if (m_parser.isSet(name(kSwitchOptions[i][0]))) {
+            m_remote.setSwitch(switches[i]);
+            ++given;
+        }
+    }
+    if (given > 1) {
+        m_error = QStringLiteral("Give one of --on, --off and --toggle.");
+        return false;
+    }
+    const bool get = m_parser.isSet(QStringLiteral("get"));
+    const bool follow = m_parser.isSet(QStringLiteral("follow"));
+    if (int(get) + int(follow) + int(!m_remote.empty()) > 1) {
+        m_error = QStringLiteral("--get and --follow go alone, without control options.");
+        return false;
+    }
+    if (get)
+        m_action = Action::get;
+    else if (follow)
+        m_action = Action::follow;
+    else if (!m_remote.empty())
+        m_action = Action::control;
+    return true;
+}
 
 CommandLine::CommandLine(const QStringList& arguments)
 {
@@ -36,6 +121,7 @@ CommandLine::CommandLine(const QStringList& arguments)
     m_parser.addOption(help);
     m_parser.addOption(version);
     m_parser.addOption(status);
+    addRemoteOptions();
     for (const char* name : kQtValueOptions) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -60,6 +146,8 @@ CommandLine::CommandLine(const QStringList& arguments)
         m_action = Action::version;
     } else if (m_parser.isSet(status)) {
         m_action = Action::status;
+    } else if (!readRemoteOptions()) {
+        m_action = Action::error;
     }
 }
 
@@ -76,6 +164,9 @@ QString CommandLine::output() const
             .arg(QCoreApplication::applicationName(), m_error);
     case Action::run:
     case Action::status:
+    case Action::control:
+    case Action::get:
+    case Action::follow:
         break;
     }
     return {};

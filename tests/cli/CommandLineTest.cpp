@@ -20,10 +20,30 @@ TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreToldApartFromMistakes)
     EXPECT_EQ(actionOf({"--statsu"}), Action::error);
     EXPECT_EQ(actionOf({"stray"}), Action::error);
     EXPECT_EQ(actionOf({"-platform"}), Action::error);
+    EXPECT_EQ(actionOf({"--toggle"}), Action::control);
+    EXPECT_EQ(actionOf({"--get"}), Action::get);
+    EXPECT_EQ(actionOf({"--follow"}), Action::follow);
+    EXPECT_EQ(actionOf({"--get", "--follow"}), Action::error);
+    EXPECT_EQ(actionOf({"--get", "--off"}), Action::error);
+    EXPECT_EQ(actionOf({"--on", "--toggle"}), Action::error);
+    EXPECT_EQ(actionOf({"--mode", "music", "--mode", "steady"}), Action::error);
 
     EXPECT_EQ(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--statsu")}).exitCode(), 2);
     // Qt's options work but are not Beamwick's to explain.
     EXPECT_FALSE(CommandLine({QStringLiteral("beamwick"), QStringLiteral("--help")})
                      .output()
                      .contains(QStringLiteral("platform")));
+}
+
+TEST(CommandLineTest, ControlOptionsApplyInTheirOwnOrder)
+{
+    const auto plan = CommandLine({"beamwick", "--off", "--sensitivity", "0.5", "--mode", "bReAtHe",
+                                   "--light", "automatic", "--brightness", "8"})
+                          .remote()
+                          .plan();
+    ASSERT_TRUE(plan.refusal.isEmpty()) << qPrintable(plan.refusal);
+    QStringList order;
+    for (const auto& value : plan.values)
+        order << value.property + '=' + value.value.toString();
+    EXPECT_EQ(order, QStringList({"Light=", "Mode=Breathe", "Brightness=8", "Sensitivity=0.5"}));
 }

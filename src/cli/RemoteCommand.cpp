@@ -1,0 +1,50 @@
+#include "cli/RemoteCommand.h"
+
+#include "remote/RemoteNames.h"
+#include "remote/SettingRules.h"
+
+#include <limits>
+
+namespace {
+
+QString lightValue(const QString& text)
+{
+    return text == QLatin1String("automatic") ? QString() : text;
+}
+
+} // namespace
+
+RemoteCommand::Plan RemoteCommand::plan() const
+{
+    Plan plan;
+    for (const Write& write : m_writes) {
+        if (write.property == QLatin1String(RemoteNames::light)) {
+            plan.values.push_back({write.property, lightValue(write.text)});
+        } else if (write.property == QLatin1String(RemoteNames::mode)) {
+            const QString mode = SettingRules::modeIgnoringCase(write.text);
+            plan.refusal = SettingRules::checkMode(mode);
+            plan.values.push_back({write.property, mode});
+        } else {
+            bool ok = false;
+            double number = write.text.trimmed().toDouble(&ok);
+            if (!ok)
+                number = std::numeric_limits<double>::quiet_NaN();
+            plan.refusal = SettingRules::checkNumber(write.property, number);
+            plan.values.push_back({write.property, number});
+        }
+        if (!plan.refusal.isEmpty()) {
+            plan.values.clear();
+            return plan;
+        }
+    }
+    return plan;
+}
+
+QString RemoteCommand::checkLight(const QStringList& lights) const
+{
+    for (const Write& write : m_writes) {
+        if (write.property == QLatin1String(RemoteNames::light))
+            return SettingRules::checkLight(lightValue(write.text), lights);
+    }
+    return {};
+}

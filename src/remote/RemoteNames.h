@@ -1,0 +1,25 @@
+#pragma once
+
+// Where the running Beamwick answers on the session bus, and what it offers there: the names the
+// service (RemoteService) and the command line's client (src/cli) agree on.
+namespace RemoteNames {
+
+inline constexpr const char* busName = "org.beamwick.Beamwick";
+inline constexpr const char* objectPath = "/org/beamwick/Beamwick";
+inline constexpr const char* interface = "org.beamwick.Beamwick1";
+inline constexpr const char* applicationInterface = "org.freedesktop.Application";
+inline constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
+inline constexpr const char* invalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+
+// The properties of `interface`.
+inline constexpr const char* on = "On";
+inline constexpr const char* mode = "Mode";
+inline constexpr const char* brightness = "Brightness";
+inline constexpr const char* breatheSeconds = "BreatheSeconds";
+inline constexpr const char* sensitivity = "Sensitivity";
+inline constexpr const char* light = "Light";
+inline constexpr const char* lights = "Lights";
+inline constexpr const char* musicStatus = "MusicStatus";
+inline constexpr const char* lastError = "LastError";
+
+} // namespace RemoteNames

@@ -1,0 +1,79 @@
+#include "remote/SettingRules.h"
+
+#include "remote/RemoteNames.h"
+
+#include <cmath>
+
+namespace {
+
+struct NamedRange {
+    const char* property;
+    SettingRules::Range range;
+};
+
+// The panel's slider ranges; the top of Brightness is the controller's highest level.
+constexpr NamedRange kRanges[] = {
+    {RemoteNames::brightness, {0.05, 8.0}},
+    {RemoteNames::breatheSeconds, {2.0, 12.0}},
+    {RemoteNames::sensitivity, {0.5, 3.0}},
+};
+
+const QStringList& modes()
+{
+    static const QStringList names{QStringLiteral("Steady"), QStringLiteral("Breathe"),
+                                   QStringLiteral("Music")};
+    return names;
+}
+
+} // namespace
+
+std::optional<SettingRules::Range> SettingRules::rangeOf(const QString& property)
+{
+    for (const auto& named : kRanges) {
+        if (property == QLatin1String(named.property))
+            return named.range;
+    }
+    return std::nullopt;
+}
+
+QString SettingRules::checkNumber(const QString& property, double value)
+{
+    const auto range = rangeOf(property);
+    if (!range)
+        return QStringLiteral("%1 is not a number setting.").arg(property);
+    if (std::isfinite(value) && value >= range->low && value <= range->high)
+        return {};
+    return QStringLiteral("%1 accepts a number from %2 to %3.")
+        .arg(property, QString::number(range->low), QString::number(range->high));
+}
+
+QString SettingRules::checkMode(const QString& mode)
+{
+    if (modes().contains(mode))
+        return {};
+    return QStringLiteral("Mode accepts \"Steady\", \"Breathe\" or \"Music\".");
+}
+
+QString SettingRules::checkLight(const QString& light, const QStringList& lights)
+{
+    if (light.isEmpty() || lights.contains(light))
+        return {};
+    return acceptedLights(lights);
+}
+
+QString SettingRules::acceptedLights(const QStringList& lights)
+{
+    QString accepted = QStringLiteral("Light accepts \"\" for Automatic");
+    for (const QString& name : lights)
+        accepted += QStringLiteral(", \"%1\"").arg(name);
+    return accepted + QLatin1Char('.');
+}
+
+QString SettingRules::modeIgnoringCase(const QString& text)
+{
+    for (const QString& mode : modes()) {
+        if (mode.compare(text, Qt::CaseInsensitive) == 0)
+            return mode;
+    }
+    return {};
+}

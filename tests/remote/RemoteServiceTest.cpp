@@ -1,0 +1,198 @@
+// The session-bus service over a controller on fakes, called on a private bus the way gdbus and
+// busctl call it.
+#include "remote/RemoteService.h"
+
+#include "remote/RemoteNames.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/services/PrivateBus.h"
+#include "testkit/services/PrivateFolder.h"
+#include "testkit/support/EventLoop.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+class ChangeLog : public QObject {
+    Q_OBJECT
+public:
+    std::vector<QVariantMap> batches;
+public slots:
+    void changed(const QString&, const QVariantMap& properties, const QStringList&)
+    {
+        batches.push_back(properties);
+    }
+};
+
+class RemoteServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(bus.start()) << bus.errorText();
+        const QString address = QString::fromStdString(bus.address());
+        serving = QDBusConnection::connectToBus(address, QStringLiteral("serving"));
+        client = QDBusConnection::connectToBus(address, QStringLiteral("client"));
+        rig.service.setProperty(ServiceContract::lightsKey,
+                                PropertyValue::array({PropertyValue::string("test::a"),
+                                                      PropertyValue::string("test::b")}));
+        logo = rig.make();
+        remote = std::make_unique<RemoteService>(
+            *logo, RemoteService::Actions{[this] { ++activated; }, [this] { ++quits; }}, serving);
+        ASSERT_TRUE(remote->publish());
+        ASSERT_TRUE(client.connect(RemoteNames::busName, RemoteNames::objectPath,
+                                   RemoteNames::propertiesInterface, "PropertiesChanged", &log,
+                                   SLOT(changed(QString, QVariantMap, QStringList))));
+    }
+
+    void TearDown() override
+    {
+        remote.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("serving"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+
+    // The service answers on this thread's event loop, so the call must not block it.
+    QDBusMessage call(const char* interface, const char* member, const QVariantList& arguments)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(
+            RemoteNames::busName, RemoteNames::objectPath, interface, member);
+        message.setArguments(arguments);
+        QDBusPendingCall pending = client.asyncCall(message);
+        EXPECT_TRUE(spinUntil([&] { return pending.isFinished(); }));
+        return pending.reply();
+    }
+    QDBusMessage set(const QString& property, const QVariant& value)
+    {
+        return call(RemoteNames::propertiesInterface, "Set",
+                    {RemoteNames::interface, property, QVariant::fromValue(QDBusVariant(value))});
+    }
+    QVariant get(const QString& property)
+    {
+        const auto reply =
+            call(RemoteNames::propertiesInterface, "Get", {RemoteNames::interface, property});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+    QDBusMessage action(const char* name)
+    {
+        return call(RemoteNames::applicationInterface, "ActivateAction",
+                    {name, QVariant::fromValue(QVariantList()), QVariantMap()});
+    }
+
+    PrivateFolder folder{"beamwick-remote"};
+    PrivateBus bus{folder.path()};
+    QDBusConnection serving{QString()};
+    QDBusConnection client{QString()};
+    ControllerRig rig;
+    std::unique_ptr<LogoController> logo;
+    std::unique_ptr<RemoteService> remote;
+    ChangeLog log;
+    int activated = 0;
+    int quits = 0;
+};
+
+TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnounced)
+{
+    const struct {
+        const char* property;
+        QVariant value;
+        const char* savedKey;
+    } writes[] = {
+        {"Mode", QStringLiteral("Breathe"), "mode"},   {"Brightness", 2.5, "brightness"},
+        {"BreatheSeconds", 3.0, "breatheSeconds"},     {"Sensitivity", 2.0, "sensitivity"},
+        {"Light", QStringLiteral("test::b"), "light"}, {"On", false, nullptr},
+    };
+    for (const auto& write : writes) {
+        const auto reply = set(write.property, write.value);
+        ASSERT_EQ(reply.type(), QDBusMessage::ReplyMessage) << qPrintable(reply.errorMessage());
+        EXPECT_EQ(get(write.property), write.value) << write.property;
+        ASSERT_FALSE(log.batches.empty());
+        EXPECT_EQ(log.batches.back().value(write.property), write.value) << write.property;
+        if (write.savedKey) {
+            EXPECT_EQ(rig.defaults.values.value(write.savedKey).toVariant(), write.value);
+        }
+    }
+    EXPECT_EQ(call(RemoteNames::interface, "Toggle", {}).type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(logo->isOn());
+    action("toggle");
+    EXPECT_FALSE(logo->isOn());
+    for (const char* mode : {"music", "steady", "breathe"}) {
+        EXPECT_EQ(action(mode).type(), QDBusMessage::ReplyMessage);
+        EXPECT_EQ(rawValue(logo->mode()).toLower(), QString::fromLatin1(mode));
+    }
+    call(RemoteNames::applicationInterface, "Activate", {QVariantMap()});
+    EXPECT_EQ(activated, 1);
+    EXPECT_EQ(
+        call(RemoteNames::applicationInterface, "Open", {QStringList{"file:///x"}, QVariantMap()})
+            .type(),
+        QDBusMessage::ErrorMessage);
+    EXPECT_EQ(action("quit").type(), QDBusMessage::ReplyMessage);
+    EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
+}
+
+TEST_F(RemoteServiceTest, AChangeMadeAsThePanelMakesItIsAnnouncedOnceWithWhatChanged)
+{
+    logo->setMode(LightMode::music);
+    logo->setBrightness(3.0);
+    ASSERT_TRUE(spinUntil([&] { return !log.batches.empty(); }));
+    // A signal sent after the first would reach the client before this answer.
+    EXPECT_EQ(get("Mode"), QStringLiteral("Music"));
+    ASSERT_EQ(log.batches.size(), 1u);
+    EXPECT_EQ(log.batches[0].value("Mode"), QStringLiteral("Music"));
+    EXPECT_EQ(log.batches[0].value("Brightness"), 3.0);
+    EXPECT_FALSE(log.batches[0].contains("Sensitivity"));
+}
+
+TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const struct {
+        const char* property;
+        QVariant value;
+        const char* accepted;
+    } bad[] = {
+        {"Brightness", 8.001, "from 0.05 to 8"},
+        {"Brightness", 0.049, "from 0.05 to 8"},
+        {"Brightness", nan, "from 0.05 to 8"},
+        {"Brightness", QStringLiteral("2"), "from 0.05 to 8"},
+        {"BreatheSeconds", 12.001, "from 2 to 12"},
+        {"BreatheSeconds", 1.999, "from 2 to 12"},
+        {"Sensitivity", 3.001, "from 0.5 to 3"},
+        {"Sensitivity", 0.499, "from 0.5 to 3"},
+        {"Sensitivity", inf, "from 0.5 to 3"},
+        {"Mode", QStringLiteral("steady"), "\"Steady\""},
+        {"Light", QStringLiteral("test::c"), "\"test::b\""},
+        {"On", 1, "true or false"},
+    };
+    const QJsonObject saved = rig.defaults.values;
+    const int writes = rig.defaults.writes;
+    for (const auto& refused : bad) {
+        const auto reply = set(refused.property, refused.value);
+        EXPECT_EQ(reply.errorName(), RemoteNames::invalidArgs) << refused.property;
+        EXPECT_TRUE(reply.errorMessage().contains(refused.accepted))
+            << qPrintable(reply.errorMessage());
+    }
+    EXPECT_EQ(set("Lights", QStringList()).type(), QDBusMessage::ErrorMessage);
+    EXPECT_EQ(action("Steady").errorName(), RemoteNames::invalidArgs);
+    EXPECT_EQ(action("dance").errorName(), RemoteNames::invalidArgs);
+    EXPECT_EQ(rig.defaults.values, saved);
+    EXPECT_EQ(rig.defaults.writes, writes);
+    EXPECT_TRUE(log.batches.empty());
+
+    // The ends of each range are accepted.
+    for (const auto& [property, value] : {std::pair{"Brightness", 0.05},
+                                          {"Brightness", 8.0},
+                                          {"BreatheSeconds", 2.0},
+                                          {"BreatheSeconds", 12.0},
+                                          {"Sensitivity", 0.5},
+                                          {"Sensitivity", 3.0}})
+        EXPECT_EQ(set(property, value).type(), QDBusMessage::ReplyMessage) << property;
+}
+
+} // namespace
+
+#include "RemoteServiceTest.moc"
