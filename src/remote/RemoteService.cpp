@@ -117,6 +117,9 @@ QDBusMessage RemoteService::activateAction(const QDBusMessage& call, const QStri
             return invalidArgs(call, QStringLiteral("ActivateAction accepts toggle, steady, "
                                                     "breathe, music or quit."));
         m_logo.setMode(*mode);
+        // An action named after a mode, chosen from a launcher, is asked to show that mode.
+        if (!m_logo.isOn())
+            m_logo.setOn(true);
     }
     return call.createReply();
 }

@@ -122,6 +122,8 @@ TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnounced)
     for (const char* mode : {"music", "steady", "breathe"}) {
         EXPECT_EQ(action(mode).type(), QDBusMessage::ReplyMessage);
         EXPECT_EQ(rawValue(logo->mode()).toLower(), QString::fromLatin1(mode));
+        EXPECT_TRUE(logo->isOn()) << "a mode's action shows that mode";
+        logo->setOn(false);
     }
     call(RemoteNames::applicationInterface, "Activate", {QVariantMap()});
     EXPECT_EQ(activated, 1);
