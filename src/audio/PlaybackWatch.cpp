@@ -15,11 +15,13 @@ PlaybackWatch::PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder)
     : m_recorder(recorder), m_grace(api)
 {}
 
-void PlaybackWatch::begin(pa_context* context, std::uint32_t sinkIndex)
+void PlaybackWatch::begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex)
 {
-    if (context != m_context)
+    // Listings asked for on an earlier connection never answer on this one.
+    if (connection != m_connection)
         m_outstanding = 0;
     m_stale = m_outstanding;
+    m_connection = connection;
     m_context = context;
     m_sinkIndex = sinkIndex;
     m_watching = true;

@@ -24,8 +24,8 @@ public:
     PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder);
 
     // The recorder has just opened on the sink's monitor: it records, and the watch lists what
-    // plays there.
-    void begin(pa_context* context, std::uint32_t sinkIndex);
+    // plays there. `connection` is the context's serial number.
+    void begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex);
     // No more listings or pauses until the next begin().
     void end() noexcept;
     // A playback stream appeared, changed or went away.
@@ -46,6 +46,8 @@ private:
 
     PulseRecorder& m_recorder;
     pa_context* m_context = nullptr;
+    // Not the context's address, which a new context often reuses.
+    std::uint64_t m_connection = 0;
     std::uint32_t m_sinkIndex = 0;
     bool m_watching = false;
     // Listings asked for on this context and not yet answered in full; of those, how many were

@@ -28,8 +28,10 @@ void PulseAudioMeter::start()
     if (m_capture)
         return;
     auto capture = std::make_unique<PulseCapture>(*this, ++m_generation);
+    m_handOff.setRun(m_generation);
     if (auto failure = capture->open()) {
         capture->close();
+        m_handOff.setRun(0);
         throw *failure;
     }
     m_capture = std::move(capture);
@@ -41,6 +43,8 @@ void PulseAudioMeter::stop() noexcept
         return;
     m_capture->close();
     m_capture.reset();
+    // Levels of this run still queued are dropped, as its other reports are.
+    m_handOff.setRun(0);
 }
 
 void PulseAudioMeter::postInterruption(std::uint64_t generation, std::optional<MeterError> lost)

@@ -3,6 +3,7 @@
 #include "audio/CaptureSteps.h"
 #include "audio/PulseAudioMeter.h"
 
+#include <chrono>
 #include <pulse/def.h>
 #include <string_view>
 
@@ -32,7 +33,7 @@ PulseCapture::PulseCapture(PulseAudioMeter& meter, std::uint64_t generation)
            .ended = [this](int status) { recorderEnded(status); },
            .measured =
                [this](const BassDetector::Level& level) {
-                   m_meter.m_handOff.post(level.bass, level.previousAverage);
+                   m_meter.m_handOff.post(level.bass, level.previousAverage, m_generation);
                },
            .activity = [this](bool flowing) { m_meter.postActivity(m_generation, flowing); }}),
       m_playback(m_connection.api(), m_recorder), m_output([this] { follow(); }),
@@ -43,12 +44,14 @@ std::optional<MeterError> PulseCapture::open()
 {
     if (!m_connection.valid() || !m_connection.startThread(kThreadName))
         return MeterError(capture_step::creatingTap, PA_ERR_INTERNAL);
+    // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
+    // (moving to another output, waiting for one), the start returns within it.
+    const auto deadline = std::chrono::steady_clock::now() + m_meter.m_options.setUpTimeout;
     const PulseConnection::Lock lock(m_connection);
     beginAttempt();
-    // Bounded: every attempt carries a deadline that fails its current step.
-    while (m_phase != Phase::streaming && m_phase != Phase::failed)
-        m_connection.wait();
-    m_established = !m_failure;
+    while (!m_established && !m_failure)
+        if (!m_connection.waitUntil(deadline) && !m_established && !m_failure)
+            fail(currentStep(), PA_ERR_TIMEOUT);
     return m_failure;
 }
 
@@ -97,9 +100,11 @@ void PulseCapture::outputFailed(const char* step, int status)
     }
     // While outputs come and go the server can name a default that is already gone, or none
     // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next. That
-    // is no lost capture: the output watch moves on when the server names another.
+    // is no lost capture: the output watch moves on when the server names another. Meanwhile no
+    // levels come, so the main thread is told, as for a pause, and may sleep.
     m_phase = Phase::awaitingOutput;
     m_deadline.cancel();
+    m_recorder.waitWithoutStream();
     m_output.follow(m_connection.context(), m_lookup.name(), PA_INVALID_INDEX);
 }
 
@@ -110,6 +115,9 @@ void PulseCapture::recorderReady()
     m_phase = Phase::streaming;
     m_following = false;
     m_deadline.cancel();
+    // From here on a failure means reconnecting, not a failed start: set now, not when open()
+    // has seen it, since the capture may move on before the main thread looks.
+    m_established = true;
     m_connection.signal();
     if (m_lost) {
         // Listening again: whether or not anything plays yet, the capture is back.
@@ -118,7 +126,7 @@ void PulseCapture::recorderReady()
     }
     m_connection.subscribe(static_cast<pa_subscription_mask_t>(
         PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER));
-    m_playback.begin(m_connection.context(), m_recorder.sinkIndex());
+    m_playback.begin(m_connection.context(), m_connection.serial(), m_recorder.sinkIndex());
     m_output.follow(m_connection.context(), m_sinkName, m_recorder.sinkIndex());
 }
 

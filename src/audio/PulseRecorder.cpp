@@ -76,6 +76,16 @@ std::optional<MeterError> PulseRecorder::open(pa_context* context, const pa_sink
     return std::nullopt;
 }
 
+void PulseRecorder::waitWithoutStream()
+{
+    m_stream.reset();
+    if (m_paused)
+        return;
+    m_pausedAt = Clock::now();
+    m_paused = true;
+    m_handlers.activity(false);
+}
+
 void PulseRecorder::setPaused(bool paused)
 {
     if (paused == m_paused || !m_stream)

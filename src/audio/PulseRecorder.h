@@ -43,6 +43,9 @@ public:
     bool isOpen() const { return m_stream != nullptr; }
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
+    // The stream is gone and none records yet (the capture waits for an output): drops it and,
+    // like a pause, reports levels stopping; the wait counts as silence once one records.
+    void waitWithoutStream();
     // Corks or uncorks; a pause reports levels stopping and is later accounted for as silence.
     void setPaused(bool paused);
     bool paused() const { return m_paused; }

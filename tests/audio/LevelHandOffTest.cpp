@@ -90,3 +90,19 @@ TEST(LevelHandOffTest, TheCallbackCanBeReplacedWhileAnotherThreadPosts)
     ASSERT_TRUE(spinUntil([&] { return sentinel; }));
     EXPECT_EQ(delivered, kPosts);
 }
+
+// Levels of a run that has ended (Music left, the meter stopped) still queued must not reach the
+// owner: a beat queued just before a change of mode would light the logo in the new one.
+TEST(LevelHandOffTest, LevelsOfAnEndedRunAreDropped)
+{
+    LevelHandOff handOff;
+    std::vector<double> delivered;
+    handOff.setCallback([&](double bass, double) { delivered.push_back(bass); });
+    handOff.setRun(1);
+    handOff.post(1.0f, 0.0f, 1);
+    handOff.setRun(2);
+    handOff.post(3.0f, 0.0f, 2);
+    ASSERT_TRUE(spinUntil([&] { return !delivered.empty(); }));
+    runPostedTasks();
+    EXPECT_EQ(delivered, std::vector<double>{3.0});
+}

@@ -63,6 +63,28 @@ public:
     int used() const;
 };
 
+// While it exists, the next `count` listings of the server's playback streams are never answered,
+// as if the server went away before it got to them.
+class ListingsUnanswered {
+public:
+    explicit ListingsUnanswered(int count);
+    ~ListingsUnanswered();
+    ListingsUnanswered(const ListingsUnanswered&) = delete;
+    ListingsUnanswered& operator=(const ListingsUnanswered&) = delete;
+
+    int used() const;
+};
+
+// While it exists, every answer about the server after the first `kept` names `name` as the
+// default sink: a default that changes and is gone before it can be read.
+class DefaultSinkNamed {
+public:
+    DefaultSinkNamed(std::string name, int kept);
+    ~DefaultSinkNamed();
+    DefaultSinkNamed(const DefaultSinkNamed&) = delete;
+    DefaultSinkNamed& operator=(const DefaultSinkNamed&) = delete;
+};
+
 // While it exists, every sink description read is edited before the reader sees it: shows the
 // meter what no server at hand describes.
 class SinkInfoEdit {
