@@ -24,8 +24,7 @@ void PlaybackWatch::begin(pa_context* context, std::uint64_t connection, std::ui
     m_connection = connection;
     m_context = context;
     m_sinkIndex = sinkIndex;
-    m_watching = true;
-    m_confirming = false;
+    m_state = State::watching;
     m_playbackSeen = false;
     m_grace.cancel();
     // A fresh stream records from the start; the main thread hears so if it was told of a
@@ -36,24 +35,22 @@ void PlaybackWatch::begin(pa_context* context, std::uint64_t connection, std::ui
 
 void PlaybackWatch::end() noexcept
 {
-    m_watching = false;
-    m_confirming = false;
+    m_state = State::ended;
     m_grace.cancel();
 }
 
 void PlaybackWatch::changed(pa_subscription_event_type_t event)
 {
-    if (!m_watching)
+    if (m_state == State::ended)
         return;
     if ((event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW) {
         // A new stream is about to play: listen at once rather than after a round trip, or its
         // first beat could be mixed before the cork is lifted. A grace under way starts anew.
         m_recorder.setPaused(false);
-        if (m_grace.armed() || m_confirming) {
+        if (m_state == State::inGrace || m_state == State::confirming)
             m_graceFrom = Clock::now();
-            if (m_grace.armed())
-                armGrace();
-        }
+        if (m_state == State::inGrace)
+            armGrace();
     }
     list(false);
 }
@@ -85,10 +82,12 @@ void PlaybackWatch::listed(const pa_sink_input_info* info, int eol, bool confirm
         --m_stale;
         return;
     }
-    if (confirming)
-        m_confirming = false;
+    if (m_state == State::ended)
+        return;
+    if (confirming && m_state == State::confirming)
+        m_state = State::watching;
     // A failed listing (eol < 0) proves nothing either way.
-    if (eol > 0 && m_watching)
+    if (eol > 0)
         found(playing, confirming);
 }
 
@@ -96,13 +95,15 @@ void PlaybackWatch::found(bool playing, bool confirming)
 {
     if (playing) {
         m_grace.cancel();
+        if (m_state == State::inGrace)
+            m_state = State::watching;
         m_recorder.setPaused(false);
         return;
     }
     if (m_recorder.paused())
         return;
     if (!confirming) {
-        if (!m_grace.armed() && !m_confirming) {
+        if (m_state == State::watching) {
             m_graceFrom = Clock::now();
             armGrace();
         }
@@ -111,14 +112,18 @@ void PlaybackWatch::found(bool playing, bool confirming)
     const auto quietSince = std::max(m_graceFrom, m_recorder.lastSound());
     if (Clock::now() - quietSince >= kGrace)
         m_recorder.setPaused(true);
-    else
+    else if (m_state == State::watching)
         armGrace();
 }
 
 void PlaybackWatch::armGrace()
 {
     const auto quietSince = std::max(m_graceFrom, m_recorder.lastSound());
-    m_grace.arm(quietSince + kGrace - Clock::now(), [this] { m_confirming = list(true); });
+    m_state = State::inGrace;
+    m_grace.arm(quietSince + kGrace - Clock::now(), [this] {
+        // Unasked, nothing decides: back to watching, and the next listing begins a grace.
+        m_state = list(true) ? State::confirming : State::watching;
+    });
 }
 
 void PlaybackWatch::ordinaryListing(pa_context*, const pa_sink_input_info* info, int eol,

@@ -32,6 +32,17 @@ public:
     void changed(pa_subscription_event_type_t event);
 
 private:
+    enum class State {
+        // No listings or pauses.
+        ended,
+        // Lists what plays whenever that changes; pauses or resumes on what it finds.
+        watching,
+        // A listing found nothing playing: the grace runs out unless something plays or sounds.
+        inGrace,
+        // The grace ran out: the listing that decides whether to pause is under way.
+        confirming
+    };
+
     // Asks for a listing of the playback streams; whether it could.
     bool list(bool confirming);
     void listed(const pa_sink_input_info* info, int eol, bool confirming);
@@ -49,7 +60,7 @@ private:
     // Not the context's address, which a new context often reuses.
     std::uint64_t m_connection = 0;
     std::uint32_t m_sinkIndex = 0;
-    bool m_watching = false;
+    State m_state = State::ended;
     // Listings asked for on this context and not yet answered in full; of those, how many were
     // asked for before the last begin(), whose answers are about another sink and are dropped.
     // Answers come in the order they were asked for.
@@ -57,9 +68,7 @@ private:
     int m_stale = 0;
     // Gathered over one listing.
     bool m_playbackSeen = false;
-    // Runs out a grace after a listing found nothing playing; then the confirming listing is
-    // under way.
+    // Armed exactly while in grace.
     LoopTimer m_grace;
-    bool m_confirming = false;
     Clock::time_point m_graceFrom;
 };

@@ -27,8 +27,20 @@ void PulseAudioMeter::start()
 {
     if (m_capture)
         return;
-    auto capture = std::make_unique<PulseCapture>(*this, ++m_generation);
-    m_handOff.setRun(m_generation);
+    const std::uint64_t run = ++m_generation;
+    auto capture = std::make_unique<PulseCapture>(PulseCapture::Needs{
+        .server = m_options.server,
+        .setUpTimeout = m_options.setUpTimeout,
+        .retryInterval = m_options.retryInterval,
+        .detector = m_detector,
+        .measured =
+            [this, run](const BassDetector::Level& level) {
+                m_handOff.post(level.bass, level.previousAverage, run);
+            },
+        .interrupted =
+            [this, run](std::optional<MeterError> lost) { postInterruption(run, std::move(lost)); },
+        .activity = [this, run](bool flowing) { postActivity(run, flowing); }});
+    m_handOff.setRun(run);
     if (auto failure = capture->open()) {
         capture->close();
         m_handOff.setRun(0);

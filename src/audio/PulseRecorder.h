@@ -36,8 +36,12 @@ public:
 
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
-    // rate stays the same. The error names the step that failed.
-    std::optional<MeterError> open(pa_context* context, const pa_sink_info& sink, bool fresh);
+    // rate stays the same.
+    struct Failure {
+        MeterError::Step step;
+        int status;
+    };
+    std::optional<Failure> open(pa_context* context, const pa_sink_info& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
     void close() noexcept { m_stream.reset(); }
     bool isOpen() const { return m_stream != nullptr; }
