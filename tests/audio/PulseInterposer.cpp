@@ -27,8 +27,6 @@ struct State {
     // Listings still to show every stream paused, and how many did.
     int pausedListings = 0;
     int pausedListingsUsed = 0;
-    // Whether those listings go unanswered instead.
-    bool listingsDropped = false;
     // The default sink named after the first `keptServerAnswers` answers about the server.
     std::optional<std::string> defaultSink;
     int keptServerAnswers = 0;
@@ -219,11 +217,6 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
         if ((state().holdReads || showPaused) && callback)
             listing = &state().pendingListings.emplace_back(
                 State::PendingListing{callback, userdata, showPaused});
-        if (showPaused && state().listingsDropped) {
-            state().pendingListings.pop_back();
-            return list(
-                context, [](pa_context*, const pa_sink_input_info*, int, void*) {}, nullptr);
-        }
     }
     if (!listing)
         return list(context, callback, userdata);
@@ -380,27 +373,6 @@ PlaybackListedAsPaused::~PlaybackListedAsPaused()
 }
 
 int PlaybackListedAsPaused::used() const
-{
-    const std::lock_guard lock(state().mutex);
-    return state().pausedListingsUsed;
-}
-
-ListingsUnanswered::ListingsUnanswered(int count)
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = count;
-    state().pausedListingsUsed = 0;
-    state().listingsDropped = true;
-}
-
-ListingsUnanswered::~ListingsUnanswered()
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = 0;
-    state().listingsDropped = false;
-}
-
-int ListingsUnanswered::used() const
 {
     const std::lock_guard lock(state().mutex);
     return state().pausedListingsUsed;

@@ -63,18 +63,6 @@ public:
     int used() const;
 };
 
-// While it exists, the next `count` listings of the server's playback streams are never answered,
-// as if the server went away before it got to them.
-class ListingsUnanswered {
-public:
-    explicit ListingsUnanswered(int count);
-    ~ListingsUnanswered();
-    ListingsUnanswered(const ListingsUnanswered&) = delete;
-    ListingsUnanswered& operator=(const ListingsUnanswered&) = delete;
-
-    int used() const;
-};
-
 // While it exists, every answer about the server after the first `kept` names `name` as the
 // default sink: a default that changes and is gone before it can be read.
 class DefaultSinkNamed {
