@@ -17,11 +17,7 @@ PlaybackWatch::PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder)
 
 void PlaybackWatch::begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex)
 {
-    // Listings asked for on an earlier connection never answer on this one.
-    if (connection != m_connection)
-        m_outstanding = 0;
-    m_stale = m_outstanding;
-    m_connection = connection;
+    m_ledger.begin(connection);
     m_context = context;
     m_sinkIndex = sinkIndex;
     m_state = State::watching;
@@ -64,7 +60,7 @@ bool PlaybackWatch::list(bool confirming)
             confirming ? &PlaybackWatch::confirmingListing : &PlaybackWatch::ordinaryListing,
             this)))
         return false;
-    ++m_outstanding;
+    m_ledger.asked();
     return true;
 }
 
@@ -77,11 +73,8 @@ void PlaybackWatch::listed(const pa_sink_input_info* info, int eol, bool confirm
     }
     const bool playing = m_playbackSeen;
     m_playbackSeen = false;
-    m_outstanding = std::max(0, m_outstanding - 1);
-    if (m_stale > 0) {
-        --m_stale;
+    if (!m_ledger.answered())
         return;
-    }
     if (m_state == State::ended)
         return;
     if (confirming && m_state == State::confirming)

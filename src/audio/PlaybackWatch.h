@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/ListingLedger.h"
 #include "audio/LoopTimer.h"
 #include "audio/PulseRecorder.h"
 
@@ -57,15 +58,9 @@ private:
 
     PulseRecorder& m_recorder;
     pa_context* m_context = nullptr;
-    // Not the context's address, which a new context often reuses.
-    std::uint64_t m_connection = 0;
     std::uint32_t m_sinkIndex = 0;
     State m_state = State::ended;
-    // Listings asked for on this context and not yet answered in full; of those, how many were
-    // asked for before the last begin(), whose answers are about another sink and are dropped.
-    // Answers come in the order they were asked for.
-    int m_outstanding = 0;
-    int m_stale = 0;
+    ListingLedger m_ledger;
     // Gathered over one listing.
     bool m_playbackSeen = false;
     // Armed exactly while in grace.

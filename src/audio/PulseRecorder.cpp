@@ -79,7 +79,7 @@ void PulseRecorder::waitWithoutStream()
     m_stream.reset();
     if (m_paused)
         return;
-    m_pausedAt = Clock::now();
+    m_pausedAt.reset();
     m_paused = true;
     m_handlers.activity(false);
 }
@@ -104,7 +104,8 @@ void PulseRecorder::setPaused(bool paused)
         m_paused = false;
         // The average goes on as if the pause had been measured as silence, so the first
         // beat after it is judged as it would have been without the pause.
-        const double seconds = std::chrono::duration<double>(Clock::now() - m_pausedAt).count();
+        const double seconds =
+            m_pausedAt ? std::chrono::duration<double>(Clock::now() - *m_pausedAt).count() : 0.0;
         const double blocks = std::floor(seconds * m_rate / BlockAssembler::blockFrames);
         m_detector.skipSilence(blocks > 0 ? static_cast<std::uint64_t>(blocks) : 0);
         // Before any level of the resumed stream, which is posted behind it.

@@ -48,7 +48,7 @@ public:
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
     // The stream is gone and none records yet (the capture waits for an output): drops it and,
-    // like a pause, reports levels stopping; the wait counts as silence once one records.
+    // like a pause, reports levels stopping.
     void waitWithoutStream();
     // Corks or uncorks; a pause reports levels stopping and is later accounted for as silence.
     void setPaused(bool paused);
@@ -72,7 +72,7 @@ private:
     std::uint32_t m_sinkIndex = 0;
     bool m_paused = false;
     // Where the pause's unmeasured silence begins: at the cork request, after the silence that
-    // completed the last block.
-    Clock::time_point m_pausedAt;
+    // completed the last block. Nothing while waiting for an output: no output played then.
+    std::optional<Clock::time_point> m_pausedAt;
     Clock::time_point m_lastSound;
 };
