@@ -54,7 +54,7 @@ TEST(LevelHandOffTest, ATaskKeepsTheCallbackThatWasCurrentWhenItWasPosted)
     EXPECT_EQ(second, 1);
 }
 
-TEST(LevelHandOffTest, TasksStillQueuedWhenTheHandOffGoesAreDropped)
+TEST(LevelHandOffTest, TasksOfAGoneHandOffOrOfAnEndedRunAreDropped)
 {
     int calls = 0;
     {
@@ -64,6 +64,17 @@ TEST(LevelHandOffTest, TasksStillQueuedWhenTheHandOffGoesAreDropped)
     }
     runPostedTasks();
     EXPECT_EQ(calls, 0);
+
+    // A level queued before its run ended (Music left) must not light the logo in the next mode.
+    LevelHandOff handOff;
+    std::vector<double> delivered;
+    handOff.setCallback([&](double bass, double) { delivered.push_back(bass); });
+    handOff.setRun(1);
+    handOff.post(1.0f, 0.0f, 1);
+    handOff.setRun(2);
+    handOff.post(2.0f, 0.0f, 2);
+    ASSERT_TRUE(spinUntil([&] { return !delivered.empty(); }));
+    EXPECT_EQ(delivered, std::vector<double>{2.0});
 }
 
 TEST(LevelHandOffTest, TheCallbackCanBeReplacedWhileAnotherThreadPosts)
@@ -89,20 +100,4 @@ TEST(LevelHandOffTest, TheCallbackCanBeReplacedWhileAnotherThreadPosts)
     // Tasks arrive in order, so once the last one is in, every post has delivered exactly once.
     ASSERT_TRUE(spinUntil([&] { return sentinel; }));
     EXPECT_EQ(delivered, kPosts);
-}
-
-// Levels of a run that has ended (Music left, the meter stopped) still queued must not reach the
-// owner: a beat queued just before a change of mode would light the logo in the new one.
-TEST(LevelHandOffTest, LevelsOfAnEndedRunAreDropped)
-{
-    LevelHandOff handOff;
-    std::vector<double> delivered;
-    handOff.setCallback([&](double bass, double) { delivered.push_back(bass); });
-    handOff.setRun(1);
-    handOff.post(1.0f, 0.0f, 1);
-    handOff.setRun(2);
-    handOff.post(3.0f, 0.0f, 2);
-    ASSERT_TRUE(spinUntil([&] { return !delivered.empty(); }));
-    runPostedTasks();
-    EXPECT_EQ(delivered, std::vector<double>{3.0});
 }
