@@ -40,9 +40,9 @@ public:
     PulseCapture(const PulseCapture&) = delete;
     PulseCapture& operator=(const PulseCapture&) = delete;
 
-    // Main thread: connects and waits, within the set-up timeout whatever the audio thread does,
-    // until the first stream records or a step fails, and then returns that step's error; the
-    // caller then closes.
+    // Main thread: connects and waits until the first stream records or a step fails, within the
+    // set-up timeout whatever the capture goes through meanwhile, and then returns that step's
+    // error; the caller then closes.
     std::optional<MeterError> open();
     // Main thread: ends the capture and joins the audio thread; harmless when done before.
     void close() noexcept;

@@ -59,7 +59,8 @@ public:
     void stopThread() noexcept;
 
     // Lock held, not on the loop's thread: releases the lock until signalled or until the
-    // moment has passed, whatever the loop does, and takes it again; whether it was signalled.
+    // moment has passed, by this thread's own clock rather than a timer on the loop, and takes
+    // it again; whether it was signalled.
     bool waitUntil(std::chrono::steady_clock::time_point deadline);
     // Any thread: ends a waitUntil(), or the next one.
     void signal();
