@@ -7,6 +7,7 @@
 //   floor_client   → "beats <n> blocks <n>" on stdout when it ends
 #include "audio/BassDetector.h"
 #include "audio/BlockAssembler.h"
+#include "control/BeatRule.h"
 
 #include <chrono>
 #include <csignal>
@@ -16,11 +17,8 @@
 
 namespace {
 
-// The beat rule at the default sensitivity: a bass level above a floor and above the scaled
-// running average, at least 0.18 s after the last beat.
-constexpr double kBassFloor = 0.002;
-constexpr double kFactor = 0.6 / 1.5 + 1.0;
-constexpr std::chrono::duration<double> kRefractory{0.18};
+// Judged by Beamwick's own beat rule, at the sensitivity Beamwick starts with.
+constexpr double kSensitivity = 1.5;
 
 struct Floor {
     pa_mainloop* loop = nullptr;
@@ -36,11 +34,9 @@ struct Floor {
 void judge(Floor& floor, const BassDetector::Level& level)
 {
     ++floor.blocks;
-    const double bass = level.bass;
-    if (!(bass > kBassFloor) || !(bass > double(level.previousAverage) * kFactor))
-        return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - floor.lastBeat <= kRefractory)
+    const double since = std::chrono::duration<double>(now - floor.lastBeat).count();
+    if (!beat_rule::accepts(level.bass, level.previousAverage, kSensitivity, since))
         return;
     floor.lastBeat = now;
     ++floor.beats;

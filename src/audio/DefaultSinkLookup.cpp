@@ -1,6 +1,5 @@
 #include "audio/DefaultSinkLookup.h"
 
-#include "audio/CaptureSteps.h"
 #include "audio/PulseHandles.h"
 
 #include <pulse/def.h>
@@ -12,26 +11,26 @@ void DefaultSinkLookup::begin(pa_context* context)
     m_stage = Stage::readingServer;
     if (!requested(
             pa_context_get_server_info(context, &DefaultSinkLookup::serverInfoArrived, this)))
-        fail(capture_step::findingSpeakers, pa_context_errno(context));
+        fail(Step::findingSpeakers, pa_context_errno(context));
 }
 
-const char* DefaultSinkLookup::step() const
+std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
 {
     switch (m_stage) {
     case Stage::readingServer:
-        return capture_step::findingSpeakers;
+        return Step::findingSpeakers;
     case Stage::readingSink:
-        return capture_step::readingSpeakerId;
+        return Step::readingSpeakerId;
     case Stage::idle:
         break;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 void DefaultSinkLookup::readSink(const pa_server_info* info)
 {
     if (!info) {
-        fail(capture_step::findingSpeakers, pa_context_errno(m_context));
+        fail(Step::findingSpeakers, pa_context_errno(m_context));
         return;
     }
     m_stage = Stage::readingSink;
@@ -39,10 +38,10 @@ void DefaultSinkLookup::readSink(const pa_server_info* info)
     m_name = info->default_sink_name ? info->default_sink_name : "";
     if (!requested(pa_context_get_sink_info_by_name(m_context, m_name.c_str(),
                                                     &DefaultSinkLookup::sinkInfoArrived, this)))
-        fail(capture_step::readingSpeakerId, pa_context_errno(m_context));
+        fail(Step::readingSpeakerId, pa_context_errno(m_context));
 }
 
-void DefaultSinkLookup::fail(const char* step, int status)
+void DefaultSinkLookup::fail(Step step, int status)
 {
     m_stage = Stage::idle;
     m_failed(step, status);
@@ -66,9 +65,9 @@ void DefaultSinkLookup::sinkInfoArrived(pa_context* context, const pa_sink_info*
         if (lookup->m_stage != Stage::readingSink)
             return;
         if (eol < 0) {
-            lookup->fail(capture_step::readingSpeakerId, pa_context_errno(context));
+            lookup->fail(Step::readingSpeakerId, pa_context_errno(context));
         } else if (eol > 0 || !info) {
-            lookup->fail(capture_step::readingSpeakerId, PA_ERR_NOENTITY);
+            lookup->fail(Step::readingSpeakerId, PA_ERR_NOENTITY);
         } else {
             lookup->m_stage = Stage::idle;
             lookup->m_found(*info, lookup->m_name);

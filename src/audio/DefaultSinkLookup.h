@@ -1,6 +1,9 @@
 #pragma once
 
+#include "audio/MeterError.h"
+
 #include <functional>
+#include <optional>
 #include <string>
 
 struct pa_context;
@@ -12,7 +15,8 @@ struct pa_sink_info;
 class DefaultSinkLookup {
 public:
     using Found = std::function<void(const pa_sink_info& sink, const std::string& name)>;
-    using Failed = std::function<void(const char* step, int status)>;
+    using Step = MeterError::Step;
+    using Failed = std::function<void(Step step, int status)>;
 
     DefaultSinkLookup(Found found, Failed failed)
         : m_found(std::move(found)), m_failed(std::move(failed))
@@ -21,8 +25,8 @@ public:
     void begin(pa_context* context);
     // Answers still on their way are dropped.
     void cancel() noexcept { m_stage = Stage::idle; }
-    // The text of the step under way, or nullptr when none is.
-    const char* step() const;
+    // The step under way, if any.
+    std::optional<Step> step() const;
     // The default sink's name as the server last gave it.
     const std::string& name() const { return m_name; }
 
@@ -30,7 +34,7 @@ private:
     enum class Stage { idle, readingServer, readingSink };
 
     void readSink(const pa_server_info* info);
-    void fail(const char* step, int status);
+    void fail(Step step, int status);
 
     static void serverInfoArrived(pa_context* context, const pa_server_info* info,
                                   void* self) noexcept;

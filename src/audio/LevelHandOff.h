@@ -4,6 +4,7 @@
 
 #include <QMetaObject>
 #include <QObject>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -22,8 +23,10 @@ public:
 
     void setCallback(AudioMeter::LevelCallback callback);
 
+    // Main thread: from now on, levels posted for any other run are dropped when they arrive.
+    void setRun(std::uint64_t run) { m_run = run; }
     // Any thread. Widens both values to double for the callback.
-    void post(float bass, float previousAverage);
+    void post(float bass, float previousAverage, std::uint64_t run = 0);
 
     // Any thread: runs the task later on the main thread, unless the hand-off is gone by then.
     template <typename Task> void postTask(Task task)
@@ -57,6 +60,8 @@ private:
     // library's atomic shared_ptr would do, but this one's is opaque to the thread sanitizer.)
     mutable std::mutex m_mutex;
     SharedCallback m_callback;
+    // Main thread only.
+    std::uint64_t m_run = 0;
 #if defined(__SANITIZE_THREAD__)
     static std::mutex& sanitizerOrder()
     {

@@ -8,7 +8,22 @@
 // (0 where a call succeeded but gave nothing usable).
 class MeterError : public std::exception {
 public:
+    // The capture's set-up steps, in the order a start can reach them, and the loss of a capture
+    // that was established (e.g. to a restarting server). Their texts live here alone.
+    enum class Step {
+        creatingTap,
+        findingSpeakers,
+        readingSpeakerId,
+        creatingListener,
+        startingListener,
+        startingAudio,
+        listening
+    };
+
+    MeterError(Step step, std::int32_t status);
     MeterError(std::string step, std::int32_t status);
+
+    static const char* text(Step step);
 
     const std::string& step() const { return m_step; }
     std::int32_t status() const { return m_status; }

@@ -15,15 +15,12 @@ PlaybackWatch::PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder)
     : m_recorder(recorder), m_grace(api)
 {}
 
-void PlaybackWatch::begin(pa_context* context, std::uint32_t sinkIndex)
+void PlaybackWatch::begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex)
 {
-    if (context != m_context)
-        m_outstanding = 0;
-    m_stale = m_outstanding;
+    m_ledger.begin(connection);
     m_context = context;
     m_sinkIndex = sinkIndex;
-    m_watching = true;
-    m_confirming = false;
+    m_state = State::watching;
     m_playbackSeen = false;
     m_grace.cancel();
     // A fresh stream records from the start; the main thread hears so if it was told of a
@@ -34,24 +31,22 @@ void PlaybackWatch::begin(pa_context* context, std::uint32_t sinkIndex)
 
 void PlaybackWatch::end() noexcept
 {
-    m_watching = false;
-    m_confirming = false;
+    m_state = State::ended;
     m_grace.cancel();
 }
 
 void PlaybackWatch::changed(pa_subscription_event_type_t event)
 {
-    if (!m_watching)
+    if (m_state == State::ended)
         return;
     if ((event & PA_SUBSCRIPTION_EVENT_TYPE_MASK) == PA_SUBSCRIPTION_EVENT_NEW) {
         // A new stream is about to play: listen at once rather than after a round trip, or its
         // first beat could be mixed before the cork is lifted. A grace under way starts anew.
         m_recorder.setPaused(false);
-        if (m_grace.armed() || m_confirming) {
+        if (m_state == State::inGrace || m_state == State::confirming)
             m_graceFrom = Clock::now();
-            if (m_grace.armed())
-                armGrace();
-        }
+        if (m_state == State::inGrace)
+            armGrace();
     }
     list(false);
 }
@@ -65,7 +60,7 @@ bool PlaybackWatch::list(bool confirming)
             confirming ? &PlaybackWatch::confirmingListing : &PlaybackWatch::ordinaryListing,
             this)))
         return false;
-    ++m_outstanding;
+    m_ledger.asked();
     return true;
 }
 
@@ -78,15 +73,14 @@ void PlaybackWatch::listed(const pa_sink_input_info* info, int eol, bool confirm
     }
     const bool playing = m_playbackSeen;
     m_playbackSeen = false;
-    m_outstanding = std::max(0, m_outstanding - 1);
-    if (m_stale > 0) {
-        --m_stale;
+    if (!m_ledger.answered())
         return;
-    }
-    if (confirming)
-        m_confirming = false;
+    if (m_state == State::ended)
+        return;
+    if (confirming && m_state == State::confirming)
+        m_state = State::watching;
     // A failed listing (eol < 0) proves nothing either way.
-    if (eol > 0 && m_watching)
+    if (eol > 0)
         found(playing, confirming);
 }
 
@@ -94,13 +88,15 @@ void PlaybackWatch::found(bool playing, bool confirming)
 {
     if (playing) {
         m_grace.cancel();
+        if (m_state == State::inGrace)
+            m_state = State::watching;
         m_recorder.setPaused(false);
         return;
     }
     if (m_recorder.paused())
         return;
     if (!confirming) {
-        if (!m_grace.armed() && !m_confirming) {
+        if (m_state == State::watching) {
             m_graceFrom = Clock::now();
             armGrace();
         }
@@ -109,14 +105,18 @@ void PlaybackWatch::found(bool playing, bool confirming)
     const auto quietSince = std::max(m_graceFrom, m_recorder.lastSound());
     if (Clock::now() - quietSince >= kGrace)
         m_recorder.setPaused(true);
-    else
+    else if (m_state == State::watching)
         armGrace();
 }
 
 void PlaybackWatch::armGrace()
 {
     const auto quietSince = std::max(m_graceFrom, m_recorder.lastSound());
-    m_grace.arm(quietSince + kGrace - Clock::now(), [this] { m_confirming = list(true); });
+    m_state = State::inGrace;
+    m_grace.arm(quietSince + kGrace - Clock::now(), [this] {
+        // Unasked, nothing decides: back to watching, and the next listing begins a grace.
+        m_state = list(true) ? State::confirming : State::watching;
+    });
 }
 
 void PlaybackWatch::ordinaryListing(pa_context*, const pa_sink_input_info* info, int eol,

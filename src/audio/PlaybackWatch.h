@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/ListingLedger.h"
 #include "audio/LoopTimer.h"
 #include "audio/PulseRecorder.h"
 
@@ -24,14 +25,25 @@ public:
     PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder);
 
     // The recorder has just opened on the sink's monitor: it records, and the watch lists what
-    // plays there.
-    void begin(pa_context* context, std::uint32_t sinkIndex);
+    // plays there. `connection` is the context's serial number.
+    void begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex);
     // No more listings or pauses until the next begin().
     void end() noexcept;
     // A playback stream appeared, changed or went away.
     void changed(pa_subscription_event_type_t event);
 
 private:
+    enum class State {
+        // No listings or pauses.
+        ended,
+        // Lists what plays whenever that changes; pauses or resumes on what it finds.
+        watching,
+        // A listing found nothing playing: the grace runs out unless something plays or sounds.
+        inGrace,
+        // The grace ran out: the listing that decides whether to pause is under way.
+        confirming
+    };
+
     // Asks for a listing of the playback streams; whether it could.
     bool list(bool confirming);
     void listed(const pa_sink_input_info* info, int eol, bool confirming);
@@ -47,17 +59,11 @@ private:
     PulseRecorder& m_recorder;
     pa_context* m_context = nullptr;
     std::uint32_t m_sinkIndex = 0;
-    bool m_watching = false;
-    // Listings asked for on this context and not yet answered in full; of those, how many were
-    // asked for before the last begin(), whose answers are about another sink and are dropped.
-    // Answers come in the order they were asked for.
-    int m_outstanding = 0;
-    int m_stale = 0;
+    State m_state = State::ended;
+    ListingLedger m_ledger;
     // Gathered over one listing.
     bool m_playbackSeen = false;
-    // Runs out a grace after a listing found nothing playing; then the confirming listing is
-    // under way.
+    // Armed exactly while in grace.
     LoopTimer m_grace;
-    bool m_confirming = false;
     Clock::time_point m_graceFrom;
 };

@@ -27,9 +27,23 @@ void PulseAudioMeter::start()
 {
     if (m_capture)
         return;
-    auto capture = std::make_unique<PulseCapture>(*this, ++m_generation);
+    const std::uint64_t run = ++m_generation;
+    auto capture = std::make_unique<PulseCapture>(PulseCapture::Needs{
+        .server = m_options.server,
+        .setUpTimeout = m_options.setUpTimeout,
+        .retryInterval = m_options.retryInterval,
+        .detector = m_detector,
+        .measured =
+            [this, run](const BassDetector::Level& level) {
+                m_handOff.post(level.bass, level.previousAverage, run);
+            },
+        .interrupted =
+            [this, run](std::optional<MeterError> lost) { postInterruption(run, std::move(lost)); },
+        .activity = [this, run](bool flowing) { postActivity(run, flowing); }});
+    m_handOff.setRun(run);
     if (auto failure = capture->open()) {
         capture->close();
+        m_handOff.setRun(0);
         throw *failure;
     }
     m_capture = std::move(capture);
@@ -41,6 +55,8 @@ void PulseAudioMeter::stop() noexcept
         return;
     m_capture->close();
     m_capture.reset();
+    // Levels of this run still queued are dropped, as its other reports are.
+    m_handOff.setRun(0);
 }
 
 void PulseAudioMeter::postInterruption(std::uint64_t generation, std::optional<MeterError> lost)

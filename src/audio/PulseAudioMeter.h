@@ -45,8 +45,6 @@ public:
     bool isRunning() const override { return m_capture != nullptr; }
 
 private:
-    friend class PulseCapture;
-
     // Any thread: the report reaches the callback on the main thread unless the run it belongs
     // to has ended by then.
     void postInterruption(std::uint64_t generation, std::optional<MeterError> lost);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/BassDetector.h"
 #include "audio/DefaultSinkLookup.h"
 #include "audio/LoopTimer.h"
 #include "audio/MeterError.h"
@@ -8,11 +9,10 @@
 #include "audio/PulseConnection.h"
 #include "audio/PulseRecorder.h"
 
-#include <cstdint>
+#include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
-
-class PulseAudioMeter;
 
 // One run of the meter, from start() to stop(): connects, finds the default output, records its
 // monitor, follows the default when it changes, and reconnects when the server goes away. Its
@@ -20,48 +20,68 @@ class PulseAudioMeter;
 // on the audio thread with the loop's lock held.
 class PulseCapture {
 public:
-    PulseCapture(PulseAudioMeter& meter, std::uint64_t generation);
+    // What a run needs of its meter. The reports are made on the audio thread.
+    struct Needs {
+        std::string server;
+        std::chrono::milliseconds setUpTimeout;
+        std::chrono::milliseconds retryInterval;
+        // Outlives the run: its running average carries over from one run to the next.
+        BassDetector& detector;
+        std::function<void(const BassDetector::Level& level)> measured;
+        // With the error when the capture was lost, with nothing when it is back.
+        std::function<void(std::optional<MeterError> lost)> interrupted;
+        // Levels stop (false) or are about to flow again (true).
+        std::function<void(bool flowing)> activity;
+    };
+
+    explicit PulseCapture(Needs needs);
     ~PulseCapture() { close(); }
 
     PulseCapture(const PulseCapture&) = delete;
     PulseCapture& operator=(const PulseCapture&) = delete;
 
-    // Main thread: connects and waits (bounded) until audio flows or a step fails, and then
-    // returns that step's error; the caller then closes.
+    // Main thread: connects and waits until the first stream records or a step fails, within the
+    // set-up timeout whatever the capture goes through meanwhile, and then returns that step's
+    // error; the caller then closes.
     std::optional<MeterError> open();
     // Main thread: ends the capture and joins the audio thread; harmless when done before.
     void close() noexcept;
 
 private:
-    enum class Phase {
-        idle,
-        connecting,
-        lookingUp,
-        startingStream,
+    enum class State {
+        // The first attempt, for open(): a failure is thrown.
+        starting,
+        // The first attempt failed; open() returns the failure.
+        failed,
+        // Records the monitor of the output heard.
         streaming,
-        // Moving to another output, there was none to move to: waiting for the server to name one.
+        // The output heard is no longer the one to hear: finding and opening the default's.
+        moving,
+        // Moving found no output to move to: waiting for the server to name one.
         awaitingOutput,
-        failed
+        // The server went away (the loss reported): waiting a while before connecting afresh.
+        lost,
+        // Connecting afresh after a loss: the next stream that records ends it.
+        reconnecting,
+        closed
     };
 
     void beginAttempt();
     void lookUp();
     void openRecorder(const pa_sink_info& sink, const std::string& name);
     // A step of finding or opening the output failed.
-    void outputFailed(const char* step, int status);
+    void outputFailed(MeterError::Step step, int status);
     void recorderReady();
     void recorderEnded(int status);
     // The output heard is no longer the default: move to the default's monitor.
     void follow();
     void eventArrived(pa_subscription_event_type_t event, std::uint32_t index);
-    void fail(const char* step, int status);
-    void connectionLost(int status);
+    void fail(MeterError::Step step, int status);
     void tearDown() noexcept;
     void armDeadline();
-    const char* currentStep() const;
+    MeterError::Step currentStep() const;
 
-    PulseAudioMeter& m_meter;
-    const std::uint64_t m_generation;
+    Needs m_needs;
     // First: the other parts use its loop, and it outlives them.
     PulseConnection m_connection;
     DefaultSinkLookup m_lookup;
@@ -72,14 +92,7 @@ private:
     LoopTimer m_deadline;
     // Connects afresh a while after the server went away.
     LoopTimer m_retry;
-    Phase m_phase = Phase::idle;
-    // Set once open() has succeeded: from then on a failure means reconnecting, not throwing.
-    bool m_established = false;
-    // The loss has been reported and the recovery not yet.
-    bool m_lost = false;
-    // Moving to another output rather than starting: the filter keeps its history.
-    bool m_following = false;
-    bool m_closed = false;
+    State m_state = State::starting;
     // The sink whose monitor is being opened or recorded.
     std::string m_sinkName;
     std::optional<MeterError> m_failure;

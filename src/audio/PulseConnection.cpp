@@ -37,8 +37,31 @@ void PulseConnection::stopThread() noexcept
     m_threadRuns = false;
 }
 
+bool PulseConnection::waitUntil(std::chrono::steady_clock::time_point deadline)
+{
+    // The loop's lock is never taken while the signal's mutex is held, so the two cannot
+    // deadlock with the loop's thread, which signals with the loop's lock held.
+    pa_threaded_mainloop_unlock(m_loop);
+    bool signalled = false;
+    {
+        std::unique_lock guard(m_signalMutex);
+        signalled = m_signalled.wait_until(guard, deadline, [this] { return m_signal; });
+        m_signal = false;
+    }
+    pa_threaded_mainloop_lock(m_loop);
+    return signalled;
+}
+
+void PulseConnection::signal()
+{
+    const std::lock_guard guard(m_signalMutex);
+    m_signal = true;
+    m_signalled.notify_all();
+}
+
 int PulseConnection::connect()
 {
+    ++m_serial;
     m_context.reset(pa_context_new(api(), kClientName));
     if (!m_context)
         return PA_ERR_INTERNAL;

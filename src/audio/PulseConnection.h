@@ -2,8 +2,11 @@
 
 #include "audio/PulseHandles.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <pulse/subscribe.h>
 #include <pulse/thread-mainloop.h>
 #include <string>
@@ -55,11 +58,15 @@ public:
     // Joins the loop's thread: after this no callback runs. Not with the lock held.
     void stopThread() noexcept;
 
-    // With the lock held: the loop's thread waits for a signal; any thread signals.
-    void wait() { pa_threaded_mainloop_wait(m_loop); }
-    void signal() { pa_threaded_mainloop_signal(m_loop, 0); }
+    // Lock held, not on the loop's thread: releases the lock until signalled or until the
+    // moment has passed, by this thread's own clock rather than a timer on the loop, and takes
+    // it again; whether it was signalled.
+    bool waitUntil(std::chrono::steady_clock::time_point deadline);
+    // Any thread: ends a waitUntil(), or the next one.
+    void signal();
 
-    // Lock held. Begins connecting a new context; 0, or the error code when it cannot even begin.
+    // Lock held. Begins connecting a new context, which gets a new serial(); 0, or the error code
+    // when it cannot even begin.
     int connect();
     // Lock held. Drops the context, if any, without a word to the handlers.
     void disconnect() noexcept { m_context.reset(); }
@@ -67,6 +74,8 @@ public:
     bool subscribe(pa_subscription_mask_t mask);
 
     pa_context* context() const { return m_context.get(); }
+    // Tells the contexts apart: a new one is often allocated where the last one was.
+    std::uint64_t serial() const { return m_serial; }
     bool ready() const;
     pa_mainloop_api* api() const { return m_loop ? pa_threaded_mainloop_get_api(m_loop) : nullptr; }
     // The context's last error code; PA_ERR_INTERNAL without a context.
@@ -82,4 +91,9 @@ private:
     pa_threaded_mainloop* m_loop;
     bool m_threadRuns = false;
     ContextHandle m_context;
+    std::uint64_t m_serial = 0;
+    // Taken without the loop's lock by the waiting thread, with it by the loop's thread.
+    std::mutex m_signalMutex;
+    std::condition_variable m_signalled;
+    bool m_signal = false;
 };

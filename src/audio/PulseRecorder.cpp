@@ -1,7 +1,5 @@
 #include "audio/PulseRecorder.h"
 
-#include "audio/CaptureSteps.h"
-
 #include <cmath>
 #include <limits>
 #include <pulse/introspect.h>
@@ -21,12 +19,12 @@ PulseRecorder::PulseRecorder(BassDetector& detector, Handlers handlers)
     : m_detector(detector), m_handlers(std::move(handlers))
 {}
 
-std::optional<MeterError> PulseRecorder::open(pa_context* context, const pa_sink_info& sink,
-                                              bool fresh)
+std::optional<PulseRecorder::Failure> PulseRecorder::open(pa_context* context,
+                                                          const pa_sink_info& sink, bool fresh)
 {
     m_stream.reset();
     if (!sink.monitor_source_name || sink.monitor_source_name[0] == '\0')
-        return MeterError(capture_step::readingSpeakerId, 0);
+        return Failure{MeterError::Step::readingSpeakerId, 0};
 
     const pa_sample_spec wanted{PA_SAMPLE_FLOAT32NE, sink.sample_spec.rate,
                                 sink.sample_spec.channels};
@@ -34,7 +32,7 @@ std::optional<MeterError> PulseRecorder::open(pa_context* context, const pa_sink
         pa_channel_map_compatible(&sink.channel_map, &wanted) ? &sink.channel_map : nullptr;
     m_stream.reset(pa_stream_new(context, kStreamName, &wanted, map));
     if (!m_stream)
-        return MeterError(capture_step::creatingListener, pa_context_errno(context));
+        return Failure{MeterError::Step::creatingListener, pa_context_errno(context)};
 
     // Designed before the stream is connected, so the read callback never sees a stale filter.
     const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream.get());
@@ -71,9 +69,19 @@ std::optional<MeterError> PulseRecorder::open(pa_context* context, const pa_sink
         0) {
         const int status = pa_context_errno(context);
         m_stream.reset();
-        return MeterError(capture_step::startingListener, status);
+        return Failure{MeterError::Step::startingListener, status};
     }
     return std::nullopt;
+}
+
+void PulseRecorder::waitWithoutStream()
+{
+    m_stream.reset();
+    if (m_paused)
+        return;
+    m_pausedAt.reset();
+    m_paused = true;
+    m_handlers.activity(false);
 }
 
 void PulseRecorder::setPaused(bool paused)
@@ -96,7 +104,8 @@ void PulseRecorder::setPaused(bool paused)
         m_paused = false;
         // The average goes on as if the pause had been measured as silence, so the first
         // beat after it is judged as it would have been without the pause.
-        const double seconds = std::chrono::duration<double>(Clock::now() - m_pausedAt).count();
+        const double seconds =
+            m_pausedAt ? std::chrono::duration<double>(Clock::now() - *m_pausedAt).count() : 0.0;
         const double blocks = std::floor(seconds * m_rate / BlockAssembler::blockFrames);
         m_detector.skipSilence(blocks > 0 ? static_cast<std::uint64_t>(blocks) : 0);
         // Before any level of the resumed stream, which is posted behind it.

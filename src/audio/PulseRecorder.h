@@ -36,13 +36,20 @@ public:
 
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
-    // rate stays the same. The error names the step that failed.
-    std::optional<MeterError> open(pa_context* context, const pa_sink_info& sink, bool fresh);
+    // rate stays the same.
+    struct Failure {
+        MeterError::Step step;
+        int status;
+    };
+    std::optional<Failure> open(pa_context* context, const pa_sink_info& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
     void close() noexcept { m_stream.reset(); }
     bool isOpen() const { return m_stream != nullptr; }
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
+    // The stream is gone and none records yet (the capture waits for an output): drops it and,
+    // like a pause, reports levels stopping.
+    void waitWithoutStream();
     // Corks or uncorks; a pause reports levels stopping and is later accounted for as silence.
     void setPaused(bool paused);
     bool paused() const { return m_paused; }
@@ -65,7 +72,7 @@ private:
     std::uint32_t m_sinkIndex = 0;
     bool m_paused = false;
     // Where the pause's unmeasured silence begins: at the cork request, after the silence that
-    // completed the last block.
-    Clock::time_point m_pausedAt;
+    // completed the last block. Nothing while waiting for an output: no output played then.
+    std::optional<Clock::time_point> m_pausedAt;
     Clock::time_point m_lastSound;
 };

@@ -1,4 +1,5 @@
 // The effect engine: how bright the light is at every moment, and writing it.
+#include "control/BeatRule.h"
 #include "control/LogoController.h"
 #include "platform/Ticker.h"
 #include "serviceabi/ServiceContract.h"
@@ -13,9 +14,6 @@ constexpr double kTickSeconds = 0.05;
 constexpr double kMinLevel = 0.02;
 constexpr double kWriteThreshold = 0.004;
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kBassFloor = 0.002;
-constexpr double kSensitivityNumerator = 0.6;
-constexpr double kRefractorySeconds = 0.18;
 constexpr std::chrono::milliseconds kFlashLength{140};
 constexpr double kFollowTau = 0.01;
 constexpr const char* kFollowTauKey = ServiceContract::followTauKey;
@@ -118,15 +116,13 @@ void LogoController::tick()
 
 void LogoController::handleAudio(double bass, double average)
 {
-    const double s = m_sensitivity;
+    // A level posted before Music stopped (or of a capture stopped since) must not flash a light
+    // that another mode now drives.
+    if (!musicRunning())
+        return;
     const Clock::TimePoint now = m_clock.now();
-    if (!(bass > kBassFloor))
-        return;
-    const double factor = kSensitivityNumerator / s + 1.0;
-    if (!(bass > average * factor))
-        return;
     const double since = std::chrono::duration<double>(now - m_lastBeat).count();
-    if (since <= kRefractorySeconds)
+    if (!beat_rule::accepts(bass, average, m_sensitivity, since))
         return;
     m_lastBeat = now;
     m_beatUntil = now + kFlashLength;

@@ -54,7 +54,7 @@ TEST(LevelHandOffTest, ATaskKeepsTheCallbackThatWasCurrentWhenItWasPosted)
     EXPECT_EQ(second, 1);
 }
 
-TEST(LevelHandOffTest, TasksStillQueuedWhenTheHandOffGoesAreDropped)
+TEST(LevelHandOffTest, TasksOfAGoneHandOffOrOfAnEndedRunAreDropped)
 {
     int calls = 0;
     {
@@ -64,6 +64,17 @@ TEST(LevelHandOffTest, TasksStillQueuedWhenTheHandOffGoesAreDropped)
     }
     runPostedTasks();
     EXPECT_EQ(calls, 0);
+
+    // A level queued before its run ended (Music left) must not light the logo in the next mode.
+    LevelHandOff handOff;
+    std::vector<double> delivered;
+    handOff.setCallback([&](double bass, double) { delivered.push_back(bass); });
+    handOff.setRun(1);
+    handOff.post(1.0f, 0.0f, 1);
+    handOff.setRun(2);
+    handOff.post(2.0f, 0.0f, 2);
+    ASSERT_TRUE(spinUntil([&] { return !delivered.empty(); }));
+    EXPECT_EQ(delivered, std::vector<double>{2.0});
 }
 
 TEST(LevelHandOffTest, TheCallbackCanBeReplacedWhileAnotherThreadPosts)

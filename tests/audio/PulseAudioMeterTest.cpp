@@ -312,6 +312,8 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
     ASSERT_TRUE(server.start()) << server.errorText();
     ASSERT_TRUE(spinUntil([&] { return interruptions.size() == 2; }, 5s));
     EXPECT_FALSE(interruptions.back().has_value());
+    EXPECT_TRUE(spinUntil([&] { return !activity.empty() && !activity.back(); }, 3s))
+        << "with nothing playing on the new connection the capture did not pause";
     playing = std::make_unique<TonePlayer>(server.address(), silenceSamples(10));
     EXPECT_TRUE(waitForMoreLevels(5, 5s));
     EXPECT_GT(levels.size(), before);
@@ -640,8 +642,11 @@ TEST_F(PulseAudioMeterTest, WithEveryOutputGoneTheCaptureWaitsForTheNextOne)
     auto& meter = makeMeter();
     meter.start();
     ASSERT_NE(server.pactl("list short modules").find("module-null-sink"), std::string::npos);
+    // Unplugged within the half second of quiet that would pause the capture anyway: waiting for
+    // an output must say that levels stop, or the main thread's ticks run on for good.
     server.pactl("unload-module module-null-sink");
     ASSERT_TRUE(spinUntil([&] { return listenerStreams() == 0; }, 5s));
+    ASSERT_TRUE(spinUntil([&] { return !activity.empty() && !activity.back(); }, 5s));
     ASSERT_FALSE(
         server.pactl("load-module module-null-sink norewinds=1 sink_name=plugged").empty());
 
@@ -649,5 +654,20 @@ TEST_F(PulseAudioMeterTest, WithEveryOutputGoneTheCaptureWaitsForTheNextOne)
     EXPECT_TRUE(interruptions.empty());
     ASSERT_GT(during.size(), 20u);
     EXPECT_NEAR(median(during), 0.5 * kSixtyHertzResponse, 0.5 * kSixtyHertzResponse * 0.1);
+    EXPECT_TRUE(meter.isRunning());
+}
+
+// The default changes the moment the stream records, to an output gone before it can be read.
+// The start has succeeded by then and must return; the capture waits for an output, which is no
+// loss, and says that levels stop.
+TEST_F(PulseAudioMeterTest, ADefaultGoneAsListeningBeginsHoldsUpNeitherStartNorTheMainThread)
+{
+    const DefaultSinkNamed gone("gone_sink", 1);
+    auto& meter = makeMeter();
+    const auto began = Clock::now();
+    meter.start();
+    EXPECT_LT(Clock::now() - began, 5s);
+    ASSERT_TRUE(spinUntil([&] { return !activity.empty() && !activity.back(); }, 5s));
+    EXPECT_TRUE(interruptions.empty());
     EXPECT_TRUE(meter.isRunning());
 }

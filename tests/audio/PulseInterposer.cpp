@@ -27,6 +27,14 @@ struct State {
     // Listings still to show every stream paused, and how many did.
     int pausedListings = 0;
     int pausedListingsUsed = 0;
+    // The default sink named after the first `keptServerAnswers` answers about the server.
+    std::optional<std::string> defaultSink;
+    int keptServerAnswers = 0;
+    struct PendingServerRead {
+        pa_server_info_cb_t callback;
+        void* userdata;
+    };
+    std::list<PendingServerRead> pendingServerReads;
     std::list<PendingListing> pendingListings;
     // The call to refuse and the error it leaves; the context it was refused on, once it was.
     struct Refusal {
@@ -107,6 +115,24 @@ void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, v
     listingEnds = false;
     if (eol != 0)
         forget(state().pendingListings, listing);
+}
+
+void renamedServerInfo(pa_context* context, const pa_server_info* info, void* userdata)
+{
+    auto* read = static_cast<State::PendingServerRead*>(userdata);
+    std::string name;
+    {
+        const std::lock_guard lock(state().mutex);
+        name = state().defaultSink.value_or("");
+    }
+    if (info) {
+        pa_server_info renamed = *info;
+        renamed.default_sink_name = name.c_str();
+        read->callback(context, &renamed, read->userdata);
+    } else {
+        read->callback(context, info, read->userdata);
+    }
+    forget(state().pendingServerReads, read);
 }
 
 } // namespace
@@ -220,7 +246,19 @@ extern "C" pa_operation* pa_context_get_server_info(pa_context* context, pa_serv
     static const auto get = real<Get>("pa_context_get_server_info");
     if (refuse(RefusedCall::Function::getServerInfo, context))
         return nullptr;
-    return get(context, done, userdata);
+    State::PendingServerRead* read = nullptr;
+    {
+        const std::lock_guard lock(state().mutex);
+        if (state().defaultSink && done && state().keptServerAnswers-- <= 0)
+            read =
+                &state().pendingServerReads.emplace_back(State::PendingServerRead{done, userdata});
+    }
+    if (!read)
+        return get(context, done, userdata);
+    pa_operation* operation = get(context, &renamedServerInfo, read);
+    if (!operation)
+        forget(state().pendingServerReads, read);
+    return operation;
 }
 
 extern "C" pa_stream* pa_stream_new(pa_context* context, const char* name,
@@ -338,6 +376,19 @@ int PlaybackListedAsPaused::used() const
 {
     const std::lock_guard lock(state().mutex);
     return state().pausedListingsUsed;
+}
+
+DefaultSinkNamed::DefaultSinkNamed(std::string name, int kept)
+{
+    const std::lock_guard lock(state().mutex);
+    state().defaultSink = std::move(name);
+    state().keptServerAnswers = kept;
+}
+
+DefaultSinkNamed::~DefaultSinkNamed()
+{
+    const std::lock_guard lock(state().mutex);
+    state().defaultSink.reset();
 }
 
 SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)

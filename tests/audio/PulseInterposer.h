@@ -63,6 +63,16 @@ public:
     int used() const;
 };
 
+// While it exists, every answer about the server after the first `kept` names `name` as the
+// default sink: a default that changes and is gone before it can be read.
+class DefaultSinkNamed {
+public:
+    DefaultSinkNamed(std::string name, int kept);
+    ~DefaultSinkNamed();
+    DefaultSinkNamed(const DefaultSinkNamed&) = delete;
+    DefaultSinkNamed& operator=(const DefaultSinkNamed&) = delete;
+};
+
 // While it exists, every sink description read is edited before the reader sees it: shows the
 // meter what no server at hand describes.
 class SinkInfoEdit {

@@ -319,6 +319,19 @@ TEST_F(EffectEngineTest, AFlashLasts140MsAndTheNextBeatComesOnlyAfter180Ms)
     EXPECT_EQ(writtenLevels().back(), 1.0);
 }
 
+// A level posted just before Music was left arrives after it: it must not light the logo at
+// full brightness in the mode that now drives it.
+TEST_F(EffectEngineTest, ALevelArrivingAfterMusicEndedFlashesNothing)
+{
+    auto& logo = make();
+    logo.setMode(LightMode::music);
+    tick(); // down to 0.02, so that a flash would be written
+    logo.setMode(LightMode::breathe);
+    const auto before = tableWrites().size();
+    meter->deliver(0.5, 0.0);
+    EXPECT_EQ(tableWrites().size(), before);
+}
+
 TEST_F(EffectEngineTest, MusicWithoutBeatsWritesTheFloorOnce)
 {
     auto& logo = make();
