@@ -49,14 +49,16 @@ std::optional<MeterError> PulseCapture::open()
 
 void PulseCapture::close() noexcept
 {
-    if (m_state == State::closed)
-        return;
     if (!m_connection.valid()) {
         m_state = State::closed;
         return;
     }
     {
+        // The state is read under the lock too: until the thread is joined, the audio thread may
+        // be failing or reconnecting at this very moment.
         const PulseConnection::Lock lock(m_connection);
+        if (m_state == State::closed)
+            return;
         tearDown();
         m_state = State::closed;
     }
