@@ -80,7 +80,7 @@ Options parse(int argc, char** argv)
         }
     }
     if (options.shortRun && !windowGiven)
-        options.window = 3.0;
+        options.window = 1.0;
     if (!(options.window > 0.5))
         options.window = 0.5;
     return options;

@@ -2,7 +2,7 @@
 # Measures Beamwick's latency, CPU, wake-ups and memory on real parts and prints one table.
 #
 #   bench/run.sh            60 s per figure; rewrites docs/performance.md
-#   bench/run.sh --short    a few seconds per figure; prints the table only
+#   bench/run.sh --short    one second per figure; prints the table only
 #
 # Options: --build-dir DIR (default build/perf, a Release build; the test script passes its own
 # build) and --no-deps (skip the package check). Exits non-zero only when the harness itself

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the whole test suite under a sanitizer and runs it; each test starts the private
-# daemons it uses.
-# Usage: scripts/sanitize.sh address|thread
+# Builds the test suite under a sanitizer and runs it; each test starts the private daemons it
+# uses. The second argument does only one half: `build`, or `test` of what was built.
+# Usage: scripts/sanitize.sh address|thread [build|test]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-kind=${1:?usage: scripts/sanitize.sh address|thread}
+kind=${1:?usage: scripts/sanitize.sh address|thread [build|test]}
+part=${2:-all}
 build=build/$kind
 
-# A sanitizer's report needs line tables only, not full debug information.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBEAMWICK_SANITIZE="$kind" \
+# A sanitizer's report needs line tables only, not full debug information. The benchmarks'
+# own tests run here too.
+[[ $part == test ]] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBEAMWICK_SANITIZE="$kind" -DBEAMWICK_BUILD_BENCHMARKS=ON \
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
 # AddressSanitizer and UBSan look at every test. ThreadSanitizer looks only where Beamwick runs
@@ -21,7 +24,10 @@ if [[ $kind == thread ]]; then
     selection=(--label-regex '^(audio|system)$')
     targets=(--target tests/audio/all tests/system/all)
 fi
-cmake --build "$build" -j2 "${targets[@]}"
+if [[ $part != test ]]; then
+    cmake --build "$build" -j2 "${targets[@]}"
+fi
+[[ $part == build ]] && exit 0
 
 # Qt and libpulse are not instrumented; ignore_noninstrumented_modules keeps their internal
 # synchronisation from being reported while races in our own code still are.
