@@ -37,7 +37,7 @@ void PulseAudioMeter::start()
     const std::uint64_t run = ++m_generation;
     auto server = m_options.soundServer
                       ? m_options.soundServer()
-                      : std::make_unique<PulseSoundServer>(m_options.server, kThreadName);
+                      : std::make_shared<PulseSoundServer>(m_options.server, kThreadName);
     auto capture = std::make_unique<PulseCapture>(
         PulseCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
                             .retryInterval = m_options.retryInterval,

@@ -28,8 +28,8 @@ public:
         std::chrono::milliseconds setUpTimeout{5000};
         // The wait between reconnection attempts after the server went away.
         std::chrono::milliseconds retryInterval{2000};
-        // Makes the sound server a run talks to; left empty, the client library on `server`.
-        std::function<std::unique_ptr<SoundServer>()> soundServer;
+        // The sound server a run talks to; left empty, the client library on `server`.
+        std::function<std::shared_ptr<SoundServer>()> soundServer;
     };
 
     PulseAudioMeter();

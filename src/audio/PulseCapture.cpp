@@ -8,7 +8,7 @@ using Step = MeterError::Step;
 
 } // namespace
 
-PulseCapture::PulseCapture(Needs needs, std::unique_ptr<SoundServer> server)
+PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
     : m_needs(std::move(needs)), m_server(std::move(server)),
       m_lookup(
           *m_server,
@@ -84,17 +84,29 @@ void PulseCapture::openRecorder(const SoundServer::Sink& sink, const std::string
 
 void PulseCapture::outputFailed(Step step, int status)
 {
-    if (m_state != State::moving || step != Step::readingSpeakerId) {
+    if ((m_state == State::moving || m_state == State::reconnecting) &&
+        step == Step::readingSpeakerId)
+        awaitOutput();
+    else
         fail(step, status);
-        return;
-    }
+}
+
+void PulseCapture::awaitOutput()
+{
     // While outputs come and go the server can name a default that is already gone, or none
-    // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next. That
-    // is no lost capture: the output watch moves on when the server names another. Meanwhile no
-    // levels come, so the main thread is told, as for a pause, and may sleep.
+    // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next; a
+    // server that comes back can too. That is no lost capture: the output watch moves on when
+    // the server names another, without retrying on a timer. Meanwhile no levels come, so the
+    // main thread is told, as for a pause, and may sleep.
+    const bool afterLoss = m_state == State::reconnecting;
     m_state = State::awaitingOutput;
     m_deadline.cancel();
     m_recorder.waitWithoutStream();
+    if (afterLoss) {
+        // The server is back; only the output is missing. Its events are what ends the wait.
+        m_server->subscribe();
+        m_needs.interrupted(std::nullopt);
+    }
     m_output.follow(m_lookup.name(), OutputWatch::noSink);
 }
 
@@ -118,9 +130,14 @@ void PulseCapture::recorderReady()
 void PulseCapture::recorderEnded(int status)
 {
     // The server ends a record stream whose monitor went away (its sink was unplugged) while
-    // the connection lives on: the capture moves to the default output instead.
-    if (m_state == State::streaming && m_server->ready())
+    // the connection lives on: the capture moves to the default output instead. A stream that
+    // ends before it recorded, on the way to an output, is waited on like a missing output.
+    if (!m_server->ready())
+        fail(currentStep(), status);
+    else if (m_state == State::streaming)
         follow();
+    else if (m_state == State::moving || m_state == State::reconnecting)
+        awaitOutput();
     else
         fail(currentStep(), status);
 }

@@ -35,8 +35,8 @@ public:
         std::function<void(bool flowing)> activity;
     };
 
-    // The server is the run's alone: its thread is the audio thread.
-    PulseCapture(Needs needs, std::unique_ptr<SoundServer> server);
+    // The server's thread is the audio thread; the run connects and disconnects it.
+    PulseCapture(Needs needs, std::shared_ptr<SoundServer> server);
     ~PulseCapture() { close(); }
 
     PulseCapture(const PulseCapture&) = delete;
@@ -73,6 +73,8 @@ private:
     void openRecorder(const SoundServer::Sink& sink, const std::string& name);
     // A step of finding or opening the output failed.
     void outputFailed(MeterError::Step step, int status);
+    // No output to record for now: waits for the server to name or add one.
+    void awaitOutput();
     void recorderReady();
     void recorderEnded(int status);
     // The output heard is no longer the default: move to the default's monitor.
@@ -85,7 +87,7 @@ private:
 
     Needs m_needs;
     // First: the other parts use it, and it outlives them.
-    std::unique_ptr<SoundServer> m_server;
+    std::shared_ptr<SoundServer> m_server;
     DefaultSinkLookup m_lookup;
     PulseRecorder m_recorder;
     PlaybackWatch m_playback;
