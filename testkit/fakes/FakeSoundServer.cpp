@@ -69,7 +69,7 @@ void FakeSoundServer::loseServer()
 
 std::uint32_t FakeSoundServer::addPlayer(const std::string& sink, bool corked)
 {
-    const std::uint32_t id = ++m_lastIndex;
+    const std::uint32_t id = ++m_lastPlayer;
     m_players[id] = {sinkIndex(sink).value_or(PA_INVALID_INDEX), corked};
     tell(Change::playerAdded, id);
     return id;

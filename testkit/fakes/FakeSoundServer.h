@@ -42,7 +42,7 @@ public:
     void setDefault(const std::string& name);
     void loseServer();
     void restoreServer() { m_up = true; }
-    // A player on the sink of that name; its id.
+    // A player on the sink of that name; its id (the first is 100, the next 101, ...).
     std::uint32_t addPlayer(const std::string& sink, bool corked);
     void removePlayer(std::uint32_t id);
     void corkPlayer(std::uint32_t id, bool corked);
@@ -114,6 +114,7 @@ private:
     std::map<std::uint32_t, Player> m_players;
     std::string m_default;
     std::uint32_t m_lastIndex = 0;
+    std::uint32_t m_lastPlayer = 99;
     bool m_up = true;
     bool m_suspended = false;
     Clock::duration m_delay[3] = {};

@@ -231,11 +231,14 @@ struct Stream : Step {
 struct Player : Step {
     int which = *rc::gen::inRange(0, 4);
     int what = *rc::gen::inRange(0, 4);
+    bool listedPaused = *rc::gen::arbitrary<bool>();
     void run(const Model&, Story& s) const override
     {
         const auto id = static_cast<std::uint32_t>(which) + 100;
+        // An arrival can be listed as paused for a while, as PipeWire lists a stream that has
+        // only just started: its sound alone must keep the capture listening.
         if (what == 0)
-            s.server->addPlayer(s.server->defaultName(), false);
+            s.server->addPlayer(s.server->defaultName(), listedPaused);
         else if (what == 1)
             s.server->removePlayer(id);
         else
@@ -246,7 +249,8 @@ struct Player : Step {
     void show(std::ostream& os) const override
     {
         const char* what_[] = {"player arrives", "player leaves", "player pauses", "player plays"};
-        os << what_[what] << " (" << which + 100 << ")";
+        os << what_[what] << (what == 0 && listedPaused ? " listed as paused" : "") << " ("
+           << which + 100 << ")";
     }
 };
 

@@ -544,48 +544,6 @@ TEST_F(PulseAudioMeterTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     EXPECT_EQ(levels.size(), expected);
 }
 
-// A listing can call a playing stream paused, as PipeWire does for a stream that has only just
-// started, for a moment or, on a loaded machine, for seconds. The capture listens on through it,
-// and pauses once nothing has played for a while: a player arriving while another plays, listed
-// as paused once; and one arriving in the grace after the last one stopped, listed as paused for
-// as long as it plays, whose sound alone must keep the capture from pausing.
-TEST_F(PulseAudioMeterTest, AStreamListedAsPausedDoesNotPauseTheCapture)
-{
-    const ChunkTap reads;
-    makeMeter().start();
-    for (const bool inTheGrace : {false, true}) {
-        SCOPED_TRACE(inTheGrace ? "arriving in the grace" : "arriving while a tone plays");
-        auto player = std::make_unique<TonePlayer>(server.address(),
-                                                   toneSamples(60.0, 0.5, inTheGrace ? 0.3 : 2.0));
-        ASSERT_TRUE(spinUntil([&] { return !levels.empty() && levels.back().bass > 0.1; }, 5s));
-        if (inTheGrace) {
-            ASSERT_TRUE(spinUntil([&] { return player->finished(); }, 5s));
-            player.reset();
-        }
-        const std::size_t corksBefore = reads.corks().size();
-        {
-            const PlaybackListedAsPaused listed(inTheGrace ? 1000 : 1);
-            TonePlayer arriving(server.address(),
-                                toneSamples(60.0, inTheGrace ? 0.5 : 0.0, inTheGrace ? 1.5 : 0.2));
-            ASSERT_TRUE(spinUntil([&] { return listed.used() >= 1; }, 5s));
-            arriving.wait();
-        }
-        if (player)
-            player->wait();
-        const auto whilePlaying = reads.corks();
-        EXPECT_TRUE(std::none_of(whilePlaying.begin() + corksBefore, whilePlaying.end(),
-                                 [](const ChunkTap::Cork& cork) { return cork.corked; }))
-            << "the capture paused while a tone played";
-        EXPECT_TRUE(spinUntil(
-            [&] {
-                const auto corks = reads.corks();
-                return corks.size() > whilePlaying.size() && corks.back().corked;
-            },
-            5s))
-            << "the capture did not pause after the tone";
-    }
-}
-
 // The capture hears whatever output is the default: one there from the start and then chosen,
 // one plugged in and chosen, and the one left when the output heard goes away. Each time the
 // capture has paused for want of playback, and a player on the new default wakes it. Moving is
@@ -631,43 +589,4 @@ TEST_F(PulseAudioMeterTest, TheCaptureFollowsTheDefaultOutput)
         levels.clear();
         activity.clear();
     }
-}
-
-// Every output unplugged, then one plugged in (CTest runs this against PulseAudio only: PipeWire
-// always keeps a sink). Without an output there is nothing to hear, which is no lost capture;
-// the new output is heard as soon as it is there.
-TEST_F(PulseAudioMeterTest, WithEveryOutputGoneTheCaptureWaitsForTheNextOne)
-{
-    ASSERT_EQ(server.kind(), PrivateSoundServer::Kind::pulseAudio);
-    auto& meter = makeMeter();
-    meter.start();
-    ASSERT_NE(server.pactl("list short modules").find("module-null-sink"), std::string::npos);
-    // Unplugged within the half second of quiet that would pause the capture anyway: waiting for
-    // an output must say that levels stop, or the main thread's ticks run on for good.
-    server.pactl("unload-module module-null-sink");
-    ASSERT_TRUE(spinUntil([&] { return listenerStreams() == 0; }, 5s));
-    ASSERT_TRUE(spinUntil([&] { return !activity.empty() && !activity.back(); }, 5s));
-    ASSERT_FALSE(
-        server.pactl("load-module module-null-sink norewinds=1 sink_name=plugged").empty());
-
-    const auto during = levelsDuring(toneSamples(60.0, 0.5, 2.0));
-    EXPECT_TRUE(interruptions.empty());
-    ASSERT_GT(during.size(), 20u);
-    EXPECT_NEAR(median(during), 0.5 * kSixtyHertzResponse, 0.5 * kSixtyHertzResponse * 0.1);
-    EXPECT_TRUE(meter.isRunning());
-}
-
-// The default changes the moment the stream records, to an output gone before it can be read.
-// The start has succeeded by then and must return; the capture waits for an output, which is no
-// loss, and says that levels stop.
-TEST_F(PulseAudioMeterTest, ADefaultGoneAsListeningBeginsHoldsUpNeitherStartNorTheMainThread)
-{
-    const DefaultSinkNamed gone("gone_sink", 1);
-    auto& meter = makeMeter();
-    const auto began = Clock::now();
-    meter.start();
-    EXPECT_LT(Clock::now() - began, 5s);
-    ASSERT_TRUE(spinUntil([&] { return !activity.empty() && !activity.back(); }, 5s));
-    EXPECT_TRUE(interruptions.empty());
-    EXPECT_TRUE(meter.isRunning());
 }

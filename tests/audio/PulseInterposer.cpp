@@ -17,24 +17,12 @@ struct State {
     std::optional<std::vector<ChunkTap::Chunk>> chunks;
     std::vector<ChunkTap::Cork> corks;
     bool holdReads = false;
-    // Playback listings under way while reads are held or streams are shown paused; the library
-    // calls back per stream and once more at the end of the list.
+    // Playback listings under way while reads are held; the library calls back per stream and
+    // once more at the end of the list.
     struct PendingListing {
         pa_sink_input_info_cb_t callback;
         void* userdata;
-        bool showPaused;
     };
-    // Listings still to show every stream paused, and how many did.
-    int pausedListings = 0;
-    int pausedListingsUsed = 0;
-    // The default sink named after the first `keptServerAnswers` answers about the server.
-    std::optional<std::string> defaultSink;
-    int keptServerAnswers = 0;
-    struct PendingServerRead {
-        pa_server_info_cb_t callback;
-        void* userdata;
-    };
-    std::list<PendingServerRead> pendingServerReads;
     std::list<PendingListing> pendingListings;
     // The call to refuse and the error it leaves; the context it was refused on, once it was.
     struct Refusal {
@@ -105,34 +93,10 @@ void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, v
 {
     auto* listing = static_cast<State::PendingListing*>(userdata);
     listingEnds = eol != 0;
-    if (info && listing->showPaused) {
-        pa_sink_input_info paused = *info;
-        paused.corked = 1;
-        listing->callback(context, &paused, eol, listing->userdata);
-    } else {
-        listing->callback(context, info, eol, listing->userdata);
-    }
+    listing->callback(context, info, eol, listing->userdata);
     listingEnds = false;
     if (eol != 0)
         forget(state().pendingListings, listing);
-}
-
-void renamedServerInfo(pa_context* context, const pa_server_info* info, void* userdata)
-{
-    auto* read = static_cast<State::PendingServerRead*>(userdata);
-    std::string name;
-    {
-        const std::lock_guard lock(state().mutex);
-        name = state().defaultSink.value_or("");
-    }
-    if (info) {
-        pa_server_info renamed = *info;
-        renamed.default_sink_name = name.c_str();
-        read->callback(context, &renamed, read->userdata);
-    } else {
-        read->callback(context, info, read->userdata);
-    }
-    forget(state().pendingServerReads, read);
 }
 
 } // namespace
@@ -209,14 +173,9 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     State::PendingListing* listing = nullptr;
     {
         const std::lock_guard lock(state().mutex);
-        const bool showPaused = state().pausedListings > 0;
-        if (showPaused) {
-            --state().pausedListings;
-            ++state().pausedListingsUsed;
-        }
-        if ((state().holdReads || showPaused) && callback)
-            listing = &state().pendingListings.emplace_back(
-                State::PendingListing{callback, userdata, showPaused});
+        if (state().holdReads && callback)
+            listing =
+                &state().pendingListings.emplace_back(State::PendingListing{callback, userdata});
     }
     if (!listing)
         return list(context, callback, userdata);
@@ -246,19 +205,7 @@ extern "C" pa_operation* pa_context_get_server_info(pa_context* context, pa_serv
     static const auto get = real<Get>("pa_context_get_server_info");
     if (refuse(RefusedCall::Function::getServerInfo, context))
         return nullptr;
-    State::PendingServerRead* read = nullptr;
-    {
-        const std::lock_guard lock(state().mutex);
-        if (state().defaultSink && done && state().keptServerAnswers-- <= 0)
-            read =
-                &state().pendingServerReads.emplace_back(State::PendingServerRead{done, userdata});
-    }
-    if (!read)
-        return get(context, done, userdata);
-    pa_operation* operation = get(context, &renamedServerInfo, read);
-    if (!operation)
-        forget(state().pendingServerReads, read);
-    return operation;
+    return get(context, done, userdata);
 }
 
 extern "C" pa_stream* pa_stream_new(pa_context* context, const char* name,
@@ -357,38 +304,6 @@ ReadsHeldBack::~ReadsHeldBack()
 {
     const std::lock_guard lock(state().mutex);
     state().holdReads = false;
-}
-
-PlaybackListedAsPaused::PlaybackListedAsPaused(int count)
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = count;
-    state().pausedListingsUsed = 0;
-}
-
-PlaybackListedAsPaused::~PlaybackListedAsPaused()
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = 0;
-}
-
-int PlaybackListedAsPaused::used() const
-{
-    const std::lock_guard lock(state().mutex);
-    return state().pausedListingsUsed;
-}
-
-DefaultSinkNamed::DefaultSinkNamed(std::string name, int kept)
-{
-    const std::lock_guard lock(state().mutex);
-    state().defaultSink = std::move(name);
-    state().keptServerAnswers = kept;
-}
-
-DefaultSinkNamed::~DefaultSinkNamed()
-{
-    const std::lock_guard lock(state().mutex);
-    state().defaultSink.reset();
 }
 
 SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)

@@ -50,29 +50,6 @@ public:
     ReadsHeldBack& operator=(const ReadsHeldBack&) = delete;
 };
 
-// While it exists, the next `count` listings of the server's playback streams show every stream
-// as paused (corked), as PipeWire lists a stream that has only just started.
-class PlaybackListedAsPaused {
-public:
-    explicit PlaybackListedAsPaused(int count);
-    ~PlaybackListedAsPaused();
-    PlaybackListedAsPaused(const PlaybackListedAsPaused&) = delete;
-    PlaybackListedAsPaused& operator=(const PlaybackListedAsPaused&) = delete;
-
-    // How many of the `count` have been asked for so far.
-    int used() const;
-};
-
-// While it exists, every answer about the server after the first `kept` names `name` as the
-// default sink: a default that changes and is gone before it can be read.
-class DefaultSinkNamed {
-public:
-    DefaultSinkNamed(std::string name, int kept);
-    ~DefaultSinkNamed();
-    DefaultSinkNamed(const DefaultSinkNamed&) = delete;
-    DefaultSinkNamed& operator=(const DefaultSinkNamed&) = delete;
-};
-
 // While it exists, every sink description read is edited before the reader sees it: shows the
 // meter what no server at hand describes.
 class SinkInfoEdit {
