@@ -132,6 +132,12 @@ std::size_t FakeSoundServer::armedTimers() const
                          [](const auto& due) { return due.second.timer != 0; });
 }
 
+bool FakeSoundServer::hasSink(std::uint32_t index) const
+{
+    return std::any_of(m_sinks.begin(), m_sinks.end(),
+                       [index](const Sink& sink) { return sink.index == index; });
+}
+
 std::optional<std::uint32_t> FakeSoundServer::sinkIndex(const std::string& name) const
 {
     for (const auto& sink : m_sinks)
@@ -185,6 +191,10 @@ void FakeSoundServer::disconnect() noexcept
 
 bool FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
 {
+    if (refused(Refusal::defaultSink)) {
+        m_error = m_refusalCode;
+        return false;
+    }
     return this->answer(Ask::defaultSink,
                         [this, answer = std::move(answer)] { answer(m_default, 0); });
 }
@@ -212,20 +222,25 @@ SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, S
     closeStream();
     if (!ready())
         return {.status = PA_ERR_BADSTATE, .creating = true};
+    if (refused(Refusal::streamCreation))
+        return {.status = m_refusalCode, .creating = true};
+    if (refused(Refusal::streamConnection))
+        return {.status = m_refusalCode, .creating = false};
+    // A stream whose monitor went meanwhile never records; nor does one refused.
+    const int failure = refused(Refusal::streamReady) ? m_refusalCode : 0;
     m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
     m_streamEvents = std::move(events);
     ++m_streams;
-    schedule(m_delay[1], {.connection = m_connections, .stream = m_streams, .work = [this] {
-                              const std::uint32_t sink = m_stream->sink;
-                              if (std::none_of(m_sinks.begin(), m_sinks.end(),
-                                               [sink](const Sink& s) { return s.index == sink; })) {
-                                  endStream(PA_ERR_NOENTITY);
-                                  return;
-                              }
-                              m_stream->ready = true;
-                              m_stream->since = m_clock.now();
-                              m_streamEvents.ready();
-                          }});
+    schedule(m_delay[1],
+             {.connection = m_connections, .stream = m_streams, .work = [this, failure] {
+                  if (failure != 0 || !hasSink(m_stream->sink)) {
+                      endStream(failure != 0 ? failure : PA_ERR_NOENTITY);
+                      return;
+                  }
+                  m_stream->ready = true;
+                  m_stream->since = m_clock.now();
+                  m_streamEvents.ready();
+              }});
     return {.rate = sink.rate, .channels = sink.channels};
 }
 
@@ -309,10 +324,19 @@ bool FakeSoundServer::runNext(Clock::time_point until)
     return true;
 }
 
-std::optional<SoundServer::Sink> FakeSoundServer::describe(const std::string& name) const
+std::optional<SoundServer::Sink> FakeSoundServer::describe(const std::string& name)
 {
     const auto index = sinkIndex(name);
     if (!index)
         return std::nullopt;
-    return SoundServer::Sink{*index, name + ".monitor", kChannels, kRate};
+    return SoundServer::Sink{*index, refused(Refusal::monitor) ? "" : name + ".monitor", kChannels,
+                             kRate};
+}
+
+bool FakeSoundServer::refused(Refusal refusal)
+{
+    if (m_refusal != refusal)
+        return false;
+    m_refusal = Refusal::none;
+    return true;
 }

@@ -50,6 +50,21 @@ public:
     void killStream();
     void suspendStream(bool suspended) { m_suspended = suspended; }
     void setDelay(Ask ask, Clock::duration delay) { m_delay[static_cast<int>(ask)] = delay; }
+    // The next such request fails with that code (the sink is described without a monitor).
+    enum class Refusal {
+        none,
+        defaultSink,
+        monitor,
+        streamCreation,
+        streamConnection,
+        streamReady
+    };
+    void refuseNext(Refusal refusal, int code)
+    {
+        m_refusal = refusal;
+        m_refusalCode = code;
+    }
+    bool connected() const { return m_connection != Connection::none; }
     // One block of 512 frames of a 60 Hz tone (silence at 0) into the record stream, if it
     // records and is neither corked nor suspended; whether it went in.
     bool feed(float amplitude);
@@ -66,6 +81,7 @@ public:
     // Timers armed by the capture: wake-ups of the audio thread to come.
     std::size_t armedTimers() const;
     std::optional<std::uint32_t> sinkIndex(const std::string& name) const;
+    bool hasSink(std::uint32_t index) const;
 
     bool startThread() override { return true; }
     void stopThread() noexcept override {}
@@ -107,7 +123,7 @@ private:
     void tell(Change change, std::uint32_t index);
     void endStream(int status);
     bool runNext(Clock::time_point until);
-    std::optional<SoundServer::Sink> describe(const std::string& name) const;
+    std::optional<SoundServer::Sink> describe(const std::string& name);
 
     FakeClock& m_clock;
     std::vector<Sink> m_sinks;
@@ -117,6 +133,10 @@ private:
     std::uint32_t m_lastPlayer = 99;
     bool m_up = true;
     bool m_suspended = false;
+    Refusal m_refusal = Refusal::none;
+    int m_refusalCode = 0;
+    // Whether the next request of that kind is the refused one; spends the refusal.
+    bool refused(Refusal refusal);
     Clock::duration m_delay[3] = {};
     Clock::time_point m_lastAnswer[3] = {};
 
