@@ -1,17 +1,14 @@
 #include "audio/DefaultSinkLookup.h"
 
-#include "audio/PulseHandles.h"
-
-#include <pulse/def.h>
-#include <pulse/introspect.h>
-
-void DefaultSinkLookup::begin(pa_context* context)
+void DefaultSinkLookup::begin()
 {
-    m_context = context;
+    const std::uint64_t lookup = ++m_lookups;
     m_stage = Stage::readingServer;
-    if (!requested(
-            pa_context_get_server_info(context, &DefaultSinkLookup::serverInfoArrived, this)))
-        fail(Step::findingSpeakers, pa_context_errno(context));
+    if (!m_server.askDefaultSink([this, lookup](std::optional<std::string> name, int status) {
+            if (current(lookup, Stage::readingServer))
+                readSink(lookup, name, status);
+        }))
+        fail(Step::findingSpeakers, m_server.error());
 }
 
 std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
@@ -27,50 +24,36 @@ std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
     return std::nullopt;
 }
 
-void DefaultSinkLookup::readSink(const pa_server_info* info)
+void DefaultSinkLookup::readSink(std::uint64_t lookup, const std::optional<std::string>& name,
+                                 int status)
 {
-    if (!info) {
-        fail(Step::findingSpeakers, pa_context_errno(m_context));
+    if (!name) {
+        fail(Step::findingSpeakers, status);
         return;
     }
     m_stage = Stage::readingSink;
     // A server without a default sink goes on to the next read, which then fails on its own.
-    m_name = info->default_sink_name ? info->default_sink_name : "";
-    if (!requested(pa_context_get_sink_info_by_name(m_context, m_name.c_str(),
-                                                    &DefaultSinkLookup::sinkInfoArrived, this)))
-        fail(Step::readingSpeakerId, pa_context_errno(m_context));
+    m_name = *name;
+    if (!m_server.askSink(m_name, [this, lookup](std::optional<SoundServer::Sink> sink,
+                                                 int status) { sinkRead(lookup, sink, status); }))
+        fail(Step::readingSpeakerId, m_server.error());
+}
+
+void DefaultSinkLookup::sinkRead(std::uint64_t lookup, const std::optional<SoundServer::Sink>& sink,
+                                 int status)
+{
+    if (!current(lookup, Stage::readingSink))
+        return;
+    if (!sink) {
+        fail(Step::readingSpeakerId, status);
+        return;
+    }
+    m_stage = Stage::idle;
+    m_found(*sink, m_name);
 }
 
 void DefaultSinkLookup::fail(Step step, int status)
 {
     m_stage = Stage::idle;
     m_failed(step, status);
-}
-
-void DefaultSinkLookup::serverInfoArrived(pa_context*, const pa_server_info* info,
-                                          void* self) noexcept
-{
-    auto* lookup = static_cast<DefaultSinkLookup*>(self);
-    guarded([&] {
-        if (lookup->m_stage == Stage::readingServer)
-            lookup->readSink(info);
-    });
-}
-
-void DefaultSinkLookup::sinkInfoArrived(pa_context* context, const pa_sink_info* info, int eol,
-                                        void* self) noexcept
-{
-    auto* lookup = static_cast<DefaultSinkLookup*>(self);
-    guarded([&] {
-        if (lookup->m_stage != Stage::readingSink)
-            return;
-        if (eol < 0) {
-            lookup->fail(Step::readingSpeakerId, pa_context_errno(context));
-        } else if (eol > 0 || !info) {
-            lookup->fail(Step::readingSpeakerId, PA_ERR_NOENTITY);
-        } else {
-            lookup->m_stage = Stage::idle;
-            lookup->m_found(*info, lookup->m_name);
-        }
-    });
 }

@@ -1,28 +1,26 @@
 #pragma once
 
 #include "audio/MeterError.h"
+#include "audio/SoundServer.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-
-struct pa_context;
-struct pa_server_info;
-struct pa_sink_info;
 
 // Finds the output to listen to: the server's default sink by name, then that sink's description
 // (its monitor, format and index). Lock held, always.
 class DefaultSinkLookup {
 public:
-    using Found = std::function<void(const pa_sink_info& sink, const std::string& name)>;
+    using Found = std::function<void(const SoundServer::Sink& sink, const std::string& name)>;
     using Step = MeterError::Step;
     using Failed = std::function<void(Step step, int status)>;
 
-    DefaultSinkLookup(Found found, Failed failed)
-        : m_found(std::move(found)), m_failed(std::move(failed))
+    DefaultSinkLookup(SoundServer& server, Found found, Failed failed)
+        : m_server(server), m_found(std::move(found)), m_failed(std::move(failed))
     {}
 
-    void begin(pa_context* context);
+    void begin();
     // Answers still on their way are dropped.
     void cancel() noexcept { m_stage = Stage::idle; }
     // The step under way, if any.
@@ -33,17 +31,20 @@ public:
 private:
     enum class Stage { idle, readingServer, readingSink };
 
-    void readSink(const pa_server_info* info);
+    void readSink(std::uint64_t lookup, const std::optional<std::string>& name, int status);
+    void sinkRead(std::uint64_t lookup, const std::optional<SoundServer::Sink>& sink, int status);
+    // Whether the answer belongs to the lookup under way, at that stage.
+    bool current(std::uint64_t lookup, Stage stage) const
+    {
+        return lookup == m_lookups && m_stage == stage;
+    }
     void fail(Step step, int status);
 
-    static void serverInfoArrived(pa_context* context, const pa_server_info* info,
-                                  void* self) noexcept;
-    static void sinkInfoArrived(pa_context* context, const pa_sink_info* info, int eol,
-                                void* self) noexcept;
-
+    SoundServer& m_server;
     Found m_found;
     Failed m_failed;
-    pa_context* m_context = nullptr;
     Stage m_stage = Stage::idle;
+    // Tells the lookups apart: an answer to a cancelled one is not taken for the next one's.
+    std::uint64_t m_lookups = 0;
     std::string m_name;
 };

@@ -1,30 +1,39 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
-#include <pulse/mainloop-api.h>
+#include "audio/SoundServer.h"
 
-// A one-shot timer on the client library's loop: its work runs on the loop's thread with the
-// loop's lock held, like every other callback of the capture. Arm, re-arm and cancel it with the
-// lock held too; it must be cancelled (or destroyed) before its loop is freed.
+#include <functional>
+
+// A one-shot timer on the sound server's loop: its work runs on the server's thread with the
+// lock held, like every other callback of the capture. Arm, re-arm and cancel it with the lock
+// held too; it must be cancelled (or destroyed) before its server goes.
 class LoopTimer {
 public:
-    explicit LoopTimer(pa_mainloop_api* api) : m_api(api) {}
+    explicit LoopTimer(SoundServer& server) : m_server(server) {}
     ~LoopTimer() { cancel(); }
 
     LoopTimer(const LoopTimer&) = delete;
     LoopTimer& operator=(const LoopTimer&) = delete;
 
     // Runs `fire` once, `delay` from now; replaces whatever was armed.
-    void arm(std::chrono::steady_clock::duration delay, std::function<void()> fire);
-    void cancel() noexcept;
-    bool armed() const { return m_event != nullptr; }
+    void arm(SoundServer::Clock::duration delay, std::function<void()> fire)
+    {
+        cancel();
+        m_timer = m_server.arm(delay, [this, fire = std::move(fire)] {
+            // Spent before the work runs: the work may arm this timer again.
+            m_timer = 0;
+            fire();
+        });
+    }
+    void cancel() noexcept
+    {
+        if (m_timer != 0)
+            m_server.cancel(m_timer);
+        m_timer = 0;
+    }
+    bool armed() const { return m_timer != 0; }
 
 private:
-    static void expired(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
-                        void* self) noexcept;
-
-    pa_mainloop_api* m_api;
-    pa_time_event* m_event = nullptr;
-    std::function<void()> m_fire;
+    SoundServer& m_server;
+    SoundServer::TimerId m_timer = 0;
 };

@@ -3,12 +3,11 @@
 #include "audio/ListingLedger.h"
 #include "audio/LoopTimer.h"
 #include "audio/PulseRecorder.h"
+#include "audio/SoundServer.h"
 
 #include <cstdint>
-#include <pulse/subscribe.h>
-
-struct pa_context;
-struct pa_sink_input_info;
+#include <optional>
+#include <vector>
 
 // Pauses the recorder while nothing plays on the sink it listens to, so that neither this process
 // nor the sound device is kept awake for silence, and resumes it the moment something does. Lock
@@ -20,17 +19,17 @@ struct pa_sink_input_info;
 // apart, and nothing was heard over that whole grace; an arrival, or any sound, starts it anew.
 class PlaybackWatch {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = SoundServer::Clock;
 
-    PlaybackWatch(pa_mainloop_api* api, PulseRecorder& recorder);
+    PlaybackWatch(SoundServer& server, PulseRecorder& recorder);
 
     // The recorder has just opened on the sink's monitor: it records, and the watch lists what
-    // plays there. `connection` is the context's serial number.
-    void begin(pa_context* context, std::uint64_t connection, std::uint32_t sinkIndex);
+    // plays there. `connection` is the connection's serial number.
+    void begin(std::uint64_t connection, std::uint32_t sinkIndex);
     // No more listings or pauses until the next begin().
     void end() noexcept;
     // A playback stream appeared, changed or went away.
-    void changed(pa_subscription_event_type_t event);
+    void changed(SoundServer::Change change);
 
 private:
     enum class State {
@@ -46,23 +45,16 @@ private:
 
     // Asks for a listing of the playback streams; whether it could.
     bool list(bool confirming);
-    void listed(const pa_sink_input_info* info, int eol, bool confirming);
+    void listed(const std::optional<std::vector<SoundServer::Player>>& players, bool confirming);
     void found(bool playing, bool confirming);
     // Arms the grace so that it ends `grace` after the later of its start and the last sound.
     void armGrace();
 
-    static void ordinaryListing(pa_context* context, const pa_sink_input_info* info, int eol,
-                                void* self) noexcept;
-    static void confirmingListing(pa_context* context, const pa_sink_input_info* info, int eol,
-                                  void* self) noexcept;
-
+    SoundServer& m_server;
     PulseRecorder& m_recorder;
-    pa_context* m_context = nullptr;
     std::uint32_t m_sinkIndex = 0;
     State m_state = State::ended;
     ListingLedger m_ledger;
-    // Gathered over one listing.
-    bool m_playbackSeen = false;
     // Armed exactly while in grace.
     LoopTimer m_grace;
     Clock::time_point m_graceFrom;

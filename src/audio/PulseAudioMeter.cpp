@@ -3,6 +3,13 @@
 #include "audio/PulseAudioMeter.h"
 
 #include "audio/PulseCapture.h"
+#include "audio/PulseSoundServer.h"
+
+namespace {
+
+constexpr const char* kThreadName = "beamwick.audio";
+
+} // namespace
 
 PulseAudioMeter::PulseAudioMeter() : PulseAudioMeter(Options{}) {}
 
@@ -28,18 +35,23 @@ void PulseAudioMeter::start()
     if (m_capture)
         return;
     const std::uint64_t run = ++m_generation;
-    auto capture = std::make_unique<PulseCapture>(PulseCapture::Needs{
-        .server = m_options.server,
-        .setUpTimeout = m_options.setUpTimeout,
-        .retryInterval = m_options.retryInterval,
-        .detector = m_detector,
-        .measured =
-            [this, run](const BassDetector::Level& level) {
-                m_handOff.post(level.bass, level.previousAverage, run);
-            },
-        .interrupted =
-            [this, run](std::optional<MeterError> lost) { postInterruption(run, std::move(lost)); },
-        .activity = [this, run](bool flowing) { postActivity(run, flowing); }});
+    auto server = m_options.soundServer
+                      ? m_options.soundServer()
+                      : std::make_shared<PulseSoundServer>(m_options.server, kThreadName);
+    auto capture = std::make_unique<PulseCapture>(
+        PulseCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
+                            .retryInterval = m_options.retryInterval,
+                            .detector = m_detector,
+                            .measured =
+                                [this, run](const BassDetector::Level& level) {
+                                    m_handOff.post(level.bass, level.previousAverage, run);
+                                },
+                            .interrupted =
+                                [this, run](std::optional<MeterError> lost) {
+                                    postInterruption(run, std::move(lost));
+                                },
+                            .activity = [this, run](bool flowing) { postActivity(run, flowing); }},
+        std::move(server));
     m_handOff.setRun(run);
     if (auto failure = capture->open()) {
         capture->close();

@@ -6,11 +6,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 class PulseCapture;
+class SoundServer;
 
 // The meter on the PulseAudio client library (which PipeWire desktops serve as well): a record
 // stream "Beamwick Listener" on the monitor of the default sink, read on the client library's
@@ -26,6 +28,8 @@ public:
         std::chrono::milliseconds setUpTimeout{5000};
         // The wait between reconnection attempts after the server went away.
         std::chrono::milliseconds retryInterval{2000};
+        // The sound server a run talks to; left empty, the client library on `server`.
+        std::function<std::shared_ptr<SoundServer>()> soundServer;
     };
 
     PulseAudioMeter();

@@ -6,11 +6,13 @@
 #include "audio/MeterError.h"
 #include "audio/OutputWatch.h"
 #include "audio/PlaybackWatch.h"
-#include "audio/PulseConnection.h"
 #include "audio/PulseRecorder.h"
+#include "audio/SoundServer.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,7 +24,6 @@ class PulseCapture {
 public:
     // What a run needs of its meter. The reports are made on the audio thread.
     struct Needs {
-        std::string server;
         std::chrono::milliseconds setUpTimeout;
         std::chrono::milliseconds retryInterval;
         // Outlives the run: its running average carries over from one run to the next.
@@ -34,7 +35,8 @@ public:
         std::function<void(bool flowing)> activity;
     };
 
-    explicit PulseCapture(Needs needs);
+    // The server's thread is the audio thread; the run connects and disconnects it.
+    PulseCapture(Needs needs, std::shared_ptr<SoundServer> server);
     ~PulseCapture() { close(); }
 
     PulseCapture(const PulseCapture&) = delete;
@@ -68,22 +70,24 @@ private:
 
     void beginAttempt();
     void lookUp();
-    void openRecorder(const pa_sink_info& sink, const std::string& name);
+    void openRecorder(const SoundServer::Sink& sink, const std::string& name);
     // A step of finding or opening the output failed.
     void outputFailed(MeterError::Step step, int status);
+    // No output to record for now: waits for the server to name or add one.
+    void awaitOutput();
     void recorderReady();
     void recorderEnded(int status);
     // The output heard is no longer the default: move to the default's monitor.
     void follow();
-    void eventArrived(pa_subscription_event_type_t event, std::uint32_t index);
+    void eventArrived(SoundServer::Change change, std::uint32_t index);
     void fail(MeterError::Step step, int status);
     void tearDown() noexcept;
     void armDeadline();
     MeterError::Step currentStep() const;
 
     Needs m_needs;
-    // First: the other parts use its loop, and it outlives them.
-    PulseConnection m_connection;
+    // First: the other parts use it, and it outlives them.
+    std::shared_ptr<SoundServer> m_server;
     DefaultSinkLookup m_lookup;
     PulseRecorder m_recorder;
     PlaybackWatch m_playback;
@@ -93,6 +97,8 @@ private:
     // Connects afresh a while after the server went away.
     LoopTimer m_retry;
     State m_state = State::starting;
+    // Tells the connections apart: a new one is often allocated where the last one was.
+    std::uint64_t m_connections = 0;
     // The sink whose monitor is being opened or recorded.
     std::string m_sinkName;
     std::optional<MeterError> m_failure;

@@ -3,14 +3,12 @@
 #include "audio/BassDetector.h"
 #include "audio/BlockAssembler.h"
 #include "audio/MeterError.h"
-#include "audio/PulseHandles.h"
+#include "audio/SoundServer.h"
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
-
-struct pa_sink_info;
 
 // The record stream "Beamwick Listener" on one sink's monitor, and what becomes of its audio: the
 // server's chunks gathered into blocks of 512 frames, each measured by the detector and handed on.
@@ -18,7 +16,7 @@ struct pa_sink_info;
 // output changes. Lock held, always: its callbacks run on the loop's thread.
 class PulseRecorder {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = SoundServer::Clock;
 
     struct Handlers {
         // The stream records.
@@ -32,7 +30,7 @@ public:
     };
 
     // The detector outlives the recorder: its running average is kept across captures.
-    PulseRecorder(BassDetector& detector, Handlers handlers);
+    PulseRecorder(SoundServer& server, BassDetector& detector, Handlers handlers);
 
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
@@ -41,10 +39,10 @@ public:
         MeterError::Step step;
         int status;
     };
-    std::optional<Failure> open(pa_context* context, const pa_sink_info& sink, bool fresh);
+    std::optional<Failure> open(const SoundServer::Sink& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
-    void close() noexcept { m_stream.reset(); }
-    bool isOpen() const { return m_stream != nullptr; }
+    void close() noexcept { m_server.closeStream(); }
+    bool isOpen() const { return m_server.streamOpen(); }
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
     // The stream is gone and none records yet (the capture waits for an output): drops it and,
@@ -60,12 +58,9 @@ private:
     void readChunks();
     void measure(const AudioBuffer& block);
 
-    static void stateChanged(pa_stream* stream, void* self) noexcept;
-    static void readable(pa_stream* stream, std::size_t bytes, void* self) noexcept;
-
+    SoundServer& m_server;
     BassDetector& m_detector;
     Handlers m_handlers;
-    StreamHandle m_stream;
     BlockAssembler m_assembler;
     std::uint32_t m_channels = 0;
     float m_rate = 0;

@@ -7,7 +7,8 @@ public:
     TimePoint now() const override { return m_now; }
     void advance(std::chrono::duration<double> by)
     {
-        m_now += std::chrono::duration_cast<Duration>(by);
+        // Rounded, not truncated: steps given in whole nanoseconds stay exact.
+        m_now += std::chrono::round<Duration>(by);
     }
 
 private:

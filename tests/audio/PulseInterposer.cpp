@@ -17,41 +17,14 @@ struct State {
     std::optional<std::vector<ChunkTap::Chunk>> chunks;
     std::vector<ChunkTap::Cork> corks;
     bool holdReads = false;
-    // Playback listings under way while reads are held or streams are shown paused; the library
-    // calls back per stream and once more at the end of the list.
+    // Playback listings under way while reads are held; the library calls back per stream and
+    // once more at the end of the list.
     struct PendingListing {
         pa_sink_input_info_cb_t callback;
         void* userdata;
-        bool showPaused;
     };
-    // Listings still to show every stream paused, and how many did.
-    int pausedListings = 0;
-    int pausedListingsUsed = 0;
-    // The default sink named after the first `keptServerAnswers` answers about the server.
-    std::optional<std::string> defaultSink;
-    int keptServerAnswers = 0;
-    struct PendingServerRead {
-        pa_server_info_cb_t callback;
-        void* userdata;
-    };
-    std::list<PendingServerRead> pendingServerReads;
     std::list<PendingListing> pendingListings;
-    // The call to refuse and the error it leaves; the context it was refused on, once it was.
-    struct Refusal {
-        RefusedCall::Function function;
-        int code;
-        const pa_context* context = nullptr;
-    };
-    std::optional<Refusal> refusal;
-    std::function<void(pa_sink_info&)> sinkEdit;
     std::optional<int> connections;
-    // Sink reads under way with an edit; the library calls back until the end of the list.
-    struct PendingRead {
-        pa_sink_info_cb_t callback;
-        void* userdata;
-        std::function<void(pa_sink_info&)> edit;
-    };
-    std::list<PendingRead> pendingReads;
 };
 
 State& state()
@@ -72,32 +45,6 @@ template <typename Pending> void forget(std::list<Pending>& pending, const Pendi
     pending.remove_if([done](const Pending& entry) { return &entry == done; });
 }
 
-void editedSinkInfo(pa_context* context, const pa_sink_info* info, int eol, void* userdata)
-{
-    auto* read = static_cast<State::PendingRead*>(userdata);
-    if (info) {
-        pa_sink_info edited = *info;
-        read->edit(edited);
-        read->callback(context, &edited, eol, read->userdata);
-    } else {
-        read->callback(context, info, eol, read->userdata);
-    }
-    if (eol != 0)
-        forget(state().pendingReads, read);
-}
-
-// Whether this call of the function is the one to refuse; if so, its context's error is `code`
-// from now on.
-bool refuse(RefusedCall::Function function, const pa_context* context)
-{
-    const std::lock_guard lock(state().mutex);
-    auto& refusal = state().refusal;
-    if (!refusal || refusal->function != function || refusal->context)
-        return false;
-    refusal->context = context;
-    return true;
-}
-
 // Set on the thread that is handing the end of a listing to the reader.
 thread_local bool listingEnds = false;
 
@@ -105,34 +52,10 @@ void heldListing(pa_context* context, const pa_sink_input_info* info, int eol, v
 {
     auto* listing = static_cast<State::PendingListing*>(userdata);
     listingEnds = eol != 0;
-    if (info && listing->showPaused) {
-        pa_sink_input_info paused = *info;
-        paused.corked = 1;
-        listing->callback(context, &paused, eol, listing->userdata);
-    } else {
-        listing->callback(context, info, eol, listing->userdata);
-    }
+    listing->callback(context, info, eol, listing->userdata);
     listingEnds = false;
     if (eol != 0)
         forget(state().pendingListings, listing);
-}
-
-void renamedServerInfo(pa_context* context, const pa_server_info* info, void* userdata)
-{
-    auto* read = static_cast<State::PendingServerRead*>(userdata);
-    std::string name;
-    {
-        const std::lock_guard lock(state().mutex);
-        name = state().defaultSink.value_or("");
-    }
-    if (info) {
-        pa_server_info renamed = *info;
-        renamed.default_sink_name = name.c_str();
-        read->callback(context, &renamed, read->userdata);
-    } else {
-        read->callback(context, info, read->userdata);
-    }
-    forget(state().pendingServerReads, read);
 }
 
 } // namespace
@@ -163,27 +86,6 @@ extern "C" int pa_stream_peek(pa_stream* stream, const void** data, size_t* byte
     return result;
 }
 
-extern "C" pa_operation* pa_context_get_sink_info_by_name(pa_context* context, const char* name,
-                                                          pa_sink_info_cb_t callback,
-                                                          void* userdata)
-{
-    using Get = pa_operation* (*)(pa_context*, const char*, pa_sink_info_cb_t, void*);
-    static const auto get = real<Get>("pa_context_get_sink_info_by_name");
-    State::PendingRead* read = nullptr;
-    {
-        const std::lock_guard lock(state().mutex);
-        if (state().sinkEdit && callback)
-            read = &state().pendingReads.emplace_back(
-                State::PendingRead{callback, userdata, state().sinkEdit});
-    }
-    if (!read)
-        return get(context, name, callback, userdata);
-    pa_operation* operation = get(context, name, &editedSinkInfo, read);
-    if (!operation)
-        forget(state().pendingReads, read);
-    return operation;
-}
-
 extern "C" pa_operation* pa_stream_cork(pa_stream* stream, int corked, pa_stream_success_cb_t done,
                                         void* userdata)
 {
@@ -209,14 +111,9 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     State::PendingListing* listing = nullptr;
     {
         const std::lock_guard lock(state().mutex);
-        const bool showPaused = state().pausedListings > 0;
-        if (showPaused) {
-            --state().pausedListings;
-            ++state().pausedListingsUsed;
-        }
-        if ((state().holdReads || showPaused) && callback)
-            listing = &state().pendingListings.emplace_back(
-                State::PendingListing{callback, userdata, showPaused});
+        if (state().holdReads && callback)
+            listing =
+                &state().pendingListings.emplace_back(State::PendingListing{callback, userdata});
     }
     if (!listing)
         return list(context, callback, userdata);
@@ -224,64 +121,6 @@ extern "C" pa_operation* pa_context_get_sink_input_info_list(pa_context* context
     if (!operation)
         forget(state().pendingListings, listing);
     return operation;
-}
-
-extern "C" int pa_context_errno(const pa_context* context)
-{
-    using Errno = int (*)(const pa_context*);
-    static const auto error = real<Errno>("pa_context_errno");
-    {
-        const std::lock_guard lock(state().mutex);
-        const auto& refusal = state().refusal;
-        if (refusal && refusal->context && refusal->context == context)
-            return refusal->code;
-    }
-    return error(context);
-}
-
-extern "C" pa_operation* pa_context_get_server_info(pa_context* context, pa_server_info_cb_t done,
-                                                    void* userdata)
-{
-    using Get = pa_operation* (*)(pa_context*, pa_server_info_cb_t, void*);
-    static const auto get = real<Get>("pa_context_get_server_info");
-    if (refuse(RefusedCall::Function::getServerInfo, context))
-        return nullptr;
-    State::PendingServerRead* read = nullptr;
-    {
-        const std::lock_guard lock(state().mutex);
-        if (state().defaultSink && done && state().keptServerAnswers-- <= 0)
-            read =
-                &state().pendingServerReads.emplace_back(State::PendingServerRead{done, userdata});
-    }
-    if (!read)
-        return get(context, done, userdata);
-    pa_operation* operation = get(context, &renamedServerInfo, read);
-    if (!operation)
-        forget(state().pendingServerReads, read);
-    return operation;
-}
-
-extern "C" pa_stream* pa_stream_new(pa_context* context, const char* name,
-                                    const pa_sample_spec* format, const pa_channel_map* map)
-{
-    using New =
-        pa_stream* (*)(pa_context*, const char*, const pa_sample_spec*, const pa_channel_map*);
-    static const auto make = real<New>("pa_stream_new");
-    if (refuse(RefusedCall::Function::newStream, context))
-        return nullptr;
-    return make(context, name, format, map);
-}
-
-extern "C" int pa_stream_connect_record(pa_stream* stream, const char* source,
-                                        const pa_buffer_attr* attributes, pa_stream_flags_t flags)
-{
-    using Connect = int (*)(pa_stream*, const char*, const pa_buffer_attr*, pa_stream_flags_t);
-    static const auto connect = real<Connect>("pa_stream_connect_record");
-    if (refuse(RefusedCall::Function::connectRecordStream, pa_stream_get_context(stream))) {
-        const std::lock_guard lock(state().mutex);
-        return -state().refusal->code;
-    }
-    return connect(stream, source, attributes, flags);
 }
 
 extern "C" int pa_context_connect(pa_context* context, const char* server, pa_context_flags_t flags,
@@ -357,60 +196,4 @@ ReadsHeldBack::~ReadsHeldBack()
 {
     const std::lock_guard lock(state().mutex);
     state().holdReads = false;
-}
-
-PlaybackListedAsPaused::PlaybackListedAsPaused(int count)
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = count;
-    state().pausedListingsUsed = 0;
-}
-
-PlaybackListedAsPaused::~PlaybackListedAsPaused()
-{
-    const std::lock_guard lock(state().mutex);
-    state().pausedListings = 0;
-}
-
-int PlaybackListedAsPaused::used() const
-{
-    const std::lock_guard lock(state().mutex);
-    return state().pausedListingsUsed;
-}
-
-DefaultSinkNamed::DefaultSinkNamed(std::string name, int kept)
-{
-    const std::lock_guard lock(state().mutex);
-    state().defaultSink = std::move(name);
-    state().keptServerAnswers = kept;
-}
-
-DefaultSinkNamed::~DefaultSinkNamed()
-{
-    const std::lock_guard lock(state().mutex);
-    state().defaultSink.reset();
-}
-
-SinkInfoEdit::SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit)
-{
-    const std::lock_guard lock(state().mutex);
-    state().sinkEdit = std::move(edit);
-}
-
-SinkInfoEdit::~SinkInfoEdit()
-{
-    const std::lock_guard lock(state().mutex);
-    state().sinkEdit = nullptr;
-}
-
-RefusedCall::RefusedCall(Function function, int code)
-{
-    const std::lock_guard lock(state().mutex);
-    state().refusal = State::Refusal{function, code};
-}
-
-RefusedCall::~RefusedCall()
-{
-    const std::lock_guard lock(state().mutex);
-    state().refusal.reset();
 }

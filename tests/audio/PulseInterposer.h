@@ -1,16 +1,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
-struct pa_sink_info;
-
 // A look at the meter where it meets the PulseAudio client library, with no hook in the meter:
 // this test program defines some of the library's functions, so the meter's calls reach these
-// first, and they hand on to the library's own. Without a tap, an edit, a hold or a refusal in
-// place they only hand on.
+// first, and they hand on to the library's own. Without a tap or a hold in place they
+// only hand on.
 
 // Records every chunk read from a record stream while it exists, and in step with them every
 // request to cork (pause) or uncork one.
@@ -50,39 +47,6 @@ public:
     ReadsHeldBack& operator=(const ReadsHeldBack&) = delete;
 };
 
-// While it exists, the next `count` listings of the server's playback streams show every stream
-// as paused (corked), as PipeWire lists a stream that has only just started.
-class PlaybackListedAsPaused {
-public:
-    explicit PlaybackListedAsPaused(int count);
-    ~PlaybackListedAsPaused();
-    PlaybackListedAsPaused(const PlaybackListedAsPaused&) = delete;
-    PlaybackListedAsPaused& operator=(const PlaybackListedAsPaused&) = delete;
-
-    // How many of the `count` have been asked for so far.
-    int used() const;
-};
-
-// While it exists, every answer about the server after the first `kept` names `name` as the
-// default sink: a default that changes and is gone before it can be read.
-class DefaultSinkNamed {
-public:
-    DefaultSinkNamed(std::string name, int kept);
-    ~DefaultSinkNamed();
-    DefaultSinkNamed(const DefaultSinkNamed&) = delete;
-    DefaultSinkNamed& operator=(const DefaultSinkNamed&) = delete;
-};
-
-// While it exists, every sink description read is edited before the reader sees it: shows the
-// meter what no server at hand describes.
-class SinkInfoEdit {
-public:
-    explicit SinkInfoEdit(std::function<void(pa_sink_info& sink)> edit);
-    ~SinkInfoEdit();
-    SinkInfoEdit(const SinkInfoEdit&) = delete;
-    SinkInfoEdit& operator=(const SinkInfoEdit&) = delete;
-};
-
 // Counts the connections to a server begun while it exists: the attempts of a meter that is
 // reconnecting.
 class ConnectionCount {
@@ -93,17 +57,4 @@ public:
     ConnectionCount& operator=(const ConnectionCount&) = delete;
 
     int count() const;
-};
-
-// While it exists, the client library refuses the first call of one function as it refuses a
-// call it cannot make: the call returns failure (no operation, no stream, a negative result)
-// without reaching the server, and the error of the context it was made on reads `code`.
-class RefusedCall {
-public:
-    enum class Function { getServerInfo, newStream, connectRecordStream };
-
-    RefusedCall(Function function, int code);
-    ~RefusedCall();
-    RefusedCall(const RefusedCall&) = delete;
-    RefusedCall& operator=(const RefusedCall&) = delete;
 };

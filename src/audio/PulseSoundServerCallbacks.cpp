@@ -1,0 +1,209 @@
+// The record stream of PulseSoundServer, and every callback the client library makes into it.
+// The library is C: nothing may unwind through it, so each callback runs its work guarded.
+#include "audio/PulseSoundServer.h"
+
+#include <limits>
+#include <pulse/error.h>
+
+namespace {
+
+constexpr const char* kStreamName = "Beamwick Listener";
+// Without an explicit fragment size the server hands over up to two seconds at a time, far too
+// late for a flash on the beat; 512 frames is about 11 ms at 48 kHz.
+constexpr std::uint32_t kFragmentFrames = 512;
+
+std::optional<SoundServer::Change> changeOf(pa_subscription_event_type_t event)
+{
+    using Change = SoundServer::Change;
+    const auto facility = event & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+    const auto type = event & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK_INPUT)
+        return type == PA_SUBSCRIPTION_EVENT_NEW      ? Change::playerAdded
+               : type == PA_SUBSCRIPTION_EVENT_REMOVE ? Change::playerRemoved
+                                                      : Change::playerChanged;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && type == PA_SUBSCRIPTION_EVENT_NEW)
+        return Change::sinkAdded;
+    if (facility == PA_SUBSCRIPTION_EVENT_SINK && type == PA_SUBSCRIPTION_EVENT_REMOVE)
+        return Change::sinkRemoved;
+    if (facility == PA_SUBSCRIPTION_EVENT_SERVER)
+        return Change::serverChanged;
+    // A sink's own changes (running, idle, suspended) are of no interest.
+    return std::nullopt;
+}
+
+} // namespace
+
+SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents events)
+{
+    m_stream.reset();
+    m_streamEvents = std::move(events);
+    const pa_sample_spec wanted{PA_SAMPLE_FLOAT32NE, sink.rate,
+                                static_cast<std::uint8_t>(sink.channels)};
+    m_stream.reset(pa_stream_new(m_context.get(), kStreamName, &wanted, nullptr));
+    if (!m_stream)
+        return {.status = error(), .creating = true};
+    const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream.get());
+    const Opened opened{.rate = actual ? actual->rate : 0,
+                        .channels = actual ? actual->channels : sink.channels};
+    pa_stream_set_state_callback(m_stream.get(), &PulseSoundServer::streamChanged, this);
+    pa_stream_set_read_callback(m_stream.get(), &PulseSoundServer::streamReadable, this);
+
+    pa_buffer_attr attributes{};
+    attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
+    attributes.tlength = std::numeric_limits<std::uint32_t>::max();
+    attributes.prebuf = std::numeric_limits<std::uint32_t>::max();
+    attributes.minreq = std::numeric_limits<std::uint32_t>::max();
+    attributes.fragsize = static_cast<std::uint32_t>(kFragmentFrames * pa_frame_size(&wanted));
+    // Not moved by the server when the monitor goes away: the stream ends instead, and the
+    // capture follows the default output itself rather than recording whatever source (a
+    // microphone, say) the server would pick.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    if (pa_stream_connect_record(m_stream.get(), sink.monitor.c_str(), &attributes, flags) < 0) {
+        const int status = error();
+        m_stream.reset();
+        return {.status = status};
+    }
+    return opened;
+}
+
+void PulseSoundServer::cork(bool paused)
+{
+    if (m_stream)
+        requested(pa_stream_cork(m_stream.get(), paused ? 1 : 0, nullptr, nullptr));
+}
+
+bool PulseSoundServer::peek(const void** data, std::size_t* bytes)
+{
+    return m_stream && pa_stream_peek(m_stream.get(), data, bytes) >= 0 && *bytes > 0;
+}
+
+void PulseSoundServer::drop()
+{
+    if (m_stream)
+        pa_stream_drop(m_stream.get());
+}
+
+void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
+{
+    auto* server = static_cast<PulseSoundServer*>(self);
+    guarded([&] {
+        switch (pa_context_get_state(context)) {
+        case PA_CONTEXT_READY:
+            server->m_events.ready();
+            break;
+        case PA_CONTEXT_FAILED:
+        case PA_CONTEXT_TERMINATED:
+            server->m_events.lost(pa_context_errno(context));
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void PulseSoundServer::eventArrived(pa_context*, pa_subscription_event_type_t event,
+                                    std::uint32_t index, void* self) noexcept
+{
+    guarded([&] {
+        if (const auto change = changeOf(event))
+            static_cast<PulseSoundServer*>(self)->m_events.changed(*change, index);
+    });
+}
+
+void PulseSoundServer::serverInfoArrived(pa_context* context, const pa_server_info* info,
+                                         void* request) noexcept
+{
+    auto* owed = static_cast<Request*>(request);
+    // Settled before the answer runs, as every answer is: it may drop the connection, and
+    // every request owed with it.
+    auto answer = std::move(owed->defaultSink);
+    owed->server->settle(owed);
+    guarded([&] {
+        if (!info)
+            answer(std::nullopt, pa_context_errno(context));
+        else
+            answer(info->default_sink_name ? info->default_sink_name : "", 0);
+    });
+}
+
+void PulseSoundServer::sinkInfoArrived(pa_context* context, const pa_sink_info* info, int eol,
+                                       void* request) noexcept
+{
+    auto* owed = static_cast<Request*>(request);
+    if (eol == 0 && info) {
+        guarded([&] {
+            owed->found =
+                Sink{.index = info->index,
+                     .monitor = info->monitor_source_name ? info->monitor_source_name : "",
+                     .channels = info->sample_spec.channels,
+                     .rate = info->sample_spec.rate};
+        });
+        return;
+    }
+    // Settled before the answer runs: the answer may drop the connection, and every request
+    // owed with it.
+    auto answer = std::move(owed->sink);
+    auto found = std::move(owed->found);
+    owed->server->settle(owed);
+    guarded([&] {
+        if (found)
+            answer(std::move(found), 0);
+        else
+            answer(std::nullopt, eol < 0 ? pa_context_errno(context) : PA_ERR_NOENTITY);
+    });
+}
+
+void PulseSoundServer::playerArrived(pa_context*, const pa_sink_input_info* info, int eol,
+                                     void* request) noexcept
+{
+    auto* owed = static_cast<Request*>(request);
+    if (eol == 0 && info) {
+        guarded([&] { owed->listed.push_back({.sink = info->sink, .corked = info->corked != 0}); });
+        return;
+    }
+    auto answer = std::move(owed->players);
+    auto listed = std::move(owed->listed);
+    owed->server->settle(owed);
+    // A failed listing proves nothing either way.
+    guarded([&] { answer(eol > 0 ? std::optional(std::move(listed)) : std::nullopt); });
+}
+
+void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
+{
+    auto* server = static_cast<PulseSoundServer*>(self);
+    guarded([&] {
+        switch (pa_stream_get_state(stream)) {
+        case PA_STREAM_READY:
+            server->m_streamEvents.ready();
+            break;
+        case PA_STREAM_FAILED:
+        case PA_STREAM_TERMINATED:
+            server->m_streamEvents.ended(pa_context_errno(pa_stream_get_context(stream)));
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+void PulseSoundServer::streamReadable(pa_stream*, std::size_t, void* self) noexcept
+{
+    guarded([&] { static_cast<PulseSoundServer*>(self)->m_streamEvents.readable(); });
+}
+
+void PulseSoundServer::expired(pa_mainloop_api* api, pa_time_event* event, const timeval*,
+                               void* timer) noexcept
+{
+    auto* due = static_cast<Timer*>(timer);
+    PulseSoundServer* server = due->server;
+    // Freeing a timer from its own callback is allowed by the library. The work is moved out
+    // first: it may arm another timer.
+    auto fire = std::move(due->fire);
+    api->time_free(event);
+    server->m_timers.erase(due->id);
+    guarded([&] {
+        if (fire)
+            fire();
+    });
+}

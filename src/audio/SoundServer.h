@@ -1,0 +1,134 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the capture asks of the sound server and hears from it, and nothing more: one connection
+// at a time, the default sink and a sink's description, the playback streams, one record stream,
+// and the loop everything runs on. The client library stands behind it in the program; the tests
+// put a scripted server driven by a hand-stepped clock in its place.
+//
+// Threads: the server's own thread (the audio thread) runs every handler, answer and timer, with
+// the lock held. Another thread takes the lock before any request and never holds it while it
+// waits for the main thread.
+class SoundServer {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Subscribed events.
+    enum class Change {
+        sinkAdded,
+        sinkRemoved,
+        serverChanged,
+        playerAdded,
+        playerChanged,
+        playerRemoved
+    };
+
+    struct Events {
+        // The connection can take requests.
+        std::function<void()> ready;
+        // The connection failed or the server closed it, with the server's error code.
+        std::function<void(int status)> lost;
+        // A subscribed event, with the index of the sink or player it concerns.
+        std::function<void(Change change, std::uint32_t index)> changed;
+    };
+
+    struct Sink {
+        std::uint32_t index = 0;
+        // Empty when the sink has none.
+        std::string monitor;
+        std::uint32_t channels = 0;
+        std::uint32_t rate = 0;
+    };
+
+    // A playback stream: the sink it plays on, and whether it is paused.
+    struct Player {
+        std::uint32_t sink = 0;
+        bool corked = false;
+    };
+
+    struct StreamEvents {
+        // The record stream records.
+        std::function<void()> ready;
+        // It failed, or the server ended it (its monitor went away), with the error code.
+        std::function<void(int status)> ended;
+        // Audio waits to be read.
+        std::function<void()> readable;
+    };
+
+    // Answers. A failed request answers with nothing and the error code; a sink that is not
+    // there with nothing and a "no such entity" code; a server without a default with "".
+    using DefaultSinkAnswer = std::function<void(std::optional<std::string> name, int status)>;
+    using SinkAnswer = std::function<void(std::optional<Sink> sink, int status)>;
+    using PlayersAnswer = std::function<void(std::optional<std::vector<Player>> players)>;
+
+    using TimerId = std::uint64_t;
+
+    virtual ~SoundServer() = default;
+
+    // The loop and its thread. Thread calls are not made with the lock held.
+    virtual bool startThread() = 0;
+    virtual void stopThread() noexcept = 0;
+    virtual void lock() = 0;
+    virtual void unlock() = 0;
+    // Lock held, not on the server's thread: lets the server's thread run until signalled or
+    // until the moment has passed, then holds the lock again; whether it was signalled.
+    virtual bool waitUntil(Clock::time_point deadline) = 0;
+    // Ends a waitUntil(), or the next one.
+    virtual void signal() = 0;
+    // The clock the timers and the capture's reckoning of sound and silence go by.
+    virtual Clock::time_point now() const = 0;
+    // One-shot timers on the server's thread; 0 is never an id.
+    virtual TimerId arm(Clock::duration delay, std::function<void()> fire) = 0;
+    virtual void cancel(TimerId timer) noexcept = 0;
+
+    // The connection. connect() drops any earlier one and begins a new one: 0, or the error
+    // code when it cannot even begin. disconnect() drops it without a word to the handlers, and
+    // every answer still owed with it.
+    virtual int connect(Events events) = 0;
+    virtual void disconnect() noexcept = 0;
+    virtual bool ready() const = 0;
+    virtual int error() const = 0;
+    // Asks for sink, server and playback events; whether the request went.
+    virtual bool subscribe() = 0;
+    // Requests, answered later on the server's thread; whether the request went.
+    virtual bool askDefaultSink(DefaultSinkAnswer answer) = 0;
+    virtual bool askSink(const std::string& name, SinkAnswer answer) = 0;
+    virtual bool askPlayers(PlayersAnswer answer) = 0;
+
+    // The record stream "Beamwick Listener", float samples in the sink's channels and rate, on
+    // its monitor; at most one. 0, or the error code, and whether creating (not connecting)
+    // failed.
+    struct Opened {
+        int status = 0;
+        bool creating = false;
+        // The stream's own rate (0 when unknown) and channels.
+        std::uint32_t rate = 0;
+        std::uint32_t channels = 0;
+    };
+    virtual Opened openStream(const Sink& sink, StreamEvents events) = 0;
+    virtual void closeStream() noexcept = 0;
+    virtual bool streamOpen() const = 0;
+    virtual void cork(bool paused) = 0;
+    // The next chunk read, if any: its bytes (no data, a size: that much silence).
+    virtual bool peek(const void** data, std::size_t* bytes) = 0;
+    virtual void drop() = 0;
+};
+
+// Holds the server's lock for a scope.
+class SoundServerLock {
+public:
+    explicit SoundServerLock(SoundServer& server) : m_server(server) { m_server.lock(); }
+    ~SoundServerLock() { m_server.unlock(); }
+    SoundServerLock(const SoundServerLock&) = delete;
+    SoundServerLock& operator=(const SoundServerLock&) = delete;
+
+private:
+    SoundServer& m_server;
+};

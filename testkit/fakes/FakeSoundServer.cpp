@@ -1,0 +1,342 @@
+#include "testkit/fakes/FakeSoundServer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <pulse/def.h>
+#include <utility>
+
+namespace {
+
+constexpr std::uint32_t kRate = 48000;
+constexpr std::uint32_t kChannels = 2;
+constexpr std::uint32_t kBlockFrames = 512;
+
+} // namespace
+
+void FakeSoundServer::addSink(const std::string& name)
+{
+    m_sinks.push_back({name, ++m_lastIndex});
+    tell(Change::sinkAdded, m_lastIndex);
+}
+
+void FakeSoundServer::removeSink(const std::string& name)
+{
+    const auto index = sinkIndex(name);
+    if (!index)
+        return;
+    std::erase_if(m_sinks, [&](const Sink& sink) { return sink.name == name; });
+    if (m_stream && m_stream->sink == *index)
+        endStream(PA_ERR_KILLED);
+    tell(Change::sinkRemoved, *index);
+    if (m_default == name && !m_sinks.empty())
+        setDefault(m_sinks.front().name);
+    const auto moveTo = sinkIndex(m_default);
+    for (auto it = m_players.begin(); it != m_players.end();) {
+        if (it->second.sink != *index) {
+            ++it;
+        } else if (moveTo) {
+            it->second.sink = *moveTo;
+            tell(Change::playerChanged, it++->first);
+        } else {
+            tell(Change::playerRemoved, it->first);
+            it = m_players.erase(it);
+        }
+    }
+}
+
+void FakeSoundServer::setDefault(const std::string& name)
+{
+    m_default = name;
+    tell(Change::serverChanged, 0);
+}
+
+void FakeSoundServer::loseServer()
+{
+    m_up = false;
+    if (m_connection != Connection::connecting && m_connection != Connection::ready)
+        return;
+    m_connection = Connection::failed;
+    m_error = PA_ERR_CONNECTIONTERMINATED;
+    if (m_stream)
+        endStream(PA_ERR_CONNECTIONTERMINATED);
+    // Nothing more is answered or told on a connection that is gone.
+    std::erase_if(m_queue, [this](const auto& due) {
+        return due.second.connection == m_connections && due.second.stream == 0;
+    });
+    schedule({}, {.connection = m_connections,
+                  .work = [this] { m_events.lost(PA_ERR_CONNECTIONTERMINATED); }});
+}
+
+std::uint32_t FakeSoundServer::addPlayer(const std::string& sink, bool corked)
+{
+    const std::uint32_t id = ++m_lastPlayer;
+    m_players[id] = {sinkIndex(sink).value_or(PA_INVALID_INDEX), corked};
+    tell(Change::playerAdded, id);
+    return id;
+}
+
+void FakeSoundServer::removePlayer(std::uint32_t id)
+{
+    if (m_players.erase(id))
+        tell(Change::playerRemoved, id);
+}
+
+void FakeSoundServer::corkPlayer(std::uint32_t id, bool corked)
+{
+    if (const auto found = m_players.find(id); found != m_players.end()) {
+        found->second.corked = corked;
+        tell(Change::playerChanged, id);
+    }
+}
+
+void FakeSoundServer::killStream()
+{
+    if (m_stream && m_stream->ready)
+        endStream(PA_ERR_KILLED);
+}
+
+bool FakeSoundServer::feed(float amplitude)
+{
+    if (!m_stream || !m_stream->ready || m_stream->corked || m_suspended)
+        return false;
+    std::vector<float> chunk(kBlockFrames * kChannels);
+    for (std::uint32_t frame = 0; frame < kBlockFrames; ++frame) {
+        const float value = amplitude * std::sin(6.2831853f * 60.0f * float(frame) / kRate);
+        std::fill_n(chunk.begin() + frame * kChannels, kChannels, value);
+    }
+    m_chunks.push_back(std::move(chunk));
+    schedule({}, {.connection = m_connections, .stream = m_streams, .work = [this] {
+                      m_streamEvents.readable();
+                  }});
+    return true;
+}
+
+void FakeSoundServer::advance(Clock::duration by)
+{
+    const auto until = m_clock.now() + by;
+    while (runNext(until)) {
+    }
+    m_clock.advance(until - m_clock.now());
+}
+
+bool FakeSoundServer::playing(std::uint32_t sink) const
+{
+    return std::any_of(m_players.begin(), m_players.end(), [sink](const auto& player) {
+        return player.second.sink == sink && !player.second.corked;
+    });
+}
+
+std::size_t FakeSoundServer::armedTimers() const
+{
+    return std::count_if(m_queue.begin(), m_queue.end(),
+                         [](const auto& due) { return due.second.timer != 0; });
+}
+
+bool FakeSoundServer::hasSink(std::uint32_t index) const
+{
+    return std::any_of(m_sinks.begin(), m_sinks.end(),
+                       [index](const Sink& sink) { return sink.index == index; });
+}
+
+std::optional<std::uint32_t> FakeSoundServer::sinkIndex(const std::string& name) const
+{
+    for (const auto& sink : m_sinks)
+        if (sink.name == name)
+            return sink.index;
+    return std::nullopt;
+}
+
+bool FakeSoundServer::waitUntil(Clock::time_point deadline)
+{
+    while (!m_signalled && runNext(deadline)) {
+    }
+    if (!m_signalled && m_clock.now() < deadline)
+        m_clock.advance(deadline - m_clock.now());
+    return std::exchange(m_signalled, false);
+}
+
+SoundServer::TimerId FakeSoundServer::arm(Clock::duration delay, std::function<void()> fire)
+{
+    schedule(delay, {.timer = ++m_lastTimer, .work = std::move(fire)});
+    return m_lastTimer;
+}
+
+void FakeSoundServer::cancel(TimerId timer) noexcept
+{
+    std::erase_if(m_queue, [timer](const auto& due) { return due.second.timer == timer; });
+}
+
+int FakeSoundServer::connect(Events events)
+{
+    disconnect();
+    ++m_connections;
+    m_events = std::move(events);
+    m_connection = Connection::connecting;
+    const bool up = m_up;
+    schedule(m_delay[0], {.connection = m_connections, .work = [this, up] {
+                              m_connection = up ? Connection::ready : Connection::failed;
+                              m_error = up ? 0 : PA_ERR_CONNECTIONREFUSED;
+                              up ? m_events.ready() : m_events.lost(m_error);
+                          }});
+    return 0;
+}
+
+void FakeSoundServer::disconnect() noexcept
+{
+    closeStream();
+    std::erase_if(m_queue, [this](const auto& due) { return due.second.connection != 0; });
+    m_connection = Connection::none;
+    m_subscribed = false;
+}
+
+bool FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
+{
+    if (refused(Refusal::defaultSink)) {
+        m_error = m_refusalCode;
+        return false;
+    }
+    return this->answer(Ask::defaultSink,
+                        [this, answer = std::move(answer)] { answer(m_default, 0); });
+}
+
+bool FakeSoundServer::askSink(const std::string& name, SinkAnswer answer)
+{
+    return this->answer(Ask::sink, [this, name, answer = std::move(answer)] {
+        const auto sink = describe(name);
+        answer(sink, sink ? 0 : PA_ERR_NOENTITY);
+    });
+}
+
+bool FakeSoundServer::askPlayers(PlayersAnswer answer)
+{
+    return this->answer(Ask::players, [this, answer = std::move(answer)] {
+        std::vector<Player> players;
+        for (const auto& [id, player] : m_players)
+            players.push_back(player);
+        answer(players);
+    });
+}
+
+SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, StreamEvents events)
+{
+    closeStream();
+    if (!ready())
+        return {.status = PA_ERR_BADSTATE, .creating = true};
+    if (refused(Refusal::streamCreation))
+        return {.status = m_refusalCode, .creating = true};
+    if (refused(Refusal::streamConnection))
+        return {.status = m_refusalCode, .creating = false};
+    // A stream whose monitor went meanwhile never records; nor does one refused.
+    const int failure = refused(Refusal::streamReady) ? m_refusalCode : 0;
+    m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
+    m_streamEvents = std::move(events);
+    ++m_streams;
+    schedule(m_delay[1],
+             {.connection = m_connections, .stream = m_streams, .work = [this, failure] {
+                  if (failure != 0 || !hasSink(m_stream->sink)) {
+                      endStream(failure != 0 ? failure : PA_ERR_NOENTITY);
+                      return;
+                  }
+                  m_stream->ready = true;
+                  m_stream->since = m_clock.now();
+                  m_streamEvents.ready();
+              }});
+    return {.rate = sink.rate, .channels = sink.channels};
+}
+
+void FakeSoundServer::closeStream() noexcept
+{
+    if (!m_stream)
+        return;
+    std::erase_if(m_queue, [this](const auto& due) { return due.second.stream == m_streams; });
+    m_stream.reset();
+    m_chunks.clear();
+}
+
+void FakeSoundServer::cork(bool paused)
+{
+    if (m_stream && m_stream->corked != paused)
+        m_stream->corkedAt = m_clock.now();
+    if (m_stream)
+        m_stream->corked = paused;
+}
+
+bool FakeSoundServer::peek(const void** data, std::size_t* bytes)
+{
+    if (m_chunks.empty())
+        return false;
+    *data = m_chunks.front().data();
+    *bytes = m_chunks.front().size() * sizeof(float);
+    return true;
+}
+
+void FakeSoundServer::drop()
+{
+    if (!m_chunks.empty())
+        m_chunks.pop_front();
+}
+
+void FakeSoundServer::schedule(Clock::duration delay, Due due)
+{
+    m_queue.emplace(std::pair(m_clock.now() + delay, ++m_order), std::move(due));
+}
+
+bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
+{
+    if (!ready())
+        return false;
+    const int kind = static_cast<int>(ask);
+    // Answers of one kind keep their order, however the delays change meanwhile.
+    const auto when = std::max(m_clock.now() + m_delay[kind], m_lastAnswer[kind]);
+    m_lastAnswer[kind] = when;
+    schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
+    return true;
+}
+
+void FakeSoundServer::tell(Change change, std::uint32_t index)
+{
+    if (m_subscribed && ready())
+        schedule({}, {.connection = m_connections,
+                      .work = [this, change, index] { m_events.changed(change, index); }});
+}
+
+void FakeSoundServer::endStream(int status)
+{
+    const std::uint64_t stream = m_streams;
+    std::erase_if(m_queue, [stream](const auto& due) { return due.second.stream == stream; });
+    m_stream->ready = false;
+    m_chunks.clear();
+    schedule({}, {.connection = m_connections, .stream = stream, .work = [this, status] {
+                      m_streamEvents.ended(status);
+                  }});
+}
+
+bool FakeSoundServer::runNext(Clock::time_point until)
+{
+    if (m_queue.empty() || m_queue.begin()->first.first > until)
+        return false;
+    const auto when = m_queue.begin()->first.first;
+    auto work = std::move(m_queue.begin()->second.work);
+    m_queue.erase(m_queue.begin());
+    if (when > m_clock.now())
+        m_clock.advance(when - m_clock.now());
+    work();
+    return true;
+}
+
+std::optional<SoundServer::Sink> FakeSoundServer::describe(const std::string& name)
+{
+    const auto index = sinkIndex(name);
+    if (!index)
+        return std::nullopt;
+    return SoundServer::Sink{*index, refused(Refusal::monitor) ? "" : name + ".monitor", kChannels,
+                             kRate};
+}
+
+bool FakeSoundServer::refused(Refusal refusal)
+{
+    if (m_refusal != refusal)
+        return false;
+    m_refusal = Refusal::none;
+    return true;
+}

@@ -1,0 +1,58 @@
+// The capture's set-up steps over a sound server played by the test: each failure names its step.
+#include "audio/PulseAudioMeter.h"
+#include "testkit/fakes/FakeSoundServer.h"
+
+#include <gtest/gtest.h>
+#include <pulse/def.h>
+
+namespace {
+
+using Refusal = FakeSoundServer::Refusal;
+
+// Each step after connecting, failed: the start throws the step's text with the server's error
+// code, leaves neither stream, connection nor timer behind, and the same meter then starts afresh.
+TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothing)
+{
+    FakeClock clock;
+    auto server = std::make_shared<FakeSoundServer>(clock);
+    server->addSink("speakers");
+    server->setDefault("speakers");
+    PulseAudioMeter::Options options;
+    options.soundServer = [server] { return server; };
+    PulseAudioMeter meter(options);
+    const struct {
+        Refusal refusal;
+        const char* step;
+        int status;
+    } steps[] = {
+        {Refusal::defaultSink, "Finding speakers", PA_ERR_CONNECTIONTERMINATED},
+        // A sink without a monitor to record from.
+        {Refusal::monitor, "Reading speaker ID", 0},
+        {Refusal::streamCreation, "Creating listener", PA_ERR_INVALID},
+        {Refusal::streamConnection, "Starting listener", PA_ERR_BADSTATE},
+        {Refusal::streamReady, "Starting audio", PA_ERR_TOOLARGE},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.step);
+        server->refuseNext(step.refusal, step.status);
+        try {
+            meter.start();
+            ADD_FAILURE() << "the start succeeded";
+        } catch (const MeterError& error) {
+            EXPECT_EQ(error.step(), step.step);
+            EXPECT_EQ(error.status(), step.status);
+        }
+        EXPECT_FALSE(meter.isRunning());
+        EXPECT_FALSE(server->stream());
+        EXPECT_FALSE(server->connected());
+        EXPECT_EQ(server->armedTimers(), 0u);
+
+        meter.start();
+        ASSERT_TRUE(server->stream());
+        EXPECT_TRUE(server->stream()->ready);
+        meter.stop();
+        EXPECT_FALSE(server->connected());
+    }
+}
+
+} // namespace
