@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools libgl-dev
     libpulse-dev libsystemd-dev
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber sox dbus dbus-x11
     python3-dbusmock
     xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
