@@ -43,20 +43,22 @@ LogoController::LogoController(Environment environment, QObject* parent)
     if (const auto table = serviceTable())
         m_tables.adoptEarlierTable(FactoryTables::lightOf(*table));
     takeSavedLight();
-    // A service that names its lights but has none to drive is as good as none.
-    const auto inUse = m_bs->get(ServiceContract::lightKey);
-    if (inUse && inUse->isString() && inUse->stringValue().empty()) {
-        publish(m_lastError, std::optional<QString>(kUnreachable));
-        return;
-    }
     // The light in use stays Beamwick's: a run that ended without quitting left it driven.
     retryHandBacks(light());
-    startLight();
+    // A service that names its lights but has none to drive is as good as none, until a light
+    // is chosen from the menu; quitting still hands back what earlier runs held.
+    const auto inUse = m_bs->get(ServiceContract::lightKey);
+    const bool noLight = inUse && inUse->isString() && inUse->stringValue().empty();
+    if (noLight)
+        publish(m_lastError, std::optional<QString>(kUnreachable));
+    else
+        startLight();
 
     installLevelCallback();
     registerForTermination(environment.willTerminate);
     watchPlatformChanges(environment.sleepNotice);
-    apply();
+    if (!noLight)
+        apply();
 }
 
 LogoController::~LogoController() = default;

@@ -81,11 +81,14 @@ bool LedClient::handBack(const PropertyValue& value)
     if (!value.isArray() || value.items().size() != 2 || !value.items()[0].isString())
         return false;
     const std::string& name = value.items()[0].stringValue();
-    const auto& table = value.items()[1];
-    if (m_service && name == m_name)
-        return m_service->set(table, ServiceContract::tableKey);
     auto device = LedFinder::isSafeName(name) ? LedDevice::open(m_root, name) : std::nullopt;
-    // Taken as at start, the LED's own note telling what a run that held it left there.
-    return device && LedService::open(std::move(*device), m_logindTimeout, m_memoryFile)
-                         ->set(table, ServiceContract::tableKey);
+    if (!device)
+        return false;
+    // Taken as at start, the LED's own note telling what a run that held it left there, and what
+    // a key did since: also the light in use, which may have been away meanwhile.
+    auto service = LedService::open(std::move(*device), m_logindTimeout, m_memoryFile);
+    const bool back = service->set(value.items()[1], ServiceContract::tableKey);
+    if (name == m_name)
+        m_service = std::move(service);
+    return back;
 }

@@ -255,15 +255,24 @@ bool LedService::detachTrigger()
 
 bool LedService::light(unsigned brightness)
 {
-    if (!m_triggerDetached && !detachTrigger())
+    // A write that fails leaves the LED as it was, and so the note.
+    const auto noted = m_remembered;
+    const auto failed = [&] {
+        if (noted != m_remembered && noted)
+            remember(*noted);
+        else if (noted != m_remembered)
+            forget();
         return false;
+    };
+    if (!m_triggerDetached && !detachTrigger())
+        return failed();
     // The note always errs towards "on": it turns dark before the LED does, and lit after. A
     // process killed in between leaves either a lit LED (on by itself) or a dark note.
     const bool dark = brightness == 0;
     if (dark)
         remember(true);
     if (!show(brightness))
-        return false;
+        return failed();
     if (!dark)
         remember(false);
     return true;
