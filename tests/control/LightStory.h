@@ -52,6 +52,12 @@ struct LightModel {
         unsigned found; // the user's brightness: as found, or as a key set it since
         bool on;        // as found, or as the user last switched it while Beamwick drove it
         bool present = true;
+        // Switched off through Beamwick, which leaves a dark LED no trigger that could light it:
+        // a key that lights it later lights it without one.
+        bool darkWithoutTrigger = false;
+        bool litWithoutTrigger = false;
+        // Driven by Beamwick once, which keeps its brightness from then on.
+        bool met = false;
     };
     std::array<Led, kLeds.size()> leds{};
     bool running = false;
