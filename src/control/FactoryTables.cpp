@@ -19,11 +19,14 @@ FactoryTables::FactoryTables(DefaultsStore& defaults)
 {
     // "baseMap" may be newer than its light's entry: earlier versions saved a brightness key's
     // change there alone.
-    if (auto inUse = StoredSettings::factoryTable(defaults, kTableKey)) {
-        if (const auto light = lightOf(*inUse))
-            m_tables.insert_or_assign(*light, std::move(*inUse));
+    m_inUse = StoredSettings::factoryTable(defaults, kTableKey);
+    if (m_inUse) {
+        if (const auto light = lightOf(*m_inUse); light && of(light) != m_inUse) {
+            m_tables.insert_or_assign(*light, *m_inUse);
+            m_tablesChanged = true;
+        }
         else
-            m_unnamed = std::move(*inUse);
+            m_unnamed = m_inUse;
     }
     const auto held = defaults.object(QString::fromLatin1(kHandBackKey));
     const QJsonObject lights = held && held->isObject() ? held->toObject() : QJsonObject();
@@ -54,7 +57,7 @@ void FactoryTables::adoptEarlierTable(const std::optional<QString>& light)
 std::optional<FactoryTables::Table> FactoryTables::of(const std::optional<QString>& light) const
 {
     if (!light)
-        return m_unnamed;
+        return m_inUse;
     const auto known = m_tables.find(*light);
     if (known == m_tables.end())
         return std::nullopt;
@@ -63,12 +66,13 @@ std::optional<FactoryTables::Table> FactoryTables::of(const std::optional<QStrin
 
 void FactoryTables::saveInUse(const std::optional<QString>& light, const Table& table)
 {
-    if (light) {
+    if (light && (m_tablesChanged || of(light) != table)) {
         m_tables.insert_or_assign(*light, table);
         saveTables();
-    } else {
-        m_unnamed = table;
     }
+    if (m_inUse == table)
+        return;
+    m_inUse = table;
     m_defaults.setObject(QString::fromLatin1(kTableKey), StoredSettings::tableToJson(table));
     m_defaults.flush();
 }
@@ -92,5 +96,6 @@ void FactoryTables::noteHandBack(const QString& name, const QString& light, bool
 
 void FactoryTables::saveTables()
 {
+    m_tablesChanged = false;
     m_defaults.setObject(QString::fromLatin1(kTablesKey), StoredSettings::tablesToJson(m_tables));
 }

@@ -27,10 +27,10 @@ public:
     // light has its table it is never given to another.
     void adoptEarlierTable(const std::optional<QString>& light);
 
-    // The light's saved table. For a service that names no light, the one table there is.
+    // The light's saved table. For a service that names no light, the one in use as saved.
     std::optional<Table> of(const std::optional<QString>& light) const;
-    // Saves the table as the light's and as the one in use, at once: lost, a later start would
-    // take a dimmed table for the factory's.
+    // Saves the table as the light's and as the one in use, at once (lost, a later start would
+    // take a dimmed table for the factory's); nothing is written where nothing changes.
     void saveInUse(const std::optional<QString>& light, const Table& table);
 
     // The lights driven and not yet handed back: the one in use, and any whose hand-back failed
@@ -44,7 +44,11 @@ private:
 
     DefaultsStore& m_defaults;
     std::map<QString, Table> m_tables;
+    // As saved under "baseMap", and there without a light's number.
+    std::optional<Table> m_inUse;
     std::optional<Table> m_unnamed;
+    // "baseMap" named a light with a table newer than its entry in "baseMaps".
+    bool m_tablesChanged = false;
     // By name, the number naming each light among the tables.
     std::map<QString, QString> m_awaitingHandBack;
 };

@@ -41,11 +41,11 @@ void checkAsFound(const LightModel& m, const LightRig& r)
 {
     for (std::size_t i = 0; i < kLeds.size(); ++i) {
         const auto& led = m.leds[i];
-        if (!led.present)
+        if (!led.present || (led.on && led.foundUnknown))
             continue;
         const unsigned levelOne = std::max(1u, (kLeds[i].maxBrightness + 4) / 8);
         RC_ASSERT(r.tree.brightness(kLeds[i].name) == int(!led.on ? 0 : led.found > 0 ? led.found : levelOne));
-        if (led.on && !led.litWithoutTrigger)
+        if (led.on && !led.litWithoutTrigger && !led.triggerLost)
             RC_ASSERT(activeTrigger(r.tree.text(kLeds[i].name, "trigger")) ==
                       activeTrigger(kLeds[i].triggers));
     }
@@ -100,6 +100,8 @@ struct Quit : Story<Quit> {
         m.running = false;
         m.clean = !m.failing && !m.inUse.empty() && std::all_of(m.leds.begin(), m.leds.end(),
                                             [](const auto& led) { return led.present; });
+        for (auto& led : m.leds)
+            led.heldByKilledRun = led.heldByKilledRun && !m.clean;
     }
     void act(const LightModel& m, LightRig& r) const
     {
@@ -115,7 +117,12 @@ struct Quit : Story<Quit> {
 
 struct Kill : Story<Kill> {
     void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
-    void apply(LightModel& m) const override { m.running = false, m.clean = false; }
+    void apply(LightModel& m) const override
+    {
+        m.running = false, m.clean = false;
+        if (!m.inUse.empty())
+            m.leds[ledIndex(m.inUse)].heldByKilledRun = true;
+    }
     void act(const LightModel&, LightRig& r) const { r.logo.reset(); }
     void show(std::ostream& os) const override { os << "kill"; }
 };
@@ -185,12 +192,20 @@ struct Key : Story<Key> {
     unsigned value = *rc::gen::inRange(0u, kLeds[led].maxBrightness + 1);
     Key() = default;
     Key(int which, unsigned to) : led(which), value(to) {}
-    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.leds[led].present); }
+    void checkPreconditions(const LightModel& m) const override
+    {
+        RC_PRE(m.leds[led].present && m.leds[led].lastKey != int(value));
+        RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
+    }
     void apply(LightModel& m) const override
     {
         auto& shown = m.leds[led];
+        const bool driven = m.running && m.inUse == kLeds[led].name;
         shown.litWithoutTrigger = value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
+        shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
+        shown.foundUnknown = value == 0 && (shown.foundUnknown || !driven) && shown.met;
         shown.on = value > 0;
+        shown.lastKey = int(value);
         // Switched off by its key before Beamwick met it, it is met as found off.
         if (value > 0 || !shown.met)
             shown.found = value;
@@ -240,8 +255,12 @@ struct Upgrade : Story<Upgrade> {
         m.saved.clear();
         m.upgradeFor = ledIndex(m.rulesPick());
         // The tables of every other light are gone with the settings.
-        for (auto& led : m.leds)
+        // Those dark now are met as found off.
+        for (auto& led : m.leds) {
             led.met = false;
+            led.found = led.on ? led.found : 0;
+            led.triggerLost = led.triggerLost || led.darkWithoutTrigger;
+        }
         m.leds[m.upgradeFor].met = true;
     }
     void act(const LightModel& m, LightRig& r) const

@@ -58,6 +58,17 @@ struct LightModel {
         bool litWithoutTrigger = false;
         // Driven by Beamwick once, which keeps its brightness from then on.
         bool met = false;
+        // Switched off by its key while Beamwick did not drive it: any brightness it had since
+        // Beamwick last saw it is lost to Beamwick.
+        bool foundUnknown = false;
+        // Its trigger went with settings of the previous version while it was dark without it.
+        bool triggerLost = false;
+        // What its key set last: the firmware tells a key pressed since only by another value.
+        int lastKey = -1;
+        // Held by a run that was killed, whose note counts a dark LED as on: a key that switches
+        // it off tells the note is out of date only where its value differs from the last
+        // one, which sysfs cannot be made to show, so such stories are left out.
+        bool heldByKilledRun = false;
     };
     std::array<Led, kLeds.size()> leds{};
     bool running = false;
