@@ -8,7 +8,8 @@
 
 namespace {
 
-const QString kMenuChoice = QStringLiteral("the light chosen from the tray menu (saved in the settings)");
+const QString kMenuChoice =
+    QStringLiteral("the light chosen from the tray menu (saved in the settings)");
 
 QString fromPath(const std::filesystem::path& path)
 {
@@ -71,11 +72,11 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
 
     m_lines << QStringLiteral("LED: %1").arg(describe(*device));
     m_lines << QStringLiteral("Chosen: %1")
-                   .arg(by == By::menu ? kMenuChoice
-                                       : ruleText(by == By::variable
-                                                      ? LedFinder::Rule::named
-                                                      : LedFinder::ruleOf(device->name()),
-                                                  true));
+                   .arg(by == By::menu
+                            ? kMenuChoice
+                            : ruleText(by == By::variable ? LedFinder::Rule::named
+                                                          : LedFinder::ruleOf(device->name()),
+                                       true));
 
     const QString file = fromPath(device->attribute("brightness"));
     // The module tries logind first and falls back to the file, so the same order is told here.

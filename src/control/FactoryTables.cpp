@@ -24,8 +24,7 @@ FactoryTables::FactoryTables(DefaultsStore& defaults)
         if (const auto light = lightOf(*m_inUse); light && of(light) != m_inUse) {
             m_tables.insert_or_assign(*light, *m_inUse);
             m_tablesChanged = true;
-        }
-        else
+        } else
             m_unnamed = m_inUse;
     }
     const auto held = defaults.object(QString::fromLatin1(kHandBackKey));

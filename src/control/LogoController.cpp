@@ -20,8 +20,8 @@ constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 } // namespace
 
 LogoController::LogoController(Environment environment, QObject* parent)
-    : QObject(parent), m_bs(std::move(environment.brightness)),
-      m_tables(environment.defaults), m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
+    : QObject(parent), m_bs(std::move(environment.brightness)), m_tables(environment.defaults),
+      m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
       m_fileExists(std::move(environment.fileExists)), m_watchFile(std::move(environment.watchFile))

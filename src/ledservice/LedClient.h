@@ -31,8 +31,8 @@ private:
     LedClient(std::filesystem::path root, std::chrono::milliseconds logindTimeout,
               std::filesystem::path memoryFile);
 
-    // Drives the LED of that name, as found now,, or the one the rules pick for "". False, changing nothing,
-    // when there is no such usable LED.
+    // Drives the LED of that name, as found now,, or the one the rules pick for "". False, changing
+    // nothing, when there is no such usable LED.
     bool use(const std::string& name);
     PropertyValue choosable() const;
     bool handBack(const PropertyValue& value);

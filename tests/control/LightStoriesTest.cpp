@@ -11,8 +11,8 @@
 namespace {
 
 using Command = rc::state::Command<LightModel, LightRig>;
-const std::array<std::string, 6> kNames{"", kLeds[0].name, kLeds[1].name, kLeds[2].name,
-                                        kLeds[3].name, kGoneLed};
+const std::array<std::string, 6> kNames{
+    "", kLeds[0].name, kLeds[1].name, kLeds[2].name, kLeds[3].name, kGoneLed};
 
 std::string ledCode(const std::string& name)
 {
@@ -44,7 +44,9 @@ void checkAsFound(const LightModel& m, const LightRig& r)
         if (!led.present || (led.on && led.foundUnknown))
             continue;
         const unsigned levelOne = std::max(1u, (kLeds[i].maxBrightness + 4) / 8);
-        RC_ASSERT(r.tree.brightness(kLeds[i].name) == int(!led.on ? 0 : led.found > 0 ? led.found : levelOne));
+        RC_ASSERT(r.tree.brightness(kLeds[i].name) == int(!led.on         ? 0
+                                                          : led.found > 0 ? led.found
+                                                                          : levelOne));
         if (led.on && !led.litWithoutTrigger && !led.triggerLost)
             RC_ASSERT(activeTrigger(r.tree.text(kLeds[i].name, "trigger")) ==
                       activeTrigger(kLeds[i].triggers));
@@ -98,8 +100,9 @@ struct Quit : Story<Quit> {
     void apply(LightModel& m) const override
     {
         m.running = false;
-        m.clean = !m.failing && !m.inUse.empty() && std::all_of(m.leds.begin(), m.leds.end(),
-                                            [](const auto& led) { return led.present; });
+        m.clean =
+            !m.failing && !m.inUse.empty() &&
+            std::all_of(m.leds.begin(), m.leds.end(), [](const auto& led) { return led.present; });
         for (auto& led : m.leds)
             led.heldByKilledRun = led.heldByKilledRun && !m.clean;
     }
@@ -194,18 +197,19 @@ struct Key : Story<Key> {
     Key(int which, unsigned to) : led(which), value(to) {}
     void checkPreconditions(const LightModel& m) const override
     {
-        RC_PRE(m.leds[led].present && m.leds[led].lastKey != int(value));
+        RC_PRE(m.leds[led].present && !m.leds[led].keyed[value]);
         RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
     }
     void apply(LightModel& m) const override
     {
         auto& shown = m.leds[led];
         const bool driven = m.running && m.inUse == kLeds[led].name;
-        shown.litWithoutTrigger = value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
+        shown.litWithoutTrigger =
+            value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
         shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
         shown.foundUnknown = value == 0 && (shown.foundUnknown || !driven) && shown.met;
         shown.on = value > 0;
-        shown.lastKey = int(value);
+        shown.keyed.set(value);
         // Switched off by its key before Beamwick met it, it is met as found off.
         if (value > 0 || !shown.met)
             shown.found = value;

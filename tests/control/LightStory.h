@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QPointer>
 #include <array>
+#include <bitset>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -63,8 +64,9 @@ struct LightModel {
         bool foundUnknown = false;
         // Its trigger went with settings of the previous version while it was dark without it.
         bool triggerLost = false;
-        // What its key set last: the firmware tells a key pressed since only by another value.
-        int lastKey = -1;
+        // What its keys have set: the firmware tells a key pressed since Beamwick's note only by
+        // a value it has not shown before, so a story's keys never repeat one.
+        std::bitset<256> keyed;
         // Held by a run that was killed, whose note counts a dark LED as on: a key that switches
         // it off tells the note is out of date only where its value differs from the last
         // one, which sysfs cannot be made to show, so such stories are left out.
@@ -84,7 +86,7 @@ struct LightModel {
     LightModel()
     {
         for (std::size_t i = 0; i < kLeds.size(); ++i)
-            leds[i] = {kLeds[i].found, kLeds[i].found > 0};
+            leds[i].found = kLeds[i].found, leds[i].on = kLeds[i].found > 0;
     }
     bool usable(const std::string& name) const
     {
@@ -158,8 +160,8 @@ struct LightRig : ControllerRig {
     void settingsOfThePreviousVersion(const StoryLed& led, unsigned found)
     {
         const std::string trigger = activeTrigger(led.triggers);
-        const double code = trigger.empty() ? FactoryTable::noTrigger
-                                            : FactoryTable::triggerCode(trigger);
+        const double code =
+            trigger.empty() ? FactoryTable::noTrigger : FactoryTable::triggerCode(trigger);
         QJsonArray rows;
         for (int k = 1; k <= 4; ++k)
             rows.append(QJsonArray{double(found), 25.0 * k, double(k), code});

@@ -83,8 +83,8 @@ TEST_F(LedModuleTest, WithoutAnLedTheRulesTakeTheClientDrivesOnlyOneNamedToIt)
     EXPECT_EQ(bs->get(ServiceContract::lightKey)->stringValue(), "");
     EXPECT_FALSE(bs->set(off(), modeKey));
     // The user's saved choice, which no rule would pick.
-    EXPECT_TRUE(bs->set(PropertyValue::string("input3::capslock"),
-                        ServiceContract::preferredLightKey));
+    EXPECT_TRUE(
+        bs->set(PropertyValue::string("input3::capslock"), ServiceContract::preferredLightKey));
     EXPECT_TRUE(bs->set(off(), modeKey));
     EXPECT_EQ(tree.brightness("input3::capslock"), 0);
     pointLedModuleAt("/nonexistent/leds");
