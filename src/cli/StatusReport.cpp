@@ -33,9 +33,10 @@ StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QStrin
 
 StatusReport StatusReport::ofThisSystem(QString settingsPath)
 {
+    // Read before the path is moved on: arguments are evaluated in no fixed order.
+    const std::string saved = savedLight(settingsPath);
     return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
-                                  LogindSession::activeId(kLogindTimeout),
-                                  savedLight(settingsPath)),
+                                  LogindSession::activeId(kLogindTimeout), saved),
                         SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath));
 }
 
