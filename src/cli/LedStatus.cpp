@@ -8,6 +8,9 @@
 
 namespace {
 
+const QString kMenuChoice =
+    QStringLiteral("the light chosen from the tray menu (saved in the settings)");
+
 QString fromPath(const std::filesystem::path& path)
 {
     return QString::fromStdString(path.string());
@@ -27,14 +30,27 @@ bool canOpenForWriting(const std::filesystem::path& path)
 } // namespace
 
 LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
-                     const std::optional<QString>& logindSession)
+                     const std::optional<QString>& logindSession, const std::string& savedChoice)
 {
     const LedFinder finder(root);
     if (const auto why = finder.whyPassedOver(requested))
         m_lines << QStringLiteral("BEAMWICK_LED=%1 is ignored: %2")
                        .arg(QString::fromLocal8Bit(requested), QString::fromStdString(*why));
 
-    const auto device = finder.find(requested);
+    std::optional<LedDevice> device;
+    By by = By::rule;
+    if (requested && !finder.whyPassedOver(requested)) {
+        device = LedDevice::open(root, requested);
+        by = By::variable;
+    } else if (!savedChoice.empty()) {
+        if (const auto why = finder.whyPassedOver(savedChoice.c_str()))
+            m_lines << QStringLiteral("The light chosen from the tray menu, %1, is passed over: %2")
+                           .arg(QString::fromStdString(savedChoice), QString::fromStdString(*why));
+        else if ((device = LedDevice::open(root, savedChoice)))
+            by = By::menu;
+    }
+    if (!device)
+        device = finder.find(nullptr);
     if (!device) {
         std::error_code error;
         if (!std::filesystem::exists(root, error)) {
@@ -54,11 +70,13 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
         return;
     }
 
-    const bool named = requested && device->name() == requested;
     m_lines << QStringLiteral("LED: %1").arg(describe(*device));
     m_lines << QStringLiteral("Chosen: %1")
-                   .arg(ruleText(named ? LedFinder::Rule::named : LedFinder::ruleOf(device->name()),
-                                 true));
+                   .arg(by == By::menu
+                            ? kMenuChoice
+                            : ruleText(by == By::variable ? LedFinder::Rule::named
+                                                          : LedFinder::ruleOf(device->name()),
+                                       true));
 
     const QString file = fromPath(device->attribute("brightness"));
     // The module tries logind first and falls back to the file, so the same order is told here.
@@ -77,7 +95,7 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
     }
     if (const auto trigger = triggerText(*device))
         m_lines << *trigger;
-    listPassedOver(finder, root, Choice{device->name(), named});
+    listPassedOver(finder, root, Choice{device->name(), by});
 }
 
 std::optional<QString> LedStatus::triggerText(const LedDevice& device)
@@ -160,8 +178,10 @@ void LedStatus::listPassedOver(const LedFinder& finder, const std::filesystem::p
         const QString winner = chosen ? QString::fromStdString(chosen->name) : QString();
         if (!chosen)
             why = QStringLiteral("usable only since the search; ask again");
-        else if (chosen->named)
+        else if (chosen->by == By::variable)
             why = QStringLiteral("BEAMWICK_LED names %1").arg(winner);
+        else if (chosen->by == By::menu)
+            why = QStringLiteral("%1 is %2").arg(winner, kMenuChoice);
         else if (LedFinder::ruleOf(chosen->name) == rule)
             why = QStringLiteral("%1 comes first in name order").arg(winner);
         else

@@ -15,18 +15,23 @@
 class LedStatus {
 public:
     // requested: the user's BEAMWICK_LED or nothing; logindSession: the id of this user's active
-    // logind session, or nothing when logind cannot write for us.
+    // logind session, or nothing when logind cannot write for us; savedChoice: the light chosen
+    // from the tray menu, as the settings keep it ("" for Automatic). As the module does, a
+    // usable BEAMWICK_LED comes first, then the saved choice when it can be opened, then the
+    // rules.
     LedStatus(const std::filesystem::path& root, const char* requested,
-              const std::optional<QString>& logindSession);
+              const std::optional<QString>& logindSession, const std::string& savedChoice = {});
 
     // True when an LED was found and one of the two ways of writing is open.
     bool usable() const { return m_usable; }
     const QStringList& lines() const { return m_lines; }
 
 private:
+    // Why the LED in use is the one: BEAMWICK_LED, the menu, or a naming rule.
+    enum class By { variable, menu, rule };
     struct Choice {
         std::string name;
-        bool named;
+        By by;
     };
 
     static QString describe(const LedDevice& device);

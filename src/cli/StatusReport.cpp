@@ -2,6 +2,9 @@
 
 #include "cli/LogindSession.h"
 
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdlib>
 
 namespace {
@@ -11,6 +14,17 @@ constexpr const char* kLedClassFolder = "/sys/class/leds";
 constexpr std::chrono::milliseconds kLogindTimeout{500};
 constexpr std::chrono::milliseconds kSoundServerTimeout{2000};
 
+// The light chosen from the tray menu, as the settings file keeps it; "" for Automatic and for a
+// file that cannot be read.
+std::string savedLight(const QString& settingsPath)
+{
+    QFile file(settingsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const auto light = QJsonDocument::fromJson(file.read(1024 * 1024)).object().value("light");
+    return light.isString() ? light.toString().toStdString() : std::string();
+}
+
 } // namespace
 
 StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath)
@@ -19,8 +33,10 @@ StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QStrin
 
 StatusReport StatusReport::ofThisSystem(QString settingsPath)
 {
+    // Read before the path is moved on: arguments are evaluated in no fixed order.
+    const std::string saved = savedLight(settingsPath);
     return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
-                                  LogindSession::activeId(kLogindTimeout)),
+                                  LogindSession::activeId(kLogindTimeout), saved),
                         SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath));
 }
 

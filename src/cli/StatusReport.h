@@ -12,8 +12,8 @@ public:
     StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath);
 
     // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind and the
-    // sound server. Reads only; touches no light. settingsPath: where the composition keeps the
-    // user's settings, which the report names but does not read.
+    // sound server, and the light chosen from the tray menu in the settings at settingsPath.
+    // Reads only; touches no light.
     static StatusReport ofThisSystem(QString settingsPath);
 
     QString text() const;

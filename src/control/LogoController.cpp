@@ -20,7 +20,7 @@ constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 } // namespace
 
 LogoController::LogoController(Environment environment, QObject* parent)
-    : QObject(parent), m_bs(std::move(environment.brightness)),
+    : QObject(parent), m_bs(std::move(environment.brightness)), m_tables(environment.defaults),
       m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
@@ -38,16 +38,27 @@ LogoController::LogoController(Environment environment, QObject* parent)
         return;
     }
 
+    // A table from a version that named no light is the light that version would drive now,
+    // before the user's choice moves the service to another.
+    if (const auto table = serviceTable())
+        m_tables.adoptEarlierTable(FactoryTables::lightOf(*table));
     takeSavedLight();
-    loadFactoryTable();
-
-    const auto backlight = m_bs->get(kBacklightModeKey);
-    publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
+    // The light in use stays Beamwick's: a run that ended without quitting left it driven.
+    retryHandBacks(light());
+    // A service that names its lights but has none to drive is as good as none, until a light
+    // is chosen from the menu; quitting still hands back what earlier runs held.
+    const auto inUse = m_bs->get(ServiceContract::lightKey);
+    const bool noLight = inUse && inUse->isString() && inUse->stringValue().empty();
+    if (noLight)
+        publish(m_lastError, std::optional<QString>(kUnreachable));
+    else
+        startLight();
 
     installLevelCallback();
     registerForTermination(environment.willTerminate);
     watchPlatformChanges(environment.sleepNotice);
-    apply();
+    if (!noLight)
+        apply();
 }
 
 LogoController::~LogoController() = default;

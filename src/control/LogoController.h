@@ -2,6 +2,7 @@
 
 #include "audio/AudioMeter.h"
 #include "brightness/Brightness.h"
+#include "control/FactoryTables.h"
 #include "control/LightMode.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
@@ -82,9 +83,9 @@ public:
     QString light() const;
     // Whether the user left the choice of light to the service's own rule.
     bool lightIsAutomatic() const;
-    // Drives the named light from now on ("" for the service's own pick) in the current mode and
-    // on/off state, and saves the choice; the light driven until then gets its factory state
-    // back first.
+    // Drives the named light from now on ("" for the service's own pick): the light driven until
+    // then is handed back as at quit, and the new one started as at start, on or off as found.
+    // The choice is saved once the service has taken it; otherwise the light stays as it was.
     void chooseLight(const QString& name);
 
 signals:
@@ -110,11 +111,19 @@ private:
     void loadSettings();
     // Asks the service for the light the user chose, where the user chose one.
     void takeSavedLight();
+    // Takes the light in use as at start: its factory table, and on or off as the service says.
+    void startLight();
     void loadFactoryTable();
     // The service's current table, when the engine can scale it.
     std::optional<Table> serviceTable() const;
-    // Makes the table the factory's and saves it at once.
-    void saveFactoryTable(Table table);
+    // Makes the table the light's factory table and saves it at once.
+    void saveFactoryTable(const std::optional<QString>& light, Table table);
+    // Gives the light in use its factory table whole, as at quit; false when that failed, which
+    // is noted for a later try.
+    bool handBackLight();
+    // Tries again each light still held, but `leaving`: its hand-back failed, or its run was
+    // killed.
+    void retryHandBacks(const QString& leaving = {});
     // Takes the brightness from the service's table into the saved one, after a brightness key.
     void recaptureFactoryBrightness();
     void watchHardwareChanges();
@@ -145,6 +154,9 @@ private:
 
     std::unique_ptr<Brightness> m_bs;
     Table m_baseMap;
+    FactoryTables m_tables;
+    // The number naming the light in use among the tables; nothing where the service names none.
+    std::optional<QString> m_lightInUse;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach
     // a destroyed controller.
     std::unique_ptr<Ticker> m_ticker;

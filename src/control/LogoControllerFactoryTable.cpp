@@ -1,60 +1,40 @@
-// The factory tables: one saved per light, so that each light's own brightness and trigger
-// outlive any order of runs, kills and changes of light.
+// The factory tables: each light's own, kept by FactoryTables, so that each light's brightness
+// and trigger outlive any order of runs, kills and changes of light.
 #include "control/LogoController.h"
 #include "control/StoredSettings.h"
-#include "platform/DefaultsStore.h"
 #include "serviceabi/ServiceContract.h"
 
 namespace {
 
 const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
-// The table of the light in use, and the tables of every light met, by the number naming it.
-constexpr const char* kTableKey = "baseMap";
-constexpr const char* kTablesKey = "baseMaps";
-
-// The light a table names, as its key among the saved tables; nothing when it names none.
-std::optional<QString> lightOf(const LogoController::Table& table)
-{
-    const auto code = PropertyValue::sameInEveryRow(table, ServiceContract::tableIdentityIndex);
-    if (!code)
-        return std::nullopt;
-    return QString::number(*code, 'f', 0);
-}
 
 } // namespace
 
 void LogoController::loadFactoryTable()
 {
-    auto saved = StoredSettings::factoryTable(m_defaults, kTableKey);
+    m_baseMap.clear();
+    m_lightInUse.reset();
     auto current = serviceTable();
-    const auto light = current ? lightOf(*current) : std::nullopt;
-    const auto savedLight = saved ? lightOf(*saved) : std::nullopt;
-    // The saved table wins over the service's as long as it may be this light's: one that names
-    // no light (an earlier version's) is taken as the chosen light's.
-    if (saved && (!light || !savedLight || savedLight == light)) {
+    // A light that gives no table now takes none saved for another.
+    if (!current && !light().isEmpty()) {
+        publish(m_lastError, std::optional<QString>(kNoTable));
+        return;
+    }
+    const auto inUse = current ? FactoryTables::lightOf(*current) : std::nullopt;
+    m_lightInUse = inUse;
+    // A light met before takes its own table; only one met for the first time is captured as
+    // found, so a light never takes the state another run left it in as the factory's.
+    if (auto saved = m_tables.of(inUse)) {
         m_baseMap = std::move(*saved);
+        if (inUse)
+            m_tables.saveInUse(inUse, m_baseMap);
         return;
     }
     if (!current) {
         publish(m_lastError, std::optional<QString>(kNoTable));
         return;
     }
-    if (!light) {
-        saveFactoryTable(std::move(*current));
-        return;
-    }
-
-    // Another light is in use than the one the table was saved for: that table is kept as its
-    // light's, and this light takes its own from earlier. Only a light met for the first time is
-    // captured as found, so a light never takes the state another run left it in as factory's.
-    auto tables = StoredSettings::factoryTables(m_defaults, kTablesKey);
-    if (saved)
-        tables.insert_or_assign(*savedLight, std::move(*saved));
-    const auto known = tables.find(*light);
-    Table table = known != tables.end() ? known->second : std::move(*current);
-    tables.insert_or_assign(*light, table);
-    m_defaults.setObject(QString::fromLatin1(kTablesKey), StoredSettings::tablesToJson(tables));
-    saveFactoryTable(std::move(table));
+    saveFactoryTable(inUse, std::move(*current));
 }
 
 std::optional<LogoController::Table> LogoController::serviceTable() const
@@ -66,12 +46,10 @@ std::optional<LogoController::Table> LogoController::serviceTable() const
     return table;
 }
 
-void LogoController::saveFactoryTable(Table table)
+void LogoController::saveFactoryTable(const std::optional<QString>& light, Table table)
 {
     m_baseMap = std::move(table);
-    m_defaults.setObject(QString::fromLatin1(kTableKey), StoredSettings::tableToJson(m_baseMap));
-    // Lose the factory table and a later start would capture a dimmed one as the factory's.
-    m_defaults.flush();
+    m_tables.saveInUse(light, m_baseMap);
 }
 
 void LogoController::recaptureFactoryBrightness()
@@ -88,5 +66,30 @@ void LogoController::recaptureFactoryBrightness()
         kept = *table;
     for (std::size_t row = 0; row < kept.size(); ++row)
         kept[row][found] = (*table)[row][found];
-    saveFactoryTable(std::move(kept));
+    saveFactoryTable(FactoryTables::lightOf(*table), std::move(kept));
+}
+
+bool LogoController::handBackLight()
+{
+    if (m_baseMap.empty())
+        return true;
+    // The whole factory rows, not just the two numbers dimming writes: this is the table the
+    // service had before Beamwick ran.
+    const bool back = m_bs->set(PropertyValue::table(m_baseMap), mapKey);
+    m_tables.noteHandBack(light(), m_lightInUse.value_or(QString()), back);
+    return back;
+}
+
+void LogoController::retryHandBacks(const QString& leaving)
+{
+    for (const auto& [name, code] : std::map(m_tables.awaitingHandBack())) {
+        const auto table = m_tables.of(code);
+        if (name == leaving)
+            continue;
+        const bool back =
+            !table || m_bs->set(PropertyValue::array({PropertyValue::string(name.toStdString()),
+                                                      PropertyValue::table(*table)}),
+                                ServiceContract::handBackKey);
+        m_tables.noteHandBack(name, code, back);
+    }
 }

@@ -44,31 +44,35 @@ void LogoController::takeSavedLight()
         m_bs->set(PropertyValue::string(saved.toStdString()), ServiceContract::preferredLightKey);
 }
 
+void LogoController::startLight()
+{
+    loadFactoryTable();
+    // Held from now until handed back: a run that ends without quitting leaves it to the next.
+    if (!m_baseMap.empty())
+        m_tables.noteHandBack(light(), m_lightInUse.value_or(QString()), false);
+    // A key pressed while Beamwick did not drive the light is how bright the user wants it.
+    const auto keyed = m_bs->get(ServiceContract::hardwareBrightnessChangedKey);
+    if (keyed && keyed->isNumber() && keyed->integerValue() == 1)
+        recaptureFactoryBrightness();
+    // On or off as the service finds the light, as at start: the panel's switch was the other
+    // light's.
+    const auto backlight = m_bs->get(kBacklightModeKey);
+    publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
+}
+
 void LogoController::chooseLight(const QString& name)
 {
-    m_defaults.setObject(QString::fromLatin1(kLightKey), name);
     if (!m_bs->available())
         return;
-
-    // The light in use goes back to its factory state, as at quit, before another takes over.
+    // A switch is a quit for the light in use and a start for the chosen one.
     stopTimer();
-    if (!m_baseMap.empty())
-        m_bs->set(PropertyValue::table(m_baseMap), mapKey);
-    if (m_bs->set(PropertyValue::string(name.toStdString()), ServiceContract::lightKey)) {
-        m_baseMap.clear();
-        loadFactoryTable();
-        // The level first, so that switched on the new light shows it at once, from its own
-        // factory brightness; then the light follows the switch as the user left it.
-        m_lastApplied = -1.0;
-        setLevel(m_mode == LightMode::steady ? m_brightness : floorLevel);
-        if (!m_bs->set(PropertyValue::integer(m_isOn ? 1 : 0), kBacklightModeKey)) {
-            const auto backlight = m_bs->get(kBacklightModeKey);
-            publish(m_isOn,
-                    backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
-        }
-        watchHardwareChanges();
-    }
-    // Written anew whichever light it is now, though the level may be the one written last.
+    handBackLight();
+    retryHandBacks();
+    if (m_bs->set(PropertyValue::string(name.toStdString()), ServiceContract::lightKey))
+        m_defaults.setObject(QString::fromLatin1(kLightKey), name);
+    // Whichever light it is now, taken afresh: the one handed back, when the chosen one is gone.
+    startLight();
+    watchHardwareChanges();
     m_lastApplied = -1.0;
     apply();
 }

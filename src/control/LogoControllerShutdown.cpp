@@ -14,11 +14,9 @@ void LogoController::registerForTermination(WillTerminate& willTerminate)
 void LogoController::handleWillTerminate()
 {
     m_meter->stop();
-    if (m_baseMap.empty())
-        return;
-    // The whole factory rows, not just the two numbers dimming writes: this is the table the
-    // service had before Beamwick ran.
-    m_bs->set(PropertyValue::table(m_baseMap), mapKey);
+    handBackLight();
+    // A light whose hand-back failed earlier in this run or an earlier one gets another try.
+    retryHandBacks();
 }
 
 void LogoController::removeOldSudoRule()

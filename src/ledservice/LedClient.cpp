@@ -10,8 +10,9 @@ std::unique_ptr<LedClient> LedClient::open(const std::filesystem::path& root, co
     std::unique_ptr<LedClient> client(new LedClient(root, logindTimeout, memoryFile));
     const LedFinder finder(root);
     client->m_chosenForThisRun = requested && !finder.whyPassedOver(requested);
-    if (!client->use(client->m_chosenForThisRun ? requested : ""))
-        return nullptr;
+    // Without an LED the rules take, the client still answers: the caller may have a light of
+    // its own choosing to name, which need not be named like one.
+    client->use(client->m_chosenForThisRun ? requested : "");
     return client;
 }
 
@@ -44,7 +45,7 @@ PropertyValue LedClient::choosable() const
         names.push_back(PropertyValue::string(std::move(name)));
     }
     // An LED named for the run need not be named like a light; it is still the one in use.
-    if (!listsOwn)
+    if (!listsOwn && m_service)
         names.insert(names.begin(), PropertyValue::string(m_name));
     return PropertyValue::array(std::move(names));
 }
@@ -55,6 +56,8 @@ std::optional<PropertyValue> LedClient::get(std::string_view key) const
         return PropertyValue::string(m_name);
     if (key == ServiceContract::lightsKey)
         return choosable();
+    if (!m_service)
+        return std::nullopt;
     return m_service->get(key);
 }
 
@@ -62,11 +65,30 @@ bool LedClient::set(const PropertyValue& value, std::string_view key)
 {
     const bool choice =
         key == ServiceContract::lightKey || key == ServiceContract::preferredLightKey;
+    if (key == ServiceContract::handBackKey)
+        return handBack(value);
     if (!choice)
-        return m_service->set(value, key);
+        return m_service && m_service->set(value, key);
     if (!value.isString())
         return false;
     if (key == ServiceContract::preferredLightKey && m_chosenForThisRun)
         return true;
     return use(value.stringValue());
+}
+
+bool LedClient::handBack(const PropertyValue& value)
+{
+    if (!value.isArray() || value.items().size() != 2 || !value.items()[0].isString())
+        return false;
+    const std::string& name = value.items()[0].stringValue();
+    auto device = LedFinder::isSafeName(name) ? LedDevice::open(m_root, name) : std::nullopt;
+    if (!device)
+        return false;
+    // Taken as at start, the LED's own note telling what a run that held it left there, and what
+    // a key did since: also the light in use, which may have been away meanwhile.
+    auto service = LedService::open(std::move(*device), m_logindTimeout, m_memoryFile);
+    const bool back = service->set(value.items()[1], ServiceContract::tableKey);
+    if (name == m_name)
+        m_service = std::move(service);
+    return back;
 }

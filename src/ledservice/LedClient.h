@@ -17,8 +17,9 @@
 // is: the caller hands it back first, with its factory table.
 class LedClient {
 public:
-    // The client on the LED that LedFinder picks under `root` for `requested`, or nothing when
-    // there is no usable LED; the rest as LedService::open takes it.
+    // The client on the LED that LedFinder picks under `root` for `requested`; without one, the
+    // light in use reads "" and only a choice of light is taken. The rest as LedService::open
+    // takes it.
     static std::unique_ptr<LedClient> open(const std::filesystem::path& root, const char* requested,
                                            std::chrono::milliseconds logindTimeout,
                                            const std::filesystem::path& memoryFile);
@@ -30,10 +31,11 @@ private:
     LedClient(std::filesystem::path root, std::chrono::milliseconds logindTimeout,
               std::filesystem::path memoryFile);
 
-    // Drives the LED of that name, or the one the rules pick for "". False, changing nothing,
-    // when there is no such usable LED.
+    // Drives the LED of that name, as found now,, or the one the rules pick for "". False, changing
+    // nothing, when there is no such usable LED.
     bool use(const std::string& name);
     PropertyValue choosable() const;
+    bool handBack(const PropertyValue& value);
 
     std::filesystem::path m_root;
     std::chrono::milliseconds m_logindTimeout;

@@ -63,6 +63,9 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
             m_factoryTrigger.reset();
     } else if (m_factoryFound > 0) {
         m_litByOthersAt = m_factoryFound;
+        // Shown as the firmware last set it: a key pressed while Beamwick was not driving the
+        // LED, which is how bright the user wants it now, whatever an earlier table says.
+        m_factoryChosenByUser = m_device.lastHardwareChange() == m_factoryFound;
     }
     if (m_factoryFound == 0 && m_litByOthersAt)
         m_mapping = LevelMapping(m_device.maxBrightness(), *m_litByOthersAt);
@@ -85,6 +88,8 @@ std::optional<PropertyValue> LedService::get(std::string_view key) const
     }
     if (key == ServiceContract::followTauKey)
         return PropertyValue::real(m_followTau);
+    if (key == ServiceContract::hardwareBrightnessChangedKey)
+        return PropertyValue::integer(m_factoryChosenByUser ? 1 : 0);
     if (key == ServiceContract::hardwareChangeAttributeKey) {
         if (const auto path = m_device.hardwareChangeAttribute())
             return PropertyValue::string(path->string());
@@ -250,15 +255,24 @@ bool LedService::detachTrigger()
 
 bool LedService::light(unsigned brightness)
 {
-    if (!m_triggerDetached && !detachTrigger())
+    // A write that fails leaves the LED as it was, and so the note.
+    const auto noted = m_remembered;
+    const auto failed = [&] {
+        if (noted != m_remembered && noted)
+            remember(*noted);
+        else if (noted != m_remembered)
+            forget();
         return false;
+    };
+    if (!m_triggerDetached && !detachTrigger())
+        return failed();
     // The note always errs towards "on": it turns dark before the LED does, and lit after. A
     // process killed in between leaves either a lit LED (on by itself) or a dark note.
     const bool dark = brightness == 0;
     if (dark)
         remember(true);
     if (!show(brightness))
-        return false;
+        return failed();
     if (!dark)
         remember(false);
     return true;

@@ -23,7 +23,8 @@ inline constexpr const char* tableKey = "LEPWMBrightnessNitsMapping";
 inline constexpr const char* followTauKey = "LEPWMFollowTau";
 // Read only: the file that changes when the firmware sets the brightness itself.
 inline constexpr const char* hardwareChangeAttributeKey = "LEHardwareChangeAttribute";
-// Written after such a change: the brightness the firmware set.
+// Written after such a change: the brightness the firmware set. Read: 1 when the factory
+// brightness the table reports is one the firmware set, also before this run, else 0.
 inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnessChanged";
 
 // A factory table's rows may carry, at this index, a number naming the light they were read
@@ -45,6 +46,11 @@ inline constexpr const char* lightsKey = "LELights";
 // own pick): the same as lightKey, except that a choice the module was started with for this
 // run alone wins over it.
 inline constexpr const char* preferredLightKey = "LEPreferredLight";
+
+// Written with an array of a light's name and its factory table whole: gives that light its
+// factory state back, as the table written under tableKey at quit does, while the light in use
+// stays in use. False when there is no such light or the writing failed.
+inline constexpr const char* handBackKey = "LEHandBack";
 
 // The highest level a written table may scale the factory table by: full brightness.
 inline constexpr double topLevel = 8.0;

@@ -1,6 +1,7 @@
 // The hooks of the LED module's test build: tests and the fuzzer load that build, never the
 // installed one, which exports its lookup entry point alone.
 #include "ledservice/ServiceClass.h"
+#include "ledservice/SysfsWriter.h"
 
 #include <chrono>
 
@@ -23,5 +24,11 @@ BW_EXPORT void bw_leds_set_sysfs_root_for_testing(const char* folder)
 BW_EXPORT void bw_leds_set_logind_timeout_for_testing(unsigned milliseconds)
 {
     setModuleLogindTimeout(std::chrono::milliseconds(milliseconds));
+}
+
+// While `refuse` is non-zero, every brightness write through sysfs fails.
+BW_EXPORT void bw_leds_refuse_writes_for_testing(int refuse)
+{
+    SysfsWriter::refuseWrites(refuse != 0);
 }
 }

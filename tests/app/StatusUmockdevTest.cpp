@@ -2,6 +2,7 @@
 // testbed, finds the fake LED under /sys/class/leds.
 #include "tests/app/BeamwickProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -33,6 +34,16 @@ TEST(StatusUmockdevTest, ReportsTheFakeLedAndNoAnswerTouchesIt)
             "Writes through: sysfs (%1)\n")
             .arg(QString::fromLatin1(kBrightness))))
         << qPrintable(status.out);
+
+    // The light saved from the menu is read from the settings file itself.
+    QDir().mkpath(session.home.filePath(QStringLiteral("config/beamwick")));
+    QFile settings(session.home.filePath(QStringLiteral("config/beamwick/settings.json")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write(R"({"light": "gone::kbd_backlight"})");
+    settings.close();
+    EXPECT_TRUE(BeamwickRun::of(program, {QStringLiteral("--status")}, env)
+                    .out.startsWith(QStringLiteral("The light chosen from the tray menu, "
+                                                   "gone::kbd_backlight, is passed over")));
 
     for (const char* argument : {"--help", "--version", "--bogus", "--status"}) {
         const auto run = BeamwickRun::of(program, {QString::fromLatin1(argument)}, env);

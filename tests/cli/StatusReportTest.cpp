@@ -184,6 +184,28 @@ TEST(StatusReportTest, ListsEveryLedItConsideredWhichItChoseAndWhyItPassedOverTh
         << qPrintable(named.join('\n'));
     EXPECT_FALSE(named.join('\n').contains("  tpacpi::kbd_backlight"));
 
+    // Chosen from the menu, whatever the rules would pick, BEAMWICK_LED aside; one gone is said.
+    const auto saved = [&](const char* requested, const std::string& choice) {
+        return LedStatus(tree.root(), requested, QStringLiteral("c2"), choice).lines();
+    };
+    const QString menu = "the light chosen from the tray menu (saved in the settings)";
+    EXPECT_EQ(saved(nullptr, "input3::numlock").mid(0, 2),
+              (QStringList{"LED: input3::numlock (max_brightness 1, brightness 1, trigger "
+                           "kbd-numlock)",
+                           "Chosen: " + menu}));
+    EXPECT_TRUE(saved(nullptr, "input3::numlock")
+                    .contains("  a::kbd_backlight (max_brightness 3, brightness 3, trigger "
+                              "timer): input3::numlock is " +
+                              menu));
+    EXPECT_EQ(saved("tpacpi::kbd_backlight", "input3::numlock").at(1),
+              "Chosen: BEAMWICK_LED names it");
+    EXPECT_EQ(saved(nullptr, "gone::kbd_backlight").mid(0, 2),
+              (QStringList{"The light chosen from the tray menu, gone::kbd_backlight, is passed "
+                           "over: no LED of that name under " +
+                               root,
+                           "LED: apple::lid_logo (max_brightness 1, brightness 1, trigger "
+                           "default-on)"}));
+
     // Within one rule, the first name wins.
     tree.remove("apple::lid_logo");
     tree.remove("platform::logo");

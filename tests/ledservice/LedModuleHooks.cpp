@@ -32,3 +32,8 @@ void setLedModuleLogindTimeout(unsigned milliseconds)
 {
     ledModuleHook<void (*)(unsigned)>("bw_leds_set_logind_timeout_for_testing")(milliseconds);
 }
+
+void refuseLedModuleWrites(bool refuse)
+{
+    ledModuleHook<void (*)(int)>("bw_leds_refuse_writes_for_testing")(refuse ? 1 : 0);
+}

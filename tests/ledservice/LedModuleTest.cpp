@@ -22,7 +22,7 @@ protected:
     std::string driven(const std::vector<std::string>& names)
     {
         auto bs = open();
-        if (!bs->available())
+        if (bs->get(ServiceContract::lightKey)->stringValue().empty())
             return "(none)";
         EXPECT_TRUE(bs->set(off(), modeKey));
         std::string found;
@@ -76,12 +76,19 @@ TEST_F(LedModuleTest, BeamwickLedNamesTheLedButNeverOneOutsideTheFolder)
     EXPECT_EQ(outside.brightness("victim"), 9);
 }
 
-TEST_F(LedModuleTest, WithoutAnyLedTheClientIsUnavailable)
+TEST_F(LedModuleTest, WithoutAnLedTheRulesTakeTheClientDrivesOnlyOneNamedToIt)
 {
     tree.add("input3::capslock", 1, 1);
-    EXPECT_FALSE(open()->available());
+    auto bs = open();
+    EXPECT_EQ(bs->get(ServiceContract::lightKey)->stringValue(), "");
+    EXPECT_FALSE(bs->set(off(), modeKey));
+    // The user's saved choice, which no rule would pick.
+    EXPECT_TRUE(
+        bs->set(PropertyValue::string("input3::capslock"), ServiceContract::preferredLightKey));
+    EXPECT_TRUE(bs->set(off(), modeKey));
+    EXPECT_EQ(tree.brightness("input3::capslock"), 0);
     pointLedModuleAt("/nonexistent/leds");
-    EXPECT_FALSE(open()->available());
+    EXPECT_FALSE(open()->set(off(), modeKey));
 }
 
 TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessTriggerAndLedAsFound)

@@ -1,0 +1,344 @@
+// Stories: random orders of the events a light meets, with the real controller over the real LED
+// module, each step checked against what the user should find.
+#include "LightStory.h"
+
+#include <QJsonDocument>
+#include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
+#include <rapidcheck/state.h>
+
+namespace {
+
+using Command = rc::state::Command<LightModel, LightRig>;
+const std::array<std::string, 6> kNames{
+    "", kLeds[0].name, kLeds[1].name, kLeds[2].name, kLeds[3].name, kGoneLed};
+
+std::string ledCode(const std::string& name)
+{
+    return QString::number(FactoryTable::ledCode(name), 'f', 0).toStdString();
+}
+
+// (c) The settings parse, and each saved table is its own LED's; the one in use mirrors its own.
+void checkSettings(const LightModel& m, const LightRig& r)
+{
+    const auto json = QJsonDocument(r.defaults.values).toJson();
+    RC_ASSERT(QJsonDocument::fromJson(json).isObject());
+    const auto tables = r.defaults.values.value("baseMaps").toObject();
+    for (auto it = tables.begin(); it != tables.end(); ++it) {
+        const auto row = it.value().toArray().at(0).toArray();
+        if (row.size() > 4)
+            RC_ASSERT(QString::number(row.at(4).toDouble(), 'f', 0) == it.key());
+    }
+    RC_ASSERT(r.defaults.values.value("light").toString().toStdString() == m.saved);
+    if (m.running && !m.inUse.empty() && tables.contains(ledCode(m.inUse).c_str()))
+        RC_ASSERT(r.defaults.values.value("baseMap") == tables.value(ledCode(m.inUse).c_str()));
+}
+
+// (a) Every LED is on or off as the user left it; a lit one at the brightness and with the
+// trigger it was found with, or the brightness a key set since.
+void checkAsFound(const LightModel& m, const LightRig& r)
+{
+    for (std::size_t i = 0; i < kLeds.size(); ++i) {
+        const auto& led = m.leds[i];
+        if (!led.present || (led.on && led.foundUnknown))
+            continue;
+        const unsigned levelOne = std::max(1u, (kLeds[i].maxBrightness + 4) / 8);
+        RC_ASSERT(r.tree.brightness(kLeds[i].name) == int(!led.on         ? 0
+                                                          : led.found > 0 ? led.found
+                                                                          : levelOne));
+        if (led.on && !led.litWithoutTrigger && !led.triggerLost)
+            RC_ASSERT(activeTrigger(r.tree.text(kLeds[i].name, "trigger")) ==
+                      activeTrigger(kLeds[i].triggers));
+    }
+}
+
+template <typename Step> struct Story : Command {
+    void run(const LightModel& m, LightRig& r) const override
+    {
+        static_cast<const Step*>(this)->act(m, r);
+        r.tree.showTriggersAsTheKernelDoes();
+        LightModel next = m;
+        this->apply(next);
+        checkSettings(next, r);
+        if (r.logo && !next.inUse.empty())
+            RC_ASSERT(r.logo->light().toStdString() == next.inUse);
+    }
+};
+
+struct Start : Story<Start> {
+    std::string variable = kNames[*rc::gen::inRange(0, 6)];
+    Start() = default;
+    explicit Start(std::string named) : variable(std::move(named)) {}
+    void checkPreconditions(const LightModel& m) const override
+    {
+        RC_PRE(!m.running && (m.upgradeFor < 0 || variable.empty()));
+    }
+    void apply(LightModel& m) const override
+    {
+        m.running = true;
+        m.env = variable;
+        m.inUse = m.pick(variable, m.saved);
+        m.upgradeFor = -1;
+        if (!m.inUse.empty())
+            m.leds[ledIndex(m.inUse)].met = true;
+    }
+    void act(const LightModel& m, LightRig& r) const
+    {
+        r.start(variable);
+        // (d) The light in use is BEAMWICK_LED's, the saved choice, or the rules' pick.
+        const auto expected = m.pick(variable, m.saved);
+        RC_ASSERT(r.logo->light().toStdString() == expected);
+        if (!expected.empty() && !m.failing)
+            RC_ASSERT(r.logo->isOn() == m.leds[ledIndex(expected)].on);
+    }
+    void show(std::ostream& os) const override { os << "start BEAMWICK_LED=" << variable; }
+};
+
+struct Quit : Story<Quit> {
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
+    void apply(LightModel& m) const override
+    {
+        m.running = false;
+        m.clean =
+            !m.failing && !m.inUse.empty() &&
+            std::all_of(m.leds.begin(), m.leds.end(), [](const auto& led) { return led.present; });
+        for (auto& led : m.leds)
+            led.heldByKilledRun = led.heldByKilledRun && !m.clean;
+    }
+    void act(const LightModel& m, LightRig& r) const
+    {
+        r.willTerminate.post();
+        r.logo.reset();
+        r.tree.showTriggersAsTheKernelDoes();
+        // A run without a light has no quit handling.
+        if (!m.failing && !m.inUse.empty())
+            checkAsFound(m, r);
+    }
+    void show(std::ostream& os) const override { os << "quit"; }
+};
+
+struct Kill : Story<Kill> {
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
+    void apply(LightModel& m) const override
+    {
+        m.running = false, m.clean = false;
+        if (!m.inUse.empty())
+            m.leds[ledIndex(m.inUse)].heldByKilledRun = true;
+    }
+    void act(const LightModel&, LightRig& r) const { r.logo.reset(); }
+    void show(std::ostream& os) const override { os << "kill"; }
+};
+
+struct Choose : Story<Choose> {
+    std::string name = kNames[*rc::gen::inRange(0, 6)];
+    Choose() = default;
+    explicit Choose(std::string chosen) : name(std::move(chosen)) {}
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
+    void apply(LightModel& m) const override
+    {
+        const auto target = name.empty() ? m.rulesPick() : name;
+        if (m.usable(target))
+            m.inUse = target, m.saved = name, m.leds[ledIndex(target)].met = true;
+    }
+    void act(const LightModel&, LightRig& r) const
+    {
+        r.logo->chooseLight(QString::fromStdString(name));
+    }
+    void show(std::ostream& os) const override { os << "choose '" << name << "'"; }
+};
+
+struct SetOn : Story<SetOn> {
+    bool on = *rc::gen::arbitrary<bool>();
+    SetOn() = default;
+    explicit SetOn(bool wanted) : on(wanted) {}
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
+    void apply(LightModel& m) const override
+    {
+        if (m.usable(m.inUse) && !m.failing) {
+            auto& led = m.leds[ledIndex(m.inUse)];
+            led.on = on;
+            led.darkWithoutTrigger = !on;
+            led.litWithoutTrigger = false;
+        }
+    }
+    void act(const LightModel&, LightRig& r) const { r.logo->setOn(on); }
+    void show(std::ostream& os) const override { os << "setOn " << on; }
+};
+
+struct Drive : Story<Drive> {
+    int mode = *rc::gen::inRange(0, 3);
+    double brightness = *rc::gen::element(0.05, 0.5, 1.0, 2.0, 8.0);
+    int ticks = *rc::gen::inRange(0, 40);
+    Drive() = default;
+    Drive(int m, double b, int t) : mode(m), brightness(b), ticks(t) {}
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.running); }
+    void apply(LightModel&) const override {}
+    void act(const LightModel&, LightRig& r) const
+    {
+        r.logo->setMode(LightMode(mode));
+        r.logo->setBrightness(brightness);
+        for (int i = 0; i < ticks && r.ticker->tick(); ++i) {
+            r.clock.advance(std::chrono::milliseconds(50));
+            if (i % 7 == 0)
+                r.meter->deliver(0.5, 0.01);
+        }
+    }
+    void show(std::ostream& os) const override
+    {
+        os << "mode " << mode << ", brightness " << brightness << ", " << ticks << " ticks";
+    }
+};
+
+struct Key : Story<Key> {
+    int led = *rc::gen::inRange(0, 2);
+    unsigned value = *rc::gen::inRange(0u, kLeds[led].maxBrightness + 1);
+    Key() = default;
+    Key(int which, unsigned to) : led(which), value(to) {}
+    void checkPreconditions(const LightModel& m) const override
+    {
+        RC_PRE(m.leds[led].present && !m.leds[led].keyed[value]);
+        RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
+    }
+    void apply(LightModel& m) const override
+    {
+        auto& shown = m.leds[led];
+        const bool driven = m.running && m.inUse == kLeds[led].name;
+        shown.litWithoutTrigger =
+            value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
+        shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
+        shown.foundUnknown = value == 0 && (shown.foundUnknown || !driven) && shown.met;
+        shown.on = value > 0;
+        shown.keyed.set(value);
+        // Switched off by its key before Beamwick met it, it is met as found off.
+        if (value > 0 || !shown.met)
+            shown.found = value;
+    }
+    void act(const LightModel&, LightRig& r) const { r.pressKey(kLeds[led], value); }
+    void show(std::ostream& os) const override { os << "key " << kLeds[led].name << "=" << value; }
+};
+
+struct Unplug : Story<Unplug> {
+    int led = *rc::gen::inRange(0, int(kLeds.size()));
+    Unplug() = default;
+    explicit Unplug(int which) : led(which) {}
+    // The previous version's table is for the light its first start picks: the one it drove.
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(m.upgradeFor < 0); }
+    void apply(LightModel& m) const override { m.leds[led].present = !m.leds[led].present; }
+    void act(const LightModel& m, LightRig& r) const
+    {
+        const auto& shape = kLeds[led];
+        auto& away = r.away[led];
+        if (m.leds[led].present) {
+            away = {r.tree.text(shape.name, "brightness"), r.tree.text(shape.name, "trigger"),
+                    r.tree.text(shape.name, "brightness_hw_changed")};
+            r.tree.remove(shape.name);
+            return;
+        }
+        auto trigger = away[1].empty() ? std::string() : away[1].substr(0, away[1].size() - 1);
+        r.plug(shape, unsigned(std::stoul(away[0])), shape.triggers, away[2]);
+        if (!trigger.empty())
+            r.tree.write(shape.name, "trigger", trigger + "\n");
+    }
+    void show(std::ostream& os) const override { os << "unplug or plug " << kLeds[led].name; }
+};
+
+struct Fail : Story<Fail> {
+    void apply(LightModel& m) const override { m.failing = !m.failing; }
+    void act(const LightModel& m, LightRig&) const { refuseLedModuleWrites(!m.failing); }
+    void show(std::ostream& os) const override { os << "writes fail or work again"; }
+};
+
+struct Upgrade : Story<Upgrade> {
+    void checkPreconditions(const LightModel& m) const override
+    {
+        RC_PRE(!m.running && m.clean && !m.rulesPick().empty());
+    }
+    void apply(LightModel& m) const override
+    {
+        m.saved.clear();
+        m.upgradeFor = ledIndex(m.rulesPick());
+        // The tables of every other light are gone with the settings.
+        // Those dark now are met as found off.
+        for (auto& led : m.leds) {
+            led.met = false;
+            led.found = led.on ? led.found : 0;
+            led.triggerLost = led.triggerLost || led.darkWithoutTrigger;
+        }
+        m.leds[m.upgradeFor].met = true;
+    }
+    void act(const LightModel& m, LightRig& r) const
+    {
+        const int led = ledIndex(m.rulesPick());
+        r.settingsOfThePreviousVersion(kLeds[led], m.leds[led].found);
+    }
+    void show(std::ostream& os) const override { os << "settings of the previous version"; }
+};
+
+auto anyStep()
+{
+    return rc::state::gen::execOneOfWithArgs<Start, Quit, Kill, Choose, SetOn, Drive, Key, Unplug,
+                                             Fail, Upgrade>();
+}
+
+} // namespace
+
+RC_GTEST_PROP(LightStories, EveryOrderOfEventsLeavesEachLightAsFound, ())
+{
+    LightModel model;
+    LightRig rig;
+    rc::state::check(model, rig, anyStep());
+}
+
+// The orders that once left a light wrong, each told as a story.
+namespace {
+
+using Steps = std::vector<std::shared_ptr<const Command>>;
+template <typename Step, typename... Args> std::shared_ptr<const Command> step(Args... args)
+{
+    return std::make_shared<const Step>(args...);
+}
+
+void tell(const Steps& story)
+{
+    LightRig rig;
+    try {
+        rc::state::runAll(story, LightModel(), rig);
+    } catch (const rc::detail::CaseResult& failure) {
+        ADD_FAILURE() << failure.description;
+    }
+}
+
+const std::string kLogo = kLeds[0].name, kKeyboard = kLeds[1].name;
+
+} // namespace
+
+TEST(LightStories, APreviousVersionsTableStaysWithTheLightItCameFrom)
+{
+    tell({step<Upgrade>(), step<Start>(""), step<Choose>(kKeyboard), step<Key>(1, 1u),
+          step<Choose>(""), step<Quit>(), step<Start>(""), step<Quit>()});
+}
+
+TEST(LightStories, ASwitchLeavesTheOldLightOnOrOffAsTheUserLeftItAndFindsTheNewOnesOwn)
+{
+    tell({step<Start>(kKeyboard), step<SetOn>(false), step<Choose>(kLogo), step<Quit>(),
+          step<Start>(""), step<Choose>(kLeds[2].name), step<Quit>()});
+}
+
+TEST(LightStories, AHandBackThatFailedIsTriedAgain)
+{
+    tell({step<Start>(""), step<Drive>(0, 0.05, 0), step<Fail>(), step<Choose>(kKeyboard),
+          step<Quit>(), step<Fail>(), step<Start>(""), step<Quit>()});
+}
+
+TEST(LightStories, AChoiceIsSavedOnlyOnceItHasWorked)
+{
+    tell({step<Start>(""), step<Choose>(kGoneLed), step<Unplug>(1), step<Choose>(kKeyboard),
+          step<Quit>()});
+}
+
+TEST(LightStories, ASavedLightNoRuleWouldPickIsOpened)
+{
+    tell({step<Start>(""), step<Choose>(kLeds[3].name), step<Quit>(), step<Unplug>(0),
+          step<Unplug>(1), step<Unplug>(2), step<Start>(""), step<SetOn>(true), step<Quit>()});
+}
