@@ -258,6 +258,10 @@ protected:
             staysDark(500ms);
         } else {
             see(phase.sight.steady);
+            // A light handed back already shows its brightness before Beamwick takes it: wait
+            // until it has let go of the trigger too, or the testbed's plain file would still
+            // hold only that "none" when the quit looks for the trigger to give back.
+            EXPECT_TRUE(watch([&](int) { return snapshot().at(driven).trigger == "none"; }, 10s));
         }
         quit(beamwick);
     }
