@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest (each test starts the
 # private daemons it uses) under AddressSanitizer + UndefinedBehaviorSanitizer; then the tests
-# where Beamwick runs a thread of its own under ThreadSanitizer, the fuzzers for a bounded time,
-# a short run of the benchmark suite on a Release build, and the Debian package built from it,
-# installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the first suite.
+# where Beamwick runs a thread of its own under ThreadSanitizer, and beside them the fuzzers for
+# a bounded time, a short run of the benchmark suite on a Release build, and the Debian package
+# built from it, installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the first suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -54,12 +54,11 @@ stage "build under ThreadSanitizer"
 scripts/sanitize.sh thread build
 joined
 
-stage "test under ThreadSanitizer, beside the fuzzers"
+stage "test under ThreadSanitizer, beside the fuzzers, the benchmarks and the package"
 beside "ThreadSanitizer" scripts/sanitize.sh thread test
 
 stage "fuzzing"
 scripts/fuzz.sh "${BEAMWICK_FUZZ_SECONDS:-30}"
-joined
 
 stage "benchmarks (short)"
 # A short run so the harness cannot rot; its figures are not judged here.
@@ -69,5 +68,6 @@ if [[ $(id -u) -eq 0 ]]; then
     stage "Debian package"
     scripts/package-test.sh "$release"
 fi
+joined
 
 stage "done"
