@@ -258,11 +258,11 @@ struct Upgrade : Story<Upgrade> {
     {
         m.saved.clear();
         m.upgradeFor = ledIndex(m.rulesPick());
-        // The tables of every other light are gone with the settings.
-        // Those dark now are met as found off.
+        // The tables of every other light are gone with the settings: those dark now are met as
+        // found off. The upgraded light's table still holds the brightness it was found with.
         for (auto& led : m.leds) {
             led.met = false;
-            led.found = led.on ? led.found : 0;
+            led.found = led.on || &led == &m.leds[m.upgradeFor] ? led.found : 0;
             led.triggerLost = led.triggerLost || led.darkWithoutTrigger;
         }
         m.leds[m.upgradeFor].met = true;
