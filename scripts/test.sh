@@ -9,9 +9,9 @@ cd "$(dirname "$0")/.."
 
 stage() { printf '\n==== %s (%s)\n' "$1" "$(date +%T)"; }
 
-# A test suite mostly waits (on sound servers, timers, child processes) while a build keeps both
-# cores busy, so each suite runs beside the next builds. Its output is kept aside and printed
-# whole when it ends; the suites are written to stay green beside such load.
+# beside/joined run a suite in the background, its output kept aside and printed whole when it
+# ends. Unused for now: beside the builds, a test racing kicks against a capture built on waking
+# misses kicks under AddressSanitizer.
 scratch=$(mktemp -d)
 suite_pid=""
 trap '[[ -n $suite_pid ]] && kill -- "$suite_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
