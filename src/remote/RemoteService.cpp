@@ -1,8 +1,8 @@
 #include "remote/RemoteService.h"
 
 #include "control/LogoController.h"
+#include "remote/InterfaceXml.h"
 #include "remote/RemoteNames.h"
-#include "remote/ServiceIntrospection.h"
 #include "remote/SettingRules.h"
 
 #include <QDBusConnectionInterface>
@@ -58,7 +58,7 @@ bool RemoteService::publish()
 
 QString RemoteService::introspect(const QString&) const
 {
-    return ServiceIntrospection::interfaces();
+    return InterfaceXml::interfaces();
 }
 
 bool RemoteService::handleMessage(const QDBusMessage& message, const QDBusConnection& connection)
@@ -76,7 +76,7 @@ bool RemoteService::handleMessage(const QDBusMessage& message, const QDBusConnec
     else if (interface.isEmpty() && message.member() == QLatin1String("Toggle"))
         reply = answerBeamwick(message);
     else
-        return false; // Introspectable and Peer are Qt's.
+        return false; // Qt answers the other standard interfaces itself.
     // A remote write announces its changes before it answers.
     m_changes.announce();
     if (!message.isReplyRequired())

@@ -1,6 +1,6 @@
-#include "remote/ServiceIntrospection.h"
+#include "remote/InterfaceXml.h"
 
-QString ServiceIntrospection::interfaces()
+QString InterfaceXml::interfaces()
 {
     return QStringLiteral(R"(  <interface name="org.freedesktop.Application">
     <method name="Activate">
