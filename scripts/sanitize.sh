@@ -42,8 +42,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:verify_asan_link_order=0:fa
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="ignore_noninstrumented_modules=1:halt_on_error=1:second_deadlock_stack=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
-# A test that fails is run once more and must pass then: the suites run beside builds here, and
-# a test that races a player's kicks against a capture built on waking (WakeInMusicTest) has
-# missed one kick that way under AddressSanitizer. Both failures stay in the output.
+# A test that fails is run once more and must pass then; the first failure stays in the output.
+# A test that races a player's kicks against a capture built on waking (WakeInMusicTest) has
+# missed a kick under AddressSanitizer on a loaded machine.
 ctest --test-dir "$build" --output-on-failure -j2 --timeout 300 --repeat until-pass:2 \
     "${selection[@]}"

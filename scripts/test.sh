@@ -1,34 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest (each test starts the
 # private daemons it uses) under AddressSanitizer + UndefinedBehaviorSanitizer; then the tests
-# where Beamwick runs a thread of its own under ThreadSanitizer, and beside them the fuzzers for
-# a bounded time, a short run of the benchmark suite on a Release build, and the Debian package
-# built from it, installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the first suite.
+# where Beamwick runs a thread of its own under ThreadSanitizer, then the fuzzers for a bounded
+# time, a short run of the benchmark suite on a Release build, and the Debian package built from
+# it, installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the first suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 stage() { printf '\n==== %s (%s)\n' "$1" "$(date +%T)"; }
-
-# beside/joined run a suite in the background, its output kept aside and printed whole when it
-# ends. Unused for now: beside the builds, a test racing kicks against a capture built on waking
-# misses kicks under AddressSanitizer.
-scratch=$(mktemp -d)
-suite_pid=""
-trap '[[ -n $suite_pid ]] && kill -- "$suite_pid" 2>/dev/null; rm -rf "$scratch"' EXIT
-beside() {
-    suite_name=$1
-    shift
-    "$@" >"$scratch/suite.log" 2>&1 &
-    suite_pid=$!
-}
-joined() {
-    local status=0
-    wait "$suite_pid" || status=$?
-    suite_pid=""
-    stage "$suite_name (its output)"
-    cat "$scratch/suite.log"
-    return $status
-}
 
 stage "dependencies"
 scripts/install-deps.sh

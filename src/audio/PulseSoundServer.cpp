@@ -144,16 +144,21 @@ PulseSoundServer::Request* PulseSoundServer::owe()
     return &request;
 }
 
+bool PulseSoundServer::sent(Request* request, pa_operation* operation)
+{
+    if (requested(operation))
+        return true;
+    settle(request);
+    return false;
+}
+
 bool PulseSoundServer::askDefaultSink(DefaultSinkAnswer answer)
 {
     if (!m_context)
         return false;
     Request* request = owe();
     request->defaultSink = std::move(answer);
-    if (requested(pa_context_get_server_info(m_context.get(), &serverInfoArrived, request)))
-        return true;
-    settle(request);
-    return false;
+    return sent(request, pa_context_get_server_info(m_context.get(), &serverInfoArrived, request));
 }
 
 bool PulseSoundServer::askSink(const std::string& name, SinkAnswer answer)
@@ -162,11 +167,8 @@ bool PulseSoundServer::askSink(const std::string& name, SinkAnswer answer)
         return false;
     Request* request = owe();
     request->sink = std::move(answer);
-    if (requested(pa_context_get_sink_info_by_name(m_context.get(), name.c_str(), &sinkInfoArrived,
-                                                   request)))
-        return true;
-    settle(request);
-    return false;
+    return sent(request, pa_context_get_sink_info_by_name(m_context.get(), name.c_str(),
+                                                          &sinkInfoArrived, request));
 }
 
 bool PulseSoundServer::askPlayers(PlayersAnswer answer)
@@ -175,8 +177,6 @@ bool PulseSoundServer::askPlayers(PlayersAnswer answer)
         return false;
     Request* request = owe();
     request->players = std::move(answer);
-    if (requested(pa_context_get_sink_input_info_list(m_context.get(), &playerArrived, request)))
-        return true;
-    settle(request);
-    return false;
+    return sent(request,
+                pa_context_get_sink_input_info_list(m_context.get(), &playerArrived, request));
 }

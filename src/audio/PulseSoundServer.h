@@ -79,6 +79,8 @@ private:
 
     Request* owe();
     void settle(Request* request) { m_requests.erase(request->self); }
+    // Whether the server took the request; one it refused is owed nothing.
+    bool sent(Request* request, pa_operation* operation);
 
     static void contextChanged(pa_context* context, void* self) noexcept;
     static void eventArrived(pa_context* context, pa_subscription_event_type_t event,
