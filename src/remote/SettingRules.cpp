@@ -1,5 +1,6 @@
 #include "remote/SettingRules.h"
 
+#include "control/LightMode.h"
 #include "remote/RemoteNames.h"
 
 #include <cmath>
@@ -11,19 +12,11 @@ struct NamedRange {
     SettingRules::Range range;
 };
 
-// The panel's slider ranges; the top of Brightness is the controller's highest level.
 constexpr NamedRange kRanges[] = {
-    {RemoteNames::brightness, {0.05, 8.0}},
-    {RemoteNames::breatheSeconds, {2.0, 12.0}},
-    {RemoteNames::sensitivity, {0.5, 3.0}},
+    {RemoteNames::brightness, setting_ranges::brightness},
+    {RemoteNames::breatheSeconds, setting_ranges::breatheSeconds},
+    {RemoteNames::sensitivity, setting_ranges::sensitivity},
 };
-
-const QStringList& modes()
-{
-    static const QStringList names{QStringLiteral("Steady"), QStringLiteral("Breathe"),
-                                   QStringLiteral("Music")};
-    return names;
-}
 
 } // namespace
 
@@ -49,7 +42,7 @@ QString SettingRules::checkNumber(const QString& property, double value)
 
 QString SettingRules::checkMode(const QString& mode)
 {
-    if (modes().contains(mode))
+    if (lightModeFromRawValue(mode))
         return {};
     return QStringLiteral("Mode accepts \"Steady\", \"Breathe\" or \"Music\".");
 }
@@ -71,9 +64,9 @@ QString SettingRules::acceptedLights(const QStringList& lights)
 
 QString SettingRules::modeIgnoringCase(const QString& text)
 {
-    for (const QString& mode : modes()) {
-        if (mode.compare(text, Qt::CaseInsensitive) == 0)
-            return mode;
+    for (const LightMode mode : allLightModes) {
+        if (rawValue(mode).compare(text, Qt::CaseInsensitive) == 0)
+            return rawValue(mode);
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "control/SettingRanges.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -10,10 +12,7 @@
 // text when the value is accepted, else a message naming what is accepted.
 class SettingRules {
 public:
-    struct Range {
-        double low;
-        double high;
-    };
+    using Range = SettingRange;
 
     // The range of a numeric property (Brightness, BreatheSeconds, Sensitivity); none for others.
     static std::optional<Range> rangeOf(const QString& property);
