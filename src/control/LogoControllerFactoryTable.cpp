@@ -24,17 +24,12 @@ void LogoController::loadFactoryTable()
     m_lightInUse = inUse;
     // A light met before takes its own table; only one met for the first time is captured as
     // found, so a light never takes the state another run left it in as the factory's.
-    if (auto saved = m_tables.of(inUse)) {
-        m_baseMap = std::move(*saved);
-        if (inUse)
-            m_tables.saveInUse(inUse, m_baseMap);
-        return;
-    }
-    if (!current) {
+    auto saved = m_tables.of(inUse);
+    if (!saved && !current) {
         publish(m_lastError, std::optional<QString>(kNoTable));
         return;
     }
-    saveFactoryTable(inUse, std::move(*current));
+    saveFactoryTable(inUse, saved ? std::move(*saved) : std::move(*current));
 }
 
 std::optional<LogoController::Table> LogoController::serviceTable() const
