@@ -49,9 +49,14 @@ void LogoController::saveFactoryTable(const std::optional<QString>& light, Table
 
 void LogoController::recaptureFactoryBrightness()
 {
-    // A brightness key sets how bright the user wants the light: the service's table now carries
-    // it. The rest of the saved rows stays: the trigger the service sees now may be Beamwick's
-    // own detaching, never the user's.
+    // A brightness key that set a brightness says how bright the user wants the light: the
+    // service's table now carries it. One that switched the light off says nothing of that, and
+    // the service's brightness may then be the one it found the light at, off. The rest of the
+    // saved rows stays: the trigger the service sees now may be Beamwick's own detaching, never
+    // the user's.
+    const auto keyed = m_bs->get(ServiceContract::hardwareBrightnessChangedKey);
+    if (!keyed || !keyed->isNumber() || keyed->integerValue() != 1)
+        return;
     const auto table = serviceTable();
     if (m_baseMap.empty() || !table || table->empty())
         return;

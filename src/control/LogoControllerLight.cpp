@@ -51,9 +51,7 @@ void LogoController::startLight()
     if (!m_baseMap.empty())
         m_tables.noteHandBack(light(), m_lightInUse.value_or(QString()), false);
     // A key pressed while Beamwick did not drive the light is how bright the user wants it.
-    const auto keyed = m_bs->get(ServiceContract::hardwareBrightnessChangedKey);
-    if (keyed && keyed->isNumber() && keyed->integerValue() == 1)
-        recaptureFactoryBrightness();
+    recaptureFactoryBrightness();
     // On or off as the service finds the light, as at start: the panel's switch was the other
     // light's.
     const auto backlight = m_bs->get(kBacklightModeKey);

@@ -342,3 +342,13 @@ TEST(LightStories, ASavedLightNoRuleWouldPickIsOpened)
     tell({step<Start>(""), step<Choose>(kLeds[3].name), step<Quit>(), step<Unplug>(0),
           step<Unplug>(1), step<Unplug>(2), step<Start>(""), step<SetOn>(true), step<Quit>()});
 }
+
+// Found by longer runs: a key that switches a light off, and settings of the previous version
+// for a light that is off, each keep the brightness the light was found with.
+TEST(LightStories, AKeyOrAnUpgradeWhileALightIsOffKeepsItsBrightness)
+{
+    tell({step<Start>(kKeyboard), step<SetOn>(false), step<Quit>(), step<Unplug>(0),
+          step<Start>(""), step<Key>(1, 0u), step<SetOn>(true), step<Quit>()});
+    tell({step<Start>(""), step<SetOn>(false), step<Quit>(), step<Upgrade>(), step<Start>(""),
+          step<SetOn>(true), step<Quit>()});
+}
