@@ -39,6 +39,7 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
       m_ledCode(FactoryTable::ledCode(m_device.name())),
       m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
 {
+    m_keySeen = hardwareMark();
     const auto trigger = m_device.trigger();
     if (trigger)
         m_factoryTrigger = FactoryTable::triggerCode(*trigger);
@@ -66,6 +67,13 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
         // Shown as the firmware last set it: a key pressed while Beamwick was not driving the
         // LED, which is how bright the user wants it now, whatever an earlier table says.
         m_factoryChosenByUser = m_device.lastHardwareChange() == m_factoryFound;
+    }
+    // A key pressed since a Beamwick noted this LED, and seen by none (the LED was away while it
+    // was driven): the brightness it set is how bright the user wants the LED, over any table.
+    const auto keyed = m_device.hardwareChangedBrightness();
+    if (note && note->hardwareMark != hardwareMark() && keyed && *keyed > 0) {
+        m_factoryChosenByUser = true;
+        setFactoryBrightness(*keyed);
     }
     if (m_factoryFound == 0 && m_litByOthersAt)
         m_mapping = LevelMapping(m_device.maxBrightness(), *m_litByOthersAt);
@@ -184,6 +192,7 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
     const auto brightness = m_device.hardwareChangedBrightness();
     if (!brightness)
         return false;
+    m_keySeen = hardwareMark();
     // The firmware switched the LED off: the user's factory brightness is still the last one.
     if (*brightness == 0) {
         m_on = false;
@@ -202,6 +211,10 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
 
 bool LedService::handBack()
 {
+    // A key pressed while nothing watched for it (the LED was away a moment and came back
+    // unwatched) is the user's word all the same, over the table handed back.
+    if (hardwareMark() != m_keySeen)
+        adoptHardwareChange(PropertyValue::integer(1));
     m_level = 1.0;
     // Quitting does not switch the LED: one that is off stays dark, and keeps no trigger that
     // could light it.
@@ -288,7 +301,9 @@ void LedService::remember(bool dark)
 {
     if (m_remembered == dark)
         return;
-    m_memory.write({m_device.directory().string(), dark, hardwareMark(), m_litByOthersAt});
+    // The mark of the last key taken in: one unseen yet keeps the note out of date, so that the
+    // next process still takes that key as the user's.
+    m_memory.write({m_device.directory().string(), dark, m_keySeen, m_litByOthersAt});
     m_remembered = dark;
 }
 

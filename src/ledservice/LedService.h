@@ -91,6 +91,8 @@ private:
     double m_ledCode;
     // After a hotkey the user's choice stands over what the tables carry.
     bool m_factoryChosenByUser = false;
+    // The firmware's mark of the last brightness key this service has taken in.
+    std::string m_keySeen;
     LevelMapping m_mapping;
     bool m_on;
     bool m_triggerDetached = false;

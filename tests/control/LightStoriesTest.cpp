@@ -344,9 +344,13 @@ TEST(LightStories, ASavedLightNoRuleWouldPickIsOpened)
 }
 
 // Found by longer runs: a key that switches a light off, and settings of the previous version
-// for a light that is off, each keep the brightness the light was found with.
-TEST(LightStories, AKeyOrAnUpgradeWhileALightIsOffKeepsItsBrightness)
+// for a light that is off, each keep the brightness the light was found with; a key pressed
+// while the light in use was away for a moment is still the user's at quit.
+TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
 {
+    tell({step<Unplug>(0), step<Fail>(), step<Unplug>(2), step<Unplug>(0), step<Fail>(),
+          step<Start>(""), step<Unplug>(0), step<Choose>(kLeds[2].name), step<Unplug>(0),
+          step<Key>(0, 1u), step<SetOn>(true), step<Quit>()});
     tell({step<Start>(kKeyboard), step<SetOn>(false), step<Quit>(), step<Unplug>(0),
           step<Start>(""), step<Key>(1, 0u), step<SetOn>(true), step<Quit>()});
     tell({step<Start>(""), step<SetOn>(false), step<Quit>(), step<Upgrade>(), step<Start>(""),
