@@ -15,7 +15,6 @@ namespace {
 
 const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
 const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
-constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 
 } // namespace
 
@@ -95,7 +94,7 @@ void LogoController::installLevelCallback()
 
 void LogoController::setOn(bool on)
 {
-    if (m_bs->set(PropertyValue::integer(on ? 1 : 0), kBacklightModeKey)) {
+    if (m_bs->set(PropertyValue::integer(on ? 1 : 0), ServiceContract::backlightModeKey)) {
         publish(m_isOn, on);
         publish(m_lastError, std::optional<QString>());
         apply();

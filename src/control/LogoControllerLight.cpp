@@ -7,7 +7,6 @@
 namespace {
 
 constexpr const char* kLightKey = "light";
-constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 
 } // namespace
 
@@ -54,7 +53,7 @@ void LogoController::startLight()
     recaptureFactoryBrightness();
     // On or off as the service finds the light, as at start: the panel's switch was the other
     // light's.
-    const auto backlight = m_bs->get(kBacklightModeKey);
+    const auto backlight = m_bs->get(ServiceContract::backlightModeKey);
     publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
 }
 

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr const char* kBacklightModeKey = ServiceContract::backlightModeKey;
 constexpr const char* kHardwareAttributeKey = ServiceContract::hardwareChangeAttributeKey;
 constexpr const char* kHardwareChangedKey = ServiceContract::hardwareBrightnessChangedKey;
 
@@ -39,7 +38,7 @@ void LogoController::handleResume()
 {
     // Firmware often resets a backlight while the machine sleeps. The level goes out again even
     // though it is the one written last, which setLevel would otherwise skip.
-    m_bs->set(PropertyValue::integer(m_isOn ? 1 : 0), kBacklightModeKey);
+    m_bs->set(PropertyValue::integer(m_isOn ? 1 : 0), ServiceContract::backlightModeKey);
     m_lastApplied = -1.0;
     // The sound server may have dropped its streams meanwhile: capture is built anew. A capture
     // already cut off from the server is left to reconnect by itself, as it does while awake;
@@ -53,7 +52,7 @@ void LogoController::handleHardwareChange()
 {
     if (!m_bs->set(PropertyValue::integer(1), kHardwareChangedKey))
         return;
-    const auto backlight = m_bs->get(kBacklightModeKey);
+    const auto backlight = m_bs->get(ServiceContract::backlightModeKey);
     if (backlight && backlight->isNumber())
         publish(m_isOn, backlight->integerValue() != 0);
 

@@ -1,24 +1,14 @@
 #include "testkit/services/ChildProcess.h"
 
+#include "testkit/services/FileText.h"
+
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <thread>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-} // namespace
 
 TEST(ChildProcessTest, TheEnvironmentIsOursWithOverridesAndRemovals)
 {
@@ -47,7 +37,7 @@ TEST(ChildProcessTest, RunsWithItsEnvironmentAndReportsItsExitCode)
                              out}));
     EXPECT_EQ(child.wait(10s), 3);
     EXPECT_FALSE(child.running());
-    EXPECT_EQ(readAll(out), "hello\noops\n");
+    EXPECT_EQ(fileText(out), "hello\noops\n");
 }
 
 TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
@@ -58,7 +48,7 @@ TEST(ChildProcessTest, StopEscalatesToSigkillForAChildThatIgnoresSigterm)
     ASSERT_TRUE(
         child.start({"/bin/sh", {"-c", "trap '' TERM; echo ready; exec sleep 30"}, {}, out}));
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (readAll(out).empty() && std::chrono::steady_clock::now() < deadline)
+    while (fileText(out).empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(5ms);
 
     EXPECT_FALSE(child.wait(50ms)) << "a wait that times out has no exit code";

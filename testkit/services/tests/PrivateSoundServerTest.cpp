@@ -2,25 +2,16 @@
 // stopped again.
 #include "testkit/services/PrivateSoundServer.h"
 
+#include "testkit/services/FileText.h"
+
 #include <QTemporaryDir>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-} // namespace
 
 TEST(PrivateSoundServerTest, EachServerAnswersWithItsDefaultSinkAndLeavesNothingBehind)
 {
@@ -42,8 +33,8 @@ TEST(PrivateSoundServerTest, EachServerAnswersWithItsDefaultSinkAndLeavesNothing
             ChildProcess pactl;
             ASSERT_TRUE(pactl.start(
                 {"/usr/bin/pactl", {"info"}, {{"PULSE_SERVER", services.address()}}, out}));
-            ASSERT_EQ(pactl.wait(10s), 0) << readAll(out);
-            EXPECT_EQ(PrivateSoundServer::defaultSink(readAll(out)), services.sinkName());
+            ASSERT_EQ(pactl.wait(10s), 0) << fileText(out);
+            EXPECT_EQ(PrivateSoundServer::defaultSink(fileText(out)), services.sinkName());
             for (const pid_t pid : pids)
                 EXPECT_EQ(::kill(pid, 0), 0) << services.name() << " " << pid;
         }
