@@ -10,9 +10,11 @@ build=build/$kind
 
 # A sanitizer's report needs line tables only, not full debug information, and -O1 is what the
 # sanitizers are made for: a third less compiling than -O2, for tests that run nearly as fast.
-# The benchmarks' own tests run here too.
+# A unity build compiles each folder's sources a few at a time, their headers parsed once: a
+# quarter less compiling. The benchmarks' own tests run here too.
 [[ $part == test ]] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBEAMWICK_SANITIZE="$kind" -DBEAMWICK_BUILD_BENCHMARKS=ON \
+    -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=6 \
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
     -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" >/dev/null
 # AddressSanitizer and UBSan look at every test. ThreadSanitizer looks only where Beamwick runs

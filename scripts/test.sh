@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest (each test starts the
 # private daemons it uses) under AddressSanitizer + UndefinedBehaviorSanitizer; then the tests
-# where Beamwick runs a thread of its own under ThreadSanitizer, then the fuzzers for a bounded
-# time, a short run of the benchmark suite on a Release build, and the Debian package built from
-# it, installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the first suite.
+# where Beamwick runs a thread of its own under ThreadSanitizer, then the fuzzers side by side
+# for a bounded time, a short run of the benchmark suite on a Release build, and the Debian
+# package built from it, installed and started (as root). BEAMWICK_TEST_QUICK=1 stops after the
+# first suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +29,7 @@ scripts/sanitize.sh address test
 stage "build: Release, with the benchmarks"
 release=${BEAMWICK_BUILD_DIR:-build/release-bench}
 cmake -S . -B "$release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBEAMWICK_BUILD_TESTS=OFF \
-    -DBEAMWICK_BUILD_BENCHMARKS=ON >/dev/null
+    -DBEAMWICK_BUILD_BENCHMARKS=ON -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=6 >/dev/null
 cmake --build "$release" -j2
 
 stage "build under ThreadSanitizer"
