@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <pulse/def.h>
 #include <utility>
 
@@ -170,6 +171,8 @@ int FakeSoundServer::connect(Events events)
 {
     disconnect();
     ++m_connections;
+    // A new connection's answers never wait behind those owed on the last one.
+    std::fill(std::begin(m_lastAnswer), std::end(m_lastAnswer), Clock::time_point{});
     m_events = std::move(events);
     m_connection = Connection::connecting;
     const bool up = m_up;
@@ -287,7 +290,8 @@ bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
         return false;
     const int kind = static_cast<int>(ask);
     // Answers of one kind keep their order, however the delays change meanwhile.
-    const auto when = std::max(m_clock.now() + m_delay[kind], m_lastAnswer[kind]);
+    const auto when =
+        std::max({m_clock.now() + m_delay[kind], m_hungUntil[kind], m_lastAnswer[kind]});
     m_lastAnswer[kind] = when;
     schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
     return true;

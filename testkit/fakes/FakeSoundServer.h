@@ -50,6 +50,12 @@ public:
     void killStream();
     void suspendStream(bool suspended) { m_suspended = suspended; }
     void setDelay(Ask ask, Clock::duration delay) { m_delay[static_cast<int>(ask)] = delay; }
+    // The server hangs over requests of that kind for a while: those asked meanwhile, on any
+    // connection, are answered when it ends, if their connection lasts that long.
+    void hang(Ask ask, Clock::duration hang)
+    {
+        m_hungUntil[static_cast<int>(ask)] = m_clock.now() + hang;
+    }
     // The next such request fails with that code (the sink is described without a monitor).
     enum class Refusal {
         none,
@@ -138,6 +144,7 @@ private:
     // Whether the next request of that kind is the refused one; spends the refusal.
     bool refused(Refusal refusal);
     Clock::duration m_delay[3] = {};
+    Clock::time_point m_hungUntil[3] = {};
     Clock::time_point m_lastAnswer[3] = {};
 
     Queue m_queue;

@@ -19,6 +19,7 @@ const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's aud
 constexpr auto kBlock = std::chrono::microseconds(10667); // 512 frames at 48 kHz
 constexpr auto kTick = 50ms;
 constexpr auto kRetry = 2s;
+constexpr auto kSetUp = 5s;
 const char* const kSinks[] = {"speakers", "headphones", "hdmi", "gone"};
 
 // The meter as the controller has it, with a count of levels that reached the controller's
@@ -66,6 +67,7 @@ struct Story {
         server->setDefault("speakers");
         PulseAudioMeter::Options options;
         options.retryInterval = kRetry;
+        options.setUpTimeout = kSetUp;
         options.soundServer = [server = server] { return server; };
         auto watched = std::make_unique<WatchedMeter>(std::make_unique<PulseAudioMeter>(options));
         meter = watched.get();
@@ -268,6 +270,23 @@ struct Delays : Step {
     }
 };
 
+// The server hangs over one kind of request for a while, often past the capture's set-up
+// deadline: to the capture, answers that never come.
+struct Hang : Step {
+    Ask ask = *rc::gen::element(Ask::defaultSink, Ask::sink, Ask::players);
+    std::chrono::milliseconds time{*rc::gen::inRange(1000, 12000)};
+    void run(const Model&, Story& s) const override
+    {
+        s.server->hang(ask, time);
+        s.changed(time + kSetUp + kRetry + 1s);
+        s.pass(0s);
+    }
+    void show(std::ostream& os) const override
+    {
+        os << "answers of kind " << int(ask) << " hang for " << time.count() << " ms";
+    }
+};
+
 struct Audio : Step {
     int blocks = *rc::gen::inRange(1, 60);
     bool loud = *rc::gen::arbitrary<bool>();
@@ -328,5 +347,5 @@ RC_GTEST_PROP(CaptureStories, WhatTheServerDoesTheCaptureFollowsAndSleepsWhenItC
     rc::state::check(
         model, story,
         rc::state::gen::execOneOfWithArgs<AddSink, RemoveSink, ChooseDefault, LoseServer, Stream,
-                                          Player, Delays, Audio, Wait, Restart>());
+                                          Player, Delays, Hang, Audio, Wait, Restart>());
 }
