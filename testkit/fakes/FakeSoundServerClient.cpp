@@ -1,0 +1,158 @@
+// The fake server as the capture sees it: the loop, the connection, requests and the record
+// stream. The world the test plays with is in FakeSoundServer.cpp.
+#include "testkit/fakes/FakeSoundServer.h"
+
+#include <algorithm>
+#include <iterator>
+#include <pulse/def.h>
+#include <utility>
+
+bool FakeSoundServer::waitUntil(Clock::time_point deadline)
+{
+    while (!m_signalled && runNext(deadline)) {
+    }
+    if (!m_signalled && m_clock.now() < deadline)
+        m_clock.advance(deadline - m_clock.now());
+    return std::exchange(m_signalled, false);
+}
+
+SoundServer::TimerId FakeSoundServer::arm(Clock::duration delay, std::function<void()> fire)
+{
+    schedule(delay, {.timer = ++m_lastTimer, .work = std::move(fire)});
+    return m_lastTimer;
+}
+
+void FakeSoundServer::cancel(TimerId timer) noexcept
+{
+    std::erase_if(m_queue, [timer](const auto& due) { return due.second.timer == timer; });
+}
+
+int FakeSoundServer::connect(Events events)
+{
+    disconnect();
+    ++m_connections;
+    // A new connection's answers never wait behind those owed on the last one.
+    std::fill(std::begin(m_lastAnswer), std::end(m_lastAnswer), Clock::time_point{});
+    m_events = std::move(events);
+    m_connection = Connection::connecting;
+    const bool up = m_up;
+    schedule(m_delay[0], {.connection = m_connections, .work = [this, up] {
+                              m_connection = up ? Connection::ready : Connection::failed;
+                              m_error = up ? 0 : PA_ERR_CONNECTIONREFUSED;
+                              up ? m_events.ready() : m_events.lost(m_error);
+                          }});
+    return 0;
+}
+
+void FakeSoundServer::disconnect() noexcept
+{
+    closeStream();
+    std::erase_if(m_queue, [this](const auto& due) { return due.second.connection != 0; });
+    m_connection = Connection::none;
+    m_subscribed = false;
+}
+
+bool FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
+{
+    if (refused(Refusal::defaultSink)) {
+        m_error = m_refusalCode;
+        return false;
+    }
+    return this->answer(Ask::defaultSink,
+                        [this, answer = std::move(answer)] { answer(m_default, 0); });
+}
+
+bool FakeSoundServer::askSink(const std::string& name, SinkAnswer answer)
+{
+    return this->answer(Ask::sink, [this, name, answer = std::move(answer)] {
+        const auto sink = describe(name);
+        answer(sink, sink ? 0 : PA_ERR_NOENTITY);
+    });
+}
+
+bool FakeSoundServer::askPlayers(PlayersAnswer answer)
+{
+    return this->answer(Ask::players, [this, answer = std::move(answer)] {
+        std::vector<Player> players;
+        for (const auto& [id, player] : m_players)
+            players.push_back(player);
+        answer(players);
+    });
+}
+
+SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, StreamEvents events)
+{
+    closeStream();
+    if (!ready())
+        return {.status = PA_ERR_BADSTATE, .creating = true};
+    if (refused(Refusal::streamCreation))
+        return {.status = m_refusalCode, .creating = true};
+    if (refused(Refusal::streamConnection))
+        return {.status = m_refusalCode, .creating = false};
+    // A stream whose monitor went meanwhile never records; nor does one refused.
+    const int failure = refused(Refusal::streamReady) ? m_refusalCode : 0;
+    m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
+    m_streamEvents = std::move(events);
+    ++m_streams;
+    schedule(m_delay[1],
+             {.connection = m_connections, .stream = m_streams, .work = [this, failure] {
+                  if (failure != 0 || !hasSink(m_stream->sink)) {
+                      endStream(failure != 0 ? failure : PA_ERR_NOENTITY);
+                      return;
+                  }
+                  m_stream->ready = true;
+                  m_stream->since = m_clock.now();
+                  m_streamEvents.ready();
+              }});
+    return {.rate = sink.rate, .channels = sink.channels};
+}
+
+void FakeSoundServer::closeStream() noexcept
+{
+    if (!m_stream)
+        return;
+    std::erase_if(m_queue, [this](const auto& due) { return due.second.stream == m_streams; });
+    m_stream.reset();
+    m_chunks.clear();
+}
+
+void FakeSoundServer::cork(bool paused)
+{
+    if (m_stream && m_stream->corked != paused)
+        m_stream->corkedAt = m_clock.now();
+    if (m_stream)
+        m_stream->corked = paused;
+}
+
+bool FakeSoundServer::peek(const void** data, std::size_t* bytes)
+{
+    if (m_chunks.empty())
+        return false;
+    *data = m_chunks.front().data();
+    *bytes = m_chunks.front().size() * sizeof(float);
+    return true;
+}
+
+void FakeSoundServer::drop()
+{
+    if (!m_chunks.empty())
+        m_chunks.pop_front();
+}
+
+void FakeSoundServer::schedule(Clock::duration delay, Due due)
+{
+    m_queue.emplace(std::pair(m_clock.now() + delay, ++m_order), std::move(due));
+}
+
+bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
+{
+    if (!ready())
+        return false;
+    const int kind = static_cast<int>(ask);
+    // Answers of one kind keep their order, however the delays change meanwhile.
+    const auto when =
+        std::max({m_clock.now() + m_delay[kind], m_hungUntil[kind], m_lastAnswer[kind]});
+    m_lastAnswer[kind] = when;
+    schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
+    return true;
+}
