@@ -1,0 +1,159 @@
+#pragma once
+
+// What the capture stories run on, and what they check after every step: the real controller and
+// meter over a sound server played by the test.
+#include "audio/PulseAudioMeter.h"
+#include "testkit/fakes/ControllerRig.h"
+#include "testkit/fakes/FakeSoundServer.h"
+#include "testkit/support/EventLoop.h"
+
+#include <rapidcheck.h>
+
+using namespace std::chrono_literals;
+
+inline const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+inline constexpr auto kBlock = std::chrono::microseconds(10667); // 512 frames at 48 kHz
+inline constexpr auto kTick = 50ms;
+inline constexpr auto kRetry = 2s;
+inline constexpr auto kSetUp = 5s;
+inline const char* const kSinks[] = {"speakers", "headphones", "hdmi", "gone"};
+
+// The meter as the controller has it, with a count of levels that reached the controller's
+// callback while no block of the current run had yet been measured (they belong to another run).
+class WatchedMeter final : public AudioMeter {
+public:
+    explicit WatchedMeter(std::unique_ptr<AudioMeter> inner) : m_inner(std::move(inner)) {}
+    void setOnLevel(LevelCallback callback) override
+    {
+        m_inner->setOnLevel([this, callback = std::move(callback)](double bass, double average) {
+            if (!isRunning() || blocksThisRun == 0)
+                ++foreignLevels;
+            callback(bass, average);
+        });
+    }
+    void setOnInterruption(InterruptionCallback callback) override
+    {
+        m_inner->setOnInterruption(std::move(callback));
+    }
+    void setOnActivity(ActivityCallback callback) override
+    {
+        m_inner->setOnActivity(std::move(callback));
+    }
+    void start() override
+    {
+        blocksThisRun = 0;
+        m_inner->start();
+    }
+    void stop() noexcept override { m_inner->stop(); }
+    bool isRunning() const override { return m_inner->isRunning(); }
+
+    int blocksThisRun = 0;
+    int foreignLevels = 0;
+
+private:
+    std::unique_ptr<AudioMeter> m_inner;
+};
+
+struct Model {};
+
+struct Story {
+    Story()
+    {
+        server->addSink("speakers");
+        server->setDefault("speakers");
+        PulseAudioMeter::Options options;
+        options.retryInterval = kRetry;
+        options.setUpTimeout = kSetUp;
+        options.soundServer = [server = server] { return server; };
+        auto watched = std::make_unique<WatchedMeter>(std::make_unique<PulseAudioMeter>(options));
+        meter = watched.get();
+        rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
+        logo = rig.make({.meter = std::move(watched)});
+        startMusic([&] { logo->setOn(true); });
+    }
+    ~Story() { logo->setOn(false); }
+
+    // (a) A start returns or throws within 5 s, whatever the server does meanwhile.
+    void startMusic(const std::function<void()>& start)
+    {
+        const auto before = rig.clock.now();
+        start();
+        RC_ASSERT(rig.clock.now() - before <= 5s);
+        changed();
+    }
+    void changed(std::chrono::steady_clock::duration settling = 1s)
+    {
+        lastChange = rig.clock.now();
+        settledAt = std::max(settledAt, rig.clock.now() + settling);
+    }
+    // Lets time pass: the server runs, the controller's ticks come, its tasks run.
+    void pass(std::chrono::steady_clock::duration time)
+    {
+        const auto until = rig.clock.now() + time;
+        do {
+            const auto step = std::min<std::chrono::steady_clock::duration>(
+                kTick - (rig.clock.now().time_since_epoch() % kTick), until - rig.clock.now());
+            server->advance(step);
+            // What the audio thread posted meanwhile reaches the main thread before its tick.
+            runPostedTasks();
+            if (rig.clock.now().time_since_epoch() % kTick == 0s)
+                rig.ticker->tick();
+            runPostedTasks();
+        } while (rig.clock.now() < until);
+        check();
+    }
+    void check() const;
+
+    ControllerRig rig;
+    std::shared_ptr<FakeSoundServer> server = std::make_shared<FakeSoundServer>(rig.clock);
+    WatchedMeter* meter = nullptr;
+    std::unique_ptr<LogoController> logo;
+    std::chrono::steady_clock::time_point settledAt;
+    // The last block of sound, and of anything (silence after sound may still ring).
+    std::chrono::steady_clock::time_point lastSound;
+    std::chrono::steady_clock::time_point lastBlock;
+    std::chrono::steady_clock::time_point lastChange;
+    // The longest any answer has been made to take.
+    std::chrono::milliseconds slowest{0};
+};
+
+inline void Story::check() const
+{
+    // (d) No level of an earlier run reaches the controller.
+    RC_ASSERT(meter->foreignLevels == 0);
+    // (e) "Reacting…" only while listening, or paused with nothing playing: never once the
+    // loss of the server has been told.
+    const bool reacting = logo->musicStatus() == kReacting;
+    if (!server->up() && meter->isRunning())
+        RC_ASSERT(logo->musicStatus().startsWith(QStringLiteral("Lost the audio (")));
+    const auto now = rig.clock.now();
+    const auto& stream = server->stream();
+    // (c) Paused only once nothing was heard for half a second, since the stream began.
+    if (meter->isRunning() && stream && stream->corked)
+        RC_ASSERT(now - std::max(lastSound, stream->since) >= 500ms);
+    if (now < settledAt || !meter->isRunning() || !server->up())
+        return;
+    const auto output = server->sinkIndex(server->defaultName());
+    // (b) A second after the last change the capture records the current default's monitor.
+    if (output) {
+        RC_ASSERT(stream.has_value());
+        RC_ASSERT(stream->ready);
+        RC_ASSERT(stream->monitor == server->defaultName() + ".monitor");
+    }
+    // (c) ... and paused as soon as the listings can tell it nothing plays.
+    const bool playing = output && server->playing(*output);
+    if (stream && stream->corked)
+        RC_ASSERT(!playing);
+    const auto quietFor = now - std::max({lastBlock, lastChange, stream ? stream->since : now});
+    if (stream && !playing && quietFor >= 500ms + 2 * slowest + 20ms)
+        RC_ASSERT(stream->corked);
+    // ... and while paused or waiting for an output nothing wakes up periodically: the
+    // controller's ticks end with the first tick after the pause.
+    if (!stream || stream->corked) {
+        RC_ASSERT(server->armedTimers() == 0u);
+        if (!stream || now - stream->corkedAt > kTick)
+            RC_ASSERT(!rig.ticker->isActive());
+    }
+    // Which it is (b, c), and then it says so.
+    RC_ASSERT(reacting);
+}
