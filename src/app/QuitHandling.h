@@ -17,6 +17,9 @@ public:
     QuitHandling(const QuitHandling&) = delete;
     QuitHandling& operator=(const QuitHandling&) = delete;
 
+    // The application's event loop, until a quit.
+    int exec() { return m_signals.exec(); }
+
 private:
     // Also the receiver of the application's aboutToQuit, so that goes with it.
     UnixSignalQuit m_signals;

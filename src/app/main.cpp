@@ -73,5 +73,5 @@ int main(int argc, char* argv[])
     RemoteService remote(beamwick.logo(), {.activate = [&beamwick] { beamwick.showPanel(); },
                                            .quit = [] { QCoreApplication::quit(); }});
     remote.publish();
-    return QApplication::exec();
+    return quitting.exec();
 }

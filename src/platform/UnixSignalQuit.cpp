@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <array>
 #include <csignal>
 #include <sys/socket.h>
@@ -49,10 +50,24 @@ UnixSignalQuit::~UnixSignalQuit()
         ::sigaction(signal, &action, nullptr);
 }
 
+int UnixSignalQuit::exec()
+{
+    QTimer::singleShot(0, this, [this] {
+        if (m_requested)
+            QCoreApplication::exit(0);
+    });
+    return QCoreApplication::exec();
+}
+
 void UnixSignalQuit::handleWake()
 {
     char buffer[16];
     while (::read(wakeFds[1], buffer, sizeof buffer) > 0) {
     }
-    QCoreApplication::quit();
+    // Kept for exec(): event processing before the loop runs (a blocking call on the way to it)
+    // can take the signal in, when exiting does nothing. And exit() rather than quit(): a quit
+    // asks the windows first, and one that is just opening can refuse it, leaving a signalled
+    // process running for good.
+    m_requested = true;
+    QCoreApplication::exit(0);
 }

@@ -15,10 +15,14 @@ public:
     ~UnixSignalQuit() override;
 
     bool installed() const { return m_installed; }
+    // Runs the application's event loop until a quit; a signal taken in before the loop ran
+    // ends it at once.
+    int exec();
 
 private:
     void handleWake();
 
     QSocketNotifier* m_notifier = nullptr;
     bool m_installed = false;
+    bool m_requested = false;
 };

@@ -25,5 +25,5 @@ int main(int argc, char* argv[])
     logo->setBrightness(2.5);
     std::printf("ready\n");
     std::fflush(stdout);
-    return QCoreApplication::exec();
+    return quitting.exec();
 }
