@@ -238,7 +238,20 @@ protected:
         const auto pid = beamwick.processId();
         EXPECT_TRUE(watch([&](int) { return catches(pid, SIGTERM); }, 10s));
         ::kill(static_cast<pid_t>(pid), SIGTERM);
+#if defined(__SANITIZE_THREAD__)
+        // ThreadSanitizer's runtime holds a signal that lands on a thread outside the calls it
+        // watches until that thread calls into it again, which an idle thread may not do for
+        // many seconds. Beamwick built without it takes the one SIGTERM at once, as the other
+        // builds of this test check.
+        bool finished = beamwick.waitForFinished(2000);
+        for (int i = 0; i < 4 && !finished; ++i) {
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+            finished = beamwick.waitForFinished(2000);
+        }
+        ASSERT_TRUE(finished);
+#else
         ASSERT_TRUE(beamwick.waitForFinished(10000));
+#endif
         EXPECT_EQ(beamwick.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(beamwick.exitCode(), 0);
         const auto after = snapshot();
