@@ -50,11 +50,13 @@ public:
     void killStream();
     void suspendStream(bool suspended) { m_suspended = suspended; }
     void setDelay(Ask ask, Clock::duration delay) { m_delay[static_cast<int>(ask)] = delay; }
-    // The server hangs over requests of that kind for a while: those asked meanwhile, on any
-    // connection, are answered when it ends, if their connection lasts that long.
+    // The connection of the moment stops answering requests of that kind for a while: those
+    // asked meanwhile are answered when it ends, if the connection lasts that long. A new
+    // connection answers at once.
     void hang(Ask ask, Clock::duration hang)
     {
         m_hungUntil[static_cast<int>(ask)] = m_clock.now() + hang;
+        m_hungConnection[static_cast<int>(ask)] = m_connections;
     }
     // The next such request fails with that code (the sink is described without a monitor).
     enum class Refusal {
@@ -145,6 +147,7 @@ private:
     bool refused(Refusal refusal);
     Clock::duration m_delay[3] = {};
     Clock::time_point m_hungUntil[3] = {};
+    std::uint64_t m_hungConnection[3] = {};
     Clock::time_point m_lastAnswer[3] = {};
 
     Queue m_queue;

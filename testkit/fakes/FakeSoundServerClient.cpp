@@ -150,8 +150,9 @@ bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
         return false;
     const int kind = static_cast<int>(ask);
     // Answers of one kind keep their order, however the delays change meanwhile.
-    const auto when =
-        std::max({m_clock.now() + m_delay[kind], m_hungUntil[kind], m_lastAnswer[kind]});
+    const auto hungUntil =
+        m_hungConnection[kind] == m_connections ? m_hungUntil[kind] : Clock::time_point{};
+    const auto when = std::max({m_clock.now() + m_delay[kind], hungUntil, m_lastAnswer[kind]});
     m_lastAnswer[kind] = when;
     schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
     return true;

@@ -118,20 +118,23 @@ struct Delays : Step {
     }
 };
 
-// The server hangs over one kind of request for a while, often past the capture's set-up
-// deadline: to the capture, answers that never come.
+// The connection of the moment leaves one kind of request unanswered for up to 30 s, often
+// past the capture's set-up deadline: to the capture, answers that never come.
 struct Hang : Step {
     Ask ask = *rc::gen::element(Ask::defaultSink, Ask::sink, Ask::players);
-    std::chrono::milliseconds time{*rc::gen::inRange(1000, 12000)};
+    std::chrono::milliseconds time{*rc::gen::inRange(1000, 30000)};
     void run(const Model&, Story& s) const override
     {
         s.server->hang(ask, time);
-        s.changed(time + kSetUp + kRetry + 1s);
+        auto& until = ask == Ask::players ? s.listingsHungUntil : s.lookupsHungUntil;
+        until = std::max(until, s.rig.clock.now() + time);
+        s.changed();
         s.pass(0s);
     }
     void show(std::ostream& os) const override
     {
-        os << "answers of kind " << int(ask) << " hang for " << time.count() << " ms";
+        os << "the connection leaves answers of kind " << int(ask) << " for " << time.count()
+           << " ms";
     }
 };
 

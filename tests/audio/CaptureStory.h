@@ -83,8 +83,16 @@ struct Story {
     }
     void changed(std::chrono::steady_clock::duration settling = 1s)
     {
-        lastChange = rig.clock.now();
-        settledAt = std::max(settledAt, rig.clock.now() + settling);
+        using Duration = std::chrono::steady_clock::duration;
+        const auto now = rig.clock.now();
+        lastChange = now;
+        // A connection that leaves lookups unanswered is given up at the set-up deadline, and a
+        // new one follows a retry later; a listing left unanswered leaves the capture listening
+        // until it comes.
+        const auto hung = std::max<Duration>(lookupsHungUntil - now, 0s);
+        const auto lookups = hung > 0s ? std::min<Duration>(hung, kSetUp) + kRetry : Duration{};
+        const auto listings = std::max<Duration>(listingsHungUntil - now, 0s);
+        settledAt = std::max(settledAt, now + settling + std::max(lookups, listings));
     }
     // Lets time pass: the server runs, the controller's ticks come, its tasks run.
     void pass(std::chrono::steady_clock::duration time)
@@ -113,6 +121,9 @@ struct Story {
     std::chrono::steady_clock::time_point lastSound;
     std::chrono::steady_clock::time_point lastBlock;
     std::chrono::steady_clock::time_point lastChange;
+    // Until when the connection of the moment leaves lookups, or listings, unanswered.
+    std::chrono::steady_clock::time_point lookupsHungUntil;
+    std::chrono::steady_clock::time_point listingsHungUntil;
     // The longest any answer has been made to take.
     std::chrono::milliseconds slowest{0};
 };
