@@ -28,15 +28,25 @@ void OutputWatch::changed(SoundServer::Change change, std::uint32_t index)
 
 void OutputWatch::check()
 {
-    // Unanswered, the capture stays where it is until the next change.
-    m_server.askDefaultSink([this, follows = m_follows](std::optional<std::string> name, int) {
-        // A server naming no default names none yet: the next change will. An answer about an
-        // earlier output is no news about this one.
-        if (!m_following || follows != m_follows || !name || name->empty())
-            return;
-        if (*name != m_sinkName) {
+    const std::uint64_t check = ++m_checks;
+    const bool asked = m_server.askDefaultSink(
+        [this, check, follows = m_follows](std::optional<std::string> name, int) {
+            if (check == m_checks)
+                m_deadline.cancel();
+            // A server naming no default names none yet: the next change will. An answer about an
+            // earlier output is no news about this one.
+            if (!m_following || follows != m_follows || !name || name->empty())
+                return;
+            if (*name != m_sinkName) {
+                m_following = false;
+                m_moved();
+            }
+        });
+    // Left unanswered, the capture would stay on an output that may no longer be the default,
+    // for good.
+    if (asked)
+        m_deadline.arm(m_patience, [this] {
             m_following = false;
-            m_moved();
-        }
-    });
+            m_unanswered();
+        });
 }

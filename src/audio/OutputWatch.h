@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/LoopTimer.h"
 #include "audio/SoundServer.h"
 
 #include <cstdint>
@@ -15,8 +16,12 @@ public:
     // Following no sink: the capture waits for one.
     static constexpr std::uint32_t noSink = std::numeric_limits<std::uint32_t>::max();
 
-    OutputWatch(SoundServer& server, std::function<void()> moved)
-        : m_server(server), m_moved(std::move(moved))
+    // `unanswered` runs when the server leaves a question about its default unanswered for
+    // `patience`: the connection is no use then, though the stream may still record.
+    OutputWatch(SoundServer& server, std::function<void()> moved,
+                SoundServer::Clock::duration patience, std::function<void()> unanswered)
+        : m_server(server), m_moved(std::move(moved)), m_patience(patience),
+          m_unanswered(std::move(unanswered)), m_deadline(server)
     {}
 
     // The capture now listens to this sink; the watch compares later defaults with it. Without
@@ -24,7 +29,11 @@ public:
     // server names the same default as before, now back.
     void follow(std::string sinkName, std::uint32_t sinkIndex);
     // Nothing to compare with until the next follow().
-    void end() noexcept { m_following = false; }
+    void end() noexcept
+    {
+        m_following = false;
+        m_deadline.cancel();
+    }
     // A sink or the server changed.
     void changed(SoundServer::Change change, std::uint32_t index);
 
@@ -33,6 +42,11 @@ private:
 
     SoundServer& m_server;
     std::function<void()> m_moved;
+    SoundServer::Clock::duration m_patience;
+    std::function<void()> m_unanswered;
+    LoopTimer m_deadline;
+    // Tells the questions apart: answers come in order, so the latest one's answer is the last.
+    std::uint64_t m_checks = 0;
     std::string m_sinkName;
     std::uint32_t m_sinkIndex = 0;
     bool m_following = false;

@@ -21,7 +21,9 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
                   .ended = [this](int status) { recorderEnded(status); },
                   .measured = m_needs.measured,
                   .activity = m_needs.activity}),
-      m_playback(*m_server, m_recorder), m_output(*m_server, [this] { follow(); }),
+      m_playback(*m_server, m_recorder), m_output(
+                                             *m_server, [this] { follow(); }, m_needs.setUpTimeout,
+                                             [this] { fail(Step::listening, PA_ERR_TIMEOUT); }),
       m_deadline(*m_server), m_retry(*m_server)
 {}
 

@@ -14,6 +14,8 @@ using Step = rc::state::Command<Model, Story>;
 
 struct AddSink : Step {
     std::string name = *rc::gen::elementOf(std::vector<std::string>(kSinks, kSinks + 3));
+    AddSink() = default;
+    explicit AddSink(std::string sink) : name(std::move(sink)) {}
     void run(const Model&, Story& s) const override
     {
         if (!s.server->sinkIndex(name))
@@ -36,6 +38,8 @@ struct RemoveSink : AddSink {
 
 struct ChooseDefault : Step {
     std::string name = *rc::gen::elementOf(std::vector<std::string>(kSinks, kSinks + 4));
+    ChooseDefault() = default;
+    explicit ChooseDefault(std::string sink) : name(std::move(sink)) {}
     void run(const Model&, Story& s) const override
     {
         s.server->setDefault(name);
@@ -123,10 +127,12 @@ struct Delays : Step {
 struct Hang : Step {
     Ask ask = *rc::gen::element(Ask::defaultSink, Ask::sink, Ask::players);
     std::chrono::milliseconds time{*rc::gen::inRange(1000, 30000)};
+    Hang() = default;
+    Hang(Ask kind, std::chrono::milliseconds left) : ask(kind), time(left) {}
     void run(const Model&, Story& s) const override
     {
         s.server->hang(ask, time);
-        auto& until = ask == Ask::players ? s.listingsHungUntil : s.lookupsHungUntil;
+        auto& until = s.hungUntil[int(ask)];
         until = std::max(until, s.rig.clock.now() + time);
         s.changed();
         s.pass(0s);
@@ -159,8 +165,12 @@ struct Audio : Step {
     }
 };
 
+// Now and then long enough for the capture to give up a connection that leaves it unanswered.
 struct Wait : Step {
-    std::chrono::milliseconds time{*rc::gen::inRange(10, 3000)};
+    std::chrono::milliseconds time{*rc::gen::weightedOneOf<int>(
+        {{4, rc::gen::inRange(10, 3000)}, {1, rc::gen::inRange(3000, 12000)}})};
+    Wait() = default;
+    explicit Wait(std::chrono::milliseconds span) : time(span) {}
     void run(const Model&, Story& s) const override { s.pass(time); }
     void show(std::ostream& os) const override { os << "wait " << time.count() << " ms"; }
 };
@@ -199,4 +209,28 @@ RC_GTEST_PROP(CaptureStories, WhatTheServerDoesTheCaptureFollowsAndSleepsWhenItC
         model, story,
         rc::state::gen::execOneOfWithArgs<AddSink, RemoveSink, ChooseDefault, LoseServer, Stream,
                                           Player, Delays, Hang, Audio, Wait, Restart>());
+}
+
+// The orders that once left the capture wrong, each told as a story.
+namespace {
+
+void tell(const rc::state::Commands<Step>& story)
+{
+    try {
+        Story s;
+        rc::state::runAll(story, Model(), s);
+    } catch (const rc::detail::CaseResult& failure) {
+        ADD_FAILURE() << failure.description;
+    }
+}
+
+} // namespace
+
+// Asked while streaming whether the default is still its output, a server that never answers
+// would have kept the capture on the old output for good.
+TEST(CaptureStories, AnUnansweredQuestionAboutTheDefaultGivesTheConnectionUp)
+{
+    tell({std::make_shared<Hang>(Ask::defaultSink, 8001ms),
+          std::make_shared<ChooseDefault>("headphones"), std::make_shared<AddSink>("headphones"),
+          std::make_shared<Wait>(8000ms)});
 }

@@ -86,12 +86,19 @@ struct Story {
         using Duration = std::chrono::steady_clock::duration;
         const auto now = rig.clock.now();
         lastChange = now;
-        // A connection that leaves lookups unanswered is given up at the set-up deadline, and a
-        // new one follows a retry later; a listing left unanswered leaves the capture listening
-        // until it comes.
-        const auto hung = std::max<Duration>(lookupsHungUntil - now, 0s);
-        const auto lookups = hung > 0s ? std::min<Duration>(hung, kSetUp) + kRetry : Duration{};
-        const auto listings = std::max<Duration>(listingsHungUntil - now, 0s);
+        // A connection that leaves a question unanswered is given up at the set-up deadline, and
+        // a new one follows a retry later; the question about the default can hold up the one
+        // about its sink. A listing left unanswered leaves the capture listening until it comes.
+        const auto left = [&](FakeSoundServer::Ask ask) {
+            return std::max<Duration>(hungUntil[int(ask)] - now, 0s);
+        };
+        const auto server = left(FakeSoundServer::Ask::defaultSink);
+        const auto sink = left(FakeSoundServer::Ask::sink);
+        const auto lookups =
+            server > 0s || sink > 0s
+                ? std::min<Duration>(server, kSetUp) + std::min<Duration>(sink, kSetUp) + kRetry
+                : Duration{};
+        const auto listings = left(FakeSoundServer::Ask::players);
         settledAt = std::max(settledAt, now + settling + std::max(lookups, listings));
     }
     // Lets time pass: the server runs, the controller's ticks come, its tasks run.
@@ -121,9 +128,8 @@ struct Story {
     std::chrono::steady_clock::time_point lastSound;
     std::chrono::steady_clock::time_point lastBlock;
     std::chrono::steady_clock::time_point lastChange;
-    // Until when the connection of the moment leaves lookups, or listings, unanswered.
-    std::chrono::steady_clock::time_point lookupsHungUntil;
-    std::chrono::steady_clock::time_point listingsHungUntil;
+    // Until when the connection of the moment leaves each kind of question unanswered.
+    std::chrono::steady_clock::time_point hungUntil[3] = {};
     // The longest any answer has been made to take.
     std::chrono::milliseconds slowest{0};
 };
