@@ -148,6 +148,9 @@ inline void Story::check() const
     // (c) Paused only once nothing was heard for half a second, since the stream began.
     if (meter->isRunning() && stream && stream->corked)
         RC_ASSERT(now - std::max(lastSound, stream->since) >= 500ms);
+    // A stopped capture leaves neither connection nor timer behind, whatever it was doing.
+    if (!meter->isRunning())
+        RC_ASSERT(!server->connected() && server->armedTimers() == 0u);
     if (now < settledAt || !meter->isRunning() || !server->up())
         return;
     const auto output = server->sinkIndex(server->defaultName());
