@@ -85,14 +85,6 @@ std::optional<TonePlayer::TimePoint> TonePlayer::playedAt(std::size_t frame) con
     return std::nullopt;
 }
 
-std::optional<TonePlayer::TimePoint> TonePlayer::handedOverAt(std::size_t frame) const
-{
-    for (const Handover& handover : m_handovers)
-        if (frame < handover.endFrame)
-            return handover.at;
-    return std::nullopt;
-}
-
 std::vector<float> toneSamples(double frequency, double amplitude, double seconds)
 {
     const auto frames = static_cast<std::size_t>(seconds * TonePlayer::rate);

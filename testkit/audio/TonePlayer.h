@@ -35,8 +35,6 @@ public:
     bool succeeded() const { return m_succeeded; }
     // After wait(): the estimated moment the given frame came out of the sink.
     std::optional<TimePoint> playedAt(std::size_t frame) const;
-    // After wait(): when the piece holding the given frame was handed to the server.
-    std::optional<TimePoint> handedOverAt(std::size_t frame) const;
 
 private:
     struct Handover {

@@ -9,7 +9,6 @@
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/EventLoop.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -140,51 +139,6 @@ protected:
     TimerTicker* ticker = nullptr;
     std::unique_ptr<LogoController> logo;
 };
-
-TEST_F(MusicModeTest, EveryKickFlashesTheLightOnce)
-{
-    auto& logo = makeController();
-    ASSERT_EQ(logo.musicStatus(), kReacting);
-    ASSERT_EQ(logo.mode(), LightMode::music);
-
-    const std::vector<double> kicks{0.5, 1.0, 1.5, 2.0, 2.5, 3.0};
-    TonePlayer player(server.address(), kickTrack(kicks, 3.5));
-
-    // Note when each flash is written, to within one pass of the event loop.
-    std::vector<Clock::time_point> flashes;
-    std::size_t seen = 0;
-    const auto deadline = Clock::now() + 10s;
-    auto watch = [&] {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
-        const auto writes = service.writesOf(FakeService::tableKey);
-        for (; seen < writes.size(); ++seen)
-            if (levelOf(writes[seen]) > 0.5)
-                flashes.push_back(Clock::now());
-    };
-    while (!player.finished() && Clock::now() < deadline)
-        watch();
-    // Every block of the track has been measured, and the last flash ended, once the capture
-    // has paused after it and the ticks with it.
-    EXPECT_TRUE(spinUntil(
-        [&] {
-            watch();
-            return !ticker->isActive();
-        },
-        5s));
-    player.wait();
-    ASSERT_TRUE(player.succeeded());
-
-    ASSERT_EQ(flashes.size(), kicks.size());
-    std::cout << "kick to flash delays (ms):";
-    for (std::size_t i = 0; i < kicks.size(); ++i) {
-        const auto played = *player.playedAt(static_cast<std::size_t>(kicks[i] * TonePlayer::rate));
-        const double delay = std::chrono::duration<double, std::milli>(flashes[i] - played).count();
-        std::cout << ' ' << delay;
-        EXPECT_GT(delay, -30.0) << "a flash before its kick";
-        EXPECT_LT(delay, 250.0);
-    }
-    std::cout << std::endl;
-}
 
 namespace {
 
