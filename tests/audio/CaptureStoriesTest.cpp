@@ -151,7 +151,7 @@ struct Audio : Step {
     {
         for (int block = 0; block < blocks; ++block) {
             if (s.server->feed(loud ? 0.5f : 0.0f)) {
-                ++s.meter->blocksThisRun;
+                ++s.blocksThisRun;
                 s.lastBlock = s.rig.clock.now();
                 if (loud)
                     s.lastSound = s.lastBlock;
@@ -182,7 +182,7 @@ struct Restart : Step {
     void run(const Model&, Story& s) const override
     {
         if (s.server->feed(0.5f)) {
-            ++s.meter->blocksThisRun;
+            ++s.blocksThisRun;
             s.lastBlock = s.lastSound = s.rig.clock.now();
         }
         s.server->advance(0s);

@@ -6,6 +6,7 @@
 #include "testkit/audio/TonePlayer.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeService.h"
+#include "testkit/fakes/ForwardingMeter.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/EventLoop.h"
 
@@ -23,39 +24,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
-
-// The real capture, with a look at each level right after its owner has had it.
-class ObservedMeter final : public AudioMeter {
-public:
-    explicit ObservedMeter(std::unique_ptr<AudioMeter> inner) : m_inner(std::move(inner)) {}
-
-    void setOnLevel(LevelCallback callback) override
-    {
-        m_inner->setOnLevel([this, callback = std::move(callback)](double bass, double average) {
-            if (callback)
-                callback(bass, average);
-            if (afterLevel)
-                afterLevel();
-        });
-    }
-    void setOnInterruption(InterruptionCallback callback) override
-    {
-        m_inner->setOnInterruption(std::move(callback));
-    }
-    void setOnActivity(ActivityCallback callback) override
-    {
-        m_inner->setOnActivity(std::move(callback));
-    }
-    void start() override { m_inner->start(); }
-    void stop() noexcept override { m_inner->stop(); }
-    bool isRunning() const override { return m_inner->isRunning(); }
-
-    // Main thread, after each level.
-    std::function<void()> afterLevel;
-
-private:
-    std::unique_ptr<AudioMeter> m_inner;
-};
 
 // The capture measures blocks of 512 frames, the length the beat timing was tuned for.
 constexpr std::size_t kBlockFrames = 512;
@@ -122,7 +90,8 @@ protected:
         PulseAudioMeter::Options options;
         options.server = server.address();
         options.retryInterval = 300ms;
-        auto capture = std::make_unique<ObservedMeter>(std::make_unique<PulseAudioMeter>(options));
+        auto capture =
+            std::make_unique<ForwardingMeter>(std::make_unique<PulseAudioMeter>(options));
         meter = capture.get();
         auto timer = std::make_unique<TimerTicker>();
         ticker = timer.get();
@@ -135,7 +104,7 @@ protected:
     FakeService& service = rig.service;
     SteadyClock clock;
     // The controller's own.
-    ObservedMeter* meter = nullptr;
+    ForwardingMeter* meter = nullptr;
     TimerTicker* ticker = nullptr;
     std::unique_ptr<LogoController> logo;
 };
