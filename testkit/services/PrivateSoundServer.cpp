@@ -178,9 +178,8 @@ bool PrivateSoundServer::startPulseAudio()
                                   "--disallow-exit=yes", "-n",
                                   "--use-pid-file=no",   "--log-target=stderr"};
     // norewinds: without it, capture from the monitor is delayed at random by up to ~1.7 s.
-    if (m_options.withSink)
-        args.push_back("--load=module-null-sink sink_name=test_sink norewinds=1 rate=48000 "
-                       "channels=2");
+    args.push_back("--load=module-null-sink sink_name=test_sink norewinds=1 rate=48000 "
+                   "channels=2");
     args.push_back("--load=module-native-protocol-unix socket=" + m_socket + " auth-anonymous=1");
     return launch("pulseaudio", std::move(args));
 }
@@ -201,10 +200,7 @@ bool PrivateSoundServer::startPipeWire()
 
 bool PrivateSoundServer::answers() const
 {
-    const std::string info = pactl("info");
-    if (!m_options.withSink)
-        return info.find("Server Name:") != std::string::npos;
-    return defaultSink(info) == sinkName();
+    return defaultSink(pactl("info")) == sinkName();
 }
 
 std::string PrivateSoundServer::defaultSink(const std::string& pactlInfo)

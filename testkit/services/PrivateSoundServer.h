@@ -20,8 +20,6 @@ public:
 
     struct Options {
         Kind kind = kindFromEnvironment();
-        // Without it the server has no sink at all, so no default sink either (PulseAudio only).
-        bool withSink = true;
         // PipeWire only: play into the stand-in its session manager makes ("auto_null"), as on
         // a machine without sound hardware, instead of a sink of our own. The benchmark's
         // PipeWire figures are measured against that one.
@@ -36,7 +34,7 @@ public:
     PrivateSoundServer& operator=(const PrivateSoundServer&) = delete;
 
     // Starts the server (and, the first time, its bus) and waits (bounded) until it answers
-    // clients and, with a sink, names it as the default; false if it never does, with
+    // clients and names its sink as the default; false if it never does, with
     // errorText carrying the end of the failing process's log, or naming the packages to
     // install when its programs are missing.
     bool start();
