@@ -1,7 +1,6 @@
 // The capture's set-up steps over a sound server played by the test: each failure names its step.
 #include "audio/PulseAudioMeter.h"
 #include "testkit/fakes/FakeSoundServer.h"
-#include "testkit/support/EventLoop.h"
 
 #include <gtest/gtest.h>
 #include <pulse/def.h>
@@ -54,37 +53,6 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
         meter.stop();
         EXPECT_FALSE(server->connected());
     }
-}
-
-// Levels reach only a callback that is there, from a meter still alive: without a callback the
-// meter still listens, and one destroyed while levels are on their way takes them with it.
-TEST(CaptureSteps, LevelsReachOnlyACallbackThatIsThereFromAMeterStillAlive)
-{
-    FakeClock clock;
-    auto server = std::make_shared<FakeSoundServer>(clock);
-    server->addSink("speakers");
-    server->setDefault("speakers");
-    PulseAudioMeter::Options options;
-    options.soundServer = [server] { return server; };
-    int delivered = 0;
-    const auto block = [&] {
-        ASSERT_TRUE(server->feed(0.5f));
-        server->advance({});
-    };
-    {
-        PulseAudioMeter meter(options);
-        meter.start();
-        block();
-        runPostedTasks();
-        meter.setOnLevel([&](double, double) { ++delivered; });
-        block();
-        runPostedTasks();
-        EXPECT_EQ(delivered, 1);
-        block();
-    }
-    runPostedTasks();
-    EXPECT_EQ(delivered, 1);
-    EXPECT_FALSE(server->connected());
 }
 
 } // namespace
