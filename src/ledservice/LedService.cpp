@@ -39,9 +39,7 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
       m_ledCode(FactoryTable::ledCode(m_device.name())),
       m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
 {
-    // Read once: a key pressed while this runs must not make its decisions disagree.
-    const auto lastKey = m_device.lastHardwareChange();
-    m_keySeen = lastKey ? std::to_string(*lastKey) : "-";
+    m_keySeen = hardwareMark();
     const auto trigger = m_device.trigger();
     if (trigger)
         m_factoryTrigger = FactoryTable::triggerCode(*trigger);
@@ -49,7 +47,7 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
     // A note about this LED that the firmware has not overtaken: a Beamwick that ended without
     // quitting held it on, and whatever it shows is that Beamwick's doing.
     const auto note = m_memory.read(m_device.directory().string());
-    if (note && note->hardwareMark == m_keySeen) {
+    if (note && note->hardwareMark == hardwareMark()) {
         const unsigned shown = m_factoryFound;
         m_remembered = note->dark;
         // Dark as noted, it is still on. Dark with a lit note, someone switched it off since;
@@ -68,14 +66,14 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
         m_litByOthersAt = m_factoryFound;
         // Shown as the firmware last set it: a key pressed while Beamwick was not driving the
         // LED, which is how bright the user wants it now, whatever an earlier table says.
-        m_factoryChosenByUser = lastKey == m_factoryFound;
+        m_factoryChosenByUser = m_device.lastHardwareChange() == m_factoryFound;
     }
     // A key pressed since a Beamwick noted this LED, and seen by none (the LED was away while it
     // was driven): the brightness it set is how bright the user wants the LED, over any table.
-    const unsigned keyed = lastKey.value_or(m_factoryFound);
-    if (note && note->hardwareMark != m_keySeen && keyed > 0) {
+    const auto keyed = m_device.hardwareChangedBrightness();
+    if (note && note->hardwareMark != hardwareMark() && keyed && *keyed > 0) {
         m_factoryChosenByUser = true;
-        setFactoryBrightness(keyed);
+        setFactoryBrightness(*keyed);
     }
     if (m_factoryFound == 0 && m_litByOthersAt)
         m_mapping = LevelMapping(m_device.maxBrightness(), *m_litByOthersAt);
