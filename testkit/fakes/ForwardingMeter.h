@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-// A real meter as its owner has it, with a look at each start and at each level on its way to
-// the owner: enough for a test to tell which run a level belongs to, or what it led to.
+// A real meter as its owner has it, with a look at each start and at each level right after the
+// owner has had it: enough for a test to tell which run a level belongs to, or what it led to.
 class ForwardingMeter final : public AudioMeter {
 public:
     explicit ForwardingMeter(std::unique_ptr<AudioMeter> inner) : m_inner(std::move(inner)) {}
@@ -14,8 +14,6 @@ public:
     void setOnLevel(LevelCallback callback) override
     {
         m_inner->setOnLevel([this, callback = std::move(callback)](double bass, double average) {
-            if (beforeLevel)
-                beforeLevel();
             if (callback)
                 callback(bass, average);
             if (afterLevel)
@@ -41,7 +39,6 @@ public:
 
     // On the main thread.
     std::function<void()> starting;
-    std::function<void()> beforeLevel;
     std::function<void()> afterLevel;
 
 private:

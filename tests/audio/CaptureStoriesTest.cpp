@@ -1,6 +1,7 @@
 // The capture in Music mode over a sound server played by the test: random stories of server
 // events, with what must hold checked after every step.
 #include "CaptureStory.h"
+#include "testkit/support/TellStory.h"
 
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
@@ -212,25 +213,13 @@ RC_GTEST_PROP(CaptureStories, WhatTheServerDoesTheCaptureFollowsAndSleepsWhenItC
 }
 
 // The orders that once left the capture wrong, each told as a story.
-namespace {
-
-void tell(const rc::state::Commands<Step>& story)
-{
-    try {
-        Story s;
-        rc::state::runAll(story, Model(), s);
-    } catch (const rc::detail::CaseResult& failure) {
-        ADD_FAILURE() << failure.description;
-    }
-}
-
-} // namespace
 
 // Asked while streaming whether the default is still its output, a server that never answers
 // would have kept the capture on the old output for good.
 TEST(CaptureStories, AnUnansweredQuestionAboutTheDefaultGivesTheConnectionUp)
 {
-    tell({std::make_shared<Hang>(Ask::defaultSink, 8001ms),
-          std::make_shared<ChooseDefault>("headphones"), std::make_shared<AddSink>("headphones"),
-          std::make_shared<Wait>(8000ms)});
+    tellStory<Model, Story>({std::make_shared<Hang>(Ask::defaultSink, 8001ms),
+                             std::make_shared<ChooseDefault>("headphones"),
+                             std::make_shared<AddSink>("headphones"),
+                             std::make_shared<Wait>(8000ms)});
 }

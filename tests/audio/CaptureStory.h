@@ -36,7 +36,7 @@ struct Story {
         meter->starting = [this] { blocksThisRun = 0; };
         // A level that reaches the controller while no block of this run has been measured
         // belongs to another run.
-        meter->beforeLevel = [this] { foreignLevels += !meter->isRunning() || blocksThisRun == 0; };
+        meter->afterLevel = [this] { foreignLevels += !meter->isRunning() || blocksThisRun == 0; };
         rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
         logo = rig.make({.meter = std::move(watched)});
         startMusic([&] { logo->setOn(true); });

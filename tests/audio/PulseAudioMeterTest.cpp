@@ -70,9 +70,9 @@ protected:
     int listenerStreams() const
     {
         const std::string listed = server.pactl("list source-outputs");
+        const std::string name = "media.name = \"Beamwick Listener\"";
         int count = 0;
-        for (auto at = listed.find("media.name = \"Beamwick Listener\""); at != std::string::npos;
-             at = listed.find("media.name = \"Beamwick Listener\"", at + 1))
+        for (auto at = listed.find(name); at != std::string::npos; at = listed.find(name, at + 1))
             ++count;
         return count;
     }

@@ -1,6 +1,7 @@
 // Stories: random orders of the events a light meets, with the real controller over the real LED
 // module, each step checked against what the user should find.
 #include "LightStory.h"
+#include "testkit/support/TellStory.h"
 
 #include <QJsonDocument>
 #include <gtest/gtest.h>
@@ -301,12 +302,7 @@ template <typename Step, typename... Args> std::shared_ptr<const Command> step(A
 
 void tell(const Steps& story)
 {
-    LightRig rig;
-    try {
-        rc::state::runAll(story, LightModel(), rig);
-    } catch (const rc::detail::CaseResult& failure) {
-        ADD_FAILURE() << failure.description;
-    }
+    tellStory<LightModel, LightRig>(story);
 }
 
 const std::string kLogo = kLeds[0].name, kKeyboard = kLeds[1].name;

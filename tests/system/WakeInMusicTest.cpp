@@ -88,16 +88,14 @@ Answered answered(const TonePlayer& player, const std::vector<double>& kicks, co
     for (const double at : kicks) {
         const auto played = player.playedAt(static_cast<std::size_t>(at * TonePlayer::rate));
         // Kicks are 250 ms apart; the estimate of when one played is good to a few ms.
+        // Answered by a flash that began 60 ms before it at the earliest, or rightly dropped
+        // after one that began less than 0.18 s before it.
         const bool flashed =
             played &&
             std::any_of(seen.onsets.begin(), seen.onsets.end(), [&](Clock::time_point onset) {
-                return onset > *played - 60ms && onset < *played + 190ms;
+                return onset > *played - 180ms && onset < *played + 190ms;
             });
-        const bool tooSoon =
-            played && std::any_of(seen.onsets.begin(), seen.onsets.end(), [&](auto onset) {
-                return onset <= *played && onset > *played - 180ms;
-            });
-        result.flashed.push_back(flashed || tooSoon);
+        result.flashed.push_back(flashed);
         result.timeline += " " + (played ? since(*played) : std::string("?"));
     }
     result.timeline += "; flashes began at";
