@@ -39,7 +39,9 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
       m_ledCode(FactoryTable::ledCode(m_device.name())),
       m_mapping(m_device.maxBrightness(), m_factoryFound), m_on(m_factoryFound > 0)
 {
-    m_keySeen = hardwareMark();
+    // Read once: a key pressed while this runs must not make its decisions disagree.
+    const auto lastKey = m_device.lastHardwareChange();
+    m_keySeen = lastKey ? std::to_string(*lastKey) : "-";
     const auto trigger = m_device.trigger();
     if (trigger)
         m_factoryTrigger = FactoryTable::triggerCode(*trigger);
@@ -47,7 +49,7 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
     // A note about this LED that the firmware has not overtaken: a Beamwick that ended without
     // quitting held it on, and whatever it shows is that Beamwick's doing.
     const auto note = m_memory.read(m_device.directory().string());
-    if (note && note->hardwareMark == hardwareMark()) {
+    if (note && note->hardwareMark == m_keySeen) {
         const unsigned shown = m_factoryFound;
         m_remembered = note->dark;
         // Dark as noted, it is still on. Dark with a lit note, someone switched it off since;
@@ -66,14 +68,14 @@ LedService::LedService(LedDevice device, std::vector<std::unique_ptr<LedWriter>>
         m_litByOthersAt = m_factoryFound;
         // Shown as the firmware last set it: a key pressed while Beamwick was not driving the
         // LED, which is how bright the user wants it now, whatever an earlier table says.
-        m_factoryChosenByUser = m_device.lastHardwareChange() == m_factoryFound;
+        m_factoryChosenByUser = lastKey == m_factoryFound;
     }
     // A key pressed since a Beamwick noted this LED, and seen by none (the LED was away while it
     // was driven): the brightness it set is how bright the user wants the LED, over any table.
-    const auto keyed = m_device.hardwareChangedBrightness();
-    if (note && note->hardwareMark != hardwareMark() && keyed && *keyed > 0) {
+    const unsigned keyed = lastKey.value_or(m_factoryFound);
+    if (note && note->hardwareMark != m_keySeen && keyed > 0) {
         m_factoryChosenByUser = true;
-        setFactoryBrightness(*keyed);
+        setFactoryBrightness(keyed);
     }
     if (m_factoryFound == 0 && m_litByOthersAt)
         m_mapping = LevelMapping(m_device.maxBrightness(), *m_litByOthersAt);
