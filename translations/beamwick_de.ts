@@ -16,8 +16,8 @@
         <translation>Alte Regel ohne Passwort entfernen (nicht mehr nötig)</translation>
     </message>
     <message>
-        <source>Quitting restores Apple&apos;s default</source>
-        <translation>Beenden stellt Apples Standard wieder her</translation>
+        <source>Quitting restores the factory default</source>
+        <translation>Beenden stellt den Werkszustand wieder her</translation>
     </message>
     <message>
         <source>Quit</source>

@@ -20,14 +20,15 @@ public:
         listening
     };
 
-    MeterError(Step step, std::int32_t status);
-    MeterError(std::string step, std::int32_t status);
+    // reason: the sound server's own words for the status, where it has any.
+    MeterError(Step step, std::int32_t status, std::string reason = {});
+    MeterError(std::string step, std::int32_t status, std::string reason = {});
 
     static const char* text(Step step);
 
     const std::string& step() const { return m_step; }
     std::int32_t status() const { return m_status; }
-    // "<step> failed, code <status>"
+    // "<step> failed, code <status>", then ": <reason>" where there is one
     const std::string& errorDescription() const { return m_description; }
     const char* what() const noexcept override { return m_description.c_str(); }
 

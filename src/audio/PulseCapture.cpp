@@ -1,10 +1,20 @@
 #include "audio/PulseCapture.h"
 
 #include <pulse/def.h>
+#include <pulse/error.h>
 
 namespace {
 
 using Step = MeterError::Step;
+
+// The server's own words for a status, so the user is told more than a number; none for 0,
+// which stands for a call that succeeded but gave nothing usable, nor for a code the library
+// does not know.
+MeterError failureOf(Step step, int status)
+{
+    const char* words = status == 0 ? nullptr : pa_strerror(status);
+    return MeterError(step, status, words ? words : "");
+}
 
 } // namespace
 
@@ -30,7 +40,7 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
 std::optional<MeterError> PulseCapture::open()
 {
     if (!m_server->startThread())
-        return MeterError(Step::creatingTap, PA_ERR_INTERNAL);
+        return failureOf(Step::creatingTap, PA_ERR_INTERNAL);
     // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
     // (moving to another output, waiting for one), the start returns within it.
     const SoundServerLock lock(*m_server);
@@ -179,13 +189,13 @@ void PulseCapture::fail(Step step, int status)
     if (m_state == State::starting) {
         // open() is waiting; its caller tears everything down and throws.
         m_state = State::failed;
-        m_failure = MeterError(step, status);
+        m_failure = failureOf(step, status);
         m_server->signal();
         return;
     }
     // The loss is reported once, not again for each attempt that fails while reconnecting.
     if (m_state != State::reconnecting)
-        m_needs.interrupted(MeterError(Step::listening, status));
+        m_needs.interrupted(failureOf(Step::listening, status));
     m_state = State::lost;
     // A failed context cannot be reused: drop it and connect afresh a while later.
     m_retry.arm(m_needs.retryInterval, [this] {

@@ -13,8 +13,8 @@
 
 namespace {
 
-const QString kUnreachable = QStringLiteral("Couldn't reach macOS's brightness service.");
-const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
+const QString kUnreachable = QStringLiteral("Couldn't reach the system's brightness service.");
+const QString kRefused = QStringLiteral("The system refused to switch the logo.");
 
 } // namespace
 

@@ -19,13 +19,12 @@ constexpr double kFollowTau = 0.01;
 constexpr const char* kFollowTauKey = ServiceContract::followTauKey;
 
 const QString kStarting = QStringLiteral("Starting audio…");
-const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
 
 QString listenFailure(const QString& description)
 {
     return QStringLiteral("Couldn't listen to audio (") + description +
-           QStringLiteral("). Allow Beamwick under System Settings → Privacy & Security → "
-                          "Screen & System Audio Recording → System Audio Recording Only.");
+           QStringLiteral("). Check that PulseAudio or PipeWire is running in your session.");
 }
 
 } // namespace

@@ -135,7 +135,7 @@ void MenuView::build()
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(0, 0, 0, 0);
     footer->setSpacing(footerSpacing);
-    m_note = new QLabel(tr("Quitting restores Apple's default"), this);
+    m_note = new QLabel(tr("Quitting restores the factory default"), this);
     m_note->setTextFormat(Qt::PlainText);
     m_note->setWordWrap(true);
     footer->addWidget(m_note, 1, Qt::AlignVCenter);

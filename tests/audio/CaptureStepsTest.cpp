@@ -24,13 +24,20 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
         Refusal refusal;
         const char* step;
         int status;
+        // With the server's words for the code, where there are any.
+        const char* description;
     } steps[] = {
-        {Refusal::defaultSink, "Finding speakers", PA_ERR_CONNECTIONTERMINATED},
+        {Refusal::defaultSink, "Finding the default output", PA_ERR_CONNECTIONTERMINATED,
+         "Finding the default output failed, code 11: Connection terminated"},
         // A sink without a monitor to record from.
-        {Refusal::monitor, "Reading speaker ID", 0},
-        {Refusal::streamCreation, "Creating listener", PA_ERR_INVALID},
-        {Refusal::streamConnection, "Starting listener", PA_ERR_BADSTATE},
-        {Refusal::streamReady, "Starting audio", PA_ERR_TOOLARGE},
+        {Refusal::monitor, "Reading the output's monitor", 0,
+         "Reading the output's monitor failed, code 0"},
+        {Refusal::streamCreation, "Creating listener", PA_ERR_INVALID,
+         "Creating listener failed, code 3: Invalid argument"},
+        {Refusal::streamConnection, "Starting listener", PA_ERR_BADSTATE,
+         "Starting listener failed, code 15: Bad state"},
+        {Refusal::streamReady, "Starting audio", PA_ERR_TOOLARGE,
+         "Starting audio failed, code 18: Too large"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.step);
@@ -41,6 +48,7 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
         } catch (const MeterError& error) {
             EXPECT_EQ(error.step(), step.step);
             EXPECT_EQ(error.status(), step.status);
+            EXPECT_EQ(error.errorDescription(), step.description);
         }
         EXPECT_FALSE(meter.isRunning());
         EXPECT_FALSE(server->stream());

@@ -136,8 +136,9 @@ TEST_F(PulseAudioMeterTest, AStartWithoutAServerLeavesNothingAndALaterOneMakesOn
         meter.start();
         ADD_FAILURE() << "started without a server";
     } catch (const MeterError& error) {
+        // The server's own words follow the code.
         EXPECT_EQ(error.errorDescription(),
-                  "Creating audio tap failed, code " + std::to_string(error.status()));
+                  "Connecting to the sound server failed, code 6: Connection refused");
     }
     EXPECT_FALSE(meter.isRunning());
     EXPECT_EQ(threadsNamed("beamwick.audio"), 0) << "the audio thread outlived the failed start";
@@ -173,7 +174,7 @@ TEST_F(PulseAudioMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
         meter.start();
         ADD_FAILURE() << "start() succeeded against a mute server";
     } catch (const MeterError& error) {
-        EXPECT_EQ(error.step(), "Creating audio tap");
+        EXPECT_EQ(error.step(), "Connecting to the sound server");
         EXPECT_EQ(error.status(), PA_ERR_TIMEOUT);
     }
     EXPECT_LT(Clock::now() - started, 3s);

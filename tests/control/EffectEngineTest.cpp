@@ -8,7 +8,7 @@
 class EffectEngineTest : public ControllerTest {};
 
 namespace {
-const QString kReacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
 }
 
 TEST_F(EffectEngineTest, ApplyLeavesEachModeAsDocumented)
@@ -80,12 +80,12 @@ TEST_F(EffectEngineTest, SelectingMusicAgainRestartsTheTimerAndKeepsCapture)
 TEST_F(EffectEngineTest, MeterFailureIsShownAndTheTimerHoldsTheFloor)
 {
     auto& logo = make();
-    meter->failure = MeterError("Creating audio tap", -50);
+    meter->failure = MeterError("Connecting to the sound server", -50);
     logo.setMode(LightMode::music);
     EXPECT_EQ(logo.musicStatus(),
-              QStringLiteral("Couldn't listen to audio (Creating audio tap failed, code -50). "
-                             "Allow Beamwick under System Settings → Privacy & Security → Screen "
-                             "& System Audio Recording → System Audio Recording Only."));
+              QStringLiteral("Couldn't listen to audio (Connecting to the sound server failed, "
+                             "code -50). Check that PulseAudio or PipeWire is running in your "
+                             "session."));
     EXPECT_TRUE(ticker->isActive());
     tick();
     EXPECT_DOUBLE_EQ(writtenLevels().back(), 0.02);

@@ -26,7 +26,7 @@ protected:
         return writtenLevels().back() == 0.02;
     }
 
-    const QString reacting = QStringLiteral("Reacting to the bass in your Mac's audio");
+    const QString reacting = QStringLiteral("Reacting to the bass in your computer's audio");
 };
 
 TEST_F(LogoControllerResyncTest, WakingAfterAPauseInTheMusicLeavesCaptureAsAFreshStartWould)
@@ -95,9 +95,9 @@ TEST_F(LogoControllerResyncTest, WakingWhileTheSoundServerIsAwayKeepsReconnectin
     EXPECT_EQ(logo.musicStatus(), reacting);
 
     // The server went away during the sleep itself: the fresh start fails and says so.
-    meter->failure = MeterError("Creating audio tap", 6);
+    meter->failure = MeterError("Connecting to the sound server", 6);
     sleep.post();
-    EXPECT_TRUE(logo.musicStatus().startsWith("Couldn't listen to audio (Creating audio tap "
-                                              "failed, code 6)"))
+    EXPECT_TRUE(logo.musicStatus().startsWith("Couldn't listen to audio (Connecting to the sound "
+                                              "server failed, code 6)"))
         << logo.musicStatus().toStdString();
 }

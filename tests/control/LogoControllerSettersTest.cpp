@@ -23,7 +23,7 @@ TEST_F(LogoControllerSettersTest, RefusedSwitchKeepsTheStateAndOnlySuccessClears
     service.setRefusing(ServiceContract::backlightModeKey, true);
     logo.setOn(false);
     EXPECT_TRUE(logo.isOn());
-    EXPECT_EQ(logo.lastError(), QStringLiteral("macOS refused to switch the logo."));
+    EXPECT_EQ(logo.lastError(), QStringLiteral("The system refused to switch the logo."));
     EXPECT_TRUE(ticker->isActive()) << "nothing is applied after a refusal";
 
     logo.setMode(LightMode::steady);

@@ -20,7 +20,7 @@
 
 namespace {
 
-const QString kRefused = QStringLiteral("macOS refused to switch the logo.");
+const QString kRefused = QStringLiteral("The system refused to switch the logo.");
 
 void press(QWidget* widget, int key)
 {
@@ -75,7 +75,7 @@ TEST_F(MenuViewTest, SteadyModeShowsSelectorAndBrightnessOnly)
     EXPECT_FALSE(shown(panel.errorLine(), &panel));
     EXPECT_FALSE(shown(panel.removeRuleButton(), &panel));
 
-    EXPECT_EQ(panel.footerNote()->text(), QStringLiteral("Quitting restores Apple's default"));
+    EXPECT_EQ(panel.footerNote()->text(), QStringLiteral("Quitting restores the factory default"));
     EXPECT_EQ(panel.quitButton()->text(), QStringLiteral("Quit"));
     EXPECT_TRUE(panel.settingsGroup()->isEnabled());
     EXPECT_DOUBLE_EQ(panel.groupOpacity(), 1.0);
@@ -101,7 +101,7 @@ TEST_F(MenuViewTest, ModeChangesAddAndRemoveRowsWhileOpen)
     EXPECT_TRUE(shown(panel.brightnessRow(), &panel));
     EXPECT_EQ(panel.sensitivityRow()->label()->text(), QStringLiteral("Sensitivity"));
     EXPECT_EQ(panel.musicStatusLine()->text(),
-              QStringLiteral("Reacting to the bass in your Mac's audio"));
+              QStringLiteral("Reacting to the bass in your computer's audio"));
     EXPECT_EQ(panel.modeSelector()->currentIndex(), 2);
 
     logo->setMode(LightMode::steady);
@@ -195,7 +195,7 @@ TEST_F(MenuViewTest, GermanTranslationCoversTheLocalizableKeysOnly)
     auto& panel = open();
     EXPECT_EQ(panel.quitButton()->text(), QStringLiteral("Beenden"));
     EXPECT_EQ(panel.footerNote()->text(),
-              QStringLiteral("Beenden stellt Apples Standard wieder her"));
+              QStringLiteral("Beenden stellt den Werkszustand wieder her"));
     EXPECT_EQ(panel.modeSelector()->accessibleName(), QStringLiteral("Modus"));
     // Everything else is shown verbatim, translated or not.
     EXPECT_EQ(panel.modeSelector()->segment(2)->text(), QStringLiteral("Music"));
@@ -297,7 +297,7 @@ TEST_F(MenuViewTest, RefusedSwitchSpringsBackAndShowsTheError)
 TEST_F(MenuViewTest, ErrorAndStatusTextsAreShownVerbatimAndWrap)
 {
     logo = rig.make();
-    rig.meter->failure = MeterError("Creating audio tap", -6);
+    rig.meter->failure = MeterError("Connecting to the sound server", -6);
     logo->setMode(LightMode::music);
     auto& panel = open();
     const QString status = logo->musicStatus();
@@ -361,8 +361,11 @@ TEST_F(MenuViewTest, GeometryIsAFixedWidthColumn)
                 note->height() >= note->heightForWidth(note->width()));
     EXPECT_LT(note->geometry().right(), panel.quitButton()->geometry().left());
     EXPECT_LT(note->font().pointSizeF(), panel.errorLine()->font().pointSizeF());
-    // The height follows the content: the footer ends one margin above the bottom edge.
-    EXPECT_EQ(panel.quitButton()->geometry().bottom() + 1 + 14, panel.height());
+    // The height follows the content: the footer (the button, or the note where it wraps to be
+    // taller) ends one margin above the bottom edge.
+    const int footerBottom =
+        std::max(panel.quitButton()->geometry().bottom(), note->geometry().bottom());
+    EXPECT_EQ(footerBottom + 1 + 14, panel.height());
 }
 
 TEST_F(MenuViewTest, EveryControlHasAnAccessibleName)
