@@ -143,6 +143,9 @@ private:
     void measurePulseAudio();
     void measurePipeWire();
     void measureMicroBenchmarks();
+    void measureSoaks();
+    std::optional<RunReport::Soak> soak(const std::string& name, std::vector<std::string> arguments,
+                                        const std::map<std::string, std::string>& environment);
     std::optional<std::vector<std::int64_t>> readOnsets(const std::string& path);
     bool startPlayer(ChildProcess& player, const std::string& output,
                      double bufferMs = kPlayerBufferMs);
@@ -384,6 +387,54 @@ void Harness::measureMicroBenchmarks()
     }
 }
 
+std::optional<RunReport::Soak> Harness::soak(const std::string& name,
+                                             std::vector<std::string> arguments,
+                                             const std::map<std::string, std::string>& environment)
+{
+    // A short run only keeps the harness from rotting; the figure is a long run's.
+    RunReport::Soak soak{.warmUp = m_options.shortRun ? 200 : 5000,
+                         .changes = m_options.shortRun ? 800 : 20000};
+    arguments.insert(arguments.end(), {"--warm-up", std::to_string(soak.warmUp), "--changes",
+                                       std::to_string(soak.changes)});
+    const std::string output = workDirectory(name + ".out");
+    ChildProcess run;
+    if (!run.start({MODE_SOAK, arguments, environment, output}) || run.wait(600s) != 0) {
+        // The folder goes with the sound server: what it said must be shown now.
+        fail(name + " failed: " + WriteLog::readAll(output));
+        return std::nullopt;
+    }
+    std::istringstream lines(WriteLog::readAll(output));
+    std::string word;
+    long long kb = 0;
+    while (lines >> word) {
+        if (word == "warm-up-kb" && lines >> kb)
+            soak.warmUpKb = kb;
+        else if (word == "after-kb" && lines >> kb)
+            soak.afterKb = kb;
+    }
+    if (soak.warmUpKb <= 0 || soak.afterKb <= 0) {
+        fail(name + " printed no memory figures (see " + output + ")");
+        return std::nullopt;
+    }
+    return soak;
+}
+
+void Harness::measureSoaks()
+{
+    BeamwickInstance beamwick(workDirectory("Soak"),
+                              {m_options.beamwick, RECORDING_SERVICE_MODULE});
+    // In Steady, with no tray: the panel is shown as a window, so every change is drawn.
+    if (!startBeamwick(beamwick, "Steady"))
+        return;
+    if (!beamwick.detachLog())
+        fail("soak: " + beamwick.errorText());
+    m_report.remoteSoak =
+        soak("remote-soak", {"--remote", std::to_string(beamwick.pid())}, serviceEnvironment());
+    if (beamwick.stop() != 0)
+        fail("soak: beamwick did not quit cleanly");
+    m_report.panelSoak = soak("panel-soak", {"--panel"}, {{"QT_QPA_PLATFORM", "offscreen"}});
+}
+
 void Harness::measureMusicFigures(RunReport::MusicFigures& figures, bool sideBySide)
 {
     // First, with no player left running.
@@ -417,6 +468,8 @@ void Harness::measurePulseAudio()
     progress("playback alone");
     measurePlaybackOnly();
     measureMusicFigures(m_report.pulse, true);
+    progress("memory over many mode changes");
+    measureSoaks();
     m_services = nullptr;
 }
 

@@ -206,6 +206,27 @@ void addSideBySideRow(ResultTable& table, const RunReport::MusicFigures& figures
                 "and beat rule on 512-frame blocks and nothing else");
 }
 
+constexpr double kSoakGrowthMb = 1.0;
+
+void addSoakRow(ResultTable& table, const std::string& path,
+                const std::optional<RunReport::Soak>& soak, const std::string& method)
+{
+    const std::string changes = soak ? std::to_string(soak->changes) : std::string("n/a");
+    std::optional<double> growth;
+    std::string result = "n/a";
+    if (soak) {
+        growth = double(soak->afterKb - soak->warmUpKb) / 1024.0;
+        result = ResultTable::number(double(soak->warmUpKb) / 1024.0, 1) + " MB → " +
+                 ResultTable::number(double(soak->afterKb) / 1024.0, 1) + " MB (" +
+                 (*growth >= 0 ? "+" : "") +
+                 ResultTable::number(double(soak->afterKb - soak->warmUpKb), 0) + " kB) after " +
+                 std::to_string(soak->warmUp) + " warm-up changes";
+    }
+    table.add({"Memory growth over " + changes + " mode changes, " + path, result,
+               "≤ " + ResultTable::number(kSoakGrowthMb, 0) + " MB",
+               ResultTable::atMost(growth, kSoakGrowthMb, " MB", 2), method});
+}
+
 } // namespace
 
 ResultTable RunReport::table() const
@@ -299,6 +320,15 @@ ResultTable RunReport::table() const
                    ResultTable::atMost(megabytesOf(mode.mode.cost), 40.0, " MB", 1),
                    "VmHWM of /proc/<pid>/status at the end of the mode's run"});
     }
+    addSoakRow(table, "over the session bus", remoteSoak,
+               "mode_soak --remote: Mode set to Breathe and Steady in turn with "
+               "org.freedesktop.DBus.Properties.Set, each answered once saved, on the real "
+               "executable showing its panel; VmRSS of /proc/<pid>/status after the warm-up and "
+               "after the changes");
+    addSoakRow(table, "in the panel", panelSoak,
+               "mode_soak --panel: the mode selector's Breathe and Steady clicked in turn on a "
+               "shown panel (offscreen) over the controller on the test fakes, each change "
+               "drawn; VmRSS of the process itself");
     addSideBySideRow(table, pulse, "", window);
     if (pipewire && (pipewire->sideBySideBeamwick || pipewire->sideBySidePeer))
         addSideBySideRow(table, *pipewire, onPipeWire, window);

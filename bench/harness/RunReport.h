@@ -40,6 +40,14 @@ struct RunReport {
         std::optional<ProcCost> sideBySideFloor;
     };
 
+    // Resident memory after a warm-up of mode changes and after many more: what grows with use.
+    struct Soak {
+        int warmUp = 0;
+        int changes = 0;
+        long long warmUpKb = 0;
+        long long afterKb = 0;
+    };
+
     double windowSeconds = 0.0;
     Machine machine;
     ModeCost steady;
@@ -50,6 +58,9 @@ struct RunReport {
     std::optional<ProcCost> serverPlaybackOnly;
     std::optional<ProcCost> serverWithBeamwick;
     std::vector<MicroBenchmarks::Entry> micro;
+    // Over the session bus to the running Beamwick, and by clicks in a panel.
+    std::optional<Soak> remoteSoak;
+    std::optional<Soak> panelSoak;
 
     ResultTable table() const;
     // The whole Markdown document: how it was made, the machine, the table, the missed targets.
