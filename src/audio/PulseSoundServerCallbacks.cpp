@@ -3,6 +3,8 @@
 #include "audio/PulseSoundServer.h"
 
 #include <limits>
+#include <optional>
+#include <pulse/channelmap.h>
 #include <pulse/error.h>
 
 namespace {
@@ -31,6 +33,20 @@ std::optional<SoundServer::Change> changeOf(pa_subscription_event_type_t event)
     return std::nullopt;
 }
 
+std::optional<pa_channel_map> channelMapOf(const SoundServer::Sink& sink,
+                                           const pa_sample_spec& spec)
+{
+    if (sink.positions.empty() || sink.positions.size() > PA_CHANNELS_MAX)
+        return std::nullopt;
+    pa_channel_map map{};
+    map.channels = static_cast<std::uint8_t>(sink.positions.size());
+    for (std::size_t i = 0; i < sink.positions.size(); ++i)
+        map.map[i] = static_cast<pa_channel_position_t>(sink.positions[i]);
+    if (!pa_channel_map_valid(&map) || !pa_channel_map_compatible(&map, &spec))
+        return std::nullopt;
+    return map;
+}
+
 } // namespace
 
 SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents events)
@@ -39,7 +55,10 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     m_streamEvents = std::move(events);
     const pa_sample_spec wanted{PA_SAMPLE_FLOAT32NE, sink.rate,
                                 static_cast<std::uint8_t>(sink.channels)};
-    m_stream.reset(pa_stream_new(m_context.get(), kStreamName, &wanted, nullptr));
+    // Without the sink's own map the server assumes its default for the channel count and
+    // remixes: on a 2.1 output (front left, front right, LFE) that drops the LFE, the bass itself.
+    const auto map = channelMapOf(sink, wanted);
+    m_stream.reset(pa_stream_new(m_context.get(), kStreamName, &wanted, map ? &*map : nullptr));
     if (!m_stream)
         return {.status = error(), .creating = true};
     const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream.get());
@@ -137,7 +156,9 @@ void PulseSoundServer::sinkInfoArrived(pa_context* context, const pa_sink_info* 
                 Sink{.index = info->index,
                      .monitor = info->monitor_source_name ? info->monitor_source_name : "",
                      .channels = info->sample_spec.channels,
-                     .rate = info->sample_spec.rate};
+                     .rate = info->sample_spec.rate,
+                     .positions = {info->channel_map.map,
+                                   info->channel_map.map + info->channel_map.channels}};
         });
         return;
     }

@@ -45,6 +45,9 @@ public:
         std::string monitor;
         std::uint32_t channels = 0;
         std::uint32_t rate = 0;
+        // Where each channel sits (front left, LFE...), in the server's own numbering; the
+        // stream records in the same order, so the server need not remix (and drop the LFE).
+        std::vector<int> positions;
     };
 
     // A playback stream: the sink it plays on, and whether it is paused.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <numbers>
+#include <pulse/channelmap.h>
 #include <pulse/simple.h>
 #include <sstream>
 
@@ -17,9 +18,9 @@ constexpr std::size_t kPieceFrames = 240;
 } // namespace
 
 TonePlayer::TonePlayer(std::string server, std::vector<float> samples,
-                       std::chrono::milliseconds buffer)
+                       std::chrono::milliseconds buffer, std::string channelMap)
     : m_server(std::move(server)), m_samples(std::move(samples)), m_buffer(buffer),
-      m_thread([this] { run(); })
+      m_channelMap(std::move(channelMap)), m_thread([this] { run(); })
 {}
 
 TonePlayer::~TonePlayer()
@@ -36,28 +37,36 @@ void TonePlayer::wait()
 
 void TonePlayer::run()
 {
-    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, kChannels};
+    pa_channel_map map{};
+    const bool mapped = !m_channelMap.empty();
+    if (mapped && !pa_channel_map_parse(&map, m_channelMap.c_str())) {
+        m_finished = true;
+        return;
+    }
+    const std::size_t channels = mapped ? map.channels : kChannels;
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, rate, static_cast<std::uint8_t>(channels)};
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength =
-        static_cast<std::uint32_t>(rate * m_buffer.count() / 1000 * kChannels * sizeof(float));
+        static_cast<std::uint32_t>(rate * m_buffer.count() / 1000 * channels * sizeof(float));
     attributes.prebuf = static_cast<std::uint32_t>(-1);
     attributes.minreq = static_cast<std::uint32_t>(-1);
     attributes.fragsize = static_cast<std::uint32_t>(-1);
     int error = 0;
-    pa_simple* stream = pa_simple_new(m_server.c_str(), "Beamwick tests", PA_STREAM_PLAYBACK,
-                                      nullptr, "test tone", &format, nullptr, &attributes, &error);
+    pa_simple* stream =
+        pa_simple_new(m_server.c_str(), "Beamwick tests", PA_STREAM_PLAYBACK, nullptr, "test tone",
+                      &format, mapped ? &map : nullptr, &attributes, &error);
     if (!stream) {
         m_finished = true;
         return;
     }
 
-    const std::size_t frames = m_samples.size() / kChannels;
+    const std::size_t frames = m_samples.size() / channels;
     bool ok = true;
     for (std::size_t frame = 0; frame < frames && !m_cancel; frame += kPieceFrames) {
         const std::size_t count = std::min(kPieceFrames, frames - frame);
-        if (pa_simple_write(stream, m_samples.data() + frame * kChannels,
-                            count * kChannels * sizeof(float), &error) < 0) {
+        if (pa_simple_write(stream, m_samples.data() + frame * channels,
+                            count * channels * sizeof(float), &error) < 0) {
             ok = false;
             break;
         }
@@ -118,6 +127,15 @@ std::vector<float> kickTrack(const std::vector<double>& starts, double seconds)
             out[2 * (first + i) + 1] = v;
         }
     }
+    return out;
+}
+
+std::vector<float> inOneChannel(const std::vector<float>& stereo, std::size_t channel,
+                                std::size_t channels)
+{
+    std::vector<float> out(stereo.size() / kChannels * channels);
+    for (std::size_t frame = 0; frame < stereo.size() / kChannels; ++frame)
+        out[frame * channels + channel] = stereo[frame * kChannels];
     return out;
 }
 

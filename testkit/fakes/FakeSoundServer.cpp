@@ -182,8 +182,8 @@ std::optional<SoundServer::Sink> FakeSoundServer::describe(const std::string& na
     const auto index = sinkIndex(name);
     if (!index)
         return std::nullopt;
-    return SoundServer::Sink{*index, refused(Refusal::monitor) ? "" : name + ".monitor", kChannels,
-                             kRate};
+    return SoundServer::Sink{
+        *index, refused(Refusal::monitor) ? "" : name + ".monitor", kChannels, kRate, {}};
 }
 
 bool FakeSoundServer::refused(Refusal refusal)

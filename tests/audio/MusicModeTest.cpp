@@ -232,3 +232,34 @@ TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
     EXPECT_EQ(matched, offline.size());
     EXPECT_LE(worst, 1);
 }
+
+// A 2.1 output may carry the bass on its LFE channel alone. Recorded in the output's own
+// channel order it reaches the detector; a stream in the server's default order for three
+// channels would be remixed first, and the remix drops the LFE.
+TEST_F(MusicModeTest, KicksOnTheLfeChannelOfATwoPointOneOutputFlash)
+{
+    const std::string map = "front-left,front-right,lfe";
+    ASSERT_FALSE(server
+                     .pactl("load-module module-null-sink sink_name=lfe_sink rate=48000 "
+                            "channels=3 channel_map=" +
+                            map)
+                     .empty());
+    server.pactl("set-default-sink lfe_sink");
+    ASSERT_TRUE(spinUntil(
+        [&] { return PrivateSoundServer::defaultSink(server.pactl("info")) == "lfe_sink"; }, 5s));
+    auto& logo = makeController();
+    ASSERT_EQ(logo.musicStatus(), kReacting);
+
+    const std::vector<double> kicks{0.4, 1.0, 1.6, 2.2};
+    const auto before = service.writesOf(FakeService::tableKey).size();
+    TonePlayer player(server.address(), inOneChannel(kickTrack(kicks, 2.8), 2, 3), 200ms, map);
+    ASSERT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
+    player.wait();
+    ASSERT_TRUE(player.succeeded());
+    EXPECT_TRUE(spinUntil([&] { return !ticker->isActive(); }, 5s));
+    const auto after = service.writesOf(FakeService::tableKey);
+    std::size_t flashes = 0;
+    for (std::size_t i = before; i < after.size(); ++i)
+        flashes += levelOf(after[i]) > 0.5;
+    EXPECT_EQ(flashes, kicks.size()) << server.name();
+}

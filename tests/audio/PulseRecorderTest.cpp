@@ -26,7 +26,7 @@ TEST(PulseRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     server.connect({.ready = [] {}, .lost = [](int) {}, .changed = [](auto, auto) {}});
     server.advance({});
     ASSERT_FALSE(
-        recorder.open({*server.sinkIndex("speakers"), "speakers.monitor", 2, 48000}, true));
+        recorder.open({*server.sinkIndex("speakers"), "speakers.monitor", 2, 48000, {}}, true));
     server.advance({});
     ASSERT_EQ(told, std::vector<std::string>{"ready"});
 
