@@ -13,10 +13,13 @@
 
 namespace {
 
-const QString kUnreachable = QStringLiteral("Couldn't reach the system's brightness service.");
+const QString& kUnreachable = LogoController::kUnreachableText;
 const QString kRefused = QStringLiteral("The system refused to switch the logo.");
 
 } // namespace
+
+const QString LogoController::kUnreachableText =
+    QStringLiteral("Couldn't reach the system's brightness service.");
 
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_bs(std::move(environment.brightness)), m_tables(environment.defaults),

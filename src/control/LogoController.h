@@ -55,6 +55,8 @@ public:
     };
 
     static constexpr double maxBoost = ServiceContract::topLevel;
+    // Why the light cannot be driven at all: no brightness service, or one with no light.
+    static const QString kUnreachableText;
 
     explicit LogoController(Environment environment, QObject* parent = nullptr);
     ~LogoController() override;
@@ -84,9 +86,10 @@ public:
     // Whether the user left the choice of light to the service's own rule.
     bool lightIsAutomatic() const;
     // Drives the named light from now on ("" for the service's own pick): the light driven until
-    // then is handed back as at quit, and the new one started as at start, on or off as found.
-    // The choice is saved once the service has taken it; otherwise the light stays as it was.
-    void chooseLight(const QString& name);
+    // then is handed back as at quit, and the new one started as at start, on or off as found,
+    // with no error left from an earlier start. The choice is saved once the service has taken
+    // it; otherwise the light stays as it was and the answer says why, in the user's words.
+    std::optional<QString> chooseLight(const QString& name);
 
 signals:
     void objectWillChange();

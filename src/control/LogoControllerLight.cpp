@@ -4,6 +4,8 @@
 #include "platform/DefaultsStore.h"
 #include "serviceabi/ServiceContract.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kLightKey = "light";
@@ -57,19 +59,32 @@ void LogoController::startLight()
     publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
 }
 
-void LogoController::chooseLight(const QString& name)
+std::optional<QString> LogoController::chooseLight(const QString& name)
 {
     if (!m_bs->available())
-        return;
+        return kUnreachableText;
     // A switch is a quit for the light in use and a start for the chosen one.
     stopTimer();
     handBackLight();
     retryHandBacks();
-    if (m_bs->set(PropertyValue::string(name.toStdString()), ServiceContract::lightKey))
+    const bool chosen =
+        m_bs->set(PropertyValue::string(name.toStdString()), ServiceContract::lightKey);
+    if (chosen) {
         m_defaults.setObject(QString::fromLatin1(kLightKey), name);
+        // What an earlier start said (no table, no light) was of that start, not of this one.
+        publish(m_lastError, std::optional<QString>());
+    }
     // Whichever light it is now, taken afresh: the one handed back, when the chosen one is gone.
     startLight();
     watchHardwareChanges();
     m_lastApplied = -1.0;
     apply();
+    if (chosen)
+        return std::nullopt;
+    if (name.isEmpty())
+        return QStringLiteral("There is no light for Automatic to choose.");
+    const auto there = lights();
+    if (std::find(there.begin(), there.end(), name) == there.end())
+        return QStringLiteral("The light %1 is not there any more.").arg(name);
+    return QStringLiteral("The system refused to drive the light %1.").arg(name);
 }

@@ -44,8 +44,9 @@ PropertyValue LedClient::choosable() const
         listsOwn = listsOwn || name == m_name;
         names.push_back(PropertyValue::string(std::move(name)));
     }
-    // An LED named for the run need not be named like a light; it is still the one in use.
-    if (!listsOwn && m_service)
+    // An LED named for the run need not be named like a light; it is still the one in use, as
+    // long as it is there: one unplugged cannot be chosen.
+    if (!listsOwn && m_service && LedDevice::open(m_root, m_name))
         names.insert(names.begin(), PropertyValue::string(m_name));
     return PropertyValue::array(std::move(names));
 }

@@ -97,3 +97,36 @@ TEST_F(LogoControllerSettersTest, EveryWriteSignalsObserversEvenWithoutAChange)
     logo.setBrightness(4.0);
     EXPECT_EQ(seen, 1.0);
 }
+
+// Choosing a light is a start for it: one that goes well leaves no error of an earlier start or
+// switch behind. A choice the service did not take says why and leaves the error as it was.
+TEST_F(LogoControllerSettersTest, AChosenLightStartsAfreshAndARefusedChoiceSaysWhy)
+{
+    const QString noTable = QStringLiteral("Brightness table not found — dimming unavailable.");
+    service.setProperty(FakeService::tableKey, std::nullopt);
+    service.setProperty(ServiceContract::lightKey, PropertyValue::string("test::a"));
+    service.setProperty(
+        ServiceContract::lightsKey,
+        PropertyValue::array({PropertyValue::string("test::a"), PropertyValue::string("test::b")}));
+    auto& logo = make();
+    ASSERT_EQ(logo.lastError(), noTable);
+
+    service.setRefusing(ServiceContract::lightKey, true);
+    EXPECT_EQ(logo.chooseLight("test::b"), "The system refused to drive the light test::b.");
+    EXPECT_EQ(logo.chooseLight("test::c"), "The light test::c is not there any more.");
+    EXPECT_EQ(logo.chooseLight(""), "There is no light for Automatic to choose.");
+    EXPECT_EQ(logo.lastError(), noTable);
+    EXPECT_FALSE(defaults.values.contains("light"));
+
+    service.setRefusing(ServiceContract::lightKey, false);
+    service.setProperty(FakeService::tableKey, PropertyValue::table({{10, 100}, {20, 400}}));
+    EXPECT_EQ(logo.chooseLight("test::b"), std::nullopt);
+    EXPECT_FALSE(logo.lastError().has_value());
+    EXPECT_EQ(defaults.values.value("light"), QStringLiteral("test::b"));
+
+    service.setRefusing(ServiceContract::backlightModeKey, true);
+    logo.setOn(false);
+    ASSERT_TRUE(logo.lastError().has_value());
+    EXPECT_EQ(logo.chooseLight("test::a"), std::nullopt);
+    EXPECT_FALSE(logo.lastError().has_value()) << "the refusal was the other light's";
+}
