@@ -11,6 +11,6 @@ public:
     // The stored object under key, or nothing when the key is absent.
     virtual std::optional<QJsonValue> object(const QString& key) const = 0;
     virtual void setObject(const QString& key, const QJsonValue& value) = 0;
-    // Writes pending changes to durable storage now.
-    virtual void flush() = 0;
+    // Writes pending changes to durable storage now; whether everything is saved.
+    virtual bool flush() = 0;
 };

@@ -69,11 +69,10 @@ void JsonDefaultsStore::setObject(const QString& key, const QJsonValue& value)
         m_saveTimer.start();
 }
 
-void JsonDefaultsStore::flush()
+bool JsonDefaultsStore::flush()
 {
     m_saveTimer.stop();
-    if (m_dirty)
-        save();
+    return !m_dirty || save();
 }
 
 bool JsonDefaultsStore::save()
@@ -90,19 +89,24 @@ bool JsonDefaultsStore::save()
             QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
         if (!QFile::rename(m_path, aside)) {
             // Keeping the user's damaged file matters more than saving: try again next time.
+            m_saveError = QStringLiteral("%1 is damaged and could not be moved aside to %2.")
+                              .arg(m_path, aside);
             return false;
         }
         m_damagedCopy = aside;
     }
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    const auto failed = [&] {
+        m_saveError = QStringLiteral("%1 could not be written: %2").arg(m_path, file.errorString());
         return false;
-    }
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return failed();
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(QJsonDocument(m_values).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        return false;
-    }
+    if (!file.commit())
+        return failed();
     m_dirty = false;
+    m_saveError.clear();
     return true;
 }

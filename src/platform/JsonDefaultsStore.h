@@ -21,9 +21,11 @@ public:
 
     std::optional<QJsonValue> object(const QString& key) const override;
     void setObject(const QString& key, const QJsonValue& value) override;
-    void flush() override;
+    bool flush() override;
 
     const QString& filePath() const { return m_path; }
+    // Why the last save failed, naming the file; empty once one has worked.
+    const QString& saveError() const { return m_saveError; }
 
 private:
     void load();
@@ -37,4 +39,5 @@ private:
     bool m_dirty = false;
     bool m_damaged = false;
     QString m_damagedCopy;
+    QString m_saveError;
 };

@@ -18,9 +18,15 @@ public:
         values.insert(key, value);
         ++writes;
     }
-    void flush() override { ++flushes; }
+    bool flush() override
+    {
+        ++flushes;
+        return !failFlushes;
+    }
 
     QJsonObject values;
     int writes = 0;
     int flushes = 0;
+    // A disk that refuses: every flush fails.
+    bool failFlushes = false;
 };
