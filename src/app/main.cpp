@@ -70,8 +70,12 @@ int main(int argc, char* argv[])
     if (!beamwick.start())
         return 0;
     // Only the instance that holds the single-instance lock answers on the session bus.
-    RemoteService remote(beamwick.logo(), {.activate = [&beamwick] { beamwick.showPanel(); },
-                                           .quit = [] { QCoreApplication::quit(); }});
+    JsonDefaultsStore& settings = composition.settings();
+    RemoteService remote(
+        beamwick.logo(),
+        {.activate = [&beamwick] { beamwick.showPanel(); },
+         .quit = [] { QCoreApplication::quit(); },
+         .save = [&settings] { return settings.flush() ? QString() : settings.saveError(); }});
     remote.publish();
     return quitting.exec();
 }

@@ -4,6 +4,8 @@
 #include "remote/RemoteNames.h"
 #include "remote/SettingRules.h"
 
+#include <QDBusArgument>
+#include <QDBusMetaType>
 #include <QStringList>
 
 namespace {
@@ -21,21 +23,14 @@ PropertyTable::Refusal invalid(const QString& message)
     return {QString::fromLatin1(RemoteNames::invalidArgs), message};
 }
 
-bool isNumber(const QVariant& value)
+// The D-Bus type of a value as a client sent it, for a message that names it.
+QString dbusType(const QVariant& value)
 {
-    switch (value.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-        return true;
-    default:
-        return false;
-    }
+    // Arrays and structures arrive still marshalled.
+    if (value.metaType() == QMetaType::fromType<QDBusArgument>())
+        return value.value<QDBusArgument>().currentSignature();
+    const char* signature = QDBusMetaType::typeToSignature(value.metaType());
+    return signature ? QString::fromLatin1(signature) : QString::fromLatin1(value.typeName());
 }
 
 QStringList toStringList(const std::vector<QString>& names)
@@ -81,8 +76,7 @@ std::optional<PropertyTable::Refusal> PropertyTable::write(const QString& proper
     if (property == QLatin1String(RemoteNames::on)) {
         if (value.typeId() != QMetaType::Bool)
             return invalid(QStringLiteral("On accepts true or false."));
-        m_logo.setOn(value.toBool());
-        return std::nullopt;
+        return switched(value.toBool());
     }
     if (property == QLatin1String(RemoteNames::mode)) {
         const QString text = value.typeId() == QMetaType::QString ? value.toString() : QString();
@@ -99,16 +93,33 @@ std::optional<PropertyTable::Refusal> PropertyTable::write(const QString& proper
         const QString refusal = SettingRules::checkLight(value.toString(), lights);
         if (!refusal.isEmpty())
             return invalid(refusal);
-        m_logo.chooseLight(value.toString());
+        if (const auto why = m_logo.chooseLight(value.toString()))
+            return Refusal{QString::fromLatin1(RemoteNames::refused), *why};
         return std::nullopt;
     }
     return writeNumber(property, value);
 }
 
+std::optional<PropertyTable::Refusal> PropertyTable::switched(bool on)
+{
+    m_logo.setOn(on);
+    if (m_logo.isOn() == on)
+        return std::nullopt;
+    // The controller says why in lastError, as it does to the panel.
+    return Refusal{QString::fromLatin1(RemoteNames::refused),
+                   m_logo.lastError().value_or(QStringLiteral("The light did not switch."))};
+}
+
 std::optional<PropertyTable::Refusal> PropertyTable::writeNumber(const QString& property,
                                                                  const QVariant& value)
 {
-    const double number = isNumber(value) ? value.toDouble() : qQNaN();
+    // The property is declared a double; an integer is as much a mistake of the caller's as a
+    // string, and busctl's `i 2` would otherwise pass for `d 2`.
+    if (value.typeId() != QMetaType::Double)
+        return invalid(
+            QStringLiteral("%1 takes a double (type d), not type %2. %3")
+                .arg(property, dbusType(value), SettingRules::checkNumber(property, qQNaN())));
+    const double number = value.toDouble();
     const QString refusal = SettingRules::checkNumber(property, number);
     if (!refusal.isEmpty())
         return invalid(refusal);

@@ -23,8 +23,11 @@ public:
         QString name;
         QString message;
     };
-    // Writes the property, or refuses and changes nothing.
+    // Writes the property, or refuses and changes nothing. A well-formed change that did not take
+    // effect (the light refused to switch, a light chosen is gone) is refused with the reason.
     std::optional<Refusal> write(const QString& property, const QVariant& value);
+    // Switches the light as the On property does; refused when the light stayed as it was.
+    std::optional<Refusal> switched(bool on);
 
 private:
     std::optional<Refusal> writeNumber(const QString& property, const QVariant& value);

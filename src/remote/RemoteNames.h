@@ -10,6 +10,11 @@ inline constexpr const char* interface = "org.beamwick.Beamwick1";
 inline constexpr const char* applicationInterface = "org.freedesktop.Application";
 inline constexpr const char* propertiesInterface = "org.freedesktop.DBus.Properties";
 inline constexpr const char* invalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
+// A change that was asked for in good form but did not happen: the light refused to switch, a
+// light chosen is gone. The message is the reason, as the panel shows it.
+inline constexpr const char* refused = "org.beamwick.Beamwick1.Error.Refused";
+// A change that was made but could not be saved.
+inline constexpr const char* notSaved = "org.beamwick.Beamwick1.Error.NotSaved";
 
 // The properties of `interface`.
 inline constexpr const char* on = "On";

@@ -29,6 +29,21 @@ QDBusMessage invalidArgs(const QDBusMessage& call, const QString& message)
     return call.createErrorReply(latin(RemoteNames::invalidArgs), message);
 }
 
+QDBusMessage answered(const QDBusMessage& call,
+                      const std::optional<PropertyTable::Refusal>& refusal)
+{
+    return refusal ? call.createErrorReply(refusal->name, refusal->message) : call.createReply();
+}
+
+// Calls that change something, whose answer waits until the change is saved.
+bool changes(const QDBusMessage& call)
+{
+    const QString member = call.member();
+    if (call.interface() == QLatin1String(RemoteNames::propertiesInterface))
+        return member == QLatin1String("Set");
+    return member == QLatin1String("Toggle") || member == QLatin1String("ActivateAction");
+}
+
 } // namespace
 
 RemoteService::RemoteService(LogoController& logo, Actions actions, QDBusConnection bus,
@@ -48,10 +63,39 @@ bool RemoteService::publish()
     if (!m_bus.isConnected())
         return false;
     m_registered = m_bus.registerVirtualObject(latin(RemoteNames::objectPath), this);
-    if (!m_registered || !m_bus.registerService(latin(RemoteNames::busName))) {
-        std::fprintf(stderr, "beamwick: could not take %s on the session bus: %s\n",
-                     RemoteNames::busName, qPrintable(m_bus.lastError().message()));
+    if (!m_registered) {
+        std::fprintf(stderr, "beamwick: could not serve %s on the session bus: %s\n",
+                     RemoteNames::objectPath, qPrintable(m_bus.lastError().message()));
         return false;
+    }
+    QDBusConnectionInterface* bus = m_bus.interface();
+    connect(bus, &QDBusConnectionInterface::serviceRegistered, this, [this](const QString& name) {
+        if (name != latin(RemoteNames::busName) || !m_waitingForName)
+            return;
+        m_waitingForName = false;
+        std::fprintf(stderr, "beamwick: took %s on the session bus\n", RemoteNames::busName);
+    });
+    // Queued rather than refused: a client that holds the name now (another program, or a
+    // Beamwick that is only just quitting) lets go of it some time, and the command line and
+    // the launcher must find this one then.
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus->registerService(latin(RemoteNames::busName), QDBusConnectionInterface::QueueService,
+                             QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        std::fprintf(stderr, "beamwick: could not ask for %s on the session bus: %s\n",
+                     RemoteNames::busName, qPrintable(reply.error().message()));
+        return false;
+    }
+    if (reply.value() == QDBusConnectionInterface::ServiceQueued) {
+        m_waitingForName = true;
+        const QString owner = bus->serviceOwner(latin(RemoteNames::busName));
+        const QDBusReply<uint> pid = bus->servicePid(owner);
+        std::fprintf(stderr,
+                     "beamwick: %s is held by another client on the session bus (%s%s); Beamwick "
+                     "takes it as soon as that client lets go of it\n",
+                     RemoteNames::busName, qPrintable(owner),
+                     pid.isValid() ? qPrintable(QStringLiteral(", process %1").arg(pid.value()))
+                                   : "");
     }
     return true;
 }
@@ -77,6 +121,14 @@ bool RemoteService::handleMessage(const QDBusMessage& message, const QDBusConnec
         reply = answerBeamwick(message);
     else
         return false; // Qt answers the other standard interfaces itself.
+    // Acknowledged means saved: a kill right after the answer must not lose the change.
+    if (changes(message) && m_actions.save) {
+        const QString unsaved = m_actions.save();
+        if (!unsaved.isEmpty() && reply.type() != QDBusMessage::ErrorMessage)
+            reply = message.createErrorReply(
+                latin(RemoteNames::notSaved),
+                QStringLiteral("The change is made, but it could not be saved: %1").arg(unsaved));
+    }
     // A remote write announces its changes before it answers.
     m_changes.announce();
     if (!message.isReplyRequired())
@@ -104,7 +156,7 @@ QDBusMessage RemoteService::answerApplication(const QDBusMessage& call)
 QDBusMessage RemoteService::activateAction(const QDBusMessage& call, const QString& action)
 {
     if (action == QLatin1String("toggle")) {
-        toggle();
+        return answered(call, toggle());
     } else if (action == QLatin1String("quit")) {
         // After the answer has gone: the quit ends the event loop.
         QMetaObject::invokeMethod(
@@ -119,23 +171,21 @@ QDBusMessage RemoteService::activateAction(const QDBusMessage& call, const QStri
         m_logo.setMode(*mode);
         // An action named after a mode, chosen from a launcher, is asked to show that mode.
         if (!m_logo.isOn())
-            m_logo.setOn(true);
+            return answered(call, m_table.switched(true));
     }
     return call.createReply();
 }
 
 QDBusMessage RemoteService::answerBeamwick(const QDBusMessage& call)
 {
-    if (call.member() == QLatin1String("Toggle") && call.signature().isEmpty()) {
-        toggle();
-        return call.createReply();
-    }
+    if (call.member() == QLatin1String("Toggle") && call.signature().isEmpty())
+        return answered(call, toggle());
     return unknownMethod(call);
 }
 
-void RemoteService::toggle()
+std::optional<PropertyTable::Refusal> RemoteService::toggle()
 {
-    m_logo.setOn(!m_logo.isOn());
+    return m_table.switched(!m_logo.isOn());
 }
 
 QDBusMessage RemoteService::answerProperties(const QDBusMessage& call)
@@ -156,10 +206,7 @@ QDBusMessage RemoteService::answerProperties(const QDBusMessage& call)
                                          QStringLiteral("No property %1.").arg(name));
         if (member == QLatin1String("Get"))
             return call.createReply(QVariant::fromValue(QDBusVariant(m_table.read().value(name))));
-        const auto refusal = m_table.write(name, args.at(2).value<QDBusVariant>().variant());
-        if (refusal)
-            return call.createErrorReply(refusal->name, refusal->message);
-        return call.createReply();
+        return answered(call, m_table.write(name, args.at(2).value<QDBusVariant>().variant()));
     }
     return unknownMethod(call);
 }

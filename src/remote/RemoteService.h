@@ -21,15 +21,21 @@ public:
         std::function<void()> activate;
         // The normal quit: the light is handed back as found.
         std::function<void()> quit;
+        // Saves the settings now; empty when they are saved, else why not. A change is answered
+        // only after it; none means nothing to save.
+        std::function<QString()> save = {};
     };
 
     RemoteService(LogoController& logo, Actions actions,
                   QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr);
     ~RemoteService() override;
 
-    // Puts the object on the bus and takes the bus name. False (with a line on stderr when a bus
-    // is there) when either fails: Beamwick runs on without it.
+    // Puts the object on the bus and asks for the bus name, which it takes at once or, while
+    // another client holds it, as soon as that one lets go (saying so on stderr). False (with a
+    // line on stderr when a bus is there) when either cannot be done: Beamwick runs on without.
     bool publish();
+    // Whether the bus name is still held by another client.
+    bool waitingForName() const { return m_waitingForName; }
 
     QString introspect(const QString& path) const override;
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override;
@@ -39,7 +45,7 @@ private:
     QDBusMessage answerBeamwick(const QDBusMessage& call);
     QDBusMessage answerProperties(const QDBusMessage& call);
     QDBusMessage activateAction(const QDBusMessage& call, const QString& action);
-    void toggle();
+    std::optional<PropertyTable::Refusal> toggle();
 
     LogoController& m_logo;
     Actions m_actions;
@@ -47,4 +53,5 @@ private:
     PropertyTable m_table;
     ChangeAnnouncer m_changes;
     bool m_registered = false;
+    bool m_waitingForName = false;
 };

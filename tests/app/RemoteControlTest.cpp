@@ -152,4 +152,24 @@ TEST_F(RemoteControlTest, AControlOptionStartsBeamwickWhenNoneRuns)
     EXPECT_EQ(state().value("on"), false);
 }
 
+// A light that went away refuses what it cannot do: the command line exits 1 with the reason,
+// and the light is no longer offered.
+TEST_F(RemoteControlTest, ALightThatWentAwayRefusesWithTheReason)
+{
+    running.setProcessEnvironment(env);
+    running.start(install.executable(), {});
+    ASSERT_TRUE(spinUntil([&] { return bus.hasOwner("org.beamwick.Beamwick"); }));
+    leds.remove(kLogo);
+
+    const auto off = beamwick({"--off"});
+    EXPECT_EQ(off.exitCode, 1);
+    EXPECT_EQ(off.err, "beamwick: The system refused to switch the logo.\n");
+    const auto chosen = beamwick({"--light", kLogo});
+    EXPECT_EQ(chosen.exitCode, 1);
+    EXPECT_FALSE(chosen.err.contains(kLogo)) << "not offered: " << qPrintable(chosen.err);
+    const QJsonObject now = state();
+    EXPECT_EQ(now.value("on"), true);
+    EXPECT_EQ(now.value("lastError"), "The system refused to switch the logo.");
+}
+
 } // namespace

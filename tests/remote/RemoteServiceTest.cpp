@@ -8,10 +8,12 @@
 #include "testkit/services/PrivateFolder.h"
 #include "testkit/support/EventLoop.h"
 
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -40,8 +42,7 @@ protected:
                                 PropertyValue::array({PropertyValue::string("test::a"),
                                                       PropertyValue::string("test::b")}));
         logo = rig.make();
-        remote = std::make_unique<RemoteService>(
-            *logo, RemoteService::Actions{[this] { ++activated; }, [this] { ++quits; }}, serving);
+        remote = std::make_unique<RemoteService>(*logo, actions(), serving);
         ASSERT_TRUE(remote->publish());
         ASSERT_TRUE(client.connect(RemoteNames::busName, RemoteNames::objectPath,
                                    RemoteNames::propertiesInterface, "PropertiesChanged", &log,
@@ -53,6 +54,12 @@ protected:
         remote.reset();
         QDBusConnection::disconnectFromBus(QStringLiteral("serving"));
         QDBusConnection::disconnectFromBus(QStringLiteral("client"));
+    }
+
+    RemoteService::Actions actions()
+    {
+        return {[this] { ++activated; }, [this] { ++quits; },
+                [this] { return rig.defaults.flush() ? QString() : QStringLiteral("disk full"); }};
     }
 
     // The service answers on this thread's event loop, so the call must not block it.
@@ -169,6 +176,11 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
         {"Mode", QStringLiteral("steady"), "\"Steady\""},
         {"Light", QStringLiteral("test::c"), "\"test::b\""},
         {"On", 1, "true or false"},
+        // A double is declared, and nothing else is taken for one.
+        {"Brightness", 2, "not type i"},
+        {"BreatheSeconds", 3u, "not type u"},
+        {"Sensitivity", qlonglong(1), "not type x"},
+        {"Brightness", QVariant::fromValue(QStringList{"2"}), "not type as"},
     };
     const QJsonObject saved = rig.defaults.values;
     const int writes = rig.defaults.writes;
@@ -184,6 +196,7 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
     EXPECT_EQ(rig.defaults.values, saved);
     EXPECT_EQ(rig.defaults.writes, writes);
     EXPECT_TRUE(log.batches.empty());
+    EXPECT_EQ(get("Brightness"), 1.0);
 
     // The ends of each range are accepted.
     for (const auto& [property, value] : {std::pair{"Brightness", 0.05},
@@ -193,6 +206,80 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
                                           {"Sensitivity", 0.5},
                                           {"Sensitivity", 3.0}})
         EXPECT_EQ(set(property, value).type(), QDBusMessage::ReplyMessage) << property;
+}
+
+// A change asked for in good form that did not happen is not answered with success: the light
+// that refused to switch, a light the service would not drive. The reason is the panel's.
+TEST_F(RemoteServiceTest, AChangeThatDidNotHappenIsRefusedWithTheReason)
+{
+    const QString switching = QStringLiteral("The system refused to switch the logo.");
+    rig.service.setRefusing(ServiceContract::backlightModeKey, true);
+    rig.service.setRefusing(ServiceContract::lightKey, true);
+    const struct {
+        const char* what;
+        std::function<QDBusMessage()> change;
+        QString reason;
+    } refused[] = {
+        {"On", [&] { return set("On", false); }, switching},
+        {"Toggle", [&] { return call(RemoteNames::interface, "Toggle", {}); }, switching},
+        {"toggle", [&] { return action("toggle"); }, switching},
+        {"Light", [&] { return set("Light", QStringLiteral("test::b")); },
+         QStringLiteral("The system refused to drive the light test::b.")},
+    };
+    for (const auto& change : refused) {
+        const auto reply = change.change();
+        EXPECT_EQ(reply.errorName(), RemoteNames::refused) << change.what;
+        EXPECT_EQ(reply.errorMessage(), change.reason) << change.what;
+        EXPECT_TRUE(logo->isOn()) << change.what;
+    }
+    EXPECT_EQ(get("LastError"), switching);
+    EXPECT_EQ(get("Light"), QString());
+
+    // A mode's action that cannot switch the light on says so, the mode taken all the same.
+    rig.service.setRefusing(ServiceContract::backlightModeKey, false);
+    logo->setOn(false);
+    rig.service.setRefusing(ServiceContract::backlightModeKey, true);
+    EXPECT_EQ(action("music").errorName(), RemoteNames::refused);
+    EXPECT_FALSE(logo->isOn());
+    EXPECT_EQ(logo->mode(), LightMode::music);
+}
+
+// An acknowledged change is saved: the answer waits for the save, and a save that failed is told.
+TEST_F(RemoteServiceTest, AChangeIsAnsweredOnceSavedAndAFailedSaveIsTold)
+{
+    const int flushes = rig.defaults.flushes;
+    EXPECT_EQ(set("Brightness", 2.0).type(), QDBusMessage::ReplyMessage);
+    EXPECT_EQ(rig.defaults.flushes, flushes + 1);
+    get("Brightness");
+    EXPECT_EQ(rig.defaults.flushes, flushes + 1) << "a read saves nothing";
+
+    rig.defaults.failFlushes = true;
+    const auto reply = set("Mode", QStringLiteral("Breathe"));
+    EXPECT_EQ(reply.errorName(), RemoteNames::notSaved);
+    EXPECT_TRUE(reply.errorMessage().endsWith("disk full")) << qPrintable(reply.errorMessage());
+    EXPECT_EQ(logo->mode(), LightMode::breathe) << "made, though not saved";
+}
+
+// A client that holds the name as Beamwick starts keeps it no longer than it wants: Beamwick
+// waits in line and takes the name when that client lets go.
+TEST_F(RemoteServiceTest, ANameHeldByAnotherClientIsTakenOnceItIsFree)
+{
+    remote.reset();
+    ASSERT_TRUE(serving.unregisterService(RemoteNames::busName));
+    auto squatter = QDBusConnection::connectToBus(QString::fromStdString(bus.address()),
+                                                  QStringLiteral("squatter"));
+    ASSERT_TRUE(squatter.registerService(RemoteNames::busName));
+    remote = std::make_unique<RemoteService>(*logo, actions(), serving);
+    ASSERT_TRUE(remote->publish());
+    EXPECT_TRUE(remote->waitingForName());
+    EXPECT_EQ(client.interface()->serviceOwner(RemoteNames::busName).value(),
+              squatter.baseService());
+
+    squatter.unregisterService(RemoteNames::busName);
+    EXPECT_TRUE(spinUntil([&] { return !remote->waitingForName(); }));
+    EXPECT_EQ(client.interface()->serviceOwner(RemoteNames::busName).value(),
+              serving.baseService());
+    EXPECT_EQ(get("Mode"), QStringLiteral("Steady"));
 }
 
 } // namespace
