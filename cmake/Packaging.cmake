@@ -9,6 +9,12 @@ configure_file(${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
     ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The launcher's actions and `gapplication action` call Beamwick on the session bus; this starts
+# it there when it is not running, as the command line does.
+configure_file(${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.service.in
+    ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.service @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.service
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/services)
 install(FILES ${PROJECT_SOURCE_DIR}/data/beamwick.svg
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # Not active by itself: the user copies it to ~/.config/autostart to start Beamwick at login.

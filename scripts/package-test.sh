@@ -15,10 +15,12 @@ dpkg-deb -I "$deb" | grep -E '^ (Depends|Recommends):'
 # The entries a software centre and the desktop's menus read.
 metainfo=/usr/share/metainfo/org.beamwick.Beamwick.metainfo.xml
 entry=/usr/share/applications/org.beamwick.Beamwick.desktop
+# What starts Beamwick when the launcher or `gapplication` calls it on the session bus.
+activation=/usr/share/dbus-1/services/org.beamwick.Beamwick.service
 # Listed once into a variable: `grep -q` on the pipe would stop reading at the first match and,
 # under pipefail, fail the script through dpkg-deb's broken pipe.
 contents=$(dpkg-deb -c "$deb")
-for file in "$metainfo" "$entry"; do
+for file in "$metainfo" "$entry" "$activation"; do
     grep -q " .$file\$" <<<"$contents" || { echo "the package lacks $file"; exit 1; }
 done
 # The packaged LED module is the installed build: the service entry point is all it exports.
@@ -49,5 +51,6 @@ bw_forget "$app"
 [[ $code -eq 0 ]] || { echo "beamwick exited with $code"; cat "$work/out.log"; exit 1; }
 appstreamcli validate --no-net "$metainfo" >/dev/null
 desktop-file-validate "$entry"
+grep -qx 'Exec=/usr/bin/beamwick' "$activation" || { echo "$activation starts no /usr/bin/beamwick"; exit 1; }
 /usr/bin/beamwick --version
 echo "Installed package: entries valid; beamwick started under Xvfb, showed its panel and quit cleanly"
