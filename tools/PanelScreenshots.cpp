@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
          [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setMode(LightMode::music); }},
         {"music-failed", false,
          [](LogoController& l, FakeService&, FakeAudioMeter& m) {
-             m.failure = MeterError("Connecting to the sound server", -6);
+             m.failure = MeterError("Connecting to the sound server", 6, "Connection refused");
              l.setMode(LightMode::music);
          }},
         {"off", false, [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setOn(false); }},

@@ -51,7 +51,8 @@ QString SettingRules::checkLight(const QString& light, const QStringList& lights
 {
     if (light.isEmpty() || lights.contains(light))
         return {};
-    return acceptedLights(lights);
+    // Named first: a light that was there a moment ago (unplugged, say) is the likely case.
+    return QStringLiteral("There is no light %1. ").arg(light) + acceptedLights(lights);
 }
 
 QString SettingRules::acceptedLights(const QStringList& lights)
