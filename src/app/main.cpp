@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -49,8 +50,14 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const CommandLine command(arguments);
-    if (command.action() != CommandLine::Action::run)
-        return answer(command, argc, argv);
+    if (command.action() != CommandLine::Action::run) {
+        const int code = answer(command, argc, argv);
+        // The answer is out and nothing is left to save. An ordinary exit would run the exit
+        // handlers, and Qt's D-Bus thread, still reading the bus, may then meet types already
+        // torn down and print a warning of its own after Beamwick's last line.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
 
     // In Music mode the main thread wakes for every block of audio, about 94 times a second;
     // Qt's own event dispatcher costs measurably less per wake-up than the GLib one, and
