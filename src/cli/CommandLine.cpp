@@ -15,8 +15,8 @@ const char* const kQtValueOptions[] = {
 };
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
+// An option sets the bus property of its name: --breathe-seconds sets BreatheSeconds.
 struct ValueOption {
-    const char* name;
     const char* property;
     const char* valueName;
     const char* description;
@@ -24,13 +24,25 @@ struct ValueOption {
 
 // In the order they apply, whatever the order given (see RemoteCommand).
 const ValueOption kValueOptions[] = {
-    {"light", RemoteNames::light, "name|automatic",
+    {RemoteNames::light, "name|automatic",
      "Drive this light (a name as the tray menu lists it), or leave the choice to Beamwick."},
-    {"mode", RemoteNames::mode, "steady|breathe|music", "Set the mode (in any letter case)."},
-    {"brightness", RemoteNames::brightness, "0.05-8", "Set the brightness (1 is the factory's)."},
-    {"breathe-seconds", RemoteNames::breatheSeconds, "2-12", "Set the length of one breath."},
-    {"sensitivity", RemoteNames::sensitivity, "0.5-3", "Set Music's sensitivity."},
+    {RemoteNames::mode, "steady|breathe|music", "Set the mode (in any letter case)."},
+    {RemoteNames::brightness, "0.05-8", "Set the brightness (1 is the factory's)."},
+    {RemoteNames::breatheSeconds, "2-12", "Set the length of one breath."},
+    {RemoteNames::sensitivity, "0.5-3", "Set Music's sensitivity."},
 };
+
+QString optionOf(const char* property)
+{
+    QString option;
+    for (const char* c = property; *c; ++c) {
+        const QChar letter = QLatin1Char(*c);
+        if (letter.isUpper() && !option.isEmpty())
+            option += QLatin1Char('-');
+        option += letter.toLower();
+    }
+    return option;
+}
 
 const char* const kSwitchOptions[][2] = {
     {"on", "Switch the light on."},
@@ -48,7 +60,7 @@ QString name(const char* text)
 void CommandLine::addRemoteOptions()
 {
     for (const auto& option : kValueOptions)
-        m_parser.addOption(QCommandLineOption(name(option.name), name(option.description),
+        m_parser.addOption(QCommandLineOption(optionOf(option.property), name(option.description),
                                               name(option.valueName)));
     for (const auto& option : kSwitchOptions)
         m_parser.addOption(QCommandLineOption(name(option[0]), name(option[1])));
@@ -64,9 +76,9 @@ void CommandLine::addRemoteOptions()
 bool CommandLine::readRemoteOptions()
 {
     for (const auto& option : kValueOptions) {
-        const QStringList values = m_parser.values(name(option.name));
+        const QStringList values = m_parser.values(optionOf(option.property));
         if (values.size() > 1) {
-            m_error = QStringLiteral("--%1 given more than once.").arg(name(option.name));
+            m_error = QStringLiteral("--%1 given more than once.").arg(optionOf(option.property));
             return false;
         }
         if (!values.isEmpty())

@@ -1,5 +1,7 @@
 #include "remote/InterfaceXml.h"
 
+#include "remote/PropertyTable.h"
+
 QString InterfaceXml::interfaces()
 {
     return QStringLiteral(R"(  <interface name="org.freedesktop.Application">
@@ -18,15 +20,7 @@ QString InterfaceXml::interfaces()
   </interface>
   <interface name="org.beamwick.Beamwick1">
     <method name="Toggle"/>
-    <property name="On" type="b" access="readwrite"/>
-    <property name="Mode" type="s" access="readwrite"/>
-    <property name="Brightness" type="d" access="readwrite"/>
-    <property name="BreatheSeconds" type="d" access="readwrite"/>
-    <property name="Sensitivity" type="d" access="readwrite"/>
-    <property name="Light" type="s" access="readwrite"/>
-    <property name="Lights" type="as" access="read"/>
-    <property name="MusicStatus" type="s" access="read"/>
-    <property name="LastError" type="s" access="read"/>
-  </interface>
+)") + PropertyTable::introspection() +
+           QStringLiteral(R"(  </interface>
 )");
 }

@@ -10,14 +10,6 @@
 
 namespace {
 
-const QStringList& writableProperties()
-{
-    static const QStringList names{RemoteNames::on,          RemoteNames::mode,
-                                   RemoteNames::brightness,  RemoteNames::breatheSeconds,
-                                   RemoteNames::sensitivity, RemoteNames::light};
-    return names;
-}
-
 PropertyTable::Refusal invalid(const QString& message)
 {
     return {QString::fromLatin1(RemoteNames::invalidArgs), message};
@@ -38,31 +30,75 @@ QStringList toStringList(const std::vector<QString>& names)
     return QStringList(names.begin(), names.end());
 }
 
+// Every property of the interface, once: its D-Bus type, whether a client may write it, and what
+// it reads as. The introspection data and the checks of a name come from here.
+struct Property {
+    const char* name;
+    const char* type;
+    bool writable;
+    QVariant (*read)(const LogoController& logo);
+};
+
+const Property kProperties[] = {
+    {RemoteNames::on, "b", true, [](const LogoController& l) -> QVariant { return l.isOn(); }},
+    {RemoteNames::mode, "s", true,
+     [](const LogoController& l) -> QVariant { return rawValue(l.mode()); }},
+    {RemoteNames::brightness, "d", true,
+     [](const LogoController& l) -> QVariant { return l.brightness(); }},
+    {RemoteNames::breatheSeconds, "d", true,
+     [](const LogoController& l) -> QVariant { return l.breatheSeconds(); }},
+    {RemoteNames::sensitivity, "d", true,
+     [](const LogoController& l) -> QVariant { return l.sensitivity(); }},
+    {RemoteNames::light, "s", true,
+     [](const LogoController& l) -> QVariant {
+         return l.lightIsAutomatic() ? QString() : l.light();
+     }},
+    {RemoteNames::lights, "as", false,
+     [](const LogoController& l) -> QVariant { return toStringList(l.lights()); }},
+    {RemoteNames::musicStatus, "s", false,
+     [](const LogoController& l) -> QVariant { return l.musicStatus(); }},
+    {RemoteNames::lastError, "s", false,
+     [](const LogoController& l) -> QVariant { return l.lastError().value_or(QString()); }},
+};
+
+const Property* find(const QString& name)
+{
+    for (const Property& property : kProperties) {
+        if (name == QLatin1String(property.name))
+            return &property;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QVariantMap PropertyTable::read() const
 {
-    return {
-        {RemoteNames::on, m_logo.isOn()},
-        {RemoteNames::mode, rawValue(m_logo.mode())},
-        {RemoteNames::brightness, m_logo.brightness()},
-        {RemoteNames::breatheSeconds, m_logo.breatheSeconds()},
-        {RemoteNames::sensitivity, m_logo.sensitivity()},
-        {RemoteNames::light, m_logo.lightIsAutomatic() ? QString() : m_logo.light()},
-        {RemoteNames::lights, toStringList(m_logo.lights())},
-        {RemoteNames::musicStatus, m_logo.musicStatus()},
-        {RemoteNames::lastError, m_logo.lastError().value_or(QString())},
-    };
+    QVariantMap values;
+    for (const Property& property : kProperties)
+        values.insert(QString::fromLatin1(property.name), property.read(m_logo));
+    return values;
 }
 
-bool PropertyTable::has(const QString& property) const
+bool PropertyTable::has(const QString& property)
 {
-    return read().contains(property);
+    return find(property) != nullptr;
 }
 
-bool PropertyTable::writable(const QString& property) const
+bool PropertyTable::writable(const QString& property)
 {
-    return writableProperties().contains(property);
+    const Property* found = find(property);
+    return found && found->writable;
+}
+
+QString PropertyTable::introspection()
+{
+    QString xml;
+    for (const Property& property : kProperties)
+        xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
+                   .arg(QLatin1String(property.name), QLatin1String(property.type),
+                        property.writable ? QLatin1String("readwrite") : QLatin1String("read"));
+    return xml;
 }
 
 std::optional<PropertyTable::Refusal> PropertyTable::write(const QString& property,

@@ -15,8 +15,10 @@ public:
 
     // Every property by name, with its D-Bus value (b, s, d, as).
     QVariantMap read() const;
-    bool has(const QString& property) const;
-    bool writable(const QString& property) const;
+    static bool has(const QString& property);
+    static bool writable(const QString& property);
+    // The <property> elements of the interface's introspection data.
+    static QString introspection();
 
     struct Refusal {
         // The D-Bus error name, and a message that names what is accepted.
