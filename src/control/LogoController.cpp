@@ -1,12 +1,10 @@
 #include "control/LogoController.h"
 
 #include "control/StoredSettings.h"
-#include "platform/ChangeNotice.h"
 #include "platform/DefaultsStore.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/Ticker.h"
 #include "platform/WillTerminate.h"
-#include "serviceabi/ServiceContract.h"
 
 #include <QPointer>
 #include <stdexcept>
@@ -16,50 +14,49 @@ namespace {
 const QString& kUnreachable = LogoController::kUnreachableText;
 const QString kRefused = QStringLiteral("The system refused to switch the logo.");
 
+// Refuses an environment that lacks a required part before anything is built from it.
+LogoController::Environment& checked(LogoController::Environment& environment)
+{
+    if (!environment.brightness || !environment.meter || !environment.ticker ||
+        !environment.fileExists)
+        throw std::invalid_argument(
+            "LogoController: its environment lacks a required collaborator");
+    return environment;
+}
+
 } // namespace
 
 const QString LogoController::kUnreachableText =
     QStringLiteral("Couldn't reach the system's brightness service.");
 
 LogoController::LogoController(Environment environment, QObject* parent)
-    : QObject(parent), m_bs(std::move(environment.brightness)), m_tables(environment.defaults),
+    : QObject(parent), m_light(std::move(checked(environment).brightness), environment.defaults,
+                               std::move(environment.watchFile)),
       m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
-      m_fileExists(std::move(environment.fileExists)), m_watchFile(std::move(environment.watchFile))
+      m_fileExists(std::move(environment.fileExists))
 {
-    if (!m_bs || !m_meter || !m_ticker || !m_fileExists)
-        throw std::invalid_argument(
-            "LogoController: its environment lacks a required collaborator");
     connect(m_ticker.get(), &Ticker::ticked, this, &LogoController::tick);
     loadSettings();
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
 
-    if (!m_bs->available()) {
+    if (!m_light.available()) {
         publish(m_lastError, std::optional<QString>(kUnreachable));
         return;
     }
-
-    // A table from a version that named no light is the light that version would drive now,
-    // before the user's choice moves the service to another.
-    if (const auto table = serviceTable())
-        m_tables.adoptEarlierTable(FactoryTables::lightOf(*table));
-    takeSavedLight();
-    // The light in use stays Beamwick's: a run that ended without quitting left it driven.
-    retryHandBacks(light());
     // A service that names its lights but has none to drive is as good as none, until a light
     // is chosen from the menu; quitting still hands back what earlier runs held.
-    const auto inUse = m_bs->get(ServiceContract::lightKey);
-    const bool noLight = inUse && inUse->isString() && inUse->stringValue().empty();
-    if (noLight)
-        publish(m_lastError, std::optional<QString>(kUnreachable));
-    else
+    const bool hasLight = m_light.takeOver();
+    if (hasLight)
         startLight();
+    else
+        publish(m_lastError, std::optional<QString>(kUnreachable));
 
     installLevelCallback();
     registerForTermination(environment.willTerminate);
     watchPlatformChanges(environment.sleepNotice);
-    if (!noLight)
+    if (hasLight)
         apply();
 }
 
@@ -97,7 +94,7 @@ void LogoController::installLevelCallback()
 
 void LogoController::setOn(bool on)
 {
-    if (m_bs->set(PropertyValue::integer(on ? 1 : 0), ServiceContract::backlightModeKey)) {
+    if (m_light.switchOn(on)) {
         publish(m_isOn, on);
         publish(m_lastError, std::optional<QString>());
         apply();
@@ -118,7 +115,7 @@ void LogoController::setBrightness(double brightness)
     publish(m_brightness, brightness);
     persist("brightness", brightness);
     if (m_mode == LightMode::steady)
-        setLevel(brightness);
+        m_light.setLevel(brightness);
 }
 
 void LogoController::setBreatheSeconds(double seconds)

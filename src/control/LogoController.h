@@ -2,7 +2,7 @@
 
 #include "audio/AudioMeter.h"
 #include "brightness/Brightness.h"
-#include "control/FactoryTables.h"
+#include "control/DrivenLight.h"
 #include "control/LightMode.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
@@ -81,10 +81,10 @@ public:
 
     // The lights the service can drive, by name, and the one in use; empty where the service
     // cannot tell.
-    std::vector<QString> lights() const;
-    QString light() const;
+    std::vector<QString> lights() const { return m_light.lights(); }
+    QString light() const { return m_light.name(); }
     // Whether the user left the choice of light to the service's own rule.
-    bool lightIsAutomatic() const;
+    bool lightIsAutomatic() const { return m_light.isAutomatic(); }
     // Drives the named light from now on ("" for the service's own pick): the light driven until
     // then is handed back as at quit, and the new one started as at start, on or off as found,
     // with no error left from an earlier start. The choice is saved once the service has taken
@@ -96,7 +96,6 @@ signals:
 
 private:
     static constexpr double floorLevel = 0.03;
-    static constexpr const char* mapKey = ServiceContract::tableKey;
     static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
 
     template <typename T> void publish(T& field, T value)
@@ -107,29 +106,12 @@ private:
 
     // The effect engine.
     void apply();
-    void setLevel(double level);
     void tick();
     void handleAudio(double bass, double average);
 
     void loadSettings();
-    // Asks the service for the light the user chose, where the user chose one.
-    void takeSavedLight();
     // Takes the light in use as at start: its factory table, and on or off as the service says.
     void startLight();
-    void loadFactoryTable();
-    // The service's current table, when the engine can scale it.
-    std::optional<Table> serviceTable() const;
-    // Makes the table the light's factory table and saves it at once.
-    void saveFactoryTable(const std::optional<QString>& light, Table table);
-    // Gives the light in use its factory table whole, as at quit; false when that failed, which
-    // is noted for a later try.
-    bool handBackLight();
-    // Tries again each light still held, but `leaving`: its hand-back failed, or its run was
-    // killed.
-    void retryHandBacks(const QString& leaving = {});
-    // Takes the brightness from the service's table into the saved one, after a brightness key.
-    void recaptureFactoryBrightness();
-    void watchHardwareChanges();
     void installLevelCallback();
     void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();
@@ -155,11 +137,8 @@ private:
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
 
-    std::unique_ptr<Brightness> m_bs;
-    Table m_baseMap;
-    FactoryTables m_tables;
-    // The number naming the light in use among the tables; nothing where the service names none.
-    std::optional<QString> m_lightInUse;
+    // Declared first of those built from the environment, which is checked as it is built.
+    DrivenLight m_light;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach
     // a destroyed controller.
     std::unique_ptr<Ticker> m_ticker;
@@ -169,7 +148,6 @@ private:
     double m_phase = 0.0;
     Clock::TimePoint m_beatUntil = Clock::distantPast();
     Clock::TimePoint m_lastBeat = Clock::distantPast();
-    double m_lastApplied = -1.0;
     // What the running capture last said of itself: the status to keep while the sound server
     // is gone, and whether it has paused because nothing plays.
     std::optional<QString> m_captureLostStatus;
@@ -179,6 +157,4 @@ private:
     const Clock& m_clock;
     PrivilegedRunner& m_privilegedRunner;
     std::function<bool(const std::string&)> m_fileExists;
-    std::function<std::unique_ptr<ChangeNotice>(const std::string&)> m_watchFile;
-    std::unique_ptr<ChangeNotice> m_hardwareChange;
 };

@@ -1,8 +1,7 @@
-// The effect engine: how bright the light is at every moment, and writing it.
+// The effect engine: how bright the light is at every moment.
 #include "control/BeatRule.h"
 #include "control/LogoController.h"
 #include "platform/Ticker.h"
-#include "serviceabi/ServiceContract.h"
 
 #include <chrono>
 #include <cmath>
@@ -11,12 +10,10 @@ namespace {
 
 constexpr std::chrono::milliseconds kTickInterval{50};
 constexpr double kTickSeconds = 0.05;
-constexpr double kMinLevel = 0.02;
-constexpr double kWriteThreshold = 0.004;
+constexpr double kMinLevel = DrivenLight::minLevel;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::chrono::milliseconds kFlashLength{140};
 constexpr double kFollowTau = 0.01;
-constexpr const char* kFollowTauKey = ServiceContract::followTauKey;
 
 const QString kStarting = QStringLiteral("Starting audio…");
 const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
@@ -37,12 +34,12 @@ void LogoController::apply()
         stopCapture();
         publish(m_musicStatus, QString());
     }
-    if (!m_isOn || m_baseMap.empty())
+    if (!m_isOn || m_light.baseMap().empty())
         return;
 
     switch (m_mode) {
     case LightMode::steady:
-        setLevel(m_brightness);
+        m_light.setLevel(m_brightness);
         break;
     case LightMode::breathe:
         m_phase = 0.0;
@@ -56,7 +53,7 @@ void LogoController::apply()
 
 void LogoController::startMusic()
 {
-    m_bs->set(PropertyValue::real(kFollowTau), kFollowTauKey);
+    m_light.setFollowTau(kFollowTau);
     startTimer();
     publish(m_musicStatus, kStarting);
     try {
@@ -98,15 +95,15 @@ void LogoController::tick()
             m_phase = m_phase + step;
         const double c = std::cos(m_phase * kTwoPi);
         const double w = 0.5 - c * 0.5;
-        setLevel(w * (m_brightness - floorLevel) + floorLevel);
+        m_light.setLevel(w * (m_brightness - floorLevel) + floorLevel);
         return;
     }
     case LightMode::music: {
         const bool flashing = m_clock.now() < m_beatUntil;
-        setLevel(flashing ? m_brightness : kMinLevel);
+        m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_timerWanted && m_captureIdle && !flashing && m_lastApplied == kMinLevel)
+        if (m_timerWanted && m_captureIdle && !flashing && m_light.lastLevel() == kMinLevel)
             m_ticker->stop();
         return;
     }
@@ -125,33 +122,7 @@ void LogoController::handleAudio(double bass, double average)
         return;
     m_lastBeat = now;
     m_beatUntil = now + kFlashLength;
-    setLevel(m_brightness);
-}
-
-void LogoController::setLevel(double level)
-{
-    if (m_baseMap.empty())
-        return;
-    // A level that is not a number cannot be clamped; writing it would put NaN into every row.
-    if (std::isnan(level))
-        return;
-    double x = level;
-    if (x <= kMinLevel)
-        x = kMinLevel;
-    if (x > maxBoost)
-        x = maxBoost;
-    if (std::fabs(x - m_lastApplied) < kWriteThreshold)
-        return;
-
-    Table rows;
-    rows.reserve(m_baseMap.size());
-    for (const auto& row : m_baseMap)
-        rows.push_back({row[0], x * row[1]});
-
-    if (!m_bs->available() || !m_bs->hasSetImp())
-        return;
-    if (m_bs->set(PropertyValue::table(rows), mapKey))
-        m_lastApplied = x;
+    m_light.setLevel(m_brightness);
 }
 
 void LogoController::stopCapture()

@@ -14,9 +14,8 @@ void LogoController::registerForTermination(WillTerminate& willTerminate)
 void LogoController::handleWillTerminate()
 {
     m_meter->stop();
-    handBackLight();
     // A light whose hand-back failed earlier in this run or an earlier one gets another try.
-    retryHandBacks();
+    m_light.handBack();
 }
 
 void LogoController::removeOldSudoRule()
