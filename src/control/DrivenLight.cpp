@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr const char* kMapKey = ServiceContract::tableKey;
 constexpr double kWriteThreshold = 0.004;
 const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
 
@@ -57,7 +56,7 @@ std::optional<QString> DrivenLight::loadFactoryTable()
 
 std::optional<DrivenLight::Table> DrivenLight::serviceTable() const
 {
-    const auto captured = m_bs->get(kMapKey);
+    const auto captured = m_bs->get(mapKey);
     auto table = captured ? captured->asTable() : std::nullopt;
     if (!table || !StoredSettings::isUsableFactoryTable(*table))
         return std::nullopt;
@@ -133,7 +132,7 @@ void DrivenLight::setLevel(double level)
 
     if (!m_bs->available() || !m_bs->hasSetImp())
         return;
-    if (m_bs->set(PropertyValue::table(rows), kMapKey))
+    if (m_bs->set(PropertyValue::table(rows), mapKey))
         m_lastApplied = x;
 }
 

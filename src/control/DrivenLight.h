@@ -2,6 +2,7 @@
 
 #include "brightness/Brightness.h"
 #include "control/FactoryTables.h"
+#include "serviceabi/ServiceContract.h"
 
 #include <QObject>
 #include <QString>
@@ -26,6 +27,7 @@ public:
 
     // The floor of every level written: the light never goes fully dark while driven.
     static constexpr double minLevel = 0.02;
+    static constexpr const char* mapKey = ServiceContract::tableKey;
 
     // Takes nothing from the service yet; watchFile may be empty.
     DrivenLight(std::unique_ptr<Brightness> service, DefaultsStore& defaults, WatchFile watchFile);
@@ -55,7 +57,7 @@ public:
     // Writes the factory table with its brightness scaled by the level, clamped to minLevel ...
     // ServiceContract::topLevel, unless that is too close to the level last written to tell.
     void setLevel(double level);
-    std::optional<double> lastLevel() const { return m_lastApplied; }
+    std::optional<double> lastApplied() const { return m_lastApplied; }
     // Something outside Beamwick set the light: the next level goes out even if it is the last.
     void forgetLevel() { m_lastApplied.reset(); }
 

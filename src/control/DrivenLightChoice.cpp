@@ -58,7 +58,7 @@ void DrivenLight::handBack()
     if (!baseMap().empty()) {
         // The whole factory rows, not just the two numbers dimming writes: this is the table the
         // service had before Beamwick ran.
-        const bool back = m_bs->set(PropertyValue::table(baseMap()), ServiceContract::tableKey);
+        const bool back = m_bs->set(PropertyValue::table(baseMap()), mapKey);
         m_tables.noteHandBack(name(), m_inUse->light.value_or(QString()), back);
     }
     retryHandBacks();

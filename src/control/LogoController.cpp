@@ -32,12 +32,12 @@ const QString LogoController::kUnreachableText =
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_light(std::move(checked(environment).brightness), environment.defaults,
                                std::move(environment.watchFile)),
-      m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
+      m_timer(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
       m_fileExists(std::move(environment.fileExists))
 {
-    connect(m_ticker.get(), &Ticker::ticked, this, &LogoController::tick);
+    connect(&m_timer.ticker(), &Ticker::ticked, this, &LogoController::tick);
     loadSettings();
     publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
 

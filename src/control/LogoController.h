@@ -3,6 +3,7 @@
 #include "audio/AudioMeter.h"
 #include "brightness/Brightness.h"
 #include "control/DrivenLight.h"
+#include "control/EffectTimer.h"
 #include "control/LightMode.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
@@ -122,8 +123,7 @@ private:
     void handleCaptureActivity(bool flowing);
     void stopCapture();
     bool musicRunning() const;
-    void startTimer();
-    void stopTimer();
+    void startTimer() { m_timer.start(); }
     void startMusic();
     void persist(const char* key, double value);
 
@@ -141,10 +141,7 @@ private:
     DrivenLight m_light;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach
     // a destroyed controller.
-    std::unique_ptr<Ticker> m_ticker;
-    // The mode runs on ticks. The ticker may sleep all the same: in Music with nothing playing,
-    // once the light has settled.
-    bool m_timerWanted = false;
+    EffectTimer m_timer;
     double m_phase = 0.0;
     Clock::TimePoint m_beatUntil = Clock::distantPast();
     Clock::TimePoint m_lastBeat = Clock::distantPast();

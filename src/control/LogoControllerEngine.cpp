@@ -1,14 +1,12 @@
 // The effect engine: how bright the light is at every moment.
 #include "control/BeatRule.h"
 #include "control/LogoController.h"
-#include "platform/Ticker.h"
 
 #include <chrono>
 #include <cmath>
 
 namespace {
 
-constexpr std::chrono::milliseconds kTickInterval{50};
 constexpr double kTickSeconds = 0.05;
 constexpr double kMinLevel = DrivenLight::minLevel;
 constexpr double kTwoPi = 6.283185307179586;
@@ -28,7 +26,7 @@ QString listenFailure(const QString& description)
 
 void LogoController::apply()
 {
-    stopTimer();
+    m_timer.stop();
 
     if (!(m_mode == LightMode::music && m_isOn)) {
         stopCapture();
@@ -70,18 +68,6 @@ void LogoController::startMusic()
     publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
 }
 
-void LogoController::startTimer()
-{
-    m_timerWanted = true;
-    m_ticker->start(kTickInterval);
-}
-
-void LogoController::stopTimer()
-{
-    m_timerWanted = false;
-    m_ticker->stop();
-}
-
 void LogoController::tick()
 {
     switch (m_mode) {
@@ -103,8 +89,8 @@ void LogoController::tick()
         m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_timerWanted && m_captureIdle && !flashing && m_light.lastLevel() == kMinLevel)
-            m_ticker->stop();
+        if (m_captureIdle && !flashing && m_light.lastApplied() == kMinLevel)
+            m_timer.sleep();
         return;
     }
     }
@@ -160,6 +146,6 @@ void LogoController::handleCaptureActivity(bool flowing)
         return;
     m_captureIdle = !flowing;
     // Ticks resume with the audio, so the first flash after a pause ends on time.
-    if (flowing && m_timerWanted && !m_ticker->isActive())
-        m_ticker->start(kTickInterval);
+    if (flowing)
+        m_timer.wake();
 }

@@ -15,7 +15,7 @@ std::optional<QString> LogoController::chooseLight(const QString& name)
     if (!m_light.available())
         return kUnreachableText;
     // A switch is a quit for the light in use and a start for the chosen one.
-    stopTimer();
+    m_timer.stop();
     const bool chosen = m_light.switchTo(name);
     // What an earlier start said (no table, no light) was of that start, not of this one.
     if (chosen)
