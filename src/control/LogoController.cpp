@@ -32,7 +32,8 @@ const QString LogoController::kUnreachableText =
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_light(std::move(checked(environment).brightness), environment.defaults,
                                std::move(environment.watchFile)),
-      m_timer(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
+      m_timer(std::move(environment.ticker)),
+      m_capture(std::move(environment.meter), [this] { emit objectWillChange(); }),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_privilegedRunner(environment.privilegedRunner),
       m_fileExists(std::move(environment.fileExists))
@@ -78,15 +79,15 @@ void LogoController::loadSettings()
 void LogoController::installLevelCallback()
 {
     QPointer<LogoController> self(this);
-    m_meter->setOnLevel([self](double bass, double average) {
+    m_capture.meter().setOnLevel([self](double bass, double average) {
         if (self)
             self->handleAudio(bass, average);
     });
-    m_meter->setOnInterruption([self](const std::optional<MeterError>& lost) {
+    m_capture.meter().setOnInterruption([self](const std::optional<MeterError>& lost) {
         if (self)
             self->handleCaptureInterruption(lost);
     });
-    m_meter->setOnActivity([self](bool flowing) {
+    m_capture.meter().setOnActivity([self](bool flowing) {
         if (self)
             self->handleCaptureActivity(flowing);
     });

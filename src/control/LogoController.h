@@ -5,6 +5,7 @@
 #include "control/DrivenLight.h"
 #include "control/EffectTimer.h"
 #include "control/LightMode.h"
+#include "control/MusicCapture.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
 
@@ -68,7 +69,7 @@ public:
     double brightness() const { return m_brightness; }
     double breatheSeconds() const { return m_breatheSeconds; }
     double sensitivity() const { return m_sensitivity; }
-    const QString& musicStatus() const { return m_musicStatus; }
+    QString musicStatus() const { return m_capture.status(); }
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
     const std::optional<QString>& lastError() const { return m_lastError; }
 
@@ -121,7 +122,6 @@ private:
     void handleHardwareChange();
     void handleCaptureInterruption(const std::optional<MeterError>& lost);
     void handleCaptureActivity(bool flowing);
-    void stopCapture();
     bool musicRunning() const;
     void startTimer() { m_timer.start(); }
     void startMusic();
@@ -133,7 +133,7 @@ private:
     double m_brightness = 1.0;
     double m_breatheSeconds = 5.0;
     double m_sensitivity = 1.5;
-    QString m_musicStatus;
+    // musicStatus is the capture's.
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
 
@@ -145,11 +145,7 @@ private:
     double m_phase = 0.0;
     Clock::TimePoint m_beatUntil = Clock::distantPast();
     Clock::TimePoint m_lastBeat = Clock::distantPast();
-    // What the running capture last said of itself: the status to keep while the sound server
-    // is gone, and whether it has paused because nothing plays.
-    std::optional<QString> m_captureLostStatus;
-    bool m_captureIdle = false;
-    std::unique_ptr<AudioMeter> m_meter;
+    MusicCapture m_capture;
     DefaultsStore& m_defaults;
     const Clock& m_clock;
     PrivilegedRunner& m_privilegedRunner;

@@ -13,25 +13,14 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr std::chrono::milliseconds kFlashLength{140};
 constexpr double kFollowTau = 0.01;
 
-const QString kStarting = QStringLiteral("Starting audio…");
-const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
-
-QString listenFailure(const QString& description)
-{
-    return QStringLiteral("Couldn't listen to audio (") + description +
-           QStringLiteral("). Check that PulseAudio or PipeWire is running in your session.");
-}
-
 } // namespace
 
 void LogoController::apply()
 {
     m_timer.stop();
 
-    if (!(m_mode == LightMode::music && m_isOn)) {
-        stopCapture();
-        publish(m_musicStatus, QString());
-    }
+    if (!(m_mode == LightMode::music && m_isOn))
+        m_capture.end();
     if (!m_isOn || m_light.baseMap().empty())
         return;
 
@@ -53,19 +42,7 @@ void LogoController::startMusic()
 {
     m_light.setFollowTau(kFollowTau);
     startTimer();
-    publish(m_musicStatus, kStarting);
-    try {
-        m_meter->start();
-    } catch (const MeterError& error) {
-        publish(m_musicStatus, listenFailure(QString::fromStdString(error.errorDescription())));
-        return;
-    } catch (const std::exception& error) {
-        publish(m_musicStatus, listenFailure(QString::fromLocal8Bit(error.what())));
-        return;
-    }
-    // Already listening but cut off from the sound server: starting again changed nothing, and
-    // claiming to react would be false until the capture reports it is back.
-    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
+    m_capture.start();
 }
 
 void LogoController::tick()
@@ -89,7 +66,7 @@ void LogoController::tick()
         m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_captureIdle && !flashing && m_light.lastApplied() == kMinLevel)
+        if (m_capture.isPaused() && !flashing && m_light.lastApplied() == kMinLevel)
             m_timer.sleep();
         return;
     }
@@ -111,18 +88,9 @@ void LogoController::handleAudio(double bass, double average)
     m_light.setLevel(m_brightness);
 }
 
-void LogoController::stopCapture()
-{
-    m_meter->stop();
-    // What the capture said of itself goes with it: a fresh start begins listening and says
-    // nothing of a pause until there is one, and reports of the stopped run never arrive.
-    m_captureLostStatus.reset();
-    m_captureIdle = false;
-}
-
 bool LogoController::musicRunning() const
 {
-    return m_mode == LightMode::music && m_isOn && m_meter->isRunning();
+    return m_mode == LightMode::music && m_isOn && m_capture.isRunning();
 }
 
 void LogoController::handleCaptureInterruption(const std::optional<MeterError>& lost)
@@ -130,21 +98,14 @@ void LogoController::handleCaptureInterruption(const std::optional<MeterError>& 
     // Only a running Music mode shows the capture's state; anything else has cleared it.
     if (!musicRunning())
         return;
-    if (lost) {
-        m_captureLostStatus = QStringLiteral("Lost the audio (") +
-                              QString::fromStdString(lost->errorDescription()) +
-                              QStringLiteral(") — listening again as soon as it is back…");
-    } else {
-        m_captureLostStatus.reset();
-    }
-    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
+    m_capture.noteLost(lost);
 }
 
 void LogoController::handleCaptureActivity(bool flowing)
 {
     if (!musicRunning())
         return;
-    m_captureIdle = !flowing;
+    m_capture.notePaused(!flowing);
     // Ticks resume with the audio, so the first flash after a pause ends on time.
     if (flowing)
         m_timer.wake();

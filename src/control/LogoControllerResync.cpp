@@ -20,8 +20,8 @@ void LogoController::handleResume()
     // The sound server may have dropped its streams meanwhile: capture is built anew. A capture
     // already cut off from the server is left to reconnect by itself, as it does while awake;
     // starting it afresh would only fail, for good, while the server is still away.
-    if (m_mode == LightMode::music && m_isOn && !m_captureLostStatus)
-        stopCapture();
+    if (m_mode == LightMode::music && m_isOn && !m_capture.isLost())
+        m_capture.stopForRestart();
     apply();
 }
 

@@ -13,7 +13,7 @@ void LogoController::registerForTermination(WillTerminate& willTerminate)
 
 void LogoController::handleWillTerminate()
 {
-    m_meter->stop();
+    m_capture.meter().stop();
     // A light whose hand-back failed earlier in this run or an earlier one gets another try.
     m_light.handBack();
 }
