@@ -8,6 +8,7 @@
 #include "serviceabi/ServiceContract.h"
 
 #include <cmath>
+#include <stdexcept>
 
 namespace {
 
@@ -20,7 +21,10 @@ DrivenLight::DrivenLight(std::unique_ptr<Brightness> service, DefaultsStore& def
                          WatchFile watchFile)
     : m_bs(std::move(service)), m_defaults(defaults), m_tables(defaults),
       m_watchFile(std::move(watchFile))
-{}
+{
+    if (!m_bs)
+        throw std::invalid_argument("DrivenLight: no brightness service client");
+}
 
 DrivenLight::~DrivenLight() = default;
 

@@ -29,7 +29,8 @@ public:
     static constexpr double minLevel = 0.02;
     static constexpr const char* mapKey = ServiceContract::tableKey;
 
-    // Takes nothing from the service yet; watchFile may be empty.
+    // Takes nothing from the service yet. The service is required (std::invalid_argument);
+    // watchFile may be empty.
     DrivenLight(std::unique_ptr<Brightness> service, DefaultsStore& defaults, WatchFile watchFile);
     ~DrivenLight() override;
 

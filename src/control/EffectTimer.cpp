@@ -1,6 +1,12 @@
 #include "control/EffectTimer.h"
 
-EffectTimer::EffectTimer(std::unique_ptr<Ticker> ticker) : m_ticker(std::move(ticker)) {}
+#include <stdexcept>
+
+EffectTimer::EffectTimer(std::unique_ptr<Ticker> ticker) : m_ticker(std::move(ticker))
+{
+    if (!m_ticker)
+        throw std::invalid_argument("EffectTimer: no ticker");
+}
 
 void EffectTimer::start()
 {

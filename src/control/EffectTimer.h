@@ -14,6 +14,7 @@ public:
 
     static constexpr std::chrono::milliseconds interval{50};
 
+    // The ticker is required (std::invalid_argument).
     explicit EffectTimer(std::unique_ptr<Ticker> ticker);
 
     // For connecting to the ticks; only the timer starts and stops the ticker.

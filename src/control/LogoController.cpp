@@ -2,27 +2,16 @@
 
 #include "control/StoredSettings.h"
 #include "platform/DefaultsStore.h"
-#include "platform/PrivilegedRunner.h"
+#include "platform/SleepNotice.h"
 #include "platform/Ticker.h"
 #include "platform/WillTerminate.h"
 
 #include <QPointer>
-#include <stdexcept>
 
 namespace {
 
 const QString& kUnreachable = LogoController::kUnreachableText;
 const QString kRefused = QStringLiteral("The system refused to switch the logo.");
-
-// Refuses an environment that lacks a required part before anything is built from it.
-LogoController::Environment& checked(LogoController::Environment& environment)
-{
-    if (!environment.brightness || !environment.meter || !environment.ticker ||
-        !environment.fileExists)
-        throw std::invalid_argument(
-            "LogoController: its environment lacks a required collaborator");
-    return environment;
-}
 
 } // namespace
 
@@ -30,17 +19,16 @@ const QString LogoController::kUnreachableText =
     QStringLiteral("Couldn't reach the system's brightness service.");
 
 LogoController::LogoController(Environment environment, QObject* parent)
-    : QObject(parent), m_light(std::move(checked(environment).brightness), environment.defaults,
+    : QObject(parent), m_light(std::move(environment.brightness), environment.defaults,
                                std::move(environment.watchFile)),
       m_timer(std::move(environment.ticker)),
       m_capture(std::move(environment.meter), [this] { emit objectWillChange(); }),
       m_defaults(environment.defaults), m_clock(environment.clock),
-      m_privilegedRunner(environment.privilegedRunner),
-      m_fileExists(std::move(environment.fileExists))
+      m_oldRule(environment.privilegedRunner, std::move(environment.fileExists))
 {
     connect(&m_timer.ticker(), &Ticker::ticked, this, &LogoController::tick);
     loadSettings();
-    publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
+    publish(m_hasOldSudoRule, m_oldRule.exists());
 
     if (!m_light.available()) {
         publish(m_lastError, std::optional<QString>(kUnreachable));
@@ -55,8 +43,15 @@ LogoController::LogoController(Environment environment, QObject* parent)
         publish(m_lastError, std::optional<QString>(kUnreachable));
 
     installLevelCallback();
-    registerForTermination(environment.willTerminate);
-    watchPlatformChanges(environment.sleepNotice);
+    // The controller is the receiver of each notice, so the connection dies with it: a notice
+    // after the controller is gone does nothing.
+    connect(&environment.willTerminate, &WillTerminate::willTerminate, this,
+            &LogoController::handleWillTerminate);
+    if (environment.sleepNotice)
+        connect(environment.sleepNotice, &SleepNotice::resumed, this,
+                &LogoController::handleResume);
+    connect(&m_light, &DrivenLight::keyChanged, this, &LogoController::handleHardwareChange);
+    m_light.watchKeys();
     if (hasLight)
         apply();
 }
@@ -78,18 +73,25 @@ void LogoController::loadSettings()
 
 void LogoController::installLevelCallback()
 {
+    // Each holds the controller weakly. Only a running Music mode hears what the capture says of
+    // itself: anything else has cleared the status and has no use for ticks.
     QPointer<LogoController> self(this);
-    m_capture.meter().setOnLevel([self](double bass, double average) {
+    AudioMeter& meter = m_capture.meter();
+    meter.setOnLevel([self](double bass, double average) {
         if (self)
             self->handleAudio(bass, average);
     });
-    m_capture.meter().setOnInterruption([self](const std::optional<MeterError>& lost) {
-        if (self)
-            self->handleCaptureInterruption(lost);
+    meter.setOnInterruption([self](const std::optional<MeterError>& lost) {
+        if (self && self->musicRunning())
+            self->m_capture.noteLost(lost);
     });
-    m_capture.meter().setOnActivity([self](bool flowing) {
-        if (self)
-            self->handleCaptureActivity(flowing);
+    meter.setOnActivity([self](bool flowing) {
+        if (!self || !self->musicRunning())
+            return;
+        self->m_capture.notePaused(!flowing);
+        // Ticks resume with the audio, so the first flash after a pause ends on time.
+        if (flowing)
+            self->m_timer.wake();
     });
 }
 
@@ -135,4 +137,16 @@ void LogoController::persist(const char* key, double value)
 {
     // JSON has no NaN or infinity; such a value would be saved as null and read back as 0.
     m_defaults.setObject(QString::fromLatin1(key), QJsonValue(value));
+}
+
+void LogoController::removeOldSudoRule()
+{
+    m_oldRule.remove();
+    publish(m_hasOldSudoRule, m_oldRule.exists());
+}
+
+void LogoController::handleWillTerminate()
+{
+    m_capture.meter().stop();
+    m_light.handBack();
 }

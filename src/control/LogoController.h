@@ -6,6 +6,7 @@
 #include "control/EffectTimer.h"
 #include "control/LightMode.h"
 #include "control/MusicCapture.h"
+#include "control/OldSudoRule.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
 
@@ -24,16 +25,15 @@ class SleepNotice;
 class Ticker;
 class WillTerminate;
 
-// Owns the state of the light: the user's settings, the factory brightness table, the effect
-// engine that decides the level at every moment, and the restore at quit. Main thread only.
+// Owns the user's settings and the effect engine that decides the light's level at every moment;
+// the light itself (which one, its factory table, writing a level, the hand-back at quit) is
+// DrivenLight's, and Music's audio MusicCapture's. Main thread only.
 //
 // Every write of a published property (isOn ... lastError) first emits objectWillChange(),
 // whether or not the value changes; the panel and the tray icon redraw on it.
 class LogoController : public QObject {
     Q_OBJECT
 public:
-    using Table = std::vector<std::vector<double>>;
-
     // What the controller runs on: the real platform, put together by the application
     // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
     // the meter and the ticker, and borrows the rest, which must outlive it. Everything but the
@@ -98,7 +98,6 @@ signals:
 
 private:
     static constexpr double floorLevel = 0.03;
-    static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
 
     template <typename T> void publish(T& field, T value)
     {
@@ -115,16 +114,11 @@ private:
     // Takes the light in use as at start: its factory table, and on or off as the service says.
     void startLight();
     void installLevelCallback();
-    void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();
-    void watchPlatformChanges(SleepNotice* sleepNotice);
     void handleResume();
     void handleHardwareChange();
-    void handleCaptureInterruption(const std::optional<MeterError>& lost);
-    void handleCaptureActivity(bool flowing);
     bool musicRunning() const;
     void startTimer() { m_timer.start(); }
-    void startMusic();
     void persist(const char* key, double value);
 
     // Published, in declaration order.
@@ -137,17 +131,15 @@ private:
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
 
-    // Declared first of those built from the environment, which is checked as it is built.
     DrivenLight m_light;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach
     // a destroyed controller.
     EffectTimer m_timer;
     double m_phase = 0.0;
-    Clock::TimePoint m_beatUntil = Clock::distantPast();
+    // The last beat taken; its flash lasts until a fixed time after it.
     Clock::TimePoint m_lastBeat = Clock::distantPast();
     MusicCapture m_capture;
     DefaultsStore& m_defaults;
     const Clock& m_clock;
-    PrivilegedRunner& m_privilegedRunner;
-    std::function<bool(const std::string&)> m_fileExists;
+    OldSudoRule m_oldRule;
 };

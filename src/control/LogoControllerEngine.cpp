@@ -33,16 +33,11 @@ void LogoController::apply()
         startTimer();
         break;
     case LightMode::music:
-        startMusic();
+        m_light.setFollowTau(kFollowTau);
+        startTimer();
+        m_capture.start();
         break;
     }
-}
-
-void LogoController::startMusic()
-{
-    m_light.setFollowTau(kFollowTau);
-    startTimer();
-    m_capture.start();
 }
 
 void LogoController::tick()
@@ -62,7 +57,8 @@ void LogoController::tick()
         return;
     }
     case LightMode::music: {
-        const bool flashing = m_clock.now() < m_beatUntil;
+        const Clock::TimePoint beatUntil = m_lastBeat + kFlashLength;
+        const bool flashing = m_clock.now() < beatUntil;
         m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
@@ -84,29 +80,10 @@ void LogoController::handleAudio(double bass, double average)
     if (!beat_rule::accepts(bass, average, m_sensitivity, since))
         return;
     m_lastBeat = now;
-    m_beatUntil = now + kFlashLength;
     m_light.setLevel(m_brightness);
 }
 
 bool LogoController::musicRunning() const
 {
     return m_mode == LightMode::music && m_isOn && m_capture.isRunning();
-}
-
-void LogoController::handleCaptureInterruption(const std::optional<MeterError>& lost)
-{
-    // Only a running Music mode shows the capture's state; anything else has cleared it.
-    if (!musicRunning())
-        return;
-    m_capture.noteLost(lost);
-}
-
-void LogoController::handleCaptureActivity(bool flowing)
-{
-    if (!musicRunning())
-        return;
-    m_capture.notePaused(!flowing);
-    // Ticks resume with the audio, so the first flash after a pause ends on time.
-    if (flowing)
-        m_timer.wake();
 }

@@ -1,5 +1,7 @@
 #include "control/MusicCapture.h"
 
+#include <stdexcept>
+
 namespace {
 
 const QString kStarting = QStringLiteral("Starting audio…");
@@ -9,7 +11,10 @@ const QString kReacting = QStringLiteral("Reacting to the bass in your computer'
 
 MusicCapture::MusicCapture(std::unique_ptr<AudioMeter> meter, std::function<void()> willChange)
     : m_meter(std::move(meter)), m_willChange(std::move(willChange))
-{}
+{
+    if (!m_meter)
+        throw std::invalid_argument("MusicCapture: no meter");
+}
 
 QString MusicCapture::status() const
 {

@@ -12,6 +12,7 @@
 // every change of it.
 class MusicCapture {
 public:
+    // The meter is required (std::invalid_argument).
     MusicCapture(std::unique_ptr<AudioMeter> meter, std::function<void()> willChange);
 
     AudioMeter& meter() { return *m_meter; }
