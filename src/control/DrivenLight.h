@@ -25,7 +25,7 @@ public:
     using Table = FactoryTables::Table;
     using WatchFile = std::function<std::unique_ptr<ChangeNotice>(const std::string& path)>;
 
-    // The floor of every level written: the light never goes fully dark while driven.
+    // The lowest level written, and the one Music holds between beats.
     static constexpr double minLevel = 0.02;
     static constexpr const char* mapKey = ServiceContract::tableKey;
 
@@ -50,7 +50,9 @@ public:
     std::optional<QString> start();
     // On or off as the service finds the light; nothing when it does not say.
     std::optional<bool> foundOn() const;
+    // False when the service did not switch the light.
     bool switchOn(bool on);
+    // How fast the light follows each table written from now on.
     void setFollowTau(double seconds);
 
     // The factory table of the light in use; empty while dimming is unavailable.
