@@ -86,9 +86,29 @@ void FactoryTables::noteHandBack(const QString& name, const QString& light, bool
         m_awaitingHandBack.erase(name);
     else
         m_awaitingHandBack.insert_or_assign(name, light);
+    saveHandBacks();
+}
+
+void FactoryTables::retryHandBacks(const QString& leaving, const GiveBack& giveBack)
+{
+    for (auto held = m_awaitingHandBack.begin(); held != m_awaitingHandBack.end();) {
+        const auto& [name, light] = *held;
+        // An entry naming no table (only a hand-edited file holds one) is offered but kept, as
+        // noteHandBack keeps it.
+        if (name == leaving || !giveBack(name, of(light)) || light.isEmpty()) {
+            ++held;
+            continue;
+        }
+        held = m_awaitingHandBack.erase(held);
+        saveHandBacks();
+    }
+}
+
+void FactoryTables::saveHandBacks()
+{
     QJsonObject held;
-    for (const auto& [heldName, heldLight] : m_awaitingHandBack)
-        held.insert(heldName, heldLight);
+    for (const auto& [name, light] : m_awaitingHandBack)
+        held.insert(name, light);
     m_defaults.setObject(QString::fromLatin1(kHandBackKey), held);
     m_defaults.flush();
 }

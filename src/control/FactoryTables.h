@@ -3,6 +3,7 @@
 #include "control/StoredSettings.h"
 
 #include <QString>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -29,18 +30,23 @@ public:
 
     // The light's saved table. For a service that names no light, the one in use as saved.
     std::optional<Table> of(const std::optional<QString>& light) const;
+    // The table in use, as saved.
+    const std::optional<Table>& inUse() const { return m_inUse; }
     // Saves the table as the light's and as the one in use, at once (lost, a later start would
     // take a dimmed table for the factory's); nothing is written where nothing changes.
     void saveInUse(const std::optional<QString>& light, const Table& table);
 
-    // The lights driven and not yet handed back: the one in use, and any whose hand-back failed
-    // or whose run was killed.
-    const std::map<QString, QString>& awaitingHandBack() const { return m_awaitingHandBack; }
     // Notes whether the named light, `light` among the tables, has its factory state back.
     void noteHandBack(const QString& name, const QString& light, bool handedBack);
+    // Offers giveBack each light driven and not yet handed back but `leaving` (any whose
+    // hand-back failed or whose run was killed), with its saved table where there is one, and
+    // notes each one it gave back at once.
+    using GiveBack = std::function<bool(const QString& name, const std::optional<Table>& table)>;
+    void retryHandBacks(const QString& leaving, const GiveBack& giveBack);
 
 private:
     void saveTables();
+    void saveHandBacks();
 
     DefaultsStore& m_defaults;
     std::map<QString, Table> m_tables;

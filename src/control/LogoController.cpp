@@ -1,15 +1,12 @@
 #include "control/LogoController.h"
 
 #include "control/StoredSettings.h"
-#include "platform/ChangeNotice.h"
 #include "platform/DefaultsStore.h"
-#include "platform/PrivilegedRunner.h"
+#include "platform/SleepNotice.h"
 #include "platform/Ticker.h"
 #include "platform/WillTerminate.h"
-#include "serviceabi/ServiceContract.h"
 
 #include <QPointer>
-#include <stdexcept>
 
 namespace {
 
@@ -22,44 +19,40 @@ const QString LogoController::kUnreachableText =
     QStringLiteral("Couldn't reach the system's brightness service.");
 
 LogoController::LogoController(Environment environment, QObject* parent)
-    : QObject(parent), m_bs(std::move(environment.brightness)), m_tables(environment.defaults),
-      m_ticker(std::move(environment.ticker)), m_meter(std::move(environment.meter)),
+    : QObject(parent), m_light(std::move(environment.brightness), environment.defaults,
+                               std::move(environment.watchFile)),
+      m_timer(std::move(environment.ticker)),
+      m_capture(std::move(environment.meter), [this] { emit objectWillChange(); }),
       m_defaults(environment.defaults), m_clock(environment.clock),
-      m_privilegedRunner(environment.privilegedRunner),
-      m_fileExists(std::move(environment.fileExists)), m_watchFile(std::move(environment.watchFile))
+      m_oldRule(environment.privilegedRunner, std::move(environment.fileExists))
 {
-    if (!m_bs || !m_meter || !m_ticker || !m_fileExists)
-        throw std::invalid_argument(
-            "LogoController: its environment lacks a required collaborator");
-    connect(m_ticker.get(), &Ticker::ticked, this, &LogoController::tick);
+    connect(&m_timer.ticker(), &Ticker::ticked, this, &LogoController::tick);
     loadSettings();
-    publish(m_hasOldSudoRule, m_fileExists(sudoRulePath));
+    publish(m_hasOldSudoRule, m_oldRule.exists());
 
-    if (!m_bs->available()) {
+    if (!m_light.available()) {
         publish(m_lastError, std::optional<QString>(kUnreachable));
         return;
     }
-
-    // A table from a version that named no light is the light that version would drive now,
-    // before the user's choice moves the service to another.
-    if (const auto table = serviceTable())
-        m_tables.adoptEarlierTable(FactoryTables::lightOf(*table));
-    takeSavedLight();
-    // The light in use stays Beamwick's: a run that ended without quitting left it driven.
-    retryHandBacks(light());
     // A service that names its lights but has none to drive is as good as none, until a light
     // is chosen from the menu; quitting still hands back what earlier runs held.
-    const auto inUse = m_bs->get(ServiceContract::lightKey);
-    const bool noLight = inUse && inUse->isString() && inUse->stringValue().empty();
-    if (noLight)
-        publish(m_lastError, std::optional<QString>(kUnreachable));
-    else
+    const bool hasLight = m_light.takeOver();
+    if (hasLight)
         startLight();
+    else
+        publish(m_lastError, std::optional<QString>(kUnreachable));
 
     installLevelCallback();
-    registerForTermination(environment.willTerminate);
-    watchPlatformChanges(environment.sleepNotice);
-    if (!noLight)
+    // The controller is the receiver of each notice, so the connection dies with it: a notice
+    // after the controller is gone does nothing.
+    connect(&environment.willTerminate, &WillTerminate::willTerminate, this,
+            &LogoController::handleWillTerminate);
+    if (environment.sleepNotice)
+        connect(environment.sleepNotice, &SleepNotice::resumed, this,
+                &LogoController::handleResume);
+    connect(&m_light, &DrivenLight::keyChanged, this, &LogoController::handleHardwareChange);
+    m_light.watchKeys();
+    if (hasLight)
         apply();
 }
 
@@ -80,24 +73,31 @@ void LogoController::loadSettings()
 
 void LogoController::installLevelCallback()
 {
+    // Each holds the controller weakly. Only a running Music mode hears what the capture says of
+    // itself: anything else has cleared the status and has no use for ticks.
     QPointer<LogoController> self(this);
-    m_meter->setOnLevel([self](double bass, double average) {
+    AudioMeter& meter = m_capture.meter();
+    meter.setOnLevel([self](double bass, double average) {
         if (self)
             self->handleAudio(bass, average);
     });
-    m_meter->setOnInterruption([self](const std::optional<MeterError>& lost) {
-        if (self)
-            self->handleCaptureInterruption(lost);
+    meter.setOnInterruption([self](const std::optional<MeterError>& lost) {
+        if (self && self->musicRunning())
+            self->m_capture.noteLost(lost);
     });
-    m_meter->setOnActivity([self](bool flowing) {
-        if (self)
-            self->handleCaptureActivity(flowing);
+    meter.setOnActivity([self](bool flowing) {
+        if (!self || !self->musicRunning())
+            return;
+        self->m_capture.notePaused(!flowing);
+        // Ticks resume with the audio, so the first flash after a pause ends on time.
+        if (flowing)
+            self->m_timer.wake();
     });
 }
 
 void LogoController::setOn(bool on)
 {
-    if (m_bs->set(PropertyValue::integer(on ? 1 : 0), ServiceContract::backlightModeKey)) {
+    if (m_light.switchOn(on)) {
         publish(m_isOn, on);
         publish(m_lastError, std::optional<QString>());
         apply();
@@ -118,7 +118,7 @@ void LogoController::setBrightness(double brightness)
     publish(m_brightness, brightness);
     persist("brightness", brightness);
     if (m_mode == LightMode::steady)
-        setLevel(brightness);
+        m_light.setLevel(brightness);
 }
 
 void LogoController::setBreatheSeconds(double seconds)
@@ -137,4 +137,16 @@ void LogoController::persist(const char* key, double value)
 {
     // JSON has no NaN or infinity; such a value would be saved as null and read back as 0.
     m_defaults.setObject(QString::fromLatin1(key), QJsonValue(value));
+}
+
+void LogoController::removeOldSudoRule()
+{
+    m_oldRule.remove();
+    publish(m_hasOldSudoRule, m_oldRule.exists());
+}
+
+void LogoController::handleWillTerminate()
+{
+    m_capture.meter().stop();
+    m_light.handBack();
 }

@@ -2,8 +2,11 @@
 
 #include "audio/AudioMeter.h"
 #include "brightness/Brightness.h"
-#include "control/FactoryTables.h"
+#include "control/DrivenLight.h"
+#include "control/EffectTimer.h"
 #include "control/LightMode.h"
+#include "control/MusicCapture.h"
+#include "control/OldSudoRule.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
 
@@ -22,16 +25,15 @@ class SleepNotice;
 class Ticker;
 class WillTerminate;
 
-// Owns the state of the light: the user's settings, the factory brightness table, the effect
-// engine that decides the level at every moment, and the restore at quit. Main thread only.
+// Owns the user's settings and the effect engine that decides the light's level at every moment;
+// the light itself (which one, its factory table, writing a level, the hand-back at quit) is
+// DrivenLight's, and Music's audio MusicCapture's. Main thread only.
 //
 // Every write of a published property (isOn ... lastError) first emits objectWillChange(),
 // whether or not the value changes; the panel and the tray icon redraw on it.
 class LogoController : public QObject {
     Q_OBJECT
 public:
-    using Table = std::vector<std::vector<double>>;
-
     // What the controller runs on: the real platform, put together by the application
     // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
     // the meter and the ticker, and borrows the rest, which must outlive it. Everything but the
@@ -67,7 +69,7 @@ public:
     double brightness() const { return m_brightness; }
     double breatheSeconds() const { return m_breatheSeconds; }
     double sensitivity() const { return m_sensitivity; }
-    const QString& musicStatus() const { return m_musicStatus; }
+    QString musicStatus() const { return m_capture.status(); }
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
     const std::optional<QString>& lastError() const { return m_lastError; }
 
@@ -81,10 +83,10 @@ public:
 
     // The lights the service can drive, by name, and the one in use; empty where the service
     // cannot tell.
-    std::vector<QString> lights() const;
-    QString light() const;
+    std::vector<QString> lights() const { return m_light.lights(); }
+    QString light() const { return m_light.name(); }
     // Whether the user left the choice of light to the service's own rule.
-    bool lightIsAutomatic() const;
+    bool lightIsAutomatic() const { return m_light.isAutomatic(); }
     // Drives the named light from now on ("" for the service's own pick): the light driven until
     // then is handed back as at quit, and the new one started as at start, on or off as found,
     // with no error left from an earlier start. The choice is saved once the service has taken
@@ -96,8 +98,6 @@ signals:
 
 private:
     static constexpr double floorLevel = 0.03;
-    static constexpr const char* mapKey = ServiceContract::tableKey;
-    static constexpr const char* sudoRulePath = "/etc/sudoers.d/beamwick";
 
     template <typename T> void publish(T& field, T value)
     {
@@ -107,42 +107,18 @@ private:
 
     // The effect engine.
     void apply();
-    void setLevel(double level);
     void tick();
     void handleAudio(double bass, double average);
 
     void loadSettings();
-    // Asks the service for the light the user chose, where the user chose one.
-    void takeSavedLight();
     // Takes the light in use as at start: its factory table, and on or off as the service says.
     void startLight();
-    void loadFactoryTable();
-    // The service's current table, when the engine can scale it.
-    std::optional<Table> serviceTable() const;
-    // Makes the table the light's factory table and saves it at once.
-    void saveFactoryTable(const std::optional<QString>& light, Table table);
-    // Gives the light in use its factory table whole, as at quit; false when that failed, which
-    // is noted for a later try.
-    bool handBackLight();
-    // Tries again each light still held, but `leaving`: its hand-back failed, or its run was
-    // killed.
-    void retryHandBacks(const QString& leaving = {});
-    // Takes the brightness from the service's table into the saved one, after a brightness key.
-    void recaptureFactoryBrightness();
-    void watchHardwareChanges();
     void installLevelCallback();
-    void registerForTermination(WillTerminate& willTerminate);
     void handleWillTerminate();
-    void watchPlatformChanges(SleepNotice* sleepNotice);
     void handleResume();
     void handleHardwareChange();
-    void handleCaptureInterruption(const std::optional<MeterError>& lost);
-    void handleCaptureActivity(bool flowing);
-    void stopCapture();
     bool musicRunning() const;
-    void startTimer();
-    void stopTimer();
-    void startMusic();
+    void startTimer() { m_timer.start(); }
     void persist(const char* key, double value);
 
     // Published, in declaration order.
@@ -151,34 +127,19 @@ private:
     double m_brightness = 1.0;
     double m_breatheSeconds = 5.0;
     double m_sensitivity = 1.5;
-    QString m_musicStatus;
+    // musicStatus is the capture's.
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
 
-    std::unique_ptr<Brightness> m_bs;
-    Table m_baseMap;
-    FactoryTables m_tables;
-    // The number naming the light in use among the tables; nothing where the service names none.
-    std::optional<QString> m_lightInUse;
+    DrivenLight m_light;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach
     // a destroyed controller.
-    std::unique_ptr<Ticker> m_ticker;
-    // The mode runs on ticks. The ticker may sleep all the same: in Music with nothing playing,
-    // once the light has settled.
-    bool m_timerWanted = false;
+    EffectTimer m_timer;
     double m_phase = 0.0;
-    Clock::TimePoint m_beatUntil = Clock::distantPast();
+    // The last beat taken; its flash lasts until a fixed time after it.
     Clock::TimePoint m_lastBeat = Clock::distantPast();
-    double m_lastApplied = -1.0;
-    // What the running capture last said of itself: the status to keep while the sound server
-    // is gone, and whether it has paused because nothing plays.
-    std::optional<QString> m_captureLostStatus;
-    bool m_captureIdle = false;
-    std::unique_ptr<AudioMeter> m_meter;
+    MusicCapture m_capture;
     DefaultsStore& m_defaults;
     const Clock& m_clock;
-    PrivilegedRunner& m_privilegedRunner;
-    std::function<bool(const std::string&)> m_fileExists;
-    std::function<std::unique_ptr<ChangeNotice>(const std::string&)> m_watchFile;
-    std::unique_ptr<ChangeNotice> m_hardwareChange;
+    OldSudoRule m_oldRule;
 };

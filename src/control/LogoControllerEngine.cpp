@@ -1,88 +1,43 @@
-// The effect engine: how bright the light is at every moment, and writing it.
+// The effect engine: how bright the light is at every moment.
 #include "control/BeatRule.h"
 #include "control/LogoController.h"
-#include "platform/Ticker.h"
-#include "serviceabi/ServiceContract.h"
 
 #include <chrono>
 #include <cmath>
 
 namespace {
 
-constexpr std::chrono::milliseconds kTickInterval{50};
 constexpr double kTickSeconds = 0.05;
-constexpr double kMinLevel = 0.02;
-constexpr double kWriteThreshold = 0.004;
+constexpr double kMinLevel = DrivenLight::minLevel;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::chrono::milliseconds kFlashLength{140};
 constexpr double kFollowTau = 0.01;
-constexpr const char* kFollowTauKey = ServiceContract::followTauKey;
-
-const QString kStarting = QStringLiteral("Starting audio…");
-const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
-
-QString listenFailure(const QString& description)
-{
-    return QStringLiteral("Couldn't listen to audio (") + description +
-           QStringLiteral("). Check that PulseAudio or PipeWire is running in your session.");
-}
 
 } // namespace
 
 void LogoController::apply()
 {
-    stopTimer();
+    m_timer.stop();
 
-    if (!(m_mode == LightMode::music && m_isOn)) {
-        stopCapture();
-        publish(m_musicStatus, QString());
-    }
-    if (!m_isOn || m_baseMap.empty())
+    if (!(m_mode == LightMode::music && m_isOn))
+        m_capture.end();
+    if (!m_isOn || m_light.baseMap().empty())
         return;
 
     switch (m_mode) {
     case LightMode::steady:
-        setLevel(m_brightness);
+        m_light.setLevel(m_brightness);
         break;
     case LightMode::breathe:
         m_phase = 0.0;
         startTimer();
         break;
     case LightMode::music:
-        startMusic();
+        m_light.setFollowTau(kFollowTau);
+        startTimer();
+        m_capture.start();
         break;
     }
-}
-
-void LogoController::startMusic()
-{
-    m_bs->set(PropertyValue::real(kFollowTau), kFollowTauKey);
-    startTimer();
-    publish(m_musicStatus, kStarting);
-    try {
-        m_meter->start();
-    } catch (const MeterError& error) {
-        publish(m_musicStatus, listenFailure(QString::fromStdString(error.errorDescription())));
-        return;
-    } catch (const std::exception& error) {
-        publish(m_musicStatus, listenFailure(QString::fromLocal8Bit(error.what())));
-        return;
-    }
-    // Already listening but cut off from the sound server: starting again changed nothing, and
-    // claiming to react would be false until the capture reports it is back.
-    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
-}
-
-void LogoController::startTimer()
-{
-    m_timerWanted = true;
-    m_ticker->start(kTickInterval);
-}
-
-void LogoController::stopTimer()
-{
-    m_timerWanted = false;
-    m_ticker->stop();
 }
 
 void LogoController::tick()
@@ -98,16 +53,17 @@ void LogoController::tick()
             m_phase = m_phase + step;
         const double c = std::cos(m_phase * kTwoPi);
         const double w = 0.5 - c * 0.5;
-        setLevel(w * (m_brightness - floorLevel) + floorLevel);
+        m_light.setLevel(w * (m_brightness - floorLevel) + floorLevel);
         return;
     }
     case LightMode::music: {
-        const bool flashing = m_clock.now() < m_beatUntil;
-        setLevel(flashing ? m_brightness : kMinLevel);
+        const Clock::TimePoint beatUntil = m_lastBeat + kFlashLength;
+        const bool flashing = m_clock.now() < beatUntil;
+        m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_timerWanted && m_captureIdle && !flashing && m_lastApplied == kMinLevel)
-            m_ticker->stop();
+        if (m_capture.isPaused() && !flashing && m_light.lastApplied() == kMinLevel)
+            m_timer.sleep();
         return;
     }
     }
@@ -124,71 +80,10 @@ void LogoController::handleAudio(double bass, double average)
     if (!beat_rule::accepts(bass, average, m_sensitivity, since))
         return;
     m_lastBeat = now;
-    m_beatUntil = now + kFlashLength;
-    setLevel(m_brightness);
-}
-
-void LogoController::setLevel(double level)
-{
-    if (m_baseMap.empty())
-        return;
-    // A level that is not a number cannot be clamped; writing it would put NaN into every row.
-    if (std::isnan(level))
-        return;
-    double x = level;
-    if (x <= kMinLevel)
-        x = kMinLevel;
-    if (x > maxBoost)
-        x = maxBoost;
-    if (std::fabs(x - m_lastApplied) < kWriteThreshold)
-        return;
-
-    Table rows;
-    rows.reserve(m_baseMap.size());
-    for (const auto& row : m_baseMap)
-        rows.push_back({row[0], x * row[1]});
-
-    if (!m_bs->available() || !m_bs->hasSetImp())
-        return;
-    if (m_bs->set(PropertyValue::table(rows), mapKey))
-        m_lastApplied = x;
-}
-
-void LogoController::stopCapture()
-{
-    m_meter->stop();
-    // What the capture said of itself goes with it: a fresh start begins listening and says
-    // nothing of a pause until there is one, and reports of the stopped run never arrive.
-    m_captureLostStatus.reset();
-    m_captureIdle = false;
+    m_light.setLevel(m_brightness);
 }
 
 bool LogoController::musicRunning() const
 {
-    return m_mode == LightMode::music && m_isOn && m_meter->isRunning();
-}
-
-void LogoController::handleCaptureInterruption(const std::optional<MeterError>& lost)
-{
-    // Only a running Music mode shows the capture's state; anything else has cleared it.
-    if (!musicRunning())
-        return;
-    if (lost) {
-        m_captureLostStatus = QStringLiteral("Lost the audio (") +
-                              QString::fromStdString(lost->errorDescription()) +
-                              QStringLiteral(") — listening again as soon as it is back…");
-    } else {
-        m_captureLostStatus.reset();
-    }
-    publish(m_musicStatus, m_captureLostStatus.value_or(kReacting));
-}
-
-void LogoController::handleCaptureActivity(bool flowing)
-{
-    if (!musicRunning())
-        return;
-    m_captureIdle = !flowing;
-    // Ticks resume with the audio, so the first flash after a pause ends on time.
-    if (flowing && m_timerWanted && !m_ticker->isActive())
-        m_ticker->start(kTickInterval);
+    return m_mode == LightMode::music && m_isOn && m_capture.isRunning();
 }

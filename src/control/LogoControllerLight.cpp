@@ -1,90 +1,57 @@
-// Which light is driven: the user's saved choice at start, and a change of light while running.
+// The light in use: taken at start, changed for another, and written again after something
+// outside Beamwick changed it (the system waking from sleep, the firmware's own brightness keys).
 #include "control/LogoController.h"
-#include "control/StoredSettings.h"
-#include "platform/DefaultsStore.h"
-#include "serviceabi/ServiceContract.h"
-
-#include <algorithm>
-
-namespace {
-
-constexpr const char* kLightKey = "light";
-
-} // namespace
-
-std::vector<QString> LogoController::lights() const
-{
-    std::vector<QString> names;
-    const auto listed = m_bs->get(ServiceContract::lightsKey);
-    if (!listed || !listed->isArray())
-        return names;
-    for (const auto& name : listed->items()) {
-        if (name.isString())
-            names.push_back(QString::fromStdString(name.stringValue()));
-    }
-    return names;
-}
-
-QString LogoController::light() const
-{
-    const auto name = m_bs->get(ServiceContract::lightKey);
-    return name && name->isString() ? QString::fromStdString(name->stringValue()) : QString();
-}
-
-bool LogoController::lightIsAutomatic() const
-{
-    return StoredSettings::string(m_defaults, kLightKey).isEmpty();
-}
-
-void LogoController::takeSavedLight()
-{
-    // Before the factory table is looked for: it is the chosen light's. A light that has gone
-    // since leaves the service with its own pick.
-    const QString saved = StoredSettings::string(m_defaults, kLightKey);
-    if (!saved.isEmpty())
-        m_bs->set(PropertyValue::string(saved.toStdString()), ServiceContract::preferredLightKey);
-}
 
 void LogoController::startLight()
 {
-    loadFactoryTable();
-    // Held from now until handed back: a run that ends without quitting leaves it to the next.
-    if (!m_baseMap.empty())
-        m_tables.noteHandBack(light(), m_lightInUse.value_or(QString()), false);
-    // A key pressed while Beamwick did not drive the light is how bright the user wants it.
-    recaptureFactoryBrightness();
+    if (const auto noTable = m_light.start())
+        publish(m_lastError, noTable);
     // On or off as the service finds the light, as at start: the panel's switch was the other
     // light's.
-    const auto backlight = m_bs->get(ServiceContract::backlightModeKey);
-    publish(m_isOn, backlight && backlight->isNumber() ? backlight->integerValue() != 0 : true);
+    publish(m_isOn, m_light.foundOn().value_or(true));
 }
 
 std::optional<QString> LogoController::chooseLight(const QString& name)
 {
-    if (!m_bs->available())
+    if (!m_light.available())
         return kUnreachableText;
     // A switch is a quit for the light in use and a start for the chosen one.
-    stopTimer();
-    handBackLight();
-    retryHandBacks();
-    const bool chosen =
-        m_bs->set(PropertyValue::string(name.toStdString()), ServiceContract::lightKey);
-    if (chosen) {
-        m_defaults.setObject(QString::fromLatin1(kLightKey), name);
-        // What an earlier start said (no table, no light) was of that start, not of this one.
+    m_timer.stop();
+    const bool chosen = m_light.switchTo(name);
+    // What an earlier start said (no table, no light) was of that start, not of this one.
+    if (chosen)
         publish(m_lastError, std::optional<QString>());
-    }
     // Whichever light it is now, taken afresh: the one handed back, when the chosen one is gone.
     startLight();
-    watchHardwareChanges();
-    m_lastApplied = -1.0;
+    m_light.watchKeys();
     apply();
     if (chosen)
         return std::nullopt;
-    if (name.isEmpty())
-        return QStringLiteral("There is no light for Automatic to choose.");
-    const auto there = lights();
-    if (std::find(there.begin(), there.end(), name) == there.end())
-        return QStringLiteral("The light %1 is not there any more.").arg(name);
-    return QStringLiteral("The system refused to drive the light %1.").arg(name);
+    return m_light.refusal(name);
+}
+
+void LogoController::handleResume()
+{
+    // Firmware often resets a backlight while the machine sleeps. The level goes out again even
+    // though it is the one written last, which setLevel would otherwise skip.
+    m_light.switchOn(m_isOn);
+    m_light.forgetLevel();
+    // The sound server may have dropped its streams meanwhile: capture is built anew. A capture
+    // already cut off from the server is left to reconnect by itself, as it does while awake;
+    // starting it afresh would only fail, for good, while the server is still away.
+    if (m_mode == LightMode::music && m_isOn && !m_capture.isLost())
+        m_capture.stopForRestart();
+    apply();
+}
+
+void LogoController::handleHardwareChange()
+{
+    if (!m_light.acknowledgeKey())
+        return;
+    if (const auto on = m_light.foundOn())
+        publish(m_isOn, *on);
+    // Saved, the brightness the user chose with the key is what later starts dim from and
+    // quitting gives back.
+    m_light.takeKeyChange();
+    apply();
 }
