@@ -2,7 +2,7 @@
 
 void DefaultSinkLookup::begin()
 {
-    const std::uint64_t lookup = ++m_lookups;
+    const Lookup lookup = m_lookups.begin();
     m_stage = Stage::readingServer;
     if (!m_server.askDefaultSink([this, lookup](std::optional<std::string> name, int status) {
             if (current(lookup, Stage::readingServer))
@@ -24,8 +24,7 @@ std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
     return std::nullopt;
 }
 
-void DefaultSinkLookup::readSink(std::uint64_t lookup, const std::optional<std::string>& name,
-                                 int status)
+void DefaultSinkLookup::readSink(Lookup lookup, const std::optional<std::string>& name, int status)
 {
     if (!name) {
         fail(Step::findingSpeakers, status);
@@ -39,7 +38,7 @@ void DefaultSinkLookup::readSink(std::uint64_t lookup, const std::optional<std::
         fail(Step::readingSpeakerId, m_server.error());
 }
 
-void DefaultSinkLookup::sinkRead(std::uint64_t lookup, const std::optional<SoundServer::Sink>& sink,
+void DefaultSinkLookup::sinkRead(Lookup lookup, const std::optional<SoundServer::Sink>& sink,
                                  int status)
 {
     if (!current(lookup, Stage::readingSink))

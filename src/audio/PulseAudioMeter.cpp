@@ -34,7 +34,8 @@ void PulseAudioMeter::start()
 {
     if (m_capture)
         return;
-    const std::uint64_t run = ++m_generation;
+    // Begun before the run's parts exist: they tell their reports apart by it.
+    const auto run = m_handOff.beginRun();
     auto server = m_options.soundServer
                       ? m_options.soundServer()
                       : std::make_shared<PulseSoundServer>(m_options.server, kThreadName);
@@ -52,10 +53,9 @@ void PulseAudioMeter::start()
                                 },
                             .activity = [this, run](bool flowing) { postActivity(run, flowing); }},
         std::move(server));
-    m_handOff.setRun(run);
     if (auto failure = capture->open()) {
         capture->close();
-        m_handOff.setRun(0);
+        m_handOff.endRun();
         throw *failure;
     }
     m_capture = std::move(capture);
@@ -67,24 +67,24 @@ void PulseAudioMeter::stop() noexcept
         return;
     m_capture->close();
     m_capture.reset();
-    // Levels of this run still queued are dropped, as its other reports are.
-    m_handOff.setRun(0);
+    // Levels and reports of this run still queued are dropped.
+    m_handOff.endRun();
 }
 
-void PulseAudioMeter::postInterruption(std::uint64_t generation, std::optional<MeterError> lost)
+void PulseAudioMeter::postInterruption(Generation::Ticket run, std::optional<MeterError> lost)
 {
     // The task goes to an object the meter owns, so it is dropped if the meter goes first; the
-    // generation drops a report that belongs to a run stopped since.
-    m_handOff.postTask([this, generation, lost = std::move(lost)] {
-        if (m_capture && generation == m_generation && m_onInterruption)
+    // run's ticket drops a report that belongs to a run stopped since.
+    m_handOff.postTask([this, run, lost = std::move(lost)] {
+        if (m_handOff.current(run) && m_onInterruption)
             m_onInterruption(lost);
     });
 }
 
-void PulseAudioMeter::postActivity(std::uint64_t generation, bool flowing)
+void PulseAudioMeter::postActivity(Generation::Ticket run, bool flowing)
 {
-    m_handOff.postTask([this, generation, flowing] {
-        if (m_capture && generation == m_generation && m_onActivity)
+    m_handOff.postTask([this, run, flowing] {
+        if (m_handOff.current(run) && m_onActivity)
             m_onActivity(flowing);
     });
 }

@@ -5,7 +5,6 @@
 #include "audio/LevelHandOff.h"
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -51,8 +50,8 @@ public:
 private:
     // Any thread: the report reaches the callback on the main thread unless the run it belongs
     // to has ended by then.
-    void postInterruption(std::uint64_t generation, std::optional<MeterError> lost);
-    void postActivity(std::uint64_t generation, bool flowing);
+    void postInterruption(Generation::Ticket run, std::optional<MeterError> lost);
+    void postActivity(Generation::Ticket run, bool flowing);
 
     Options m_options;
     LevelHandOff m_handOff;
@@ -62,6 +61,4 @@ private:
     BassDetector m_detector;
     // Main thread only; present exactly while the meter is started.
     std::unique_ptr<PulseCapture> m_capture;
-    // Written on the main thread only; lets it drop reports of an earlier run.
-    std::uint64_t m_generation = 0;
 };

@@ -70,7 +70,6 @@ void PulseCapture::close() noexcept
 void PulseCapture::beginAttempt()
 {
     armDeadline();
-    ++m_connections;
     const int status = m_server->connect(
         {.ready =
              [this] {
@@ -137,7 +136,7 @@ void PulseCapture::recorderReady()
     if (back)
         m_needs.interrupted(std::nullopt);
     m_server->subscribe();
-    m_playback.begin(m_connections, m_recorder.sinkIndex());
+    m_playback.begin(m_recorder.sinkIndex());
     m_output.follow(m_sinkName, m_recorder.sinkIndex());
 }
 

@@ -97,8 +97,6 @@ private:
     // Connects afresh a while after the server went away.
     LoopTimer m_retry;
     State m_state = State::starting;
-    // Tells the connections apart: a new one is often allocated where the last one was.
-    std::uint64_t m_connections = 0;
     // The sink whose monitor is being opened or recorded.
     std::string m_sinkName;
     std::optional<MeterError> m_failure;
