@@ -39,32 +39,30 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
 
 std::optional<MeterError> PulseCapture::open()
 {
-    if (!m_server->startThread())
-        return failureOf(Step::creatingTap, PA_ERR_INTERNAL);
-    // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
-    // (moving to another output, waiting for one), the start returns within it.
-    const SoundServerLock lock(*m_server);
-    const auto deadline = m_server->now() + m_needs.setUpTimeout;
-    beginAttempt();
-    while (m_state == State::starting)
-        if (!m_server->waitUntil(deadline) && m_state == State::starting)
+    std::optional<MeterError> failure;
+    m_server->locked([this, &failure] {
+        // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
+        // (moving to another output, waiting for one), the start returns within it.
+        const auto deadline = m_server->now() + m_needs.setUpTimeout;
+        beginAttempt();
+        if (!m_server->await(deadline, [this] { return m_state != State::starting; }))
             fail(currentStep(), PA_ERR_TIMEOUT);
-    return m_failure;
+        failure = m_failure;
+    });
+    return failure;
 }
 
 void PulseCapture::close() noexcept
 {
-    {
-        // The state is read under the lock too: until the thread is joined, the audio thread may
-        // be failing or reconnecting at this very moment.
-        const SoundServerLock lock(*m_server);
+    // The state is read under the lock too: the audio thread may be failing or reconnecting at
+    // this very moment. Once torn down, the capture has nothing left on the server's loop, so no
+    // callback of ours can run again, whenever the server's thread ends.
+    m_server->locked([this] {
         if (m_state == State::closed)
             return;
         tearDown();
         m_state = State::closed;
-    }
-    // Joins the audio thread: after this no callback of ours can run.
-    m_server->stopThread();
+    });
 }
 
 void PulseCapture::beginAttempt()
@@ -131,7 +129,6 @@ void PulseCapture::recorderReady()
     // From here on a failure means reconnecting, not a failed start, whenever open() looks.
     m_state = State::streaming;
     m_deadline.cancel();
-    m_server->signal();
     // Listening again: whether or not anything plays yet, the capture is back.
     if (back)
         m_needs.interrupted(std::nullopt);
@@ -189,7 +186,6 @@ void PulseCapture::fail(Step step, int status)
         // open() is waiting; its caller tears everything down and throws.
         m_state = State::failed;
         m_failure = failureOf(step, status);
-        m_server->signal();
         return;
     }
     // The loss is reported once, not again for each attempt that fails while reconnecting.

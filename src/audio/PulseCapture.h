@@ -46,7 +46,8 @@ public:
     // set-up timeout whatever the capture goes through meanwhile, and then returns that step's
     // error; the caller then closes.
     std::optional<MeterError> open();
-    // Main thread: ends the capture and joins the audio thread; harmless when done before.
+    // Main thread: ends the capture; harmless when done before. The audio thread ends with the
+    // server, which the capture holds to the last.
     void close() noexcept;
 
 private:

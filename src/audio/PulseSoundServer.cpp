@@ -46,23 +46,45 @@ void PulseSoundServer::stopThread() noexcept
     m_threadRuns = false;
 }
 
-bool PulseSoundServer::waitUntil(Clock::time_point deadline)
+void PulseSoundServer::locked(const std::function<void()>& work)
 {
-    // The loop's lock is never taken while the signal's mutex is held, so the two cannot
-    // deadlock with the loop's thread, which signals with the loop's lock held.
-    unlock();
-    bool signalled = false;
-    {
-        std::unique_lock guard(m_signalMutex);
-        signalled = m_signalled.wait_until(guard, deadline, [this] { return m_signal; });
-        m_signal = false;
-    }
     lock();
-    return signalled;
+    try {
+        work();
+    } catch (...) {
+        unlock();
+        throw;
+    }
+    unlock();
 }
 
-void PulseSoundServer::signal()
+bool PulseSoundServer::await(Clock::time_point deadline, const std::function<bool()>& done)
 {
+    m_awaiting = true;
+    bool held = done();
+    while (!held) {
+        // The loop's lock is never taken while the signal's mutex is held, so the two cannot
+        // deadlock with the loop's thread, which wakes this one with the loop's lock held.
+        unlock();
+        bool woken = false;
+        {
+            std::unique_lock guard(m_signalMutex);
+            woken = m_signalled.wait_until(guard, deadline, [this] { return m_signal; });
+            m_signal = false;
+        }
+        lock();
+        held = done();
+        if (!woken)
+            break;
+    }
+    m_awaiting = false;
+    return held;
+}
+
+void PulseSoundServer::wake()
+{
+    if (!m_awaiting)
+        return;
     const std::lock_guard guard(m_signalMutex);
     m_signal = true;
     m_signalled.notify_all();
@@ -70,6 +92,9 @@ void PulseSoundServer::signal()
 
 SoundServer::TimerId PulseSoundServer::arm(Clock::duration delay, std::function<void()> fire)
 {
+    // Without a loop, connecting fails at once: a timer of that attempt never needs to fire.
+    if (!m_loop)
+        return 0;
     // The library's timers take wall-clock moments.
     timeval when{};
     pa_gettimeofday(&when);
@@ -95,6 +120,10 @@ int PulseSoundServer::connect(Events events)
 {
     disconnect();
     m_events = std::move(events);
+    // The loop's thread starts with the first connection, the lock held: it runs once the
+    // caller lets the lock go.
+    if (!m_threadRuns && !startThread())
+        return PA_ERR_INTERNAL;
     m_context.reset(pa_context_new(pa_threaded_mainloop_get_api(m_loop), kClientName));
     if (!m_context)
         return PA_ERR_INTERNAL;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <pulse/introspect.h>
 #include <pulse/thread-mainloop.h>
+#include <utility>
 
 // The sound server through the PulseAudio client library (PipeWire desktops serve the same
 // protocol): its threaded loop, whose thread is the audio thread, one context on it at a time and
@@ -24,21 +25,8 @@ public:
     PulseSoundServer(const PulseSoundServer&) = delete;
     PulseSoundServer& operator=(const PulseSoundServer&) = delete;
 
-    bool startThread() override;
-    void stopThread() noexcept override;
-    // Without a loop (it could not be made) there is nothing to lock, and no thread starts.
-    void lock() override
-    {
-        if (m_loop)
-            pa_threaded_mainloop_lock(m_loop);
-    }
-    void unlock() override
-    {
-        if (m_loop)
-            pa_threaded_mainloop_unlock(m_loop);
-    }
-    bool waitUntil(Clock::time_point deadline) override;
-    void signal() override;
+    void locked(const std::function<void()>& work) override;
+    bool await(Clock::time_point deadline, const std::function<bool()>& done) override;
     Clock::time_point now() const override { return Clock::now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
@@ -77,6 +65,27 @@ private:
         std::function<void()> fire;
     };
 
+    bool startThread();
+    void stopThread() noexcept;
+    // Without a loop (it could not be made) there is nothing to lock, and no thread starts.
+    void lock()
+    {
+        if (m_loop)
+            pa_threaded_mainloop_lock(m_loop);
+    }
+    void unlock()
+    {
+        if (m_loop)
+            pa_threaded_mainloop_unlock(m_loop);
+    }
+    // Runs one callback's work, guarded, then lets a thread in await() ask again.
+    template <typename Work> void dispatch(Work&& work) noexcept
+    {
+        guarded(std::forward<Work>(work));
+        guarded([this] { wake(); });
+    }
+    void wake();
+
     Request* owe();
     void settle(Request* request) { m_requests.erase(request->self); }
     // Whether the server took the request; one it refused is owed nothing.
@@ -108,6 +117,8 @@ private:
     // Declared after what their callbacks use, so they go first.
     ContextHandle m_context;
     StreamHandle m_stream;
+    // Whether a thread is in await(); loop's lock held.
+    bool m_awaiting = false;
     // Taken without the loop's lock by the waiting thread, with it by the loop's thread.
     std::mutex m_signalMutex;
     std::condition_variable m_signalled;

@@ -1,5 +1,6 @@
 // The record stream of PulseSoundServer, and every callback the client library makes into it.
-// The library is C: nothing may unwind through it, so each callback runs its work guarded.
+// The library is C: nothing may unwind through it, so each callback runs its work guarded (and then
+// lets a thread in await() look again).
 #include "audio/PulseSoundServer.h"
 
 #include <limits>
@@ -106,7 +107,7 @@ void PulseSoundServer::drop()
 void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
 {
     auto* server = static_cast<PulseSoundServer*>(self);
-    guarded([&] {
+    server->dispatch([&] {
         switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             server->m_events.ready();
@@ -124,9 +125,10 @@ void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
 void PulseSoundServer::eventArrived(pa_context*, pa_subscription_event_type_t event,
                                     std::uint32_t index, void* self) noexcept
 {
-    guarded([&] {
+    auto* server = static_cast<PulseSoundServer*>(self);
+    server->dispatch([&] {
         if (const auto change = changeOf(event))
-            static_cast<PulseSoundServer*>(self)->m_events.changed(*change, index);
+            server->m_events.changed(*change, index);
     });
 }
 
@@ -134,11 +136,12 @@ void PulseSoundServer::serverInfoArrived(pa_context* context, const pa_server_in
                                          void* request) noexcept
 {
     auto* owed = static_cast<Request*>(request);
+    PulseSoundServer* server = owed->server;
     // Settled before the answer runs, as every answer is: it may drop the connection, and
     // every request owed with it.
     auto answer = std::move(owed->defaultSink);
-    owed->server->settle(owed);
-    guarded([&] {
+    server->settle(owed);
+    server->dispatch([&] {
         if (!info)
             answer(std::nullopt, pa_context_errno(context));
         else
@@ -164,10 +167,11 @@ void PulseSoundServer::sinkInfoArrived(pa_context* context, const pa_sink_info* 
     }
     // Settled before the answer runs: the answer may drop the connection, and every request
     // owed with it.
+    PulseSoundServer* server = owed->server;
     auto answer = std::move(owed->sink);
     auto found = std::move(owed->found);
-    owed->server->settle(owed);
-    guarded([&] {
+    server->settle(owed);
+    server->dispatch([&] {
         if (found)
             answer(std::move(found), 0);
         else
@@ -183,17 +187,18 @@ void PulseSoundServer::playerArrived(pa_context*, const pa_sink_input_info* info
         guarded([&] { owed->listed.push_back({.sink = info->sink, .corked = info->corked != 0}); });
         return;
     }
+    PulseSoundServer* server = owed->server;
     auto answer = std::move(owed->players);
     auto listed = std::move(owed->listed);
-    owed->server->settle(owed);
+    server->settle(owed);
     // A failed listing proves nothing either way.
-    guarded([&] { answer(eol > 0 ? std::optional(std::move(listed)) : std::nullopt); });
+    server->dispatch([&] { answer(eol > 0 ? std::optional(std::move(listed)) : std::nullopt); });
 }
 
 void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
 {
     auto* server = static_cast<PulseSoundServer*>(self);
-    guarded([&] {
+    server->dispatch([&] {
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
             server->m_streamEvents.ready();
@@ -210,7 +215,8 @@ void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
 
 void PulseSoundServer::streamReadable(pa_stream*, std::size_t, void* self) noexcept
 {
-    guarded([&] { static_cast<PulseSoundServer*>(self)->m_streamEvents.readable(); });
+    auto* server = static_cast<PulseSoundServer*>(self);
+    server->dispatch([&] { server->m_streamEvents.readable(); });
 }
 
 void PulseSoundServer::expired(pa_mainloop_api* api, pa_time_event* event, const timeval*,
@@ -223,7 +229,7 @@ void PulseSoundServer::expired(pa_mainloop_api* api, pa_time_event* event, const
     auto fire = std::move(due->fire);
     api->time_free(event);
     server->m_timers.erase(due->id);
-    guarded([&] {
+    server->dispatch([&] {
         if (fire)
             fire();
     });

@@ -14,8 +14,9 @@
 // put a scripted server driven by a hand-stepped clock in its place.
 //
 // Threads: the server's own thread (the audio thread) runs every handler, answer and timer, with
-// the lock held. Another thread takes the lock before any request and never holds it while it
-// waits for the main thread.
+// the loop's lock held; it starts with the first connection and ends with the server. Another
+// thread makes its requests through locked(), and never holds the lock while it waits for the
+// main thread.
 class SoundServer {
 public:
     using Clock = std::chrono::steady_clock;
@@ -75,16 +76,12 @@ public:
 
     virtual ~SoundServer() = default;
 
-    // The loop and its thread. Thread calls are not made with the lock held.
-    virtual bool startThread() = 0;
-    virtual void stopThread() noexcept = 0;
-    virtual void lock() = 0;
-    virtual void unlock() = 0;
-    // Lock held, not on the server's thread: lets the server's thread run until signalled or
-    // until the moment has passed, then holds the lock again; whether it was signalled.
-    virtual bool waitUntil(Clock::time_point deadline) = 0;
-    // Ends a waitUntil(), or the next one.
-    virtual void signal() = 0;
+    // Not on the server's thread: runs the work with the loop's lock held.
+    virtual void locked(const std::function<void()>& work) = 0;
+    // Inside locked(): lets the server's thread run until `done` holds or the moment has passed,
+    // and says whether it holds. `done` is asked with the lock held, at once and again after each
+    // handler, answer or timer the server has run.
+    virtual bool await(Clock::time_point deadline, const std::function<bool()>& done) = 0;
     // The clock the timers and the capture's reckoning of sound and silence go by.
     virtual Clock::time_point now() const = 0;
     // One-shot timers on the server's thread; 0 is never an id.
@@ -92,8 +89,8 @@ public:
     virtual void cancel(TimerId timer) noexcept = 0;
 
     // The connection. connect() drops any earlier one and begins a new one: 0, or the error
-    // code when it cannot even begin. disconnect() drops it without a word to the handlers, and
-    // every answer still owed with it.
+    // code when it cannot even begin (nor can the server's thread). disconnect() drops it without a
+    // word to the handlers, and every answer still owed with it.
     virtual int connect(Events events) = 0;
     virtual void disconnect() noexcept = 0;
     virtual bool ready() const = 0;
@@ -122,16 +119,4 @@ public:
     // The next chunk read, if any: its bytes (no data, a size: that much silence).
     virtual bool peek(const void** data, std::size_t* bytes) = 0;
     virtual void drop() = 0;
-};
-
-// Holds the server's lock for a scope.
-class SoundServerLock {
-public:
-    explicit SoundServerLock(SoundServer& server) : m_server(server) { m_server.lock(); }
-    ~SoundServerLock() { m_server.unlock(); }
-    SoundServerLock(const SoundServerLock&) = delete;
-    SoundServerLock& operator=(const SoundServerLock&) = delete;
-
-private:
-    SoundServer& m_server;
 };

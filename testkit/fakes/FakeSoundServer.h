@@ -13,8 +13,8 @@
 // world (sinks, the default, players, whether the server is up) that the test changes, tells a
 // subscribed connection of each change, and answers requests after a delay per kind of request
 // (answers of one kind in the order asked, kinds overtaking each other). Nothing happens until
-// the test lets time pass (advance()), or the capture waits (waitUntil()), which runs the server
-// up to its deadline.
+// the test lets time pass (advance()), or the capture waits (await()), which runs the server up
+// to its deadline.
 class FakeSoundServer final : public SoundServer {
 public:
     enum class Ask { defaultSink, sink, players };
@@ -91,12 +91,8 @@ public:
     std::optional<std::uint32_t> sinkIndex(const std::string& name) const;
     bool hasSink(std::uint32_t index) const;
 
-    bool startThread() override { return true; }
-    void stopThread() noexcept override {}
-    void lock() override {}
-    void unlock() override {}
-    bool waitUntil(Clock::time_point deadline) override;
-    void signal() override { m_signalled = true; }
+    void locked(const std::function<void()>& work) override { work(); }
+    bool await(Clock::time_point deadline, const std::function<bool()>& done) override;
     Clock::time_point now() const override { return m_clock.now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
@@ -158,7 +154,6 @@ private:
     Events m_events;
     bool m_subscribed = false;
     int m_error = 0;
-    bool m_signalled = false;
     std::optional<Stream> m_stream;
     std::uint64_t m_streams = 0;
     StreamEvents m_streamEvents;

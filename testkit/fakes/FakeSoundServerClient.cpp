@@ -7,13 +7,13 @@
 #include <pulse/def.h>
 #include <utility>
 
-bool FakeSoundServer::waitUntil(Clock::time_point deadline)
+bool FakeSoundServer::await(Clock::time_point deadline, const std::function<bool()>& done)
 {
-    while (!m_signalled && runNext(deadline)) {
+    while (!done() && runNext(deadline)) {
     }
-    if (!m_signalled && m_clock.now() < deadline)
+    if (!done() && m_clock.now() < deadline)
         m_clock.advance(deadline - m_clock.now());
-    return std::exchange(m_signalled, false);
+    return done();
 }
 
 SoundServer::TimerId FakeSoundServer::arm(Clock::duration delay, std::function<void()> fire)
