@@ -28,7 +28,7 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
           [this](Step step, int status) { outputFailed(step, status); }),
       m_recorder(*m_server, m_needs.detector,
                  {.ready = [this] { recorderReady(); },
-                  .ended = [this](int status) { recorderEnded(status); },
+                  .ended = [this](int status, bool lost) { recorderEnded(status, lost); },
                   .measured = m_needs.measured,
                   .activity = m_needs.activity}),
       m_playback(*m_server, m_recorder), m_output(
@@ -137,12 +137,12 @@ void PulseCapture::recorderReady()
     m_output.follow(m_sinkName, m_recorder.sinkIndex());
 }
 
-void PulseCapture::recorderEnded(int status)
+void PulseCapture::recorderEnded(int status, bool connectionLost)
 {
     // The server ends a record stream whose monitor went away (its sink was unplugged) while
     // the connection lives on: the capture moves to the default output instead. A stream that
     // ends before it recorded, on the way to an output, is waited on like a missing output.
-    if (!m_server->ready())
+    if (connectionLost)
         fail(currentStep(), status);
     else if (m_state == State::streaming)
         follow();

@@ -77,7 +77,7 @@ private:
     // No output to record for now: waits for the server to name or add one.
     void awaitOutput();
     void recorderReady();
-    void recorderEnded(int status);
+    void recorderEnded(int status, bool connectionLost);
     // The output heard is no longer the default: move to the default's monitor.
     void follow();
     void eventArrived(SoundServer::Change change, std::uint32_t index);

@@ -14,17 +14,18 @@ PulseRecorder::PulseRecorder(SoundServer& server, BassDetector& detector, Handle
 
 std::optional<PulseRecorder::Failure> PulseRecorder::open(const SoundServer::Sink& sink, bool fresh)
 {
-    m_server.closeStream();
+    close();
     if (sink.monitor.empty())
         return Failure{MeterError::Step::readingSpeakerId, 0};
-    const auto opened =
-        m_server.openStream(sink, {.ready = [this] { m_handlers.ready(); },
-                                   .ended = [this](int status) { m_handlers.ended(status); },
-                                   .readable = [this] { readChunks(); }});
+    const auto opened = m_server.openStream(
+        sink, {.ready = [this] { m_handlers.ready(); },
+               .ended = [this](int status, bool lost) { m_handlers.ended(status, lost); },
+               .readable = [this] { readChunks(); }});
     if (opened.status != 0)
         return Failure{opened.creating ? MeterError::Step::creatingListener
                                        : MeterError::Step::startingListener,
                        opened.status};
+    m_open = true;
 
     // Designed before the lock is let go, so the first chunk read never sees a stale filter.
     const float rate = opened.rate > 0 ? static_cast<float>(opened.rate) : kFallbackRate;
@@ -44,7 +45,7 @@ std::optional<PulseRecorder::Failure> PulseRecorder::open(const SoundServer::Sin
 
 void PulseRecorder::waitWithoutStream()
 {
-    m_server.closeStream();
+    close();
     if (m_paused)
         return;
     m_pausedAt.reset();
@@ -54,7 +55,7 @@ void PulseRecorder::waitWithoutStream()
 
 void PulseRecorder::setPaused(bool paused)
 {
-    if (paused == m_paused || !m_server.streamOpen())
+    if (paused == m_paused || !m_open)
         return;
     if (paused) {
         // What the client library has received so far was played before the pause: whatever
@@ -84,17 +85,14 @@ void PulseRecorder::setPaused(bool paused)
 
 void PulseRecorder::readChunks()
 {
-    for (;;) {
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        if (!m_server.peek(&data, &bytes))
-            return;
-        // A hole (no data, but a size) is silence of that length; reading on keeps the blocks
-        // in step with stream time. Whatever arrives after a cork was asked for is dropped:
-        // the pause accounts for it.
+    // A hole (no data, but a size) is silence of that length; reading on keeps the blocks in step
+    // with stream time. Whatever arrives after a cork was asked for is dropped: the pause
+    // accounts for it.
+    const SoundServer::Reader take = [this](const void* data, std::size_t bytes) {
         if (!m_paused)
             m_assembler.append(data, bytes, [this](const AudioBuffer& block) { measure(block); });
-        m_server.drop();
+    };
+    while (m_server.read(take)) {
     }
 }
 

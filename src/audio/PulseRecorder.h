@@ -21,8 +21,9 @@ public:
     struct Handlers {
         // The stream records.
         std::function<void()> ready;
-        // The stream failed or the server ended it, with the library's error code.
-        std::function<void(int status)> ended;
+        // The stream failed or the server ended it, with the library's error code; and whether
+        // the connection is lost with it.
+        std::function<void(int status, bool connectionLost)> ended;
         // One measured block.
         std::function<void(const BassDetector::Level& level)> measured;
         // Levels stop (false) or are about to flow again (true).
@@ -41,8 +42,12 @@ public:
     };
     std::optional<Failure> open(const SoundServer::Sink& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
-    void close() noexcept { m_server.closeStream(); }
-    bool isOpen() const { return m_server.streamOpen(); }
+    void close() noexcept
+    {
+        m_server.closeStream();
+        m_open = false;
+    }
+    bool isOpen() const { return m_open; }
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
     // The stream is gone and none records yet (the capture waits for an output): drops it and,
@@ -65,6 +70,9 @@ private:
     std::uint32_t m_channels = 0;
     float m_rate = 0;
     std::uint32_t m_sinkIndex = 0;
+    // Whether the server holds a stream of ours. Only the recorder opens and closes it, and it
+    // closes it before the capture drops the connection, which would take the stream along.
+    bool m_open = false;
     bool m_paused = false;
     // Where the pause's unmeasured silence begins: at the cork request, after the silence that
     // completed the last block. Nothing while waiting for an output: no output played then.

@@ -33,7 +33,6 @@ public:
 
     int connect(Events events) override;
     void disconnect() noexcept override;
-    bool ready() const override;
     int error() const override;
     bool subscribe() override;
     bool askDefaultSink(DefaultSinkAnswer answer) override;
@@ -42,10 +41,8 @@ public:
 
     Opened openStream(const Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override { m_stream.reset(); }
-    bool streamOpen() const override { return m_stream != nullptr; }
     void cork(bool paused) override;
-    bool peek(const void** data, std::size_t* bytes) override;
-    void drop() override;
+    bool read(const Reader& take) override;
 
 private:
     // An answer still owed: what to call, and what a listing gathered so far.
@@ -65,6 +62,7 @@ private:
         std::function<void()> fire;
     };
 
+    bool ready() const;
     bool startThread();
     void stopThread() noexcept;
     // Without a loop (it could not be made) there is nothing to lock, and no thread starts.

@@ -93,15 +93,16 @@ void PulseSoundServer::cork(bool paused)
         requested(pa_stream_cork(m_stream.get(), paused ? 1 : 0, nullptr, nullptr));
 }
 
-bool PulseSoundServer::peek(const void** data, std::size_t* bytes)
+bool PulseSoundServer::read(const Reader& take)
 {
-    return m_stream && pa_stream_peek(m_stream.get(), data, bytes) >= 0 && *bytes > 0;
-}
-
-void PulseSoundServer::drop()
-{
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    if (!m_stream || pa_stream_peek(m_stream.get(), &data, &bytes) < 0 || bytes == 0)
+        return false;
+    take(data, bytes);
     if (m_stream)
         pa_stream_drop(m_stream.get());
+    return true;
 }
 
 void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
@@ -205,7 +206,8 @@ void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            server->m_streamEvents.ended(pa_context_errno(pa_stream_get_context(stream)));
+            server->m_streamEvents.ended(pa_context_errno(pa_stream_get_context(stream)),
+                                         !server->ready());
             break;
         default:
             break;

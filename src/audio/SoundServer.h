@@ -60,8 +60,9 @@ public:
     struct StreamEvents {
         // The record stream records.
         std::function<void()> ready;
-        // It failed, or the server ended it (its monitor went away), with the error code.
-        std::function<void(int status)> ended;
+        // It failed, or the server ended it (its monitor went away), with the error code; and
+        // whether the connection is lost with it.
+        std::function<void(int status, bool connectionLost)> ended;
         // Audio waits to be read.
         std::function<void()> readable;
     };
@@ -71,6 +72,8 @@ public:
     using DefaultSinkAnswer = std::function<void(std::optional<std::string> name, int status)>;
     using SinkAnswer = std::function<void(std::optional<Sink> sink, int status)>;
     using PlayersAnswer = std::function<void(std::optional<std::vector<Player>> players)>;
+    // A chunk of the record stream: its bytes (no data, a size: that much silence).
+    using Reader = std::function<void(const void* data, std::size_t bytes)>;
 
     using TimerId = std::uint64_t;
 
@@ -93,7 +96,6 @@ public:
     // word to the handlers, and every answer still owed with it.
     virtual int connect(Events events) = 0;
     virtual void disconnect() noexcept = 0;
-    virtual bool ready() const = 0;
     virtual int error() const = 0;
     // Asks for sink, server and playback events; whether the request went.
     virtual bool subscribe() = 0;
@@ -114,9 +116,7 @@ public:
     };
     virtual Opened openStream(const Sink& sink, StreamEvents events) = 0;
     virtual void closeStream() noexcept = 0;
-    virtual bool streamOpen() const = 0;
     virtual void cork(bool paused) = 0;
-    // The next chunk read, if any: its bytes (no data, a size: that much silence).
-    virtual bool peek(const void** data, std::size_t* bytes) = 0;
-    virtual void drop() = 0;
+    // Hands the next chunk read, if any, to `take` and then lets it go; whether there was one.
+    virtual bool read(const Reader& take) = 0;
 };

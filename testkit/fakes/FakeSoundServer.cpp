@@ -160,7 +160,7 @@ void FakeSoundServer::endStream(int status)
     m_stream->ready = false;
     m_chunks.clear();
     schedule({}, {.connection = m_connections, .stream = stream, .work = [this, status] {
-                      m_streamEvents.ended(status);
+                      m_streamEvents.ended(status, !ready());
                   }});
 }
 

@@ -98,7 +98,7 @@ public:
     void cancel(TimerId timer) noexcept override;
     int connect(Events events) override;
     void disconnect() noexcept override;
-    bool ready() const override { return m_connection == Connection::ready; }
+    bool ready() const { return m_connection == Connection::ready; }
     int error() const override { return m_error; }
     bool subscribe() override { return m_subscribed = ready(); }
     bool askDefaultSink(DefaultSinkAnswer answer) override;
@@ -106,10 +106,8 @@ public:
     bool askPlayers(PlayersAnswer answer) override;
     Opened openStream(const SoundServer::Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override;
-    bool streamOpen() const override { return m_stream.has_value(); }
     void cork(bool paused) override;
-    bool peek(const void** data, std::size_t* bytes) override;
-    void drop() override;
+    bool read(const Reader& take) override;
 
 private:
     enum class Connection { none, connecting, ready, failed };

@@ -124,19 +124,14 @@ void FakeSoundServer::cork(bool paused)
         m_stream->corked = paused;
 }
 
-bool FakeSoundServer::peek(const void** data, std::size_t* bytes)
+bool FakeSoundServer::read(const Reader& take)
 {
     if (m_chunks.empty())
         return false;
-    *data = m_chunks.front().data();
-    *bytes = m_chunks.front().size() * sizeof(float);
-    return true;
-}
-
-void FakeSoundServer::drop()
-{
+    take(m_chunks.front().data(), m_chunks.front().size() * sizeof(float));
     if (!m_chunks.empty())
         m_chunks.pop_front();
+    return true;
 }
 
 void FakeSoundServer::schedule(Clock::duration delay, Due due)

@@ -20,7 +20,7 @@ TEST(PulseRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     PulseRecorder recorder(
         server, detector,
         {.ready = [&] { told.push_back("ready"); },
-         .ended = [&](int) { told.push_back("ended"); },
+         .ended = [&](int, bool) { told.push_back("ended"); },
          .measured = [&](const BassDetector::Level&) { told.push_back("level"); },
          .activity = [&](bool flowing) { told.push_back(flowing ? "on" : "off"); }});
     server.connect({.ready = [] {}, .lost = [](int) {}, .changed = [](auto, auto) {}});
