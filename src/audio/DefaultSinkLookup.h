@@ -15,7 +15,8 @@ class DefaultSinkLookup {
 public:
     using Found = std::function<void(const SoundServer::Sink& sink, const std::string& name)>;
     using Step = MeterError::Step;
-    using Failed = std::function<void(Step step, int status)>;
+    using Failure = SoundServer::Failure;
+    using Failed = std::function<void(Step step, const Failure& failure)>;
 
     DefaultSinkLookup(SoundServer& server, Found found, Failed failed)
         : m_server(server), m_found(std::move(found)), m_failed(std::move(failed))
@@ -38,14 +39,15 @@ private:
 
     using Lookup = Generation::Ticket;
 
-    void readSink(Lookup lookup, const std::optional<std::string>& name, int status);
-    void sinkRead(Lookup lookup, const std::optional<SoundServer::Sink>& sink, int status);
+    void readSink(Lookup lookup, const std::optional<std::string>& name, const Failure& failure);
+    void sinkRead(Lookup lookup, const std::optional<SoundServer::Sink>& sink,
+                  const Failure& failure);
     // Whether the answer belongs to the lookup under way, at that stage.
     bool current(Lookup lookup, Stage stage) const
     {
         return m_lookups.current(lookup) && m_stage == stage;
     }
-    void fail(Step step, int status);
+    void fail(Step step, const Failure& failure);
 
     SoundServer& m_server;
     Found m_found;

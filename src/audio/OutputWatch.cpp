@@ -28,8 +28,9 @@ void OutputWatch::changed(SoundServer::Change change, std::uint32_t index)
 void OutputWatch::check()
 {
     const auto check = m_checks.begin();
-    const bool asked = m_server.askDefaultSink(
-        [this, check, follow = m_follows.ticket()](std::optional<std::string> name, int) {
+    const bool asked =
+        !m_server.askDefaultSink([this, check, follow = m_follows.ticket()](
+                                     std::optional<std::string> name, const SoundServer::Failure&) {
             if (m_checks.current(check))
                 m_deadline.cancel();
             // A server naming no default names none yet: the next change will. An answer about an

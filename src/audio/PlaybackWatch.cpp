@@ -53,8 +53,8 @@ bool PlaybackWatch::list(bool confirming)
 {
     // Without an answer the recorder stays as it is: listening to silence costs, missing music
     // would be wrong.
-    return m_server.askPlayers([this, confirming, watch = m_watch.ticket()](
-                                   std::optional<std::vector<SoundServer::Player>> players) {
+    return !m_server.askPlayers([this, confirming, watch = m_watch.ticket()](
+                                    std::optional<std::vector<SoundServer::Player>> players) {
         listed(watch, players, confirming);
     });
 }

@@ -3,7 +3,7 @@
 #include "audio/PulseAudioMeter.h"
 
 #include "audio/PulseCapture.h"
-#include "audio/PulseSoundServer.h"
+#include "audio/PulseSoundServerFactory.h"
 
 namespace {
 
@@ -36,9 +36,8 @@ void PulseAudioMeter::start()
         return;
     // Begun before the run's parts exist: they tell their reports apart by it.
     const auto run = m_handOff.beginRun();
-    auto server = m_options.soundServer
-                      ? m_options.soundServer()
-                      : std::make_shared<PulseSoundServer>(m_options.server, kThreadName);
+    auto server = m_options.soundServer ? m_options.soundServer()
+                                        : makePulseSoundServer(m_options.server, kThreadName);
     auto capture = std::make_unique<PulseCapture>(
         PulseCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
                             .retryInterval = m_options.retryInterval,

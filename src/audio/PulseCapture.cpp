@@ -1,19 +1,14 @@
 #include "audio/PulseCapture.h"
 
-#include <pulse/def.h>
-#include <pulse/error.h>
-
 namespace {
 
 using Step = MeterError::Step;
+using Failure = SoundServer::Failure;
 
-// The server's own words for a status, so the user is told more than a number; none for 0,
-// which stands for a call that succeeded but gave nothing usable, nor for a code the library
-// does not know.
-MeterError failureOf(Step step, int status)
+// The server's code and its own words for it, so the user is told more than a number.
+MeterError failureOf(Step step, const Failure& failure)
 {
-    const char* words = status == 0 ? nullptr : pa_strerror(status);
-    return MeterError(step, status, words ? words : "");
+    return MeterError(step, failure.status, failure.words);
 }
 
 } // namespace
@@ -25,15 +20,17 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
           [this](const SoundServer::Sink& sink, const std::string& name) {
               openRecorder(sink, name);
           },
-          [this](Step step, int status) { outputFailed(step, status); }),
-      m_recorder(*m_server, m_needs.detector,
-                 {.ready = [this] { recorderReady(); },
-                  .ended = [this](int status, bool lost) { recorderEnded(status, lost); },
-                  .measured = m_needs.measured,
-                  .activity = m_needs.activity}),
-      m_playback(*m_server, m_recorder), m_output(
-                                             *m_server, [this] { follow(); }, m_needs.setUpTimeout,
-                                             [this] { fail(Step::listening, PA_ERR_TIMEOUT); }),
+          [this](Step step, const Failure& failure) { outputFailed(step, failure); }),
+      m_recorder(
+          *m_server, m_needs.detector,
+          {.ready = [this] { recorderReady(); },
+           .ended = [this](const Failure& failure, bool lost) { recorderEnded(failure, lost); },
+           .measured = m_needs.measured,
+           .activity = m_needs.activity}),
+      m_playback(*m_server, m_recorder),
+      m_output(
+          *m_server, [this] { follow(); }, m_needs.setUpTimeout,
+          [this] { fail(Step::listening, m_server->timedOut()); }),
       m_deadline(*m_server), m_retry(*m_server)
 {}
 
@@ -46,7 +43,7 @@ std::optional<MeterError> PulseCapture::open()
         const auto deadline = m_server->now() + m_needs.setUpTimeout;
         beginAttempt();
         if (!m_server->await(deadline, [this] { return m_state != State::starting; }))
-            fail(currentStep(), PA_ERR_TIMEOUT);
+            fail(currentStep(), m_server->timedOut());
         failure = m_failure;
     });
     return failure;
@@ -68,17 +65,17 @@ void PulseCapture::close() noexcept
 void PulseCapture::beginAttempt()
 {
     armDeadline();
-    const int status = m_server->connect(
+    const auto refused = m_server->connect(
         {.ready =
              [this] {
                  if (m_state == State::starting || m_state == State::reconnecting)
                      lookUp();
              },
-         .lost = [this](int status) { fail(currentStep(), status); },
+         .lost = [this](const Failure& failure) { fail(currentStep(), failure); },
          .changed = [this](SoundServer::Change change,
                            std::uint32_t index) { eventArrived(change, index); }});
-    if (status != 0)
-        fail(Step::creatingTap, status);
+    if (refused)
+        fail(Step::creatingTap, *refused);
 }
 
 void PulseCapture::lookUp()
@@ -89,17 +86,17 @@ void PulseCapture::lookUp()
 void PulseCapture::openRecorder(const SoundServer::Sink& sink, const std::string& name)
 {
     m_sinkName = name;
-    if (auto failure = m_recorder.open(sink, m_state != State::moving))
-        outputFailed(failure->step, failure->status);
+    if (const auto refused = m_recorder.open(sink, m_state != State::moving))
+        outputFailed(refused->step, refused->failure);
 }
 
-void PulseCapture::outputFailed(Step step, int status)
+void PulseCapture::outputFailed(Step step, const Failure& failure)
 {
     if ((m_state == State::moving || m_state == State::reconnecting) &&
         step == Step::readingSpeakerId)
         awaitOutput();
     else
-        fail(step, status);
+        fail(step, failure);
 }
 
 void PulseCapture::awaitOutput()
@@ -137,19 +134,19 @@ void PulseCapture::recorderReady()
     m_output.follow(m_sinkName, m_recorder.sinkIndex());
 }
 
-void PulseCapture::recorderEnded(int status, bool connectionLost)
+void PulseCapture::recorderEnded(const Failure& failure, bool connectionLost)
 {
     // The server ends a record stream whose monitor went away (its sink was unplugged) while
     // the connection lives on: the capture moves to the default output instead. A stream that
     // ends before it recorded, on the way to an output, is waited on like a missing output.
     if (connectionLost)
-        fail(currentStep(), status);
+        fail(currentStep(), failure);
     else if (m_state == State::streaming)
         follow();
     else if (m_state == State::moving || m_state == State::reconnecting)
         awaitOutput();
     else
-        fail(currentStep(), status);
+        fail(currentStep(), failure);
 }
 
 void PulseCapture::follow()
@@ -174,7 +171,7 @@ void PulseCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
         m_output.changed(change, index);
 }
 
-void PulseCapture::fail(Step step, int status)
+void PulseCapture::fail(Step step, const Failure& failure)
 {
     if (m_state == State::failed || m_state == State::lost || m_state == State::closed)
         return;
@@ -185,12 +182,12 @@ void PulseCapture::fail(Step step, int status)
     if (m_state == State::starting) {
         // open() is waiting; its caller tears everything down and throws.
         m_state = State::failed;
-        m_failure = failureOf(step, status);
+        m_failure = failureOf(step, failure);
         return;
     }
     // The loss is reported once, not again for each attempt that fails while reconnecting.
     if (m_state != State::reconnecting)
-        m_needs.interrupted(failureOf(Step::listening, status));
+        m_needs.interrupted(failureOf(Step::listening, failure));
     m_state = State::lost;
     // A failed context cannot be reused: drop it and connect afresh a while later.
     m_retry.arm(m_needs.retryInterval, [this] {
@@ -214,7 +211,7 @@ void PulseCapture::tearDown() noexcept
 
 void PulseCapture::armDeadline()
 {
-    m_deadline.arm(m_needs.setUpTimeout, [this] { fail(currentStep(), PA_ERR_TIMEOUT); });
+    m_deadline.arm(m_needs.setUpTimeout, [this] { fail(currentStep(), m_server->timedOut()); });
 }
 
 Step PulseCapture::currentStep() const

@@ -73,15 +73,15 @@ private:
     void lookUp();
     void openRecorder(const SoundServer::Sink& sink, const std::string& name);
     // A step of finding or opening the output failed.
-    void outputFailed(MeterError::Step step, int status);
+    void outputFailed(MeterError::Step step, const SoundServer::Failure& failure);
     // No output to record for now: waits for the server to name or add one.
     void awaitOutput();
     void recorderReady();
-    void recorderEnded(int status, bool connectionLost);
+    void recorderEnded(const SoundServer::Failure& failure, bool connectionLost);
     // The output heard is no longer the default: move to the default's monitor.
     void follow();
     void eventArrived(SoundServer::Change change, std::uint32_t index);
-    void fail(MeterError::Step step, int status);
+    void fail(MeterError::Step step, const SoundServer::Failure& failure);
     void tearDown() noexcept;
     void armDeadline();
     MeterError::Step currentStep() const;

@@ -12,19 +12,20 @@ PulseRecorder::PulseRecorder(SoundServer& server, BassDetector& detector, Handle
     : m_server(server), m_detector(detector), m_handlers(std::move(handlers))
 {}
 
-std::optional<PulseRecorder::Failure> PulseRecorder::open(const SoundServer::Sink& sink, bool fresh)
+std::optional<PulseRecorder::Refused> PulseRecorder::open(const SoundServer::Sink& sink, bool fresh)
 {
     close();
     if (sink.monitor.empty())
-        return Failure{MeterError::Step::readingSpeakerId, 0};
-    const auto opened = m_server.openStream(
-        sink, {.ready = [this] { m_handlers.ready(); },
-               .ended = [this](int status, bool lost) { m_handlers.ended(status, lost); },
-               .readable = [this] { readChunks(); }});
-    if (opened.status != 0)
-        return Failure{opened.creating ? MeterError::Step::creatingListener
+        return Refused{MeterError::Step::readingSpeakerId, {}};
+    const auto opened =
+        m_server.openStream(sink, {.ready = [this] { m_handlers.ready(); },
+                                   .ended = [this](const SoundServer::Failure& failure,
+                                                   bool lost) { m_handlers.ended(failure, lost); },
+                                   .readable = [this] { readChunks(); }});
+    if (opened.failure)
+        return Refused{opened.creating ? MeterError::Step::creatingListener
                                        : MeterError::Step::startingListener,
-                       opened.status};
+                       *opened.failure};
     m_open = true;
 
     // Designed before the lock is let go, so the first chunk read never sees a stale filter.

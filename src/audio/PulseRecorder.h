@@ -21,9 +21,8 @@ public:
     struct Handlers {
         // The stream records.
         std::function<void()> ready;
-        // The stream failed or the server ended it, with the library's error code; and whether
-        // the connection is lost with it.
-        std::function<void(int status, bool connectionLost)> ended;
+        // The stream failed or the server ended it; and whether the connection is lost with it.
+        std::function<void(const SoundServer::Failure& failure, bool connectionLost)> ended;
         // One measured block.
         std::function<void(const BassDetector::Level& level)> measured;
         // Levels stop (false) or are about to flow again (true).
@@ -36,11 +35,11 @@ public:
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
     // rate stays the same.
-    struct Failure {
+    struct Refused {
         MeterError::Step step;
-        int status;
+        SoundServer::Failure failure;
     };
-    std::optional<Failure> open(const SoundServer::Sink& sink, bool fresh);
+    std::optional<Refused> open(const SoundServer::Sink& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
     void close() noexcept
     {

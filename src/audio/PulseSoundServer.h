@@ -30,14 +30,14 @@ public:
     Clock::time_point now() const override { return Clock::now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
+    Failure timedOut() const override;
 
-    int connect(Events events) override;
+    std::optional<Failure> connect(Events events) override;
     void disconnect() noexcept override;
-    int error() const override;
     bool subscribe() override;
-    bool askDefaultSink(DefaultSinkAnswer answer) override;
-    bool askSink(const std::string& name, SinkAnswer answer) override;
-    bool askPlayers(PlayersAnswer answer) override;
+    std::optional<Failure> askDefaultSink(DefaultSinkAnswer answer) override;
+    std::optional<Failure> askSink(const std::string& name, SinkAnswer answer) override;
+    std::optional<Failure> askPlayers(PlayersAnswer answer) override;
 
     Opened openStream(const Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override { m_stream.reset(); }
@@ -86,8 +86,11 @@ private:
 
     Request* owe();
     void settle(Request* request) { m_requests.erase(request->self); }
-    // Whether the server took the request; one it refused is owed nothing.
-    bool sent(Request* request, pa_operation* operation);
+    // Nothing when the server took the request, else why not; one it refused is owed nothing.
+    std::optional<Failure> sent(Request* request, pa_operation* operation);
+    // The library's error code of the moment, and a code as the seam tells it.
+    int error() const;
+    static Failure failure(int status);
 
     static void contextChanged(pa_context* context, void* self) noexcept;
     static void eventArrived(pa_context* context, pa_subscription_event_type_t event,

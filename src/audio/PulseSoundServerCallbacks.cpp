@@ -61,7 +61,7 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     const auto map = channelMapOf(sink, wanted);
     m_stream.reset(pa_stream_new(m_context.get(), kStreamName, &wanted, map ? &*map : nullptr));
     if (!m_stream)
-        return {.status = error(), .creating = true};
+        return {.failure = failure(error()), .creating = true};
     const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream.get());
     const Opened opened{.rate = actual ? actual->rate : 0,
                         .channels = actual ? actual->channels : sink.channels};
@@ -82,7 +82,7 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     if (pa_stream_connect_record(m_stream.get(), sink.monitor.c_str(), &attributes, flags) < 0) {
         const int status = error();
         m_stream.reset();
-        return {.status = status};
+        return {.failure = failure(status)};
     }
     return opened;
 }
@@ -115,7 +115,7 @@ void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
-            server->m_events.lost(pa_context_errno(context));
+            server->m_events.lost(failure(pa_context_errno(context)));
             break;
         default:
             break;
@@ -144,9 +144,9 @@ void PulseSoundServer::serverInfoArrived(pa_context* context, const pa_server_in
     server->settle(owed);
     server->dispatch([&] {
         if (!info)
-            answer(std::nullopt, pa_context_errno(context));
+            answer(std::nullopt, failure(pa_context_errno(context)));
         else
-            answer(info->default_sink_name ? info->default_sink_name : "", 0);
+            answer(info->default_sink_name ? info->default_sink_name : "", Failure{});
     });
 }
 
@@ -174,9 +174,9 @@ void PulseSoundServer::sinkInfoArrived(pa_context* context, const pa_sink_info* 
     server->settle(owed);
     server->dispatch([&] {
         if (found)
-            answer(std::move(found), 0);
+            answer(std::move(found), Failure{});
         else
-            answer(std::nullopt, eol < 0 ? pa_context_errno(context) : PA_ERR_NOENTITY);
+            answer(std::nullopt, failure(eol < 0 ? pa_context_errno(context) : PA_ERR_NOENTITY));
     });
 }
 
@@ -206,7 +206,7 @@ void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            server->m_streamEvents.ended(pa_context_errno(pa_stream_get_context(stream)),
+            server->m_streamEvents.ended(failure(pa_context_errno(pa_stream_get_context(stream))),
                                          !server->ready());
             break;
         default:

@@ -21,6 +21,14 @@ class SoundServer {
 public:
     using Clock = std::chrono::steady_clock;
 
+    // A failure in the server's own terms: its status code (0 where a call succeeded but gave
+    // nothing usable) and its words for that code, where it has any. The capture passes both on
+    // to the user as they are; only the server knows what the numbers mean.
+    struct Failure {
+        std::int32_t status = 0;
+        std::string words;
+    };
+
     // Subscribed events.
     enum class Change {
         sinkAdded,
@@ -34,8 +42,8 @@ public:
     struct Events {
         // The connection can take requests.
         std::function<void()> ready;
-        // The connection failed or the server closed it, with the server's error code.
-        std::function<void(int status)> lost;
+        // The connection failed or the server closed it.
+        std::function<void(const Failure& failure)> lost;
         // A subscribed event, with the index of the sink or player it concerns.
         std::function<void(Change change, std::uint32_t index)> changed;
     };
@@ -60,17 +68,18 @@ public:
     struct StreamEvents {
         // The record stream records.
         std::function<void()> ready;
-        // It failed, or the server ended it (its monitor went away), with the error code; and
-        // whether the connection is lost with it.
-        std::function<void(int status, bool connectionLost)> ended;
+        // It failed, or the server ended it (its monitor went away); and whether the connection
+        // is lost with it.
+        std::function<void(const Failure& failure, bool connectionLost)> ended;
         // Audio waits to be read.
         std::function<void()> readable;
     };
 
-    // Answers. A failed request answers with nothing and the error code; a sink that is not
-    // there with nothing and a "no such entity" code; a server without a default with "".
-    using DefaultSinkAnswer = std::function<void(std::optional<std::string> name, int status)>;
-    using SinkAnswer = std::function<void(std::optional<Sink> sink, int status)>;
+    // Answers. A failed request answers with nothing and its failure; a sink that is not there
+    // with nothing and a "no such entity" failure; a server without a default with "".
+    using DefaultSinkAnswer =
+        std::function<void(std::optional<std::string> name, const Failure& failure)>;
+    using SinkAnswer = std::function<void(std::optional<Sink> sink, const Failure& failure)>;
     using PlayersAnswer = std::function<void(std::optional<std::vector<Player>> players)>;
     // A chunk of the record stream: its bytes (no data, a size: that much silence).
     using Reader = std::function<void(const void* data, std::size_t bytes)>;
@@ -90,25 +99,27 @@ public:
     // One-shot timers on the server's thread; 0 is never an id.
     virtual TimerId arm(Clock::duration delay, std::function<void()> fire) = 0;
     virtual void cancel(TimerId timer) noexcept = 0;
+    // The failure to report when the capture gives up waiting for the server.
+    virtual Failure timedOut() const = 0;
 
-    // The connection. connect() drops any earlier one and begins a new one: 0, or the error
-    // code when it cannot even begin (nor can the server's thread). disconnect() drops it without a
-    // word to the handlers, and every answer still owed with it.
-    virtual int connect(Events events) = 0;
+    // The connection. connect() drops any earlier one and begins a new one: nothing, or the
+    // failure when it cannot even begin (nor can the server's thread). disconnect() drops it
+    // without a word to the handlers, and every answer still owed with it.
+    virtual std::optional<Failure> connect(Events events) = 0;
     virtual void disconnect() noexcept = 0;
-    virtual int error() const = 0;
     // Asks for sink, server and playback events; whether the request went.
     virtual bool subscribe() = 0;
-    // Requests, answered later on the server's thread; whether the request went.
-    virtual bool askDefaultSink(DefaultSinkAnswer answer) = 0;
-    virtual bool askSink(const std::string& name, SinkAnswer answer) = 0;
-    virtual bool askPlayers(PlayersAnswer answer) = 0;
+    // Requests, answered later on the server's thread: nothing when the request went, else why
+    // it did not.
+    virtual std::optional<Failure> askDefaultSink(DefaultSinkAnswer answer) = 0;
+    virtual std::optional<Failure> askSink(const std::string& name, SinkAnswer answer) = 0;
+    virtual std::optional<Failure> askPlayers(PlayersAnswer answer) = 0;
 
     // The record stream "Beamwick Listener", float samples in the sink's channels and rate, on
-    // its monitor; at most one. 0, or the error code, and whether creating (not connecting)
+    // its monitor; at most one. The failure, if any, and whether creating (not connecting)
     // failed.
     struct Opened {
-        int status = 0;
+        std::optional<Failure> failure = std::nullopt;
         bool creating = false;
         // The stream's own rate (0 when unknown) and channels.
         std::uint32_t rate = 0;

@@ -2,16 +2,42 @@
 
 #include <algorithm>
 #include <cmath>
-#include <pulse/def.h>
+#include <limits>
 #include <utility>
 
 namespace {
 
+// The sink index the server gives a player on no sink.
+constexpr std::uint32_t kNoSink = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kRate = 48000;
 constexpr std::uint32_t kChannels = 2;
 constexpr std::uint32_t kBlockFrames = 512;
 
 } // namespace
+
+SoundServer::Failure FakeSoundServer::failure(std::int32_t code)
+{
+    switch (code) {
+    case invalidArgument:
+        return {code, "Invalid argument"};
+    case noSuchEntity:
+        return {code, "No such entity"};
+    case connectionRefused:
+        return {code, "Connection refused"};
+    case timeout:
+        return {code, "Timeout"};
+    case connectionTerminated:
+        return {code, "Connection terminated"};
+    case entityKilled:
+        return {code, "Entity killed"};
+    case badState:
+        return {code, "Bad state"};
+    case tooLarge:
+        return {code, "Too large"};
+    default:
+        return {code, ""};
+    }
+}
 
 void FakeSoundServer::addSink(const std::string& name)
 {
@@ -26,7 +52,7 @@ void FakeSoundServer::removeSink(const std::string& name)
         return;
     std::erase_if(m_sinks, [&](const Sink& sink) { return sink.name == name; });
     if (m_stream && m_stream->sink == *index)
-        endStream(PA_ERR_KILLED);
+        endStream(entityKilled);
     tell(Change::sinkRemoved, *index);
     if (m_default == name && !m_sinks.empty())
         setDefault(m_sinks.front().name);
@@ -56,21 +82,21 @@ void FakeSoundServer::loseServer()
     if (m_connection != Connection::connecting && m_connection != Connection::ready)
         return;
     m_connection = Connection::failed;
-    m_error = PA_ERR_CONNECTIONTERMINATED;
+    m_error = connectionTerminated;
     if (m_stream)
-        endStream(PA_ERR_CONNECTIONTERMINATED);
+        endStream(connectionTerminated);
     // Nothing more is answered or told on a connection that is gone.
     std::erase_if(m_queue, [this](const auto& due) {
         return due.second.connection == m_connections && due.second.stream == 0;
     });
     schedule({}, {.connection = m_connections,
-                  .work = [this] { m_events.lost(PA_ERR_CONNECTIONTERMINATED); }});
+                  .work = [this] { m_events.lost(failure(connectionTerminated)); }});
 }
 
 std::uint32_t FakeSoundServer::addPlayer(const std::string& sink, bool corked)
 {
     const std::uint32_t id = ++m_lastPlayer;
-    m_players[id] = {sinkIndex(sink).value_or(PA_INVALID_INDEX), corked};
+    m_players[id] = {sinkIndex(sink).value_or(kNoSink), corked};
     tell(Change::playerAdded, id);
     return id;
 }
@@ -92,7 +118,7 @@ void FakeSoundServer::corkPlayer(std::uint32_t id, bool corked)
 void FakeSoundServer::killStream()
 {
     if (m_stream && m_stream->ready)
-        endStream(PA_ERR_KILLED);
+        endStream(entityKilled);
 }
 
 bool FakeSoundServer::feed(float amplitude)
@@ -160,7 +186,7 @@ void FakeSoundServer::endStream(int status)
     m_stream->ready = false;
     m_chunks.clear();
     schedule({}, {.connection = m_connections, .stream = stream, .work = [this, status] {
-                      m_streamEvents.ended(status, !ready());
+                      m_streamEvents.ended(failure(status), !ready());
                   }});
 }
 

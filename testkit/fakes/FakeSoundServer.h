@@ -32,6 +32,20 @@ public:
         std::uint32_t index;
     };
 
+    // The status codes this server fails with, numbered as the client library numbers them; a
+    // failure carries the library's words for its code too, so it reads as a real server's.
+    enum Code : std::int32_t {
+        invalidArgument = 3,
+        noSuchEntity = 5,
+        connectionRefused = 6,
+        timeout = 8,
+        connectionTerminated = 11,
+        entityKilled = 12,
+        badState = 15,
+        tooLarge = 18
+    };
+    static Failure failure(std::int32_t code);
+
     explicit FakeSoundServer(FakeClock& clock) : m_clock(clock) {}
 
     // The world. Names of sinks are unique; their monitors are "<name>.monitor".
@@ -96,14 +110,14 @@ public:
     Clock::time_point now() const override { return m_clock.now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
-    int connect(Events events) override;
+    Failure timedOut() const override { return failure(timeout); }
+    std::optional<Failure> connect(Events events) override;
     void disconnect() noexcept override;
     bool ready() const { return m_connection == Connection::ready; }
-    int error() const override { return m_error; }
     bool subscribe() override { return m_subscribed = ready(); }
-    bool askDefaultSink(DefaultSinkAnswer answer) override;
-    bool askSink(const std::string& name, SinkAnswer answer) override;
-    bool askPlayers(PlayersAnswer answer) override;
+    std::optional<Failure> askDefaultSink(DefaultSinkAnswer answer) override;
+    std::optional<Failure> askSink(const std::string& name, SinkAnswer answer) override;
+    std::optional<Failure> askPlayers(PlayersAnswer answer) override;
     Opened openStream(const SoundServer::Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override;
     void cork(bool paused) override;
@@ -121,7 +135,7 @@ private:
     using Queue = std::map<std::pair<Clock::time_point, std::uint64_t>, Due>;
 
     void schedule(Clock::duration delay, Due due);
-    bool answer(Ask ask, std::function<void()> work);
+    std::optional<Failure> answer(Ask ask, std::function<void()> work);
     void tell(Change change, std::uint32_t index);
     void endStream(int status);
     bool runNext(Clock::time_point until);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <pulse/def.h>
 #include <utility>
 
 bool FakeSoundServer::await(Clock::time_point deadline, const std::function<bool()>& done)
@@ -27,7 +26,7 @@ void FakeSoundServer::cancel(TimerId timer) noexcept
     std::erase_if(m_queue, [timer](const auto& due) { return due.second.timer == timer; });
 }
 
-int FakeSoundServer::connect(Events events)
+std::optional<SoundServer::Failure> FakeSoundServer::connect(Events events)
 {
     disconnect();
     ++m_connections;
@@ -38,10 +37,10 @@ int FakeSoundServer::connect(Events events)
     const bool up = m_up;
     schedule(m_delay[0], {.connection = m_connections, .work = [this, up] {
                               m_connection = up ? Connection::ready : Connection::failed;
-                              m_error = up ? 0 : PA_ERR_CONNECTIONREFUSED;
-                              up ? m_events.ready() : m_events.lost(m_error);
+                              m_error = up ? 0 : connectionRefused;
+                              up ? m_events.ready() : m_events.lost(failure(m_error));
                           }});
-    return 0;
+    return std::nullopt;
 }
 
 void FakeSoundServer::disconnect() noexcept
@@ -52,25 +51,26 @@ void FakeSoundServer::disconnect() noexcept
     m_subscribed = false;
 }
 
-bool FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
 {
     if (refused(Refusal::defaultSink)) {
         m_error = m_refusalCode;
-        return false;
+        return failure(m_error);
     }
     return this->answer(Ask::defaultSink,
-                        [this, answer = std::move(answer)] { answer(m_default, 0); });
+                        [this, answer = std::move(answer)] { answer(m_default, Failure{}); });
 }
 
-bool FakeSoundServer::askSink(const std::string& name, SinkAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askSink(const std::string& name,
+                                                             SinkAnswer answer)
 {
     return this->answer(Ask::sink, [this, name, answer = std::move(answer)] {
         const auto sink = describe(name);
-        answer(sink, sink ? 0 : PA_ERR_NOENTITY);
+        answer(sink, sink ? Failure{} : failure(noSuchEntity));
     });
 }
 
-bool FakeSoundServer::askPlayers(PlayersAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askPlayers(PlayersAnswer answer)
 {
     return this->answer(Ask::players, [this, answer = std::move(answer)] {
         std::vector<Player> players;
@@ -84,20 +84,20 @@ SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, S
 {
     closeStream();
     if (!ready())
-        return {.status = PA_ERR_BADSTATE, .creating = true};
+        return {.failure = failure(badState), .creating = true};
     if (refused(Refusal::streamCreation))
-        return {.status = m_refusalCode, .creating = true};
+        return {.failure = failure(m_refusalCode), .creating = true};
     if (refused(Refusal::streamConnection))
-        return {.status = m_refusalCode, .creating = false};
+        return {.failure = failure(m_refusalCode), .creating = false};
     // A stream whose monitor went meanwhile never records; nor does one refused.
-    const int failure = refused(Refusal::streamReady) ? m_refusalCode : 0;
+    const int endsWith = refused(Refusal::streamReady) ? m_refusalCode : 0;
     m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
     m_streamEvents = std::move(events);
     ++m_streams;
     schedule(m_delay[1],
-             {.connection = m_connections, .stream = m_streams, .work = [this, failure] {
-                  if (failure != 0 || !hasSink(m_stream->sink)) {
-                      endStream(failure != 0 ? failure : PA_ERR_NOENTITY);
+             {.connection = m_connections, .stream = m_streams, .work = [this, endsWith] {
+                  if (endsWith != 0 || !hasSink(m_stream->sink)) {
+                      endStream(endsWith != 0 ? endsWith : noSuchEntity);
                       return;
                   }
                   m_stream->ready = true;
@@ -139,10 +139,10 @@ void FakeSoundServer::schedule(Clock::duration delay, Due due)
     m_queue.emplace(std::pair(m_clock.now() + delay, ++m_order), std::move(due));
 }
 
-bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
+std::optional<SoundServer::Failure> FakeSoundServer::answer(Ask ask, std::function<void()> work)
 {
     if (!ready())
-        return false;
+        return failure(m_error);
     const int kind = static_cast<int>(ask);
     // Answers of one kind keep their order, however the delays change meanwhile.
     const auto hungUntil =
@@ -150,5 +150,5 @@ bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
     const auto when = std::max({m_clock.now() + m_delay[kind], hungUntil, m_lastAnswer[kind]});
     m_lastAnswer[kind] = when;
     schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
-    return true;
+    return std::nullopt;
 }

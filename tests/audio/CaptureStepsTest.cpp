@@ -3,11 +3,11 @@
 #include "testkit/fakes/FakeSoundServer.h"
 
 #include <gtest/gtest.h>
-#include <pulse/def.h>
 
 namespace {
 
 using Refusal = FakeSoundServer::Refusal;
+using Code = FakeSoundServer::Code;
 
 // Each step after connecting, failed: the start throws the step's text with the server's error
 // code, leaves neither stream, connection nor timer behind, and the same meter then starts afresh.
@@ -27,16 +27,16 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
         // With the server's words for the code, where there are any.
         const char* description;
     } steps[] = {
-        {Refusal::defaultSink, "Finding the default output", PA_ERR_CONNECTIONTERMINATED,
+        {Refusal::defaultSink, "Finding the default output", Code::connectionTerminated,
          "Finding the default output failed, code 11: Connection terminated"},
         // A sink without a monitor to record from.
         {Refusal::monitor, "Reading the output's monitor", 0,
          "Reading the output's monitor failed, code 0"},
-        {Refusal::streamCreation, "Creating listener", PA_ERR_INVALID,
+        {Refusal::streamCreation, "Creating listener", Code::invalidArgument,
          "Creating listener failed, code 3: Invalid argument"},
-        {Refusal::streamConnection, "Starting listener", PA_ERR_BADSTATE,
+        {Refusal::streamConnection, "Starting listener", Code::badState,
          "Starting listener failed, code 15: Bad state"},
-        {Refusal::streamReady, "Starting audio", PA_ERR_TOOLARGE,
+        {Refusal::streamReady, "Starting audio", Code::tooLarge,
          "Starting audio failed, code 18: Too large"},
     };
     for (const auto& step : steps) {

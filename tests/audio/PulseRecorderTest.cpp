@@ -20,10 +20,10 @@ TEST(PulseRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     PulseRecorder recorder(
         server, detector,
         {.ready = [&] { told.push_back("ready"); },
-         .ended = [&](int, bool) { told.push_back("ended"); },
+         .ended = [&](const auto&, bool) { told.push_back("ended"); },
          .measured = [&](const BassDetector::Level&) { told.push_back("level"); },
          .activity = [&](bool flowing) { told.push_back(flowing ? "on" : "off"); }});
-    server.connect({.ready = [] {}, .lost = [](int) {}, .changed = [](auto, auto) {}});
+    server.connect({.ready = [] {}, .lost = [](const auto&) {}, .changed = [](auto, auto) {}});
     server.advance({});
     ASSERT_FALSE(
         recorder.open({*server.sinkIndex("speakers"), "speakers.monitor", 2, 48000, {}}, true));
