@@ -10,7 +10,7 @@ constexpr std::chrono::milliseconds kGrace{500};
 
 } // namespace
 
-PlaybackWatch::PlaybackWatch(SoundServer& server, PulseRecorder& recorder)
+PlaybackWatch::PlaybackWatch(SoundServer& server, MonitorRecorder& recorder)
     : m_server(server), m_recorder(recorder), m_grace(server)
 {}
 

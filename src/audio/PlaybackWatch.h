@@ -2,7 +2,7 @@
 
 #include "audio/Generation.h"
 #include "audio/LoopTimer.h"
-#include "audio/PulseRecorder.h"
+#include "audio/MonitorRecorder.h"
 #include "audio/SoundServer.h"
 
 #include <cstdint>
@@ -21,7 +21,7 @@ class PlaybackWatch {
 public:
     using Clock = SoundServer::Clock;
 
-    PlaybackWatch(SoundServer& server, PulseRecorder& recorder);
+    PlaybackWatch(SoundServer& server, MonitorRecorder& recorder);
 
     // The recorder has just opened on the sink's monitor: it records, and the watch lists what
     // plays there.
@@ -52,7 +52,7 @@ private:
     void armGrace();
 
     SoundServer& m_server;
-    PulseRecorder& m_recorder;
+    MonitorRecorder& m_recorder;
     std::uint32_t m_sinkIndex = 0;
     State m_state = State::ended;
     // A listing asked for before the watch last began is about another sink, or another

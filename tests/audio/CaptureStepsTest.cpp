@@ -1,5 +1,5 @@
 // The capture's set-up steps over a sound server played by the test: each failure names its step.
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 #include "testkit/fakes/FakeSoundServer.h"
 
 #include <gtest/gtest.h>
@@ -17,9 +17,9 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
     auto server = std::make_shared<FakeSoundServer>(clock);
     server->addSink("speakers");
     server->setDefault("speakers");
-    PulseAudioMeter::Options options;
+    SoundServerMeter::Options options;
     options.soundServer = [server] { return server; };
-    PulseAudioMeter meter(options);
+    SoundServerMeter meter(options);
     const struct {
         Refusal refusal;
         const char* step;

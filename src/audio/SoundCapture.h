@@ -4,9 +4,9 @@
 #include "audio/DefaultSinkLookup.h"
 #include "audio/LoopTimer.h"
 #include "audio/MeterError.h"
+#include "audio/MonitorRecorder.h"
 #include "audio/OutputWatch.h"
 #include "audio/PlaybackWatch.h"
-#include "audio/PulseRecorder.h"
 #include "audio/SoundServer.h"
 
 #include <chrono>
@@ -20,7 +20,7 @@
 // monitor, follows the default when it changes, and reconnects when the server goes away. Its
 // own parts each do one of those things; this joins them. Everything but open() and close() runs
 // on the audio thread with the loop's lock held.
-class PulseCapture {
+class SoundCapture {
 public:
     // What a run needs of its meter. The reports are made on the audio thread.
     struct Needs {
@@ -36,11 +36,11 @@ public:
     };
 
     // The server's thread is the audio thread; the run connects and disconnects it.
-    PulseCapture(Needs needs, std::shared_ptr<SoundServer> server);
-    ~PulseCapture() { close(); }
+    SoundCapture(Needs needs, std::shared_ptr<SoundServer> server);
+    ~SoundCapture() { close(); }
 
-    PulseCapture(const PulseCapture&) = delete;
-    PulseCapture& operator=(const PulseCapture&) = delete;
+    SoundCapture(const SoundCapture&) = delete;
+    SoundCapture& operator=(const SoundCapture&) = delete;
 
     // Main thread: connects and waits until the first stream records or a step fails, within the
     // set-up timeout whatever the capture goes through meanwhile, and then returns that step's
@@ -90,7 +90,7 @@ private:
     // First: the other parts use it, and it outlives them.
     std::shared_ptr<SoundServer> m_server;
     DefaultSinkLookup m_lookup;
-    PulseRecorder m_recorder;
+    MonitorRecorder m_recorder;
     PlaybackWatch m_playback;
     OutputWatch m_output;
     // Fails the step under way when an attempt takes too long.

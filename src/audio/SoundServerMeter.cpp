@@ -1,9 +1,9 @@
 // The main thread's side of the meter: starting and stopping a capture run, and the reports that
 // come back from it.
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 
-#include "audio/PulseCapture.h"
 #include "audio/PulseSoundServerFactory.h"
+#include "audio/SoundCapture.h"
 
 namespace {
 
@@ -11,26 +11,26 @@ constexpr const char* kThreadName = "beamwick.audio";
 
 } // namespace
 
-PulseAudioMeter::PulseAudioMeter() : PulseAudioMeter(Options{}) {}
+SoundServerMeter::SoundServerMeter() : SoundServerMeter(Options{}) {}
 
-PulseAudioMeter::PulseAudioMeter(Options options) : m_options(std::move(options)) {}
+SoundServerMeter::SoundServerMeter(Options options) : m_options(std::move(options)) {}
 
-PulseAudioMeter::~PulseAudioMeter()
+SoundServerMeter::~SoundServerMeter()
 {
     stop();
 }
 
-void PulseAudioMeter::setOnInterruption(InterruptionCallback callback)
+void SoundServerMeter::setOnInterruption(InterruptionCallback callback)
 {
     m_onInterruption = std::move(callback);
 }
 
-void PulseAudioMeter::setOnActivity(ActivityCallback callback)
+void SoundServerMeter::setOnActivity(ActivityCallback callback)
 {
     m_onActivity = std::move(callback);
 }
 
-void PulseAudioMeter::start()
+void SoundServerMeter::start()
 {
     if (m_capture)
         return;
@@ -38,8 +38,8 @@ void PulseAudioMeter::start()
     const auto run = m_handOff.beginRun();
     auto server = m_options.soundServer ? m_options.soundServer()
                                         : makePulseSoundServer(m_options.server, kThreadName);
-    auto capture = std::make_unique<PulseCapture>(
-        PulseCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
+    auto capture = std::make_unique<SoundCapture>(
+        SoundCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
                             .retryInterval = m_options.retryInterval,
                             .detector = m_detector,
                             .measured =
@@ -60,7 +60,7 @@ void PulseAudioMeter::start()
     m_capture = std::move(capture);
 }
 
-void PulseAudioMeter::stop() noexcept
+void SoundServerMeter::stop() noexcept
 {
     if (!m_capture)
         return;
@@ -70,7 +70,7 @@ void PulseAudioMeter::stop() noexcept
     m_handOff.endRun();
 }
 
-void PulseAudioMeter::postInterruption(Generation::Ticket run, std::optional<MeterError> lost)
+void SoundServerMeter::postInterruption(Generation::Ticket run, std::optional<MeterError> lost)
 {
     // The task goes to an object the meter owns, so it is dropped if the meter goes first; the
     // run's ticket drops a report that belongs to a run stopped since.
@@ -80,7 +80,7 @@ void PulseAudioMeter::postInterruption(Generation::Ticket run, std::optional<Met
     });
 }
 
-void PulseAudioMeter::postActivity(Generation::Ticket run, bool flowing)
+void SoundServerMeter::postActivity(Generation::Ticket run, bool flowing)
 {
     m_handOff.postTask([this, run, flowing] {
         if (m_handOff.current(run) && m_onActivity)

@@ -1,4 +1,4 @@
-#include "audio/PulseRecorder.h"
+#include "audio/MonitorRecorder.h"
 
 #include <cmath>
 
@@ -8,11 +8,12 @@ constexpr float kFallbackRate = 48000.0f;
 
 } // namespace
 
-PulseRecorder::PulseRecorder(SoundServer& server, BassDetector& detector, Handlers handlers)
+MonitorRecorder::MonitorRecorder(SoundServer& server, BassDetector& detector, Handlers handlers)
     : m_server(server), m_detector(detector), m_handlers(std::move(handlers))
 {}
 
-std::optional<PulseRecorder::Refused> PulseRecorder::open(const SoundServer::Sink& sink, bool fresh)
+std::optional<MonitorRecorder::Refused> MonitorRecorder::open(const SoundServer::Sink& sink,
+                                                              bool fresh)
 {
     close();
     if (sink.monitor.empty())
@@ -44,7 +45,7 @@ std::optional<PulseRecorder::Refused> PulseRecorder::open(const SoundServer::Sin
     return std::nullopt;
 }
 
-void PulseRecorder::waitWithoutStream()
+void MonitorRecorder::waitWithoutStream()
 {
     close();
     if (m_paused)
@@ -54,7 +55,7 @@ void PulseRecorder::waitWithoutStream()
     m_handlers.activity(false);
 }
 
-void PulseRecorder::setPaused(bool paused)
+void MonitorRecorder::setPaused(bool paused)
 {
     if (paused == m_paused || !m_open)
         return;
@@ -84,7 +85,7 @@ void PulseRecorder::setPaused(bool paused)
     m_server.cork(paused);
 }
 
-void PulseRecorder::readChunks()
+void MonitorRecorder::readChunks()
 {
     // A hole (no data, but a size) is silence of that length; reading on keeps the blocks in step
     // with stream time. Whatever arrives after a cork was asked for is dropped: the pause
@@ -97,7 +98,7 @@ void PulseRecorder::readChunks()
     }
 }
 
-void PulseRecorder::measure(const AudioBuffer& block)
+void MonitorRecorder::measure(const AudioBuffer& block)
 {
     const auto level = m_detector.process({&block, 1});
     if (!level)

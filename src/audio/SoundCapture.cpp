@@ -1,4 +1,4 @@
-#include "audio/PulseCapture.h"
+#include "audio/SoundCapture.h"
 
 namespace {
 
@@ -13,7 +13,7 @@ MeterError failureOf(Step step, const Failure& failure)
 
 } // namespace
 
-PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
+SoundCapture::SoundCapture(Needs needs, std::shared_ptr<SoundServer> server)
     : m_needs(std::move(needs)), m_server(std::move(server)),
       m_lookup(
           *m_server,
@@ -34,7 +34,7 @@ PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
       m_deadline(*m_server), m_retry(*m_server)
 {}
 
-std::optional<MeterError> PulseCapture::open()
+std::optional<MeterError> SoundCapture::open()
 {
     std::optional<MeterError> failure;
     m_server->locked([this, &failure] {
@@ -49,7 +49,7 @@ std::optional<MeterError> PulseCapture::open()
     return failure;
 }
 
-void PulseCapture::close() noexcept
+void SoundCapture::close() noexcept
 {
     // The state is read under the lock too: the audio thread may be failing or reconnecting at
     // this very moment. Once torn down, the capture has nothing left on the server's loop, so no
@@ -62,7 +62,7 @@ void PulseCapture::close() noexcept
     });
 }
 
-void PulseCapture::beginAttempt()
+void SoundCapture::beginAttempt()
 {
     armDeadline();
     const auto refused = m_server->connect(
@@ -78,19 +78,19 @@ void PulseCapture::beginAttempt()
         fail(Step::creatingTap, *refused);
 }
 
-void PulseCapture::lookUp()
+void SoundCapture::lookUp()
 {
     m_lookup.begin();
 }
 
-void PulseCapture::openRecorder(const SoundServer::Sink& sink, const std::string& name)
+void SoundCapture::openRecorder(const SoundServer::Sink& sink, const std::string& name)
 {
     m_sinkName = name;
     if (const auto refused = m_recorder.open(sink, m_state != State::moving))
         outputFailed(refused->step, refused->failure);
 }
 
-void PulseCapture::outputFailed(Step step, const Failure& failure)
+void SoundCapture::outputFailed(Step step, const Failure& failure)
 {
     if ((m_state == State::moving || m_state == State::reconnecting) &&
         step == Step::readingSpeakerId)
@@ -99,7 +99,7 @@ void PulseCapture::outputFailed(Step step, const Failure& failure)
         fail(step, failure);
 }
 
-void PulseCapture::awaitOutput()
+void SoundCapture::awaitOutput()
 {
     // While outputs come and go the server can name a default that is already gone, or none
     // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next; a
@@ -118,7 +118,7 @@ void PulseCapture::awaitOutput()
     m_output.follow(m_lookup.name(), OutputWatch::noSink);
 }
 
-void PulseCapture::recorderReady()
+void SoundCapture::recorderReady()
 {
     if (m_state != State::starting && m_state != State::moving && m_state != State::reconnecting)
         return;
@@ -134,7 +134,7 @@ void PulseCapture::recorderReady()
     m_output.follow(m_sinkName, m_recorder.sinkIndex());
 }
 
-void PulseCapture::recorderEnded(const Failure& failure, bool connectionLost)
+void SoundCapture::recorderEnded(const Failure& failure, bool connectionLost)
 {
     // The server ends a record stream whose monitor went away (its sink was unplugged) while
     // the connection lives on: the capture moves to the default output instead. A stream that
@@ -149,7 +149,7 @@ void PulseCapture::recorderEnded(const Failure& failure, bool connectionLost)
         fail(currentStep(), failure);
 }
 
-void PulseCapture::follow()
+void SoundCapture::follow()
 {
     m_playback.end();
     m_output.end();
@@ -159,7 +159,7 @@ void PulseCapture::follow()
     lookUp();
 }
 
-void PulseCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
+void SoundCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
 {
     if (m_state != State::streaming && m_state != State::awaitingOutput)
         return;
@@ -171,7 +171,7 @@ void PulseCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
         m_output.changed(change, index);
 }
 
-void PulseCapture::fail(Step step, const Failure& failure)
+void SoundCapture::fail(Step step, const Failure& failure)
 {
     if (m_state == State::failed || m_state == State::lost || m_state == State::closed)
         return;
@@ -197,7 +197,7 @@ void PulseCapture::fail(Step step, const Failure& failure)
     });
 }
 
-void PulseCapture::tearDown() noexcept
+void SoundCapture::tearDown() noexcept
 {
     m_deadline.cancel();
     m_retry.cancel();
@@ -209,12 +209,12 @@ void PulseCapture::tearDown() noexcept
     m_server->disconnect();
 }
 
-void PulseCapture::armDeadline()
+void SoundCapture::armDeadline()
 {
     m_deadline.arm(m_needs.setUpTimeout, [this] { fail(currentStep(), m_server->timedOut()); });
 }
 
-Step PulseCapture::currentStep() const
+Step SoundCapture::currentStep() const
 {
     if (m_state != State::starting)
         return Step::listening;

@@ -14,7 +14,7 @@
 // server's chunks gathered into blocks of 512 frames, each measured by the detector and handed on.
 // It can be paused (corked) while nothing plays, and reopened on another sink's monitor when the
 // output changes. Lock held, always: its callbacks run on the loop's thread.
-class PulseRecorder {
+class MonitorRecorder {
 public:
     using Clock = SoundServer::Clock;
 
@@ -30,7 +30,7 @@ public:
     };
 
     // The detector outlives the recorder: its running average is kept across captures.
-    PulseRecorder(SoundServer& server, BassDetector& detector, Handlers handlers);
+    MonitorRecorder(SoundServer& server, BassDetector& detector, Handlers handlers);
 
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
