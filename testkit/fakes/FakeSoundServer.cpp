@@ -15,30 +15,6 @@ constexpr std::uint32_t kBlockFrames = 512;
 
 } // namespace
 
-SoundServer::Failure FakeSoundServer::failure(std::int32_t code)
-{
-    switch (code) {
-    case invalidArgument:
-        return {code, "Invalid argument"};
-    case noSuchEntity:
-        return {code, "No such entity"};
-    case connectionRefused:
-        return {code, "Connection refused"};
-    case timeout:
-        return {code, "Timeout"};
-    case connectionTerminated:
-        return {code, "Connection terminated"};
-    case entityKilled:
-        return {code, "Entity killed"};
-    case badState:
-        return {code, "Bad state"};
-    case tooLarge:
-        return {code, "Too large"};
-    default:
-        return {code, ""};
-    }
-}
-
 void FakeSoundServer::addSink(const std::string& name)
 {
     m_sinks.push_back({name, ++m_lastIndex});
@@ -52,7 +28,7 @@ void FakeSoundServer::removeSink(const std::string& name)
         return;
     std::erase_if(m_sinks, [&](const Sink& sink) { return sink.name == name; });
     if (m_stream && m_stream->sink == *index)
-        endStream(entityKilled);
+        endStream(kKilled);
     tell(Change::sinkRemoved, *index);
     if (m_default == name && !m_sinks.empty())
         setDefault(m_sinks.front().name);
@@ -82,15 +58,14 @@ void FakeSoundServer::loseServer()
     if (m_connection != Connection::connecting && m_connection != Connection::ready)
         return;
     m_connection = Connection::failed;
-    m_error = connectionTerminated;
+    m_error = kTerminated;
     if (m_stream)
-        endStream(connectionTerminated);
+        endStream(kTerminated);
     // Nothing more is answered or told on a connection that is gone.
     std::erase_if(m_queue, [this](const auto& due) {
         return due.second.connection == m_connections && due.second.stream == 0;
     });
-    schedule({}, {.connection = m_connections,
-                  .work = [this] { m_events.lost(failure(connectionTerminated)); }});
+    schedule({}, {.connection = m_connections, .work = [this] { m_events.lost(kTerminated); }});
 }
 
 std::uint32_t FakeSoundServer::addPlayer(const std::string& sink, bool corked)
@@ -118,7 +93,7 @@ void FakeSoundServer::corkPlayer(std::uint32_t id, bool corked)
 void FakeSoundServer::killStream()
 {
     if (m_stream && m_stream->ready)
-        endStream(entityKilled);
+        endStream(kKilled);
 }
 
 bool FakeSoundServer::feed(float amplitude)
@@ -179,14 +154,16 @@ void FakeSoundServer::tell(Change change, std::uint32_t index)
                       .work = [this, change, index] { m_events.changed(change, index); }});
 }
 
-void FakeSoundServer::endStream(int status)
+void FakeSoundServer::endStream(Failure failure)
 {
     const std::uint64_t stream = m_streams;
     std::erase_if(m_queue, [stream](const auto& due) { return due.second.stream == stream; });
     m_stream->ready = false;
     m_chunks.clear();
-    schedule({}, {.connection = m_connections, .stream = stream, .work = [this, status] {
-                      m_streamEvents.ended(failure(status), !ready());
+    schedule({}, {.connection = m_connections,
+                  .stream = stream,
+                  .work = [this, failure = std::move(failure)] {
+                      m_streamEvents.ended(failure, !ready());
                   }});
 }
 

@@ -32,20 +32,6 @@ public:
         std::uint32_t index;
     };
 
-    // The status codes this server fails with, numbered as the client library numbers them; a
-    // failure carries the library's words for its code too, so it reads as a real server's.
-    enum Code : std::int32_t {
-        invalidArgument = 3,
-        noSuchEntity = 5,
-        connectionRefused = 6,
-        timeout = 8,
-        connectionTerminated = 11,
-        entityKilled = 12,
-        badState = 15,
-        tooLarge = 18
-    };
-    static Failure failure(std::int32_t code);
-
     explicit FakeSoundServer(FakeClock& clock) : m_clock(clock) {}
 
     // The world. Names of sinks are unique; their monitors are "<name>.monitor".
@@ -72,7 +58,7 @@ public:
         m_hungUntil[static_cast<int>(ask)] = m_clock.now() + hang;
         m_hungConnection[static_cast<int>(ask)] = m_connections;
     }
-    // The next such request fails with that code (the sink is described without a monitor).
+    // The next such request fails so (the sink is described without a monitor).
     enum class Refusal {
         none,
         defaultSink,
@@ -81,10 +67,10 @@ public:
         streamConnection,
         streamReady
     };
-    void refuseNext(Refusal refusal, int code)
+    void refuseNext(Refusal refusal, Failure failure)
     {
         m_refusal = refusal;
-        m_refusalCode = code;
+        m_refusalFailure = std::move(failure);
     }
     bool connected() const { return m_connection != Connection::none; }
     // One block of 512 frames of a 60 Hz tone (silence at 0) into the record stream, if it
@@ -110,7 +96,7 @@ public:
     Clock::time_point now() const override { return m_clock.now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
-    Failure timedOut() const override { return failure(timeout); }
+    Failure timedOut() const override { return kTimeout; }
     std::optional<Failure> connect(Events events) override;
     void disconnect() noexcept override;
     bool ready() const { return m_connection == Connection::ready; }
@@ -124,6 +110,14 @@ public:
     bool read(const Reader& take) override;
 
 private:
+    // The failures of the server's own making, numbered and worded as the client library does.
+    static inline const Failure kNoEntity{5, "No such entity"};
+    static inline const Failure kRefused{6, "Connection refused"};
+    static inline const Failure kTimeout{8, "Timeout"};
+    static inline const Failure kTerminated{11, "Connection terminated"};
+    static inline const Failure kKilled{12, "Entity killed"};
+    static inline const Failure kBadState{15, "Bad state"};
+
     enum class Connection { none, connecting, ready, failed };
     // What runs when due: a timer (id), or something the connection (or its stream) is owed.
     struct Due {
@@ -137,7 +131,7 @@ private:
     void schedule(Clock::duration delay, Due due);
     std::optional<Failure> answer(Ask ask, std::function<void()> work);
     void tell(Change change, std::uint32_t index);
-    void endStream(int status);
+    void endStream(Failure failure);
     bool runNext(Clock::time_point until);
     std::optional<SoundServer::Sink> describe(const std::string& name);
 
@@ -150,7 +144,7 @@ private:
     bool m_up = true;
     bool m_suspended = false;
     Refusal m_refusal = Refusal::none;
-    int m_refusalCode = 0;
+    Failure m_refusalFailure;
     // Whether the next request of that kind is the refused one; spends the refusal.
     bool refused(Refusal refusal);
     Clock::duration m_delay[3] = {};
@@ -165,7 +159,7 @@ private:
     std::uint64_t m_connections = 0;
     Events m_events;
     bool m_subscribed = false;
-    int m_error = 0;
+    Failure m_error;
     std::optional<Stream> m_stream;
     std::uint64_t m_streams = 0;
     StreamEvents m_streamEvents;

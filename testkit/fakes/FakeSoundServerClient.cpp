@@ -37,8 +37,8 @@ std::optional<SoundServer::Failure> FakeSoundServer::connect(Events events)
     const bool up = m_up;
     schedule(m_delay[0], {.connection = m_connections, .work = [this, up] {
                               m_connection = up ? Connection::ready : Connection::failed;
-                              m_error = up ? 0 : connectionRefused;
-                              up ? m_events.ready() : m_events.lost(failure(m_error));
+                              m_error = up ? Failure{} : kRefused;
+                              up ? m_events.ready() : m_events.lost(m_error);
                           }});
     return std::nullopt;
 }
@@ -54,8 +54,8 @@ void FakeSoundServer::disconnect() noexcept
 std::optional<SoundServer::Failure> FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
 {
     if (refused(Refusal::defaultSink)) {
-        m_error = m_refusalCode;
-        return failure(m_error);
+        m_error = m_refusalFailure;
+        return m_error;
     }
     return this->answer(Ask::defaultSink,
                         [this, answer = std::move(answer)] { answer(m_default, Failure{}); });
@@ -66,7 +66,7 @@ std::optional<SoundServer::Failure> FakeSoundServer::askSink(const std::string& 
 {
     return this->answer(Ask::sink, [this, name, answer = std::move(answer)] {
         const auto sink = describe(name);
-        answer(sink, sink ? Failure{} : failure(noSuchEntity));
+        answer(sink, sink ? Failure{} : kNoEntity);
     });
 }
 
@@ -84,20 +84,21 @@ SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, S
 {
     closeStream();
     if (!ready())
-        return {.failure = failure(badState), .creating = true};
+        return {.failure = kBadState, .creating = true};
     if (refused(Refusal::streamCreation))
-        return {.failure = failure(m_refusalCode), .creating = true};
+        return {.failure = m_refusalFailure, .creating = true};
     if (refused(Refusal::streamConnection))
-        return {.failure = failure(m_refusalCode), .creating = false};
+        return {.failure = m_refusalFailure, .creating = false};
     // A stream whose monitor went meanwhile never records; nor does one refused.
-    const int endsWith = refused(Refusal::streamReady) ? m_refusalCode : 0;
+    const auto endsWith =
+        refused(Refusal::streamReady) ? std::optional(m_refusalFailure) : std::nullopt;
     m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
     m_streamEvents = std::move(events);
     ++m_streams;
     schedule(m_delay[1],
              {.connection = m_connections, .stream = m_streams, .work = [this, endsWith] {
-                  if (endsWith != 0 || !hasSink(m_stream->sink)) {
-                      endStream(endsWith != 0 ? endsWith : noSuchEntity);
+                  if (endsWith || !hasSink(m_stream->sink)) {
+                      endStream(endsWith.value_or(kNoEntity));
                       return;
                   }
                   m_stream->ready = true;
@@ -142,7 +143,7 @@ void FakeSoundServer::schedule(Clock::duration delay, Due due)
 std::optional<SoundServer::Failure> FakeSoundServer::answer(Ask ask, std::function<void()> work)
 {
     if (!ready())
-        return failure(m_error);
+        return m_error;
     const int kind = static_cast<int>(ask);
     // Answers of one kind keep their order, however the delays change meanwhile.
     const auto hungUntil =

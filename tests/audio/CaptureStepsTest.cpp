@@ -7,7 +7,6 @@
 namespace {
 
 using Refusal = FakeSoundServer::Refusal;
-using Code = FakeSoundServer::Code;
 
 // Each step after connecting, failed: the start throws the step's text with the server's error
 // code, leaves neither stream, connection nor timer behind, and the same meter then starts afresh.
@@ -23,25 +22,27 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
     const struct {
         Refusal refusal;
         const char* step;
+        // The server's code and its words for it, as the client library has them.
         int status;
+        const char* words;
         // With the server's words for the code, where there are any.
         const char* description;
     } steps[] = {
-        {Refusal::defaultSink, "Finding the default output", Code::connectionTerminated,
+        {Refusal::defaultSink, "Finding the default output", 11, "Connection terminated",
          "Finding the default output failed, code 11: Connection terminated"},
         // A sink without a monitor to record from.
-        {Refusal::monitor, "Reading the output's monitor", 0,
+        {Refusal::monitor, "Reading the output's monitor", 0, "",
          "Reading the output's monitor failed, code 0"},
-        {Refusal::streamCreation, "Creating listener", Code::invalidArgument,
+        {Refusal::streamCreation, "Creating listener", 3, "Invalid argument",
          "Creating listener failed, code 3: Invalid argument"},
-        {Refusal::streamConnection, "Starting listener", Code::badState,
+        {Refusal::streamConnection, "Starting listener", 15, "Bad state",
          "Starting listener failed, code 15: Bad state"},
-        {Refusal::streamReady, "Starting audio", Code::tooLarge,
+        {Refusal::streamReady, "Starting audio", 18, "Too large",
          "Starting audio failed, code 18: Too large"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.step);
-        server->refuseNext(step.refusal, step.status);
+        server->refuseNext(step.refusal, {step.status, step.words});
         try {
             meter.start();
             ADD_FAILURE() << "the start succeeded";
