@@ -1,6 +1,7 @@
-// The record stream of PulseSoundServer, and every callback the client library makes into it.
-// The library is C: nothing may unwind through it, so each callback runs its work guarded (and then
-// lets a thread in await() look again).
+// The record stream of PulseSoundServer, and the callbacks the client library makes into it for
+// the context, the requests and the stream (the timers' is with the loop). The library is C:
+// nothing may unwind through it, so each callback runs its work guarded, and then lets a thread
+// in await() look again.
 #include "audio/PulseSoundServer.h"
 
 #include <limits>
@@ -219,20 +220,4 @@ void PulseSoundServer::streamReadable(pa_stream*, std::size_t, void* self) noexc
 {
     auto* server = static_cast<PulseSoundServer*>(self);
     server->dispatch([&] { server->m_streamEvents.readable(); });
-}
-
-void PulseSoundServer::expired(pa_mainloop_api* api, pa_time_event* event, const timeval*,
-                               void* timer) noexcept
-{
-    auto* due = static_cast<Timer*>(timer);
-    PulseSoundServer* server = due->server;
-    // Freeing a timer from its own callback is allowed by the library. The work is moved out
-    // first: it may arm another timer.
-    auto fire = std::move(due->fire);
-    api->time_free(event);
-    server->m_timers.erase(due->id);
-    server->dispatch([&] {
-        if (fire)
-            fire();
-    });
 }
