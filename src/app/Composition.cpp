@@ -1,6 +1,6 @@
 #include "app/Composition.h"
 
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 #include "brightness/Brightness.h"
 #include "control/LogoController.h"
 #include "platform/LogindSleepNotice.h"
@@ -47,7 +47,7 @@ std::unique_ptr<LogoController> Composition::makeController()
     return std::make_unique<LogoController>(LogoController::Environment{
         .brightness = m_serviceModule.empty() ? std::make_unique<Brightness>()
                                               : std::make_unique<Brightness>(m_serviceModule),
-        .meter = std::make_unique<PulseAudioMeter>(),
+        .meter = std::make_unique<SoundServerMeter>(),
         .ticker = std::make_unique<TimerTicker>(),
         .defaults = m_settings,
         .clock = m_clock,

@@ -2,13 +2,14 @@
 
 void DefaultSinkLookup::begin()
 {
-    const std::uint64_t lookup = ++m_lookups;
+    const Lookup lookup = m_lookups.begin();
     m_stage = Stage::readingServer;
-    if (!m_server.askDefaultSink([this, lookup](std::optional<std::string> name, int status) {
-            if (current(lookup, Stage::readingServer))
-                readSink(lookup, name, status);
-        }))
-        fail(Step::findingSpeakers, m_server.error());
+    if (const auto refused = m_server.askDefaultSink(
+            [this, lookup](std::optional<std::string> name, const Failure& failure) {
+                if (current(lookup, Stage::readingServer))
+                    readSink(lookup, name, failure);
+            }))
+        fail(Step::findingSpeakers, *refused);
 }
 
 std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
@@ -24,36 +25,38 @@ std::optional<DefaultSinkLookup::Step> DefaultSinkLookup::step() const
     return std::nullopt;
 }
 
-void DefaultSinkLookup::readSink(std::uint64_t lookup, const std::optional<std::string>& name,
-                                 int status)
+void DefaultSinkLookup::readSink(Lookup lookup, const std::optional<std::string>& name,
+                                 const Failure& failure)
 {
     if (!name) {
-        fail(Step::findingSpeakers, status);
+        fail(Step::findingSpeakers, failure);
         return;
     }
     m_stage = Stage::readingSink;
     // A server without a default sink goes on to the next read, which then fails on its own.
     m_name = *name;
-    if (!m_server.askSink(m_name, [this, lookup](std::optional<SoundServer::Sink> sink,
-                                                 int status) { sinkRead(lookup, sink, status); }))
-        fail(Step::readingSpeakerId, m_server.error());
+    if (const auto refused = m_server.askSink(
+            m_name, [this, lookup](std::optional<SoundServer::Sink> sink, const Failure& failure) {
+                sinkRead(lookup, sink, failure);
+            }))
+        fail(Step::readingSpeakerId, *refused);
 }
 
-void DefaultSinkLookup::sinkRead(std::uint64_t lookup, const std::optional<SoundServer::Sink>& sink,
-                                 int status)
+void DefaultSinkLookup::sinkRead(Lookup lookup, const std::optional<SoundServer::Sink>& sink,
+                                 const Failure& failure)
 {
     if (!current(lookup, Stage::readingSink))
         return;
     if (!sink) {
-        fail(Step::readingSpeakerId, status);
+        fail(Step::readingSpeakerId, failure);
         return;
     }
     m_stage = Stage::idle;
     m_found(*sink, m_name);
 }
 
-void DefaultSinkLookup::fail(Step step, int status)
+void DefaultSinkLookup::fail(Step step, const Failure& failure)
 {
     m_stage = Stage::idle;
-    m_failed(step, status);
+    m_failed(step, failure);
 }

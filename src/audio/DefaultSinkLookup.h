@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/Generation.h"
 #include "audio/MeterError.h"
 #include "audio/SoundServer.h"
 
@@ -14,7 +15,8 @@ class DefaultSinkLookup {
 public:
     using Found = std::function<void(const SoundServer::Sink& sink, const std::string& name)>;
     using Step = MeterError::Step;
-    using Failed = std::function<void(Step step, int status)>;
+    using Failure = SoundServer::Failure;
+    using Failed = std::function<void(Step step, const Failure& failure)>;
 
     DefaultSinkLookup(SoundServer& server, Found found, Failed failed)
         : m_server(server), m_found(std::move(found)), m_failed(std::move(failed))
@@ -22,7 +24,11 @@ public:
 
     void begin();
     // Answers still on their way are dropped.
-    void cancel() noexcept { m_stage = Stage::idle; }
+    void cancel() noexcept
+    {
+        m_stage = Stage::idle;
+        m_lookups.end();
+    }
     // The step under way, if any.
     std::optional<Step> step() const;
     // The default sink's name as the server last gave it.
@@ -31,20 +37,23 @@ public:
 private:
     enum class Stage { idle, readingServer, readingSink };
 
-    void readSink(std::uint64_t lookup, const std::optional<std::string>& name, int status);
-    void sinkRead(std::uint64_t lookup, const std::optional<SoundServer::Sink>& sink, int status);
+    using Lookup = Generation::Ticket;
+
+    void readSink(Lookup lookup, const std::optional<std::string>& name, const Failure& failure);
+    void sinkRead(Lookup lookup, const std::optional<SoundServer::Sink>& sink,
+                  const Failure& failure);
     // Whether the answer belongs to the lookup under way, at that stage.
-    bool current(std::uint64_t lookup, Stage stage) const
+    bool current(Lookup lookup, Stage stage) const
     {
-        return lookup == m_lookups && m_stage == stage;
+        return m_lookups.current(lookup) && m_stage == stage;
     }
-    void fail(Step step, int status);
+    void fail(Step step, const Failure& failure);
 
     SoundServer& m_server;
     Found m_found;
     Failed m_failed;
     Stage m_stage = Stage::idle;
-    // Tells the lookups apart: an answer to a cancelled one is not taken for the next one's.
-    std::uint64_t m_lookups = 0;
+    // An answer to a cancelled lookup is not taken for the next one's.
+    Generation m_lookups;
     std::string m_name;
 };

@@ -23,14 +23,14 @@ void LevelHandOff::setCallback(AudioMeter::LevelCallback callback)
     // The previous callback, now in `replacement`, is released here, outside the lock.
 }
 
-void LevelHandOff::post(float bass, float previousAverage, std::uint64_t run)
+void LevelHandOff::post(float bass, float previousAverage, Generation::Ticket run)
 {
     // Posted even without a callback: one task per block is what the owner relies on, and the
     // cost is the same either way. The task runs only while the hand-off exists (its context is
     // the hand-off's own), so it may read the run on the main thread.
     postTask([this, run, callback = current(), bass = static_cast<double>(bass),
               average = static_cast<double>(previousAverage)] {
-        if (callback && run == m_run)
+        if (callback && m_runs.current(run))
             (*callback)(bass, average);
     });
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "audio/AudioMeter.h"
+#include "audio/Generation.h"
 
 #include <QMetaObject>
 #include <QObject>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -23,10 +23,15 @@ public:
 
     void setCallback(AudioMeter::LevelCallback callback);
 
-    // Main thread: from now on, levels posted for any other run are dropped when they arrive.
-    void setRun(std::uint64_t run) { m_run = run; }
+    // Main thread: a run of the meter begins; from now on, whatever is posted for any other run is
+    // dropped when it arrives.
+    Generation::Ticket beginRun() { return m_runs.begin(); }
+    // Main thread: the run ends, and what it posted that is still queued is dropped.
+    void endRun() noexcept { m_runs.end(); }
+    // Main thread: whether what was posted for that run is still wanted.
+    bool current(Generation::Ticket run) const { return m_runs.current(run); }
     // Any thread. Widens both values to double for the callback.
-    void post(float bass, float previousAverage, std::uint64_t run = 0);
+    void post(float bass, float previousAverage, Generation::Ticket run = Generation::none);
 
     // Any thread: runs the task later on the main thread, unless the hand-off is gone by then.
     template <typename Task> void postTask(Task task)
@@ -61,7 +66,7 @@ private:
     mutable std::mutex m_mutex;
     SharedCallback m_callback;
     // Main thread only.
-    std::uint64_t m_run = 0;
+    Generation m_runs;
 #if defined(__SANITIZE_THREAD__)
     static std::mutex& sanitizerOrder()
     {

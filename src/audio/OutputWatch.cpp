@@ -4,21 +4,20 @@ void OutputWatch::follow(std::string sinkName, std::uint32_t sinkIndex)
 {
     m_sinkName = std::move(sinkName);
     m_sinkIndex = sinkIndex;
-    m_following = true;
-    ++m_follows;
+    m_follows.begin();
     // The default may have changed while the capture was moving here, before it listened.
     check();
 }
 
 void OutputWatch::changed(SoundServer::Change change, std::uint32_t index)
 {
-    if (!m_following)
+    if (!m_follows.underWay())
         return;
     using Change = SoundServer::Change;
     const bool gone = change == Change::sinkRemoved && index == m_sinkIndex;
     const bool awaited = change == Change::sinkAdded && m_sinkIndex == noSink;
     if (gone || awaited) {
-        m_following = false;
+        m_follows.end();
         m_moved();
     } else if (change == Change::serverChanged) {
         // The server changes for other reasons too; only its default sink matters here.
@@ -28,17 +27,18 @@ void OutputWatch::changed(SoundServer::Change change, std::uint32_t index)
 
 void OutputWatch::check()
 {
-    const std::uint64_t check = ++m_checks;
-    const bool asked = m_server.askDefaultSink(
-        [this, check, follows = m_follows](std::optional<std::string> name, int) {
-            if (check == m_checks)
+    const auto check = m_checks.begin();
+    const bool asked =
+        !m_server.askDefaultSink([this, check, follow = m_follows.ticket()](
+                                     std::optional<std::string> name, const SoundServer::Failure&) {
+            if (m_checks.current(check))
                 m_deadline.cancel();
             // A server naming no default names none yet: the next change will. An answer about an
             // earlier output is no news about this one.
-            if (!m_following || follows != m_follows || !name || name->empty())
+            if (!m_follows.current(follow) || !name || name->empty())
                 return;
             if (*name != m_sinkName) {
-                m_following = false;
+                m_follows.end();
                 m_moved();
             }
         });
@@ -46,7 +46,7 @@ void OutputWatch::check()
     // for good.
     if (asked)
         m_deadline.arm(m_patience, [this] {
-            m_following = false;
+            m_follows.end();
             m_unanswered();
         });
 }

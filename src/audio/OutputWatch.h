@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/Generation.h"
 #include "audio/LoopTimer.h"
 #include "audio/SoundServer.h"
 
@@ -31,7 +32,7 @@ public:
     // Nothing to compare with until the next follow().
     void end() noexcept
     {
-        m_following = false;
+        m_follows.end();
         m_deadline.cancel();
     }
     // A sink or the server changed.
@@ -45,10 +46,10 @@ private:
     SoundServer::Clock::duration m_patience;
     std::function<void()> m_unanswered;
     LoopTimer m_deadline;
-    // Tells the questions apart: answers come in order, so the latest one's answer is the last.
-    std::uint64_t m_checks = 0;
+    // Answers come in order, so the latest question's answer is the last.
+    Generation m_checks;
+    // Under way while the watch follows a sink: an answer about an earlier one is no news.
+    Generation m_follows;
     std::string m_sinkName;
     std::uint32_t m_sinkIndex = 0;
-    bool m_following = false;
-    std::uint64_t m_follows = 0;
 };

@@ -10,13 +10,13 @@ constexpr std::chrono::milliseconds kGrace{500};
 
 } // namespace
 
-PlaybackWatch::PlaybackWatch(SoundServer& server, PulseRecorder& recorder)
+PlaybackWatch::PlaybackWatch(SoundServer& server, MonitorRecorder& recorder)
     : m_server(server), m_recorder(recorder), m_grace(server)
 {}
 
-void PlaybackWatch::begin(std::uint64_t connection, std::uint32_t sinkIndex)
+void PlaybackWatch::begin(std::uint32_t sinkIndex)
 {
-    m_ledger.begin(connection);
+    m_watch.begin();
     m_sinkIndex = sinkIndex;
     m_state = State::watching;
     m_grace.cancel();
@@ -29,6 +29,7 @@ void PlaybackWatch::begin(std::uint64_t connection, std::uint32_t sinkIndex)
 void PlaybackWatch::end() noexcept
 {
     m_state = State::ended;
+    m_watch.end();
     m_grace.cancel();
 }
 
@@ -52,21 +53,17 @@ bool PlaybackWatch::list(bool confirming)
 {
     // Without an answer the recorder stays as it is: listening to silence costs, missing music
     // would be wrong.
-    if (!m_server.askPlayers(
-            [this, confirming](std::optional<std::vector<SoundServer::Player>> players) {
-                listed(players, confirming);
-            }))
-        return false;
-    m_ledger.asked();
-    return true;
+    return !m_server.askPlayers([this, confirming, watch = m_watch.ticket()](
+                                    std::optional<std::vector<SoundServer::Player>> players) {
+        listed(watch, players, confirming);
+    });
 }
 
-void PlaybackWatch::listed(const std::optional<std::vector<SoundServer::Player>>& players,
+void PlaybackWatch::listed(Generation::Ticket watch,
+                           const std::optional<std::vector<SoundServer::Player>>& players,
                            bool confirming)
 {
-    if (!m_ledger.answered())
-        return;
-    if (m_state == State::ended)
+    if (!m_watch.current(watch))
         return;
     if (confirming && m_state == State::confirming)
         m_state = State::watching;

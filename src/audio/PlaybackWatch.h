@@ -1,8 +1,8 @@
 #pragma once
 
-#include "audio/ListingLedger.h"
+#include "audio/Generation.h"
 #include "audio/LoopTimer.h"
-#include "audio/PulseRecorder.h"
+#include "audio/MonitorRecorder.h"
 #include "audio/SoundServer.h"
 
 #include <cstdint>
@@ -21,11 +21,11 @@ class PlaybackWatch {
 public:
     using Clock = SoundServer::Clock;
 
-    PlaybackWatch(SoundServer& server, PulseRecorder& recorder);
+    PlaybackWatch(SoundServer& server, MonitorRecorder& recorder);
 
     // The recorder has just opened on the sink's monitor: it records, and the watch lists what
-    // plays there. `connection` is the connection's serial number.
-    void begin(std::uint64_t connection, std::uint32_t sinkIndex);
+    // plays there.
+    void begin(std::uint32_t sinkIndex);
     // No more listings or pauses until the next begin().
     void end() noexcept;
     // A playback stream appeared, changed or went away.
@@ -45,16 +45,19 @@ private:
 
     // Asks for a listing of the playback streams; whether it could.
     bool list(bool confirming);
-    void listed(const std::optional<std::vector<SoundServer::Player>>& players, bool confirming);
+    void listed(Generation::Ticket watch,
+                const std::optional<std::vector<SoundServer::Player>>& players, bool confirming);
     void found(bool playing, bool confirming);
     // Arms the grace so that it ends `grace` after the later of its start and the last sound.
     void armGrace();
 
     SoundServer& m_server;
-    PulseRecorder& m_recorder;
+    MonitorRecorder& m_recorder;
     std::uint32_t m_sinkIndex = 0;
     State m_state = State::ended;
-    ListingLedger m_ledger;
+    // A listing asked for before the watch last began is about another sink, or another
+    // connection; one asked for since it ended is of no use.
+    Generation m_watch;
     // Armed exactly while in grace.
     LoopTimer m_grace;
     Clock::time_point m_graceFrom;

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <pulse/introspect.h>
 #include <pulse/thread-mainloop.h>
+#include <utility>
 
 // The sound server through the PulseAudio client library (PipeWire desktops serve the same
 // protocol): its threaded loop, whose thread is the audio thread, one context on it at a time and
@@ -24,40 +25,24 @@ public:
     PulseSoundServer(const PulseSoundServer&) = delete;
     PulseSoundServer& operator=(const PulseSoundServer&) = delete;
 
-    bool startThread() override;
-    void stopThread() noexcept override;
-    // Without a loop (it could not be made) there is nothing to lock, and no thread starts.
-    void lock() override
-    {
-        if (m_loop)
-            pa_threaded_mainloop_lock(m_loop);
-    }
-    void unlock() override
-    {
-        if (m_loop)
-            pa_threaded_mainloop_unlock(m_loop);
-    }
-    bool waitUntil(Clock::time_point deadline) override;
-    void signal() override;
+    void locked(const std::function<void()>& work) override;
+    bool await(Clock::time_point deadline, const std::function<bool()>& done) override;
     Clock::time_point now() const override { return Clock::now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
+    Failure timedOut() const override;
 
-    int connect(Events events) override;
+    std::optional<Failure> connect(Events events) override;
     void disconnect() noexcept override;
-    bool ready() const override;
-    int error() const override;
     bool subscribe() override;
-    bool askDefaultSink(DefaultSinkAnswer answer) override;
-    bool askSink(const std::string& name, SinkAnswer answer) override;
-    bool askPlayers(PlayersAnswer answer) override;
+    std::optional<Failure> askDefaultSink(DefaultSinkAnswer answer) override;
+    std::optional<Failure> askSink(const std::string& name, SinkAnswer answer) override;
+    std::optional<Failure> askPlayers(PlayersAnswer answer) override;
 
     Opened openStream(const Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override { m_stream.reset(); }
-    bool streamOpen() const override { return m_stream != nullptr; }
     void cork(bool paused) override;
-    bool peek(const void** data, std::size_t* bytes) override;
-    void drop() override;
+    bool read(const Reader& take) override;
 
 private:
     // An answer still owed: what to call, and what a listing gathered so far.
@@ -77,10 +62,35 @@ private:
         std::function<void()> fire;
     };
 
+    bool ready() const;
+    bool startThread();
+    void stopThread() noexcept;
+    // Without a loop (it could not be made) there is nothing to lock, and no thread starts.
+    void lock()
+    {
+        if (m_loop)
+            pa_threaded_mainloop_lock(m_loop);
+    }
+    void unlock()
+    {
+        if (m_loop)
+            pa_threaded_mainloop_unlock(m_loop);
+    }
+    // Runs one callback's work, guarded, then lets a thread in await() ask again.
+    template <typename Work> void dispatch(Work&& work) noexcept
+    {
+        guarded(std::forward<Work>(work));
+        guarded([this] { wake(); });
+    }
+    void wake();
+
     Request* owe();
     void settle(Request* request) { m_requests.erase(request->self); }
-    // Whether the server took the request; one it refused is owed nothing.
-    bool sent(Request* request, pa_operation* operation);
+    // Nothing when the server took the request, else why not; one it refused is owed nothing.
+    std::optional<Failure> sent(Request* request, pa_operation* operation);
+    // The library's error code of the moment, and a code as the seam tells it.
+    int error() const;
+    static Failure failure(int status);
 
     static void contextChanged(pa_context* context, void* self) noexcept;
     static void eventArrived(pa_context* context, pa_subscription_event_type_t event,
@@ -108,6 +118,8 @@ private:
     // Declared after what their callbacks use, so they go first.
     ContextHandle m_context;
     StreamHandle m_stream;
+    // Whether a thread is in await(); loop's lock held.
+    bool m_awaiting = false;
     // Taken without the loop's lock by the waiting thread, with it by the loop's thread.
     std::mutex m_signalMutex;
     std::condition_variable m_signalled;

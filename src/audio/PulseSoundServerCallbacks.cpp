@@ -1,5 +1,7 @@
-// The record stream of PulseSoundServer, and every callback the client library makes into it.
-// The library is C: nothing may unwind through it, so each callback runs its work guarded.
+// The record stream of PulseSoundServer, and the callbacks the client library makes into it for
+// the context, the requests and the stream (the timers' is with the loop). The library is C:
+// nothing may unwind through it, so each callback runs its work guarded, and then lets a thread
+// in await() look again.
 #include "audio/PulseSoundServer.h"
 
 #include <limits>
@@ -60,7 +62,7 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     const auto map = channelMapOf(sink, wanted);
     m_stream.reset(pa_stream_new(m_context.get(), kStreamName, &wanted, map ? &*map : nullptr));
     if (!m_stream)
-        return {.status = error(), .creating = true};
+        return {.failure = failure(error()), .creating = true};
     const pa_sample_spec* actual = pa_stream_get_sample_spec(m_stream.get());
     const Opened opened{.rate = actual ? actual->rate : 0,
                         .channels = actual ? actual->channels : sink.channels};
@@ -81,7 +83,7 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     if (pa_stream_connect_record(m_stream.get(), sink.monitor.c_str(), &attributes, flags) < 0) {
         const int status = error();
         m_stream.reset();
-        return {.status = status};
+        return {.failure = failure(status)};
     }
     return opened;
 }
@@ -92,28 +94,29 @@ void PulseSoundServer::cork(bool paused)
         requested(pa_stream_cork(m_stream.get(), paused ? 1 : 0, nullptr, nullptr));
 }
 
-bool PulseSoundServer::peek(const void** data, std::size_t* bytes)
+bool PulseSoundServer::read(const Reader& take)
 {
-    return m_stream && pa_stream_peek(m_stream.get(), data, bytes) >= 0 && *bytes > 0;
-}
-
-void PulseSoundServer::drop()
-{
+    const void* data = nullptr;
+    std::size_t bytes = 0;
+    if (!m_stream || pa_stream_peek(m_stream.get(), &data, &bytes) < 0 || bytes == 0)
+        return false;
+    take(data, bytes);
     if (m_stream)
         pa_stream_drop(m_stream.get());
+    return true;
 }
 
 void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
 {
     auto* server = static_cast<PulseSoundServer*>(self);
-    guarded([&] {
+    server->dispatch([&] {
         switch (pa_context_get_state(context)) {
         case PA_CONTEXT_READY:
             server->m_events.ready();
             break;
         case PA_CONTEXT_FAILED:
         case PA_CONTEXT_TERMINATED:
-            server->m_events.lost(pa_context_errno(context));
+            server->m_events.lost(failure(pa_context_errno(context)));
             break;
         default:
             break;
@@ -124,9 +127,10 @@ void PulseSoundServer::contextChanged(pa_context* context, void* self) noexcept
 void PulseSoundServer::eventArrived(pa_context*, pa_subscription_event_type_t event,
                                     std::uint32_t index, void* self) noexcept
 {
-    guarded([&] {
+    auto* server = static_cast<PulseSoundServer*>(self);
+    server->dispatch([&] {
         if (const auto change = changeOf(event))
-            static_cast<PulseSoundServer*>(self)->m_events.changed(*change, index);
+            server->m_events.changed(*change, index);
     });
 }
 
@@ -134,15 +138,16 @@ void PulseSoundServer::serverInfoArrived(pa_context* context, const pa_server_in
                                          void* request) noexcept
 {
     auto* owed = static_cast<Request*>(request);
+    PulseSoundServer* server = owed->server;
     // Settled before the answer runs, as every answer is: it may drop the connection, and
     // every request owed with it.
     auto answer = std::move(owed->defaultSink);
-    owed->server->settle(owed);
-    guarded([&] {
+    server->settle(owed);
+    server->dispatch([&] {
         if (!info)
-            answer(std::nullopt, pa_context_errno(context));
+            answer(std::nullopt, failure(pa_context_errno(context)));
         else
-            answer(info->default_sink_name ? info->default_sink_name : "", 0);
+            answer(info->default_sink_name ? info->default_sink_name : "", Failure{});
     });
 }
 
@@ -164,14 +169,15 @@ void PulseSoundServer::sinkInfoArrived(pa_context* context, const pa_sink_info* 
     }
     // Settled before the answer runs: the answer may drop the connection, and every request
     // owed with it.
+    PulseSoundServer* server = owed->server;
     auto answer = std::move(owed->sink);
     auto found = std::move(owed->found);
-    owed->server->settle(owed);
-    guarded([&] {
+    server->settle(owed);
+    server->dispatch([&] {
         if (found)
-            answer(std::move(found), 0);
+            answer(std::move(found), Failure{});
         else
-            answer(std::nullopt, eol < 0 ? pa_context_errno(context) : PA_ERR_NOENTITY);
+            answer(std::nullopt, failure(eol < 0 ? pa_context_errno(context) : PA_ERR_NOENTITY));
     });
 }
 
@@ -183,24 +189,26 @@ void PulseSoundServer::playerArrived(pa_context*, const pa_sink_input_info* info
         guarded([&] { owed->listed.push_back({.sink = info->sink, .corked = info->corked != 0}); });
         return;
     }
+    PulseSoundServer* server = owed->server;
     auto answer = std::move(owed->players);
     auto listed = std::move(owed->listed);
-    owed->server->settle(owed);
+    server->settle(owed);
     // A failed listing proves nothing either way.
-    guarded([&] { answer(eol > 0 ? std::optional(std::move(listed)) : std::nullopt); });
+    server->dispatch([&] { answer(eol > 0 ? std::optional(std::move(listed)) : std::nullopt); });
 }
 
 void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
 {
     auto* server = static_cast<PulseSoundServer*>(self);
-    guarded([&] {
+    server->dispatch([&] {
         switch (pa_stream_get_state(stream)) {
         case PA_STREAM_READY:
             server->m_streamEvents.ready();
             break;
         case PA_STREAM_FAILED:
         case PA_STREAM_TERMINATED:
-            server->m_streamEvents.ended(pa_context_errno(pa_stream_get_context(stream)));
+            server->m_streamEvents.ended(failure(pa_context_errno(pa_stream_get_context(stream))),
+                                         !server->ready());
             break;
         default:
             break;
@@ -210,21 +218,6 @@ void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
 
 void PulseSoundServer::streamReadable(pa_stream*, std::size_t, void* self) noexcept
 {
-    guarded([&] { static_cast<PulseSoundServer*>(self)->m_streamEvents.readable(); });
-}
-
-void PulseSoundServer::expired(pa_mainloop_api* api, pa_time_event* event, const timeval*,
-                               void* timer) noexcept
-{
-    auto* due = static_cast<Timer*>(timer);
-    PulseSoundServer* server = due->server;
-    // Freeing a timer from its own callback is allowed by the library. The work is moved out
-    // first: it may arm another timer.
-    auto fire = std::move(due->fire);
-    api->time_free(event);
-    server->m_timers.erase(due->id);
-    guarded([&] {
-        if (fire)
-            fire();
-    });
+    auto* server = static_cast<PulseSoundServer*>(self);
+    server->dispatch([&] { server->m_streamEvents.readable(); });
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <pulse/def.h>
+#include <limits>
 #include <utility>
 
 namespace {
 
+// The sink index the server gives a player on no sink.
+constexpr std::uint32_t kNoSink = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kRate = 48000;
 constexpr std::uint32_t kChannels = 2;
 constexpr std::uint32_t kBlockFrames = 512;
@@ -26,7 +28,7 @@ void FakeSoundServer::removeSink(const std::string& name)
         return;
     std::erase_if(m_sinks, [&](const Sink& sink) { return sink.name == name; });
     if (m_stream && m_stream->sink == *index)
-        endStream(PA_ERR_KILLED);
+        endStream(kKilled);
     tell(Change::sinkRemoved, *index);
     if (m_default == name && !m_sinks.empty())
         setDefault(m_sinks.front().name);
@@ -56,21 +58,20 @@ void FakeSoundServer::loseServer()
     if (m_connection != Connection::connecting && m_connection != Connection::ready)
         return;
     m_connection = Connection::failed;
-    m_error = PA_ERR_CONNECTIONTERMINATED;
+    m_error = kTerminated;
     if (m_stream)
-        endStream(PA_ERR_CONNECTIONTERMINATED);
+        endStream(kTerminated);
     // Nothing more is answered or told on a connection that is gone.
     std::erase_if(m_queue, [this](const auto& due) {
         return due.second.connection == m_connections && due.second.stream == 0;
     });
-    schedule({}, {.connection = m_connections,
-                  .work = [this] { m_events.lost(PA_ERR_CONNECTIONTERMINATED); }});
+    schedule({}, {.connection = m_connections, .work = [this] { m_events.lost(kTerminated); }});
 }
 
 std::uint32_t FakeSoundServer::addPlayer(const std::string& sink, bool corked)
 {
     const std::uint32_t id = ++m_lastPlayer;
-    m_players[id] = {sinkIndex(sink).value_or(PA_INVALID_INDEX), corked};
+    m_players[id] = {sinkIndex(sink).value_or(kNoSink), corked};
     tell(Change::playerAdded, id);
     return id;
 }
@@ -92,7 +93,7 @@ void FakeSoundServer::corkPlayer(std::uint32_t id, bool corked)
 void FakeSoundServer::killStream()
 {
     if (m_stream && m_stream->ready)
-        endStream(PA_ERR_KILLED);
+        endStream(kKilled);
 }
 
 bool FakeSoundServer::feed(float amplitude)
@@ -153,14 +154,16 @@ void FakeSoundServer::tell(Change change, std::uint32_t index)
                       .work = [this, change, index] { m_events.changed(change, index); }});
 }
 
-void FakeSoundServer::endStream(int status)
+void FakeSoundServer::endStream(Failure failure)
 {
     const std::uint64_t stream = m_streams;
     std::erase_if(m_queue, [stream](const auto& due) { return due.second.stream == stream; });
     m_stream->ready = false;
     m_chunks.clear();
-    schedule({}, {.connection = m_connections, .stream = stream, .work = [this, status] {
-                      m_streamEvents.ended(status);
+    schedule({}, {.connection = m_connections,
+                  .stream = stream,
+                  .work = [this, failure = std::move(failure)] {
+                      m_streamEvents.ended(failure, !ready());
                   }});
 }
 

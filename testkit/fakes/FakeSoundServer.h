@@ -13,8 +13,8 @@
 // world (sinks, the default, players, whether the server is up) that the test changes, tells a
 // subscribed connection of each change, and answers requests after a delay per kind of request
 // (answers of one kind in the order asked, kinds overtaking each other). Nothing happens until
-// the test lets time pass (advance()), or the capture waits (waitUntil()), which runs the server
-// up to its deadline.
+// the test lets time pass (advance()), or the capture waits (await()), which runs the server up
+// to its deadline.
 class FakeSoundServer final : public SoundServer {
 public:
     enum class Ask { defaultSink, sink, players };
@@ -58,7 +58,7 @@ public:
         m_hungUntil[static_cast<int>(ask)] = m_clock.now() + hang;
         m_hungConnection[static_cast<int>(ask)] = m_connections;
     }
-    // The next such request fails with that code (the sink is described without a monitor).
+    // The next such request fails so (the sink is described without a monitor).
     enum class Refusal {
         none,
         defaultSink,
@@ -67,10 +67,10 @@ public:
         streamConnection,
         streamReady
     };
-    void refuseNext(Refusal refusal, int code)
+    void refuseNext(Refusal refusal, Failure failure)
     {
         m_refusal = refusal;
-        m_refusalCode = code;
+        m_refusalFailure = std::move(failure);
     }
     bool connected() const { return m_connection != Connection::none; }
     // One block of 512 frames of a 60 Hz tone (silence at 0) into the record stream, if it
@@ -91,31 +91,33 @@ public:
     std::optional<std::uint32_t> sinkIndex(const std::string& name) const;
     bool hasSink(std::uint32_t index) const;
 
-    bool startThread() override { return true; }
-    void stopThread() noexcept override {}
-    void lock() override {}
-    void unlock() override {}
-    bool waitUntil(Clock::time_point deadline) override;
-    void signal() override { m_signalled = true; }
+    void locked(const std::function<void()>& work) override { work(); }
+    bool await(Clock::time_point deadline, const std::function<bool()>& done) override;
     Clock::time_point now() const override { return m_clock.now(); }
     TimerId arm(Clock::duration delay, std::function<void()> fire) override;
     void cancel(TimerId timer) noexcept override;
-    int connect(Events events) override;
+    Failure timedOut() const override { return kTimeout; }
+    std::optional<Failure> connect(Events events) override;
     void disconnect() noexcept override;
-    bool ready() const override { return m_connection == Connection::ready; }
-    int error() const override { return m_error; }
+    bool ready() const { return m_connection == Connection::ready; }
     bool subscribe() override { return m_subscribed = ready(); }
-    bool askDefaultSink(DefaultSinkAnswer answer) override;
-    bool askSink(const std::string& name, SinkAnswer answer) override;
-    bool askPlayers(PlayersAnswer answer) override;
+    std::optional<Failure> askDefaultSink(DefaultSinkAnswer answer) override;
+    std::optional<Failure> askSink(const std::string& name, SinkAnswer answer) override;
+    std::optional<Failure> askPlayers(PlayersAnswer answer) override;
     Opened openStream(const SoundServer::Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override;
-    bool streamOpen() const override { return m_stream.has_value(); }
     void cork(bool paused) override;
-    bool peek(const void** data, std::size_t* bytes) override;
-    void drop() override;
+    bool read(const Reader& take) override;
 
 private:
+    // The failures of the server's own making, numbered and worded as the client library does.
+    static inline const Failure kNoEntity{5, "No such entity"};
+    static inline const Failure kRefused{6, "Connection refused"};
+    static inline const Failure kTimeout{8, "Timeout"};
+    static inline const Failure kTerminated{11, "Connection terminated"};
+    static inline const Failure kKilled{12, "Entity killed"};
+    static inline const Failure kBadState{15, "Bad state"};
+
     enum class Connection { none, connecting, ready, failed };
     // What runs when due: a timer (id), or something the connection (or its stream) is owed.
     struct Due {
@@ -127,9 +129,9 @@ private:
     using Queue = std::map<std::pair<Clock::time_point, std::uint64_t>, Due>;
 
     void schedule(Clock::duration delay, Due due);
-    bool answer(Ask ask, std::function<void()> work);
+    std::optional<Failure> answer(Ask ask, std::function<void()> work);
     void tell(Change change, std::uint32_t index);
-    void endStream(int status);
+    void endStream(Failure failure);
     bool runNext(Clock::time_point until);
     std::optional<SoundServer::Sink> describe(const std::string& name);
 
@@ -142,7 +144,7 @@ private:
     bool m_up = true;
     bool m_suspended = false;
     Refusal m_refusal = Refusal::none;
-    int m_refusalCode = 0;
+    Failure m_refusalFailure;
     // Whether the next request of that kind is the refused one; spends the refusal.
     bool refused(Refusal refusal);
     Clock::duration m_delay[3] = {};
@@ -157,8 +159,7 @@ private:
     std::uint64_t m_connections = 0;
     Events m_events;
     bool m_subscribed = false;
-    int m_error = 0;
-    bool m_signalled = false;
+    Failure m_error;
     std::optional<Stream> m_stream;
     std::uint64_t m_streams = 0;
     StreamEvents m_streamEvents;

@@ -4,16 +4,15 @@
 
 #include <algorithm>
 #include <iterator>
-#include <pulse/def.h>
 #include <utility>
 
-bool FakeSoundServer::waitUntil(Clock::time_point deadline)
+bool FakeSoundServer::await(Clock::time_point deadline, const std::function<bool()>& done)
 {
-    while (!m_signalled && runNext(deadline)) {
+    while (!done() && runNext(deadline)) {
     }
-    if (!m_signalled && m_clock.now() < deadline)
+    if (!done() && m_clock.now() < deadline)
         m_clock.advance(deadline - m_clock.now());
-    return std::exchange(m_signalled, false);
+    return done();
 }
 
 SoundServer::TimerId FakeSoundServer::arm(Clock::duration delay, std::function<void()> fire)
@@ -27,7 +26,7 @@ void FakeSoundServer::cancel(TimerId timer) noexcept
     std::erase_if(m_queue, [timer](const auto& due) { return due.second.timer == timer; });
 }
 
-int FakeSoundServer::connect(Events events)
+std::optional<SoundServer::Failure> FakeSoundServer::connect(Events events)
 {
     disconnect();
     ++m_connections;
@@ -38,10 +37,10 @@ int FakeSoundServer::connect(Events events)
     const bool up = m_up;
     schedule(m_delay[0], {.connection = m_connections, .work = [this, up] {
                               m_connection = up ? Connection::ready : Connection::failed;
-                              m_error = up ? 0 : PA_ERR_CONNECTIONREFUSED;
+                              m_error = up ? Failure{} : kRefused;
                               up ? m_events.ready() : m_events.lost(m_error);
                           }});
-    return 0;
+    return std::nullopt;
 }
 
 void FakeSoundServer::disconnect() noexcept
@@ -52,25 +51,26 @@ void FakeSoundServer::disconnect() noexcept
     m_subscribed = false;
 }
 
-bool FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askDefaultSink(DefaultSinkAnswer answer)
 {
     if (refused(Refusal::defaultSink)) {
-        m_error = m_refusalCode;
-        return false;
+        m_error = m_refusalFailure;
+        return m_error;
     }
     return this->answer(Ask::defaultSink,
-                        [this, answer = std::move(answer)] { answer(m_default, 0); });
+                        [this, answer = std::move(answer)] { answer(m_default, Failure{}); });
 }
 
-bool FakeSoundServer::askSink(const std::string& name, SinkAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askSink(const std::string& name,
+                                                             SinkAnswer answer)
 {
     return this->answer(Ask::sink, [this, name, answer = std::move(answer)] {
         const auto sink = describe(name);
-        answer(sink, sink ? 0 : PA_ERR_NOENTITY);
+        answer(sink, sink ? Failure{} : kNoEntity);
     });
 }
 
-bool FakeSoundServer::askPlayers(PlayersAnswer answer)
+std::optional<SoundServer::Failure> FakeSoundServer::askPlayers(PlayersAnswer answer)
 {
     return this->answer(Ask::players, [this, answer = std::move(answer)] {
         std::vector<Player> players;
@@ -84,20 +84,21 @@ SoundServer::Opened FakeSoundServer::openStream(const SoundServer::Sink& sink, S
 {
     closeStream();
     if (!ready())
-        return {.status = PA_ERR_BADSTATE, .creating = true};
+        return {.failure = kBadState, .creating = true};
     if (refused(Refusal::streamCreation))
-        return {.status = m_refusalCode, .creating = true};
+        return {.failure = m_refusalFailure, .creating = true};
     if (refused(Refusal::streamConnection))
-        return {.status = m_refusalCode, .creating = false};
+        return {.failure = m_refusalFailure, .creating = false};
     // A stream whose monitor went meanwhile never records; nor does one refused.
-    const int failure = refused(Refusal::streamReady) ? m_refusalCode : 0;
+    const auto endsWith =
+        refused(Refusal::streamReady) ? std::optional(m_refusalFailure) : std::nullopt;
     m_stream = Stream{.monitor = sink.monitor, .sink = sink.index, .since = {}, .corkedAt = {}};
     m_streamEvents = std::move(events);
     ++m_streams;
     schedule(m_delay[1],
-             {.connection = m_connections, .stream = m_streams, .work = [this, failure] {
-                  if (failure != 0 || !hasSink(m_stream->sink)) {
-                      endStream(failure != 0 ? failure : PA_ERR_NOENTITY);
+             {.connection = m_connections, .stream = m_streams, .work = [this, endsWith] {
+                  if (endsWith || !hasSink(m_stream->sink)) {
+                      endStream(endsWith.value_or(kNoEntity));
                       return;
                   }
                   m_stream->ready = true;
@@ -124,19 +125,14 @@ void FakeSoundServer::cork(bool paused)
         m_stream->corked = paused;
 }
 
-bool FakeSoundServer::peek(const void** data, std::size_t* bytes)
+bool FakeSoundServer::read(const Reader& take)
 {
     if (m_chunks.empty())
         return false;
-    *data = m_chunks.front().data();
-    *bytes = m_chunks.front().size() * sizeof(float);
-    return true;
-}
-
-void FakeSoundServer::drop()
-{
+    take(m_chunks.front().data(), m_chunks.front().size() * sizeof(float));
     if (!m_chunks.empty())
         m_chunks.pop_front();
+    return true;
 }
 
 void FakeSoundServer::schedule(Clock::duration delay, Due due)
@@ -144,10 +140,10 @@ void FakeSoundServer::schedule(Clock::duration delay, Due due)
     m_queue.emplace(std::pair(m_clock.now() + delay, ++m_order), std::move(due));
 }
 
-bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
+std::optional<SoundServer::Failure> FakeSoundServer::answer(Ask ask, std::function<void()> work)
 {
     if (!ready())
-        return false;
+        return m_error;
     const int kind = static_cast<int>(ask);
     // Answers of one kind keep their order, however the delays change meanwhile.
     const auto hungUntil =
@@ -155,5 +151,5 @@ bool FakeSoundServer::answer(Ask ask, std::function<void()> work)
     const auto when = std::max({m_clock.now() + m_delay[kind], hungUntil, m_lastAnswer[kind]});
     m_lastAnswer[kind] = when;
     schedule(when - m_clock.now(), {.connection = m_connections, .work = std::move(work)});
-    return true;
+    return std::nullopt;
 }

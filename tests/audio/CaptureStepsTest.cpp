@@ -1,9 +1,8 @@
 // The capture's set-up steps over a sound server played by the test: each failure names its step.
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 #include "testkit/fakes/FakeSoundServer.h"
 
 #include <gtest/gtest.h>
-#include <pulse/def.h>
 
 namespace {
 
@@ -17,31 +16,33 @@ TEST(CaptureSteps, EachStepAfterConnectingFailsWithItsTextAndCodeAndLeavesNothin
     auto server = std::make_shared<FakeSoundServer>(clock);
     server->addSink("speakers");
     server->setDefault("speakers");
-    PulseAudioMeter::Options options;
+    SoundServerMeter::Options options;
     options.soundServer = [server] { return server; };
-    PulseAudioMeter meter(options);
+    SoundServerMeter meter(options);
     const struct {
         Refusal refusal;
         const char* step;
+        // The server's code and its words for it, as the client library has them.
         int status;
+        const char* words;
         // With the server's words for the code, where there are any.
         const char* description;
     } steps[] = {
-        {Refusal::defaultSink, "Finding the default output", PA_ERR_CONNECTIONTERMINATED,
+        {Refusal::defaultSink, "Finding the default output", 11, "Connection terminated",
          "Finding the default output failed, code 11: Connection terminated"},
         // A sink without a monitor to record from.
-        {Refusal::monitor, "Reading the output's monitor", 0,
+        {Refusal::monitor, "Reading the output's monitor", 0, "",
          "Reading the output's monitor failed, code 0"},
-        {Refusal::streamCreation, "Creating listener", PA_ERR_INVALID,
+        {Refusal::streamCreation, "Creating listener", 3, "Invalid argument",
          "Creating listener failed, code 3: Invalid argument"},
-        {Refusal::streamConnection, "Starting listener", PA_ERR_BADSTATE,
+        {Refusal::streamConnection, "Starting listener", 15, "Bad state",
          "Starting listener failed, code 15: Bad state"},
-        {Refusal::streamReady, "Starting audio", PA_ERR_TOOLARGE,
+        {Refusal::streamReady, "Starting audio", 18, "Too large",
          "Starting audio failed, code 18: Too large"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.step);
-        server->refuseNext(step.refusal, step.status);
+        server->refuseNext(step.refusal, {step.status, step.words});
         try {
             meter.start();
             ADD_FAILURE() << "the start succeeded";

@@ -2,7 +2,7 @@
 
 // What the capture stories run on, and what they check after every step: the real controller and
 // meter over a sound server played by the test.
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeSoundServer.h"
 #include "testkit/fakes/ForwardingMeter.h"
@@ -26,12 +26,12 @@ struct Story {
     {
         server->addSink("speakers");
         server->setDefault("speakers");
-        PulseAudioMeter::Options options;
+        SoundServerMeter::Options options;
         options.retryInterval = kRetry;
         options.setUpTimeout = kSetUp;
         options.soundServer = [server = server] { return server; };
         auto watched =
-            std::make_unique<ForwardingMeter>(std::make_unique<PulseAudioMeter>(options));
+            std::make_unique<ForwardingMeter>(std::make_unique<SoundServerMeter>(options));
         meter = watched.get();
         meter->starting = [this] { blocksThisRun = 0; };
         // A level that reaches the controller while no block of this run has been measured

@@ -69,10 +69,8 @@ TEST(LevelHandOffTest, TasksOfAGoneHandOffOrOfAnEndedRunAreDropped)
     LevelHandOff handOff;
     std::vector<double> delivered;
     handOff.setCallback([&](double bass, double) { delivered.push_back(bass); });
-    handOff.setRun(1);
-    handOff.post(1.0f, 0.0f, 1);
-    handOff.setRun(2);
-    handOff.post(2.0f, 0.0f, 2);
+    handOff.post(1.0f, 0.0f, handOff.beginRun());
+    handOff.post(2.0f, 0.0f, handOff.beginRun());
     ASSERT_TRUE(spinUntil([&] { return !delivered.empty(); }));
     EXPECT_EQ(delivered, std::vector<double>{2.0});
 }

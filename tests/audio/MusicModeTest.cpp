@@ -1,6 +1,6 @@
 // The controller in Music mode on the real capture: what is played comes out as flashes.
 #include "audio/BassDetector.h"
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 #include "control/LogoController.h"
 #include "platform/TimerTicker.h"
 #include "testkit/audio/TonePlayer.h"
@@ -87,11 +87,11 @@ protected:
 
     LogoController& makeController()
     {
-        PulseAudioMeter::Options options;
+        SoundServerMeter::Options options;
         options.server = server.address();
         options.retryInterval = 300ms;
         auto capture =
-            std::make_unique<ForwardingMeter>(std::make_unique<PulseAudioMeter>(options));
+            std::make_unique<ForwardingMeter>(std::make_unique<SoundServerMeter>(options));
         meter = capture.get();
         auto timer = std::make_unique<TimerTicker>();
         ticker = timer.get();

@@ -4,9 +4,9 @@
 #include "audio/DefaultSinkLookup.h"
 #include "audio/LoopTimer.h"
 #include "audio/MeterError.h"
+#include "audio/MonitorRecorder.h"
 #include "audio/OutputWatch.h"
 #include "audio/PlaybackWatch.h"
-#include "audio/PulseRecorder.h"
 #include "audio/SoundServer.h"
 
 #include <chrono>
@@ -20,7 +20,7 @@
 // monitor, follows the default when it changes, and reconnects when the server goes away. Its
 // own parts each do one of those things; this joins them. Everything but open() and close() runs
 // on the audio thread with the loop's lock held.
-class PulseCapture {
+class SoundCapture {
 public:
     // What a run needs of its meter. The reports are made on the audio thread.
     struct Needs {
@@ -36,17 +36,18 @@ public:
     };
 
     // The server's thread is the audio thread; the run connects and disconnects it.
-    PulseCapture(Needs needs, std::shared_ptr<SoundServer> server);
-    ~PulseCapture() { close(); }
+    SoundCapture(Needs needs, std::shared_ptr<SoundServer> server);
+    ~SoundCapture() { close(); }
 
-    PulseCapture(const PulseCapture&) = delete;
-    PulseCapture& operator=(const PulseCapture&) = delete;
+    SoundCapture(const SoundCapture&) = delete;
+    SoundCapture& operator=(const SoundCapture&) = delete;
 
     // Main thread: connects and waits until the first stream records or a step fails, within the
     // set-up timeout whatever the capture goes through meanwhile, and then returns that step's
     // error; the caller then closes.
     std::optional<MeterError> open();
-    // Main thread: ends the capture and joins the audio thread; harmless when done before.
+    // Main thread: ends the capture; harmless when done before. The audio thread ends with the
+    // server, which the capture holds to the last.
     void close() noexcept;
 
 private:
@@ -72,15 +73,15 @@ private:
     void lookUp();
     void openRecorder(const SoundServer::Sink& sink, const std::string& name);
     // A step of finding or opening the output failed.
-    void outputFailed(MeterError::Step step, int status);
+    void outputFailed(MeterError::Step step, const SoundServer::Failure& failure);
     // No output to record for now: waits for the server to name or add one.
     void awaitOutput();
     void recorderReady();
-    void recorderEnded(int status);
+    void recorderEnded(const SoundServer::Failure& failure, bool connectionLost);
     // The output heard is no longer the default: move to the default's monitor.
     void follow();
     void eventArrived(SoundServer::Change change, std::uint32_t index);
-    void fail(MeterError::Step step, int status);
+    void fail(MeterError::Step step, const SoundServer::Failure& failure);
     void tearDown() noexcept;
     void armDeadline();
     MeterError::Step currentStep() const;
@@ -89,7 +90,7 @@ private:
     // First: the other parts use it, and it outlives them.
     std::shared_ptr<SoundServer> m_server;
     DefaultSinkLookup m_lookup;
-    PulseRecorder m_recorder;
+    MonitorRecorder m_recorder;
     PlaybackWatch m_playback;
     OutputWatch m_output;
     // Fails the step under way when an attempt takes too long.
@@ -97,8 +98,6 @@ private:
     // Connects afresh a while after the server went away.
     LoopTimer m_retry;
     State m_state = State::starting;
-    // Tells the connections apart: a new one is often allocated where the last one was.
-    std::uint64_t m_connections = 0;
     // The sink whose monitor is being opened or recorded.
     std::string m_sinkName;
     std::optional<MeterError> m_failure;

@@ -5,21 +5,21 @@
 #include "audio/LevelHandOff.h"
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
-class PulseCapture;
+class SoundCapture;
 class SoundServer;
 
-// The meter on the PulseAudio client library (which PipeWire desktops serve as well): a record
-// stream "Beamwick Listener" on the monitor of the default sink, read on the client library's
-// own thread "beamwick.audio", and measured in blocks of 512 frames, one main-thread task each.
+// The meter on a sound server, in the program the PulseAudio client library's (which PipeWire
+// desktops serve as well): a record stream "Beamwick Listener" on the monitor of the default
+// sink, read on the server's own thread "beamwick.audio", and measured in blocks of 512 frames,
+// one main-thread task each.
 // It follows the default output when that changes, pauses while nothing plays, and if the sound
 // server goes away it says so through the interruption callback and reconnects by itself.
-class PulseAudioMeter final : public AudioMeter {
+class SoundServerMeter final : public AudioMeter {
 public:
     struct Options {
         // The server to connect to; empty for the user's own (as the client library finds it).
@@ -32,13 +32,13 @@ public:
         std::function<std::shared_ptr<SoundServer>()> soundServer;
     };
 
-    PulseAudioMeter();
-    explicit PulseAudioMeter(Options options);
+    SoundServerMeter();
+    explicit SoundServerMeter(Options options);
     // Stops capture: the audio thread must not outlive the object it calls into.
-    ~PulseAudioMeter() override;
+    ~SoundServerMeter() override;
 
-    PulseAudioMeter(const PulseAudioMeter&) = delete;
-    PulseAudioMeter& operator=(const PulseAudioMeter&) = delete;
+    SoundServerMeter(const SoundServerMeter&) = delete;
+    SoundServerMeter& operator=(const SoundServerMeter&) = delete;
 
     void setOnLevel(LevelCallback callback) override { m_handOff.setCallback(std::move(callback)); }
     void setOnInterruption(InterruptionCallback callback) override;
@@ -51,8 +51,8 @@ public:
 private:
     // Any thread: the report reaches the callback on the main thread unless the run it belongs
     // to has ended by then.
-    void postInterruption(std::uint64_t generation, std::optional<MeterError> lost);
-    void postActivity(std::uint64_t generation, bool flowing);
+    void postInterruption(Generation::Ticket run, std::optional<MeterError> lost);
+    void postActivity(Generation::Ticket run, bool flowing);
 
     Options m_options;
     LevelHandOff m_handOff;
@@ -61,7 +61,5 @@ private:
     // Lives as long as the meter: its running average carries over from one capture to the next.
     BassDetector m_detector;
     // Main thread only; present exactly while the meter is started.
-    std::unique_ptr<PulseCapture> m_capture;
-    // Written on the main thread only; lets it drop reports of an earlier run.
-    std::uint64_t m_generation = 0;
+    std::unique_ptr<SoundCapture> m_capture;
 };

@@ -1,5 +1,5 @@
 // The record stream over a sound server played by the test.
-#include "audio/PulseRecorder.h"
+#include "audio/MonitorRecorder.h"
 
 #include "testkit/fakes/FakeSoundServer.h"
 
@@ -10,20 +10,20 @@
 // Audio the stream has received when the capture decides to pause was played before the pause,
 // though the audio thread has not read it yet: every block of it is measured ahead of the report
 // that levels stop, and nothing is left in the stream for after the pause.
-TEST(PulseRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
+TEST(MonitorRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
 {
     FakeClock clock;
     FakeSoundServer server(clock);
     server.addSink("speakers");
     BassDetector detector;
     std::vector<std::string> told;
-    PulseRecorder recorder(
+    MonitorRecorder recorder(
         server, detector,
         {.ready = [&] { told.push_back("ready"); },
-         .ended = [&](int) { told.push_back("ended"); },
+         .ended = [&](const auto&, bool) { told.push_back("ended"); },
          .measured = [&](const BassDetector::Level&) { told.push_back("level"); },
          .activity = [&](bool flowing) { told.push_back(flowing ? "on" : "off"); }});
-    server.connect({.ready = [] {}, .lost = [](int) {}, .changed = [](auto, auto) {}});
+    server.connect({.ready = [] {}, .lost = [](const auto&) {}, .changed = [](auto, auto) {}});
     server.advance({});
     ASSERT_FALSE(
         recorder.open({*server.sinkIndex("speakers"), "speakers.monitor", 2, 48000, {}}, true));

@@ -1,4 +1,4 @@
-#include "audio/PulseRecorder.h"
+#include "audio/MonitorRecorder.h"
 
 #include <cmath>
 
@@ -8,23 +8,26 @@ constexpr float kFallbackRate = 48000.0f;
 
 } // namespace
 
-PulseRecorder::PulseRecorder(SoundServer& server, BassDetector& detector, Handlers handlers)
+MonitorRecorder::MonitorRecorder(SoundServer& server, BassDetector& detector, Handlers handlers)
     : m_server(server), m_detector(detector), m_handlers(std::move(handlers))
 {}
 
-std::optional<PulseRecorder::Failure> PulseRecorder::open(const SoundServer::Sink& sink, bool fresh)
+std::optional<MonitorRecorder::Refused> MonitorRecorder::open(const SoundServer::Sink& sink,
+                                                              bool fresh)
 {
-    m_server.closeStream();
+    close();
     if (sink.monitor.empty())
-        return Failure{MeterError::Step::readingSpeakerId, 0};
+        return Refused{MeterError::Step::readingSpeakerId, {}};
     const auto opened =
         m_server.openStream(sink, {.ready = [this] { m_handlers.ready(); },
-                                   .ended = [this](int status) { m_handlers.ended(status); },
+                                   .ended = [this](const SoundServer::Failure& failure,
+                                                   bool lost) { m_handlers.ended(failure, lost); },
                                    .readable = [this] { readChunks(); }});
-    if (opened.status != 0)
-        return Failure{opened.creating ? MeterError::Step::creatingListener
+    if (opened.failure)
+        return Refused{opened.creating ? MeterError::Step::creatingListener
                                        : MeterError::Step::startingListener,
-                       opened.status};
+                       *opened.failure};
+    m_open = true;
 
     // Designed before the lock is let go, so the first chunk read never sees a stale filter.
     const float rate = opened.rate > 0 ? static_cast<float>(opened.rate) : kFallbackRate;
@@ -42,9 +45,9 @@ std::optional<PulseRecorder::Failure> PulseRecorder::open(const SoundServer::Sin
     return std::nullopt;
 }
 
-void PulseRecorder::waitWithoutStream()
+void MonitorRecorder::waitWithoutStream()
 {
-    m_server.closeStream();
+    close();
     if (m_paused)
         return;
     m_pausedAt.reset();
@@ -52,9 +55,9 @@ void PulseRecorder::waitWithoutStream()
     m_handlers.activity(false);
 }
 
-void PulseRecorder::setPaused(bool paused)
+void MonitorRecorder::setPaused(bool paused)
 {
-    if (paused == m_paused || !m_server.streamOpen())
+    if (paused == m_paused || !m_open)
         return;
     if (paused) {
         // What the client library has received so far was played before the pause: whatever
@@ -82,23 +85,20 @@ void PulseRecorder::setPaused(bool paused)
     m_server.cork(paused);
 }
 
-void PulseRecorder::readChunks()
+void MonitorRecorder::readChunks()
 {
-    for (;;) {
-        const void* data = nullptr;
-        std::size_t bytes = 0;
-        if (!m_server.peek(&data, &bytes))
-            return;
-        // A hole (no data, but a size) is silence of that length; reading on keeps the blocks
-        // in step with stream time. Whatever arrives after a cork was asked for is dropped:
-        // the pause accounts for it.
+    // A hole (no data, but a size) is silence of that length; reading on keeps the blocks in step
+    // with stream time. Whatever arrives after a cork was asked for is dropped: the pause
+    // accounts for it.
+    const SoundServer::Reader take = [this](const void* data, std::size_t bytes) {
         if (!m_paused)
             m_assembler.append(data, bytes, [this](const AudioBuffer& block) { measure(block); });
-        m_server.drop();
+    };
+    while (m_server.read(take)) {
     }
 }
 
-void PulseRecorder::measure(const AudioBuffer& block)
+void MonitorRecorder::measure(const AudioBuffer& block)
 {
     const auto level = m_detector.process({&block, 1});
     if (!level)

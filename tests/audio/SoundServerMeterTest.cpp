@@ -1,4 +1,4 @@
-#include "audio/PulseAudioMeter.h"
+#include "audio/SoundServerMeter.h"
 
 #include "testkit/audio/TonePlayer.h"
 #include "testkit/services/PrivateSoundServer.h"
@@ -50,16 +50,16 @@ double median(std::vector<double> values)
 } // namespace
 
 // A private sound server and a meter pointed at it that records what it reports.
-class PulseAudioMeterTest : public ::testing::Test {
+class SoundServerMeterTest : public ::testing::Test {
 protected:
     using Clock = std::chrono::steady_clock;
 
     void SetUp() override { ASSERT_TRUE(server.start()) << server.errorText() << server.log(); }
 
-    PulseAudioMeter& makeMeter(PulseAudioMeter::Options options = {})
+    SoundServerMeter& makeMeter(SoundServerMeter::Options options = {})
     {
         options.server = server.address();
-        meter = std::make_unique<PulseAudioMeter>(std::move(options));
+        meter = std::make_unique<SoundServerMeter>(std::move(options));
         meter->setOnLevel([this](double bass, double) { levels.push_back({Clock::now(), bass}); });
         meter->setOnInterruption(
             [this](const std::optional<MeterError>& lost) { interruptions.push_back(lost); });
@@ -105,14 +105,14 @@ protected:
     }
 
     PrivateSoundServer server;
-    std::unique_ptr<PulseAudioMeter> meter;
+    std::unique_ptr<SoundServerMeter> meter;
     std::vector<std::pair<Clock::time_point, double>> levels;
     std::vector<std::optional<MeterError>> interruptions;
     // Each report that levels stop (false) or flow again (true).
     std::vector<bool> activity;
 };
 
-TEST_F(PulseAudioMeterTest, ATwoKilohertzToneAndSilenceReadNearZero)
+TEST_F(SoundServerMeterTest, ATwoKilohertzToneAndSilenceReadNearZero)
 {
     makeMeter().start();
     const auto treble = levelsDuring(toneSamples(2000.0, 0.5, 1.5));
@@ -126,12 +126,12 @@ TEST_F(PulseAudioMeterTest, ATwoKilohertzToneAndSilenceReadNearZero)
 
 // A start without a server fails at the first step and leaves no thread behind; the same meter
 // then starts once however often it is told to, and stops likewise.
-TEST_F(PulseAudioMeterTest, AStartWithoutAServerLeavesNothingAndALaterOneMakesOneStream)
+TEST_F(SoundServerMeterTest, AStartWithoutAServerLeavesNothingAndALaterOneMakesOneStream)
 {
-    PulseAudioMeter::Options options;
+    SoundServerMeter::Options options;
     options.server = server.address();
     server.stop();
-    PulseAudioMeter meter(options);
+    SoundServerMeter meter(options);
     try {
         meter.start();
         ADD_FAILURE() << "started without a server";
@@ -154,7 +154,7 @@ TEST_F(PulseAudioMeterTest, AStartWithoutAServerLeavesNothingAndALaterOneMakesOn
     EXPECT_EQ(listenerStreams(), 0);
 }
 
-TEST_F(PulseAudioMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
+TEST_F(SoundServerMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
 {
     // Accepts connections (the kernel does, into the backlog) but never says a word.
     const std::string path = server.directory() + "/mute";
@@ -165,10 +165,10 @@ TEST_F(PulseAudioMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     ASSERT_EQ(::listen(fd, 4), 0);
 
-    PulseAudioMeter::Options options;
+    SoundServerMeter::Options options;
     options.server = "unix:" + path;
     options.setUpTimeout = 300ms;
-    PulseAudioMeter meter(options);
+    SoundServerMeter meter(options);
     const auto started = Clock::now();
     try {
         meter.start();
@@ -182,9 +182,9 @@ TEST_F(PulseAudioMeterTest, AServerThatNeverAnswersFailsTheStartInBoundedTime)
     ::close(fd);
 }
 
-TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItReturns)
+TEST_F(SoundServerMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItReturns)
 {
-    PulseAudioMeter::Options options;
+    SoundServerMeter::Options options;
     options.retryInterval = 300ms;
     auto& meter = makeMeter(options);
     meter.start();
@@ -220,7 +220,7 @@ TEST_F(PulseAudioMeterTest, LosingTheServerIsReportedAndCaptureResumesWhenItRetu
 // capture has paused for want of playback, and a player on the new default wakes it. Moving is
 // no failure: nothing is reported lost and capture never stops. The second output runs at
 // another rate, so the filter must be designed anew for it to read the tone right.
-TEST_F(PulseAudioMeterTest, TheCaptureFollowsTheDefaultOutput)
+TEST_F(SoundServerMeterTest, TheCaptureFollowsTheDefaultOutput)
 {
     const std::string second = "second_sink";
     const auto plugIn = [&] {

@@ -1,111 +1,105 @@
-#include "audio/PulseCapture.h"
-
-#include <pulse/def.h>
-#include <pulse/error.h>
+#include "audio/SoundCapture.h"
 
 namespace {
 
 using Step = MeterError::Step;
+using Failure = SoundServer::Failure;
 
-// The server's own words for a status, so the user is told more than a number; none for 0,
-// which stands for a call that succeeded but gave nothing usable, nor for a code the library
-// does not know.
-MeterError failureOf(Step step, int status)
+// The server's code and its own words for it, so the user is told more than a number.
+MeterError failureOf(Step step, const Failure& failure)
 {
-    const char* words = status == 0 ? nullptr : pa_strerror(status);
-    return MeterError(step, status, words ? words : "");
+    return MeterError(step, failure.status, failure.words);
 }
 
 } // namespace
 
-PulseCapture::PulseCapture(Needs needs, std::shared_ptr<SoundServer> server)
+SoundCapture::SoundCapture(Needs needs, std::shared_ptr<SoundServer> server)
     : m_needs(std::move(needs)), m_server(std::move(server)),
       m_lookup(
           *m_server,
           [this](const SoundServer::Sink& sink, const std::string& name) {
               openRecorder(sink, name);
           },
-          [this](Step step, int status) { outputFailed(step, status); }),
-      m_recorder(*m_server, m_needs.detector,
-                 {.ready = [this] { recorderReady(); },
-                  .ended = [this](int status) { recorderEnded(status); },
-                  .measured = m_needs.measured,
-                  .activity = m_needs.activity}),
-      m_playback(*m_server, m_recorder), m_output(
-                                             *m_server, [this] { follow(); }, m_needs.setUpTimeout,
-                                             [this] { fail(Step::listening, PA_ERR_TIMEOUT); }),
+          [this](Step step, const Failure& failure) { outputFailed(step, failure); }),
+      m_recorder(
+          *m_server, m_needs.detector,
+          {.ready = [this] { recorderReady(); },
+           .ended = [this](const Failure& failure, bool lost) { recorderEnded(failure, lost); },
+           .measured = m_needs.measured,
+           .activity = m_needs.activity}),
+      m_playback(*m_server, m_recorder),
+      m_output(
+          *m_server, [this] { follow(); }, m_needs.setUpTimeout,
+          [this] { fail(Step::listening, m_server->timedOut()); }),
       m_deadline(*m_server), m_retry(*m_server)
 {}
 
-std::optional<MeterError> PulseCapture::open()
+std::optional<MeterError> SoundCapture::open()
 {
-    if (!m_server->startThread())
-        return failureOf(Step::creatingTap, PA_ERR_INTERNAL);
-    // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
-    // (moving to another output, waiting for one), the start returns within it.
-    const SoundServerLock lock(*m_server);
-    const auto deadline = m_server->now() + m_needs.setUpTimeout;
-    beginAttempt();
-    while (m_state == State::starting)
-        if (!m_server->waitUntil(deadline) && m_state == State::starting)
-            fail(currentStep(), PA_ERR_TIMEOUT);
-    return m_failure;
+    std::optional<MeterError> failure;
+    m_server->locked([this, &failure] {
+        // The main thread keeps a deadline of its own: whatever the audio thread does meanwhile
+        // (moving to another output, waiting for one), the start returns within it.
+        const auto deadline = m_server->now() + m_needs.setUpTimeout;
+        beginAttempt();
+        if (!m_server->await(deadline, [this] { return m_state != State::starting; }))
+            fail(currentStep(), m_server->timedOut());
+        failure = m_failure;
+    });
+    return failure;
 }
 
-void PulseCapture::close() noexcept
+void SoundCapture::close() noexcept
 {
-    {
-        // The state is read under the lock too: until the thread is joined, the audio thread may
-        // be failing or reconnecting at this very moment.
-        const SoundServerLock lock(*m_server);
+    // The state is read under the lock too: the audio thread may be failing or reconnecting at
+    // this very moment. Once torn down, the capture has nothing left on the server's loop, so no
+    // callback of ours can run again, whenever the server's thread ends.
+    m_server->locked([this] {
         if (m_state == State::closed)
             return;
         tearDown();
         m_state = State::closed;
-    }
-    // Joins the audio thread: after this no callback of ours can run.
-    m_server->stopThread();
+    });
 }
 
-void PulseCapture::beginAttempt()
+void SoundCapture::beginAttempt()
 {
     armDeadline();
-    ++m_connections;
-    const int status = m_server->connect(
+    const auto refused = m_server->connect(
         {.ready =
              [this] {
                  if (m_state == State::starting || m_state == State::reconnecting)
                      lookUp();
              },
-         .lost = [this](int status) { fail(currentStep(), status); },
+         .lost = [this](const Failure& failure) { fail(currentStep(), failure); },
          .changed = [this](SoundServer::Change change,
                            std::uint32_t index) { eventArrived(change, index); }});
-    if (status != 0)
-        fail(Step::creatingTap, status);
+    if (refused)
+        fail(Step::creatingTap, *refused);
 }
 
-void PulseCapture::lookUp()
+void SoundCapture::lookUp()
 {
     m_lookup.begin();
 }
 
-void PulseCapture::openRecorder(const SoundServer::Sink& sink, const std::string& name)
+void SoundCapture::openRecorder(const SoundServer::Sink& sink, const std::string& name)
 {
     m_sinkName = name;
-    if (auto failure = m_recorder.open(sink, m_state != State::moving))
-        outputFailed(failure->step, failure->status);
+    if (const auto refused = m_recorder.open(sink, m_state != State::moving))
+        outputFailed(refused->step, refused->failure);
 }
 
-void PulseCapture::outputFailed(Step step, int status)
+void SoundCapture::outputFailed(Step step, const Failure& failure)
 {
     if ((m_state == State::moving || m_state == State::reconnecting) &&
         step == Step::readingSpeakerId)
         awaitOutput();
     else
-        fail(step, status);
+        fail(step, failure);
 }
 
-void PulseCapture::awaitOutput()
+void SoundCapture::awaitOutput()
 {
     // While outputs come and go the server can name a default that is already gone, or none
     // at all (PipeWire names "@DEFAULT_SINK@" then), until its policy has chosen the next; a
@@ -124,7 +118,7 @@ void PulseCapture::awaitOutput()
     m_output.follow(m_lookup.name(), OutputWatch::noSink);
 }
 
-void PulseCapture::recorderReady()
+void SoundCapture::recorderReady()
 {
     if (m_state != State::starting && m_state != State::moving && m_state != State::reconnecting)
         return;
@@ -132,31 +126,30 @@ void PulseCapture::recorderReady()
     // From here on a failure means reconnecting, not a failed start, whenever open() looks.
     m_state = State::streaming;
     m_deadline.cancel();
-    m_server->signal();
     // Listening again: whether or not anything plays yet, the capture is back.
     if (back)
         m_needs.interrupted(std::nullopt);
     m_server->subscribe();
-    m_playback.begin(m_connections, m_recorder.sinkIndex());
+    m_playback.begin(m_recorder.sinkIndex());
     m_output.follow(m_sinkName, m_recorder.sinkIndex());
 }
 
-void PulseCapture::recorderEnded(int status)
+void SoundCapture::recorderEnded(const Failure& failure, bool connectionLost)
 {
     // The server ends a record stream whose monitor went away (its sink was unplugged) while
     // the connection lives on: the capture moves to the default output instead. A stream that
     // ends before it recorded, on the way to an output, is waited on like a missing output.
-    if (!m_server->ready())
-        fail(currentStep(), status);
+    if (connectionLost)
+        fail(currentStep(), failure);
     else if (m_state == State::streaming)
         follow();
     else if (m_state == State::moving || m_state == State::reconnecting)
         awaitOutput();
     else
-        fail(currentStep(), status);
+        fail(currentStep(), failure);
 }
 
-void PulseCapture::follow()
+void SoundCapture::follow()
 {
     m_playback.end();
     m_output.end();
@@ -166,7 +159,7 @@ void PulseCapture::follow()
     lookUp();
 }
 
-void PulseCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
+void SoundCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
 {
     if (m_state != State::streaming && m_state != State::awaitingOutput)
         return;
@@ -178,7 +171,7 @@ void PulseCapture::eventArrived(SoundServer::Change change, std::uint32_t index)
         m_output.changed(change, index);
 }
 
-void PulseCapture::fail(Step step, int status)
+void SoundCapture::fail(Step step, const Failure& failure)
 {
     if (m_state == State::failed || m_state == State::lost || m_state == State::closed)
         return;
@@ -189,13 +182,12 @@ void PulseCapture::fail(Step step, int status)
     if (m_state == State::starting) {
         // open() is waiting; its caller tears everything down and throws.
         m_state = State::failed;
-        m_failure = failureOf(step, status);
-        m_server->signal();
+        m_failure = failureOf(step, failure);
         return;
     }
     // The loss is reported once, not again for each attempt that fails while reconnecting.
     if (m_state != State::reconnecting)
-        m_needs.interrupted(failureOf(Step::listening, status));
+        m_needs.interrupted(failureOf(Step::listening, failure));
     m_state = State::lost;
     // A failed context cannot be reused: drop it and connect afresh a while later.
     m_retry.arm(m_needs.retryInterval, [this] {
@@ -205,7 +197,7 @@ void PulseCapture::fail(Step step, int status)
     });
 }
 
-void PulseCapture::tearDown() noexcept
+void SoundCapture::tearDown() noexcept
 {
     m_deadline.cancel();
     m_retry.cancel();
@@ -217,12 +209,12 @@ void PulseCapture::tearDown() noexcept
     m_server->disconnect();
 }
 
-void PulseCapture::armDeadline()
+void SoundCapture::armDeadline()
 {
-    m_deadline.arm(m_needs.setUpTimeout, [this] { fail(currentStep(), PA_ERR_TIMEOUT); });
+    m_deadline.arm(m_needs.setUpTimeout, [this] { fail(currentStep(), m_server->timedOut()); });
 }
 
-Step PulseCapture::currentStep() const
+Step SoundCapture::currentStep() const
 {
     if (m_state != State::starting)
         return Step::listening;

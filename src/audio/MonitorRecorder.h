@@ -14,15 +14,15 @@
 // server's chunks gathered into blocks of 512 frames, each measured by the detector and handed on.
 // It can be paused (corked) while nothing plays, and reopened on another sink's monitor when the
 // output changes. Lock held, always: its callbacks run on the loop's thread.
-class PulseRecorder {
+class MonitorRecorder {
 public:
     using Clock = SoundServer::Clock;
 
     struct Handlers {
         // The stream records.
         std::function<void()> ready;
-        // The stream failed or the server ended it, with the library's error code.
-        std::function<void(int status)> ended;
+        // The stream failed or the server ended it; and whether the connection is lost with it.
+        std::function<void(const SoundServer::Failure& failure, bool connectionLost)> ended;
         // One measured block.
         std::function<void(const BassDetector::Level& level)> measured;
         // Levels stop (false) or are about to flow again (true).
@@ -30,19 +30,23 @@ public:
     };
 
     // The detector outlives the recorder: its running average is kept across captures.
-    PulseRecorder(SoundServer& server, BassDetector& detector, Handlers handlers);
+    MonitorRecorder(SoundServer& server, BassDetector& detector, Handlers handlers);
 
     // Opens the stream on the sink's monitor, in the sink's own format. A fresh capture designs
     // the filter anew; one that moves on from another sink keeps the filter's history when the
     // rate stays the same.
-    struct Failure {
+    struct Refused {
         MeterError::Step step;
-        int status;
+        SoundServer::Failure failure;
     };
-    std::optional<Failure> open(const SoundServer::Sink& sink, bool fresh);
+    std::optional<Refused> open(const SoundServer::Sink& sink, bool fresh);
     // Drops the stream. Keeps whether capture is paused, and the block begun.
-    void close() noexcept { m_server.closeStream(); }
-    bool isOpen() const { return m_server.streamOpen(); }
+    void close() noexcept
+    {
+        m_server.closeStream();
+        m_open = false;
+    }
+    bool isOpen() const { return m_open; }
     std::uint32_t sinkIndex() const { return m_sinkIndex; }
 
     // The stream is gone and none records yet (the capture waits for an output): drops it and,
@@ -65,6 +69,9 @@ private:
     std::uint32_t m_channels = 0;
     float m_rate = 0;
     std::uint32_t m_sinkIndex = 0;
+    // Whether the server holds a stream of ours. Only the recorder opens and closes it, and it
+    // closes it before the capture drops the connection, which would take the stream along.
+    bool m_open = false;
     bool m_paused = false;
     // Where the pause's unmeasured silence begins: at the cork request, after the silence that
     // completed the last block. Nothing while waiting for an output: no output played then.
