@@ -134,6 +134,9 @@ struct Hang : Step {
     {
         s.server->hang(ask, time);
         auto& until = s.hungUntil[int(ask)];
+        if (until > s.rig.clock.now())
+            s.earlierHangEnd =
+                std::max(s.earlierHangEnd, std::min(until, s.rig.clock.now() + time));
         until = std::max(until, s.rig.clock.now() + time);
         s.changed();
         s.pass(0s);

@@ -64,10 +64,13 @@ struct Story {
         };
         const auto server = left(FakeSoundServer::Ask::defaultSink);
         const auto sink = left(FakeSoundServer::Ask::sink);
-        const auto lookups =
-            server > 0s || sink > 0s
-                ? std::min<Duration>(server, kSetUp) + std::min<Duration>(sink, kSetUp) + kRetry
-                : Duration{};
+        // A question asked under an earlier hang is answered when that one ends, and the next
+        // step's deadline only starts then.
+        const auto earlier = std::max<Duration>(earlierHangEnd - now, 0s);
+        const auto lookups = server > 0s || sink > 0s
+                                 ? earlier + std::min<Duration>(server, kSetUp) +
+                                       std::min<Duration>(sink, kSetUp) + kRetry
+                                 : Duration{};
         const auto listings = left(FakeSoundServer::Ask::players);
         settledAt = std::max(settledAt, now + settling + std::max(lookups, listings));
     }
@@ -102,6 +105,8 @@ struct Story {
     std::chrono::steady_clock::time_point lastChange;
     // Until when the connection of the moment leaves each kind of question unanswered.
     std::chrono::steady_clock::time_point hungUntil[3] = {};
+    // The latest end of a hang that a later one of the same kind outlasts.
+    std::chrono::steady_clock::time_point earlierHangEnd;
     // The longest any answer has been made to take.
     std::chrono::milliseconds slowest{0};
 };
