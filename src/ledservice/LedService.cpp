@@ -118,6 +118,8 @@ bool LedService::set(const PropertyValue& value, std::string_view key)
         return setFollowTau(value);
     if (key == ServiceContract::hardwareBrightnessChangedKey)
         return adoptHardwareChange(value);
+    if (key == ServiceContract::desktopBrightnessKey)
+        return adoptDesktopChange(value);
     return false;
 }
 
@@ -185,28 +187,4 @@ void LedService::setFactoryBrightness(unsigned found)
     // A brightness found on an LED whose range has since shrunk is clamped by the mapping.
     m_factoryFound = found;
     m_mapping = LevelMapping(m_device.maxBrightness(), found);
-}
-
-bool LedService::adoptHardwareChange(const PropertyValue& value)
-{
-    if (!value.isNumber())
-        return false;
-    const auto brightness = m_device.hardwareChangedBrightness();
-    if (!brightness)
-        return false;
-    m_keySeen = hardwareMark();
-    // The firmware switched the LED off: the user's factory brightness is still the last one.
-    if (*brightness == 0) {
-        m_on = false;
-        forget();
-        return true;
-    }
-    m_factoryChosenByUser = true;
-    setFactoryBrightness(*brightness);
-    m_on = true;
-    m_level = 1.0;
-    // Noted afresh with the firmware's new mark, or the next start would doubt the note.
-    m_remembered.reset();
-    remember(false);
-    return true;
 }

@@ -40,7 +40,8 @@
 //
 // Where the firmware changes the brightness itself (a hotkey), the caller watches the file that
 // the hardware change attribute names and, on a change, writes the hardware brightness change:
-// the brightness the firmware set becomes the factory brightness (0 switches the LED off).
+// the brightness the firmware set becomes the factory brightness (0 switches the LED off). The
+// desktop's own control of the keyboard light is taken the same way.
 class LedService {
 public:
     // Long enough for logind to fork its writer, short enough that a stuck one goes unnoticed.
@@ -64,6 +65,9 @@ private:
     bool setTable(const PropertyValue& value);
     bool setFollowTau(const PropertyValue& value);
     bool adoptHardwareChange(const PropertyValue& value);
+    bool adoptDesktopChange(const PropertyValue& value);
+    // A brightness someone chose for the LED: its new factory brightness, or off at 0.
+    void adoptBrightness(unsigned brightness);
     void learnFactory(const FactoryTable::Table& table);
     void setFactoryBrightness(unsigned found);
     bool handBack();
@@ -98,4 +102,6 @@ private:
     bool m_triggerDetached = false;
     double m_level = 1.0;
     double m_followTau = 0.0;
+    // The step Beamwick wrote last, to tell another writer's step from its own.
+    std::optional<unsigned> m_shown;
 };

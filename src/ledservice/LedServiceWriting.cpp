@@ -115,8 +115,10 @@ bool LedService::show(unsigned brightness)
     if (!m_device.isPresent())
         return false;
     for (const auto& writer : m_writers) {
-        if (writer->write(m_device, brightness))
+        if (writer->write(m_device, brightness)) {
+            m_shown = brightness;
             return true;
+        }
     }
     return false;
 }

@@ -27,6 +27,12 @@ inline constexpr const char* hardwareChangeAttributeKey = "LEHardwareChangeAttri
 // brightness the table reports is one the firmware set, also before this run, else 0.
 inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnessChanged";
 
+// Written with an array of two integers, [brightness, max]: the desktop set the light to that
+// raw brightness, on a light whose highest step it knows as max. Taken as a brightness key's
+// change would be (0 switches the light off; anything else becomes its factory brightness).
+// False when it cannot have been this light that the desktop set.
+inline constexpr const char* desktopBrightnessKey = "LEDesktopBrightness";
+
 // A factory table's rows may carry, at this index, a number naming the light they were read
 // from, the same in every row. A client that saved the table of one light never hands it to
 // another: it compares this number with the service's own table.
