@@ -6,6 +6,7 @@
 #include "platform/LogindSleepNotice.h"
 #include "platform/SysfsChangeNotice.h"
 #include "platform/TimerTicker.h"
+#include "platform/UPowerKeyboardNotice.h"
 
 #include <filesystem>
 #include <system_error>
@@ -44,6 +45,8 @@ std::unique_ptr<LogoController> Composition::makeController()
 {
     if (!m_sleep)
         m_sleep = std::make_unique<LogindSleepNotice>();
+    if (!m_desktopLight)
+        m_desktopLight = std::make_unique<UPowerKeyboardNotice>();
     return std::make_unique<LogoController>(LogoController::Environment{
         .brightness = m_serviceModule.empty() ? std::make_unique<Brightness>()
                                               : std::make_unique<Brightness>(m_serviceModule),
@@ -56,5 +59,6 @@ std::unique_ptr<LogoController> Composition::makeController()
         .fileExists = &fileExists,
         .sleepNotice = m_sleep.get(),
         .watchFile = &watchSysfsFile,
+        .desktopLight = m_desktopLight.get(),
     });
 }

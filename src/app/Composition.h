@@ -10,6 +10,7 @@
 #include <string>
 
 class LogindSleepNotice;
+class UPowerKeyboardNotice;
 class LogoController;
 
 // Beamwick's composition root: the real platform, built once in main and owned there, and the
@@ -36,9 +37,9 @@ public:
 
     // A controller over the real platform: its own brightness client, sound-server meter and
     // tick timer; the settings, the clock, the administrator prompt and the notices borrowed
-    // from here, so it must go before the composition. The wake-from-sleep notice is made with
-    // the first controller: an instance that only hands over to a running one never connects
-    // to the system bus.
+    // from here, so it must go before the composition. The system bus's notices (waking from
+    // sleep, the desktop's keyboard light) are made with the first controller: an instance that
+    // only hands over to a running one never connects to the system bus.
     std::unique_ptr<LogoController> makeController();
 
     JsonDefaultsStore& settings() { return m_settings; }
@@ -51,4 +52,5 @@ private:
     JsonDefaultsStore m_settings;
     WillTerminate m_willTerminate;
     std::unique_ptr<LogindSleepNotice> m_sleep;
+    std::unique_ptr<UPowerKeyboardNotice> m_desktopLight;
 };

@@ -159,6 +159,16 @@ bool DrivenLight::acknowledgeKey()
     return m_bs->set(PropertyValue::integer(1), ServiceContract::hardwareBrightnessChangedKey);
 }
 
+bool DrivenLight::takeDesktopLevel(int brightness, int maxBrightness)
+{
+    // The desktop's control serves keyboard lights alone.
+    if (!name().contains(QLatin1String("kbd_backlight")))
+        return false;
+    return m_bs->set(PropertyValue::array({PropertyValue::integer(brightness),
+                                           PropertyValue::integer(maxBrightness)}),
+                     ServiceContract::desktopBrightnessKey);
+}
+
 void DrivenLight::takeKeyChange()
 {
     recaptureFactoryBrightness();

@@ -79,6 +79,10 @@ public:
     bool acknowledgeKey();
     // Takes the brightness a key set as the factory one, and forgets the level it replaced.
     void takeKeyChange();
+    // Tells the service the desktop set the light to this raw brightness, on a keyboard light of
+    // that highest step; false when the light in use cannot be the one it set. Taken in, the
+    // change is then a key's (takeKeyChange).
+    bool takeDesktopLevel(int brightness, int maxBrightness);
 
 signals:
     void keyChanged();

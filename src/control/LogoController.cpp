@@ -2,6 +2,7 @@
 
 #include "control/StoredSettings.h"
 #include "platform/DefaultsStore.h"
+#include "platform/DesktopLightNotice.h"
 #include "platform/SleepNotice.h"
 #include "platform/Ticker.h"
 #include "platform/WillTerminate.h"
@@ -51,6 +52,10 @@ LogoController::LogoController(Environment environment, QObject* parent)
         connect(environment.sleepNotice, &SleepNotice::resumed, this,
                 &LogoController::handleResume);
     connect(&m_light, &DrivenLight::keyChanged, this, &LogoController::handleHardwareChange);
+    if (auto* desktop = environment.desktopLight)
+        connect(desktop, &DesktopLightNotice::levelSet, this, [this, desktop](int brightness) {
+            handleDesktopLevel(brightness, desktop->maxBrightness());
+        });
     m_light.watchKeys();
     if (hasLight)
         apply();

@@ -20,6 +20,7 @@
 
 class ChangeNotice;
 class DefaultsStore;
+class DesktopLightNotice;
 class PrivilegedRunner;
 class SleepNotice;
 class Ticker;
@@ -51,9 +52,11 @@ public:
         // Whether a file exists; required.
         std::function<bool(const std::string& path)> fileExists;
         // Optional: the system waking from sleep, and a watcher for the file the service names
-        // for the firmware's own brightness changes.
+        // for the firmware's own brightness changes; see also the last.
         SleepNotice* sleepNotice = nullptr;
         std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
+        // Optional: the desktop setting the keyboard light through its own control.
+        DesktopLightNotice* desktopLight = nullptr;
     };
 
     static constexpr double maxBoost = ServiceContract::topLevel;
@@ -117,6 +120,10 @@ private:
     void handleWillTerminate();
     void handleResume();
     void handleHardwareChange();
+    void handleDesktopLevel(int brightness, int maxBrightness);
+    // A brightness key or the desktop set the light: on or off as it is now, and a brightness
+    // set becomes the one every mode scales and quitting gives back.
+    void takeUsersBrightness();
     bool musicRunning() const;
     void startTimer() { m_timer.start(); }
     void persist(const char* key, double value);

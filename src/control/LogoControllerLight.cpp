@@ -1,5 +1,6 @@
 // The light in use: taken at start, changed for another, and written again after something
-// outside Beamwick changed it (the system waking from sleep, the firmware's own brightness keys).
+// outside Beamwick changed it (the system waking from sleep, the firmware's own brightness keys,
+// the desktop's control of the keyboard light).
 #include "control/LogoController.h"
 
 void LogoController::startLight()
@@ -46,8 +47,19 @@ void LogoController::handleResume()
 
 void LogoController::handleHardwareChange()
 {
-    if (!m_light.acknowledgeKey())
-        return;
+    if (m_light.acknowledgeKey())
+        takeUsersBrightness();
+}
+
+void LogoController::handleDesktopLevel(int brightness, int maxBrightness)
+{
+    // Ignored where the desktop's control serves another light, or none Beamwick drives.
+    if (m_light.available() && m_light.takeDesktopLevel(brightness, maxBrightness))
+        takeUsersBrightness();
+}
+
+void LogoController::takeUsersBrightness()
+{
     if (const auto on = m_light.foundOn())
         publish(m_isOn, *on);
     // Saved, the brightness the user chose with the key is what later starts dim from and

@@ -2,6 +2,7 @@
 
 #include "control/LogoController.h"
 #include "platform/ChangeNotice.h"
+#include "platform/DesktopLightNotice.h"
 #include "platform/SleepNotice.h"
 #include "platform/WillTerminate.h"
 #include "testkit/fakes/FakeAudioMeter.h"
@@ -29,6 +30,7 @@ struct ControllerOverrides {
     const Clock* clock = nullptr;
     SleepNotice* sleepNotice = nullptr;
     std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
+    DesktopLightNotice* desktopLight = nullptr;
 };
 
 // Everything a real controller needs, faked: the recording service module, an in-memory
@@ -67,6 +69,7 @@ struct ControllerRig {
             .fileExists = [this](const std::string& path) { return files.count(path) > 0; },
             .sleepNotice = with.sleepNotice ? with.sleepNotice : &sleep,
             .watchFile = std::move(with.watchFile),
+            .desktopLight = with.desktopLight,
         };
     }
 

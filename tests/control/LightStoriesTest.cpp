@@ -219,6 +219,34 @@ struct Key : Story<Key> {
     void show(std::ostream& os) const override { os << "key " << kLeds[led].name << "=" << value; }
 };
 
+// The desktop's power manager sets the keyboard light Beamwick drives through UPower, which writes
+// the LED itself: taken as its key would be.
+struct Desktop : Story<Desktop> {
+    int led = *rc::gen::inRange(1, 3);
+    unsigned value = *rc::gen::inRange(0u, kLeds[led].maxBrightness + 1);
+    void checkPreconditions(const LightModel& m) const override
+    {
+        RC_PRE(m.running && m.inUse == kLeds[led].name && m.leds[led].present);
+        RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
+    }
+    void apply(LightModel& m) const override
+    {
+        auto& shown = m.leds[led];
+        shown.litWithoutTrigger =
+            value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
+        shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
+        shown.foundUnknown = value == 0 && shown.foundUnknown && shown.met;
+        shown.on = value > 0;
+        if (value > 0 || !shown.met)
+            shown.found = value;
+    }
+    void act(const LightModel&, LightRig& r) const { r.desktopSets(kLeds[led], value); }
+    void show(std::ostream& os) const override
+    {
+        os << "the desktop sets " << kLeds[led].name << "=" << value << " through UPower";
+    }
+};
+
 struct Unplug : Story<Unplug> {
     int led = *rc::gen::inRange(0, int(kLeds.size()));
     Unplug() = default;
@@ -278,8 +306,8 @@ struct Upgrade : Story<Upgrade> {
 
 auto anyStep()
 {
-    return rc::state::gen::execOneOfWithArgs<Start, Quit, Kill, Choose, SetOn, Drive, Key, Unplug,
-                                             Fail, Upgrade>();
+    return rc::state::gen::execOneOfWithArgs<Start, Quit, Kill, Choose, SetOn, Drive, Key, Desktop,
+                                             Unplug, Fail, Upgrade>();
 }
 
 } // namespace

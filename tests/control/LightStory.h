@@ -141,11 +141,13 @@ struct LightRig : ControllerRig {
         else
             setenv("BEAMWICK_LED", variable.c_str(), 1);
         logo = make({.brightness = std::make_unique<Brightness>(BEAMWICK_LEDS_MODULE_PATH),
-                     .watchFile = [this](const std::string& path) {
-                         auto notice = std::make_unique<ChangeNotice>();
-                         notices[path] = notice.get();
-                         return notice;
-                     }});
+                     .watchFile =
+                         [this](const std::string& path) {
+                             auto notice = std::make_unique<ChangeNotice>();
+                             notices[path] = notice.get();
+                             return notice;
+                         },
+                     .desktopLight = &desktop});
         unsetenv("BEAMWICK_LED");
     }
     void pressKey(const StoryLed& led, unsigned value)
@@ -155,6 +157,13 @@ struct LightRig : ControllerRig {
         tree.write(led.name, "brightness_hw_changed", std::to_string(value) + "\n");
         if (const auto notice = notices[path.string()])
             notice->post();
+    }
+    // As UPower does for the desktop: it writes the LED itself, then announces the level.
+    void desktopSets(const StoryLed& led, unsigned value)
+    {
+        tree.write(led.name, "brightness", std::to_string(value) + "\n");
+        desktop.serve(int(led.maxBrightness));
+        desktop.post(int(value));
     }
     // Settings as the version before saved them: the table of `led` without its LED's number.
     void settingsOfThePreviousVersion(const StoryLed& led, unsigned found)
@@ -172,6 +181,7 @@ struct LightRig : ControllerRig {
     PrivateFolder runtime{"beamwick-runtime"};
     std::unique_ptr<LogoController> logo;
     std::map<std::string, QPointer<ChangeNotice>> notices;
+    DesktopLightNotice desktop;
     // What an unplugged LED showed: brightness, trigger text, key text.
     std::map<int, std::array<std::string, 3>> away;
 };

@@ -1,0 +1,131 @@
+#include "platform/UPowerKeyboardNotice.h"
+
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <cstring>
+#include <systemd/sd-bus.h>
+
+namespace {
+
+constexpr const char* kService = "org.freedesktop.UPower";
+constexpr const char* kPath = "/org/freedesktop/UPower/KbdBacklight";
+constexpr const char* kInterface = "org.freedesktop.UPower.KbdBacklight";
+
+UPowerKeyboardNotice* noticeOf(void* self)
+{
+    return static_cast<UPowerKeyboardNotice*>(self);
+}
+
+} // namespace
+
+struct UPowerKeyboardCallbacks {
+    static int onChanged(sd_bus_message* message, void* self, sd_bus_error*);
+    static int onOwner(sd_bus_message* message, void* self, sd_bus_error*);
+    static int onMaxBrightness(sd_bus_message* message, void* self, sd_bus_error*);
+};
+
+using Callbacks = UPowerKeyboardCallbacks;
+
+UPowerKeyboardNotice::UPowerKeyboardNotice(QObject* parent) : DesktopLightNotice(parent)
+{
+    if (sd_bus_open_system(&m_bus) < 0) {
+        m_bus = nullptr;
+        return;
+    }
+    // Matched by UPower's name, which the bus resolves to whoever owns it at each signal, so a
+    // restarted UPower is heard without a new match. Asynchronous, so that a slow bus never holds
+    // up the start.
+    if (sd_bus_match_signal_async(m_bus, &m_changed, kService, kPath, kInterface,
+                                  "BrightnessChangedWithSource", &Callbacks::onChanged, nullptr,
+                                  this) < 0 ||
+        sd_bus_match_signal_async(m_bus, &m_owner, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                  "org.freedesktop.DBus", "NameOwnerChanged", &Callbacks::onOwner,
+                                  nullptr, this) < 0) {
+        close();
+        return;
+    }
+    askMaxBrightness();
+    m_notifier = new QSocketNotifier(sd_bus_get_fd(m_bus), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &UPowerKeyboardNotice::process);
+    process();
+}
+
+UPowerKeyboardNotice::~UPowerKeyboardNotice()
+{
+    close();
+}
+
+void UPowerKeyboardNotice::close()
+{
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    m_asking = sd_bus_slot_unref(m_asking);
+    m_owner = sd_bus_slot_unref(m_owner);
+    m_changed = sd_bus_slot_unref(m_changed);
+    m_bus = sd_bus_flush_close_unref(m_bus);
+    serve(0);
+}
+
+void UPowerKeyboardNotice::askMaxBrightness()
+{
+    m_asking = sd_bus_slot_unref(m_asking);
+    // Its answer also says whether UPower is there and serves a keyboard light at all.
+    if (sd_bus_call_method_async(m_bus, &m_asking, kService, kPath, kInterface, "GetMaxBrightness",
+                                 &Callbacks::onMaxBrightness, this, "") < 0)
+        serve(0);
+    sd_bus_flush(m_bus);
+}
+
+int Callbacks::onMaxBrightness(sd_bus_message* message, void* self, sd_bus_error*)
+{
+    auto* notice = noticeOf(self);
+    int max = 0;
+    if (sd_bus_message_is_method_error(message, nullptr) ||
+        sd_bus_message_read(message, "i", &max) < 0)
+        max = 0;
+    notice->serve(max);
+    return 0;
+}
+
+int Callbacks::onOwner(sd_bus_message* message, void* self, sd_bus_error*)
+{
+    const char* name = nullptr;
+    const char* before = nullptr;
+    const char* after = nullptr;
+    if (sd_bus_message_read(message, "sss", &name, &before, &after) < 0 || !name ||
+        std::strcmp(name, kService) != 0)
+        return 0;
+    auto* notice = noticeOf(self);
+    notice->serve(0);
+    // Started or restarted: what it serves now is asked afresh.
+    if (after && *after)
+        notice->askMaxBrightness();
+    return 0;
+}
+
+int Callbacks::onChanged(sd_bus_message* message, void* self, sd_bus_error*)
+{
+    int brightness = 0;
+    const char* source = nullptr;
+    if (sd_bus_message_read(message, "is", &brightness, &source) < 0 || !source ||
+        std::strcmp(source, "external") != 0 || brightness < 0)
+        return 0;
+    // Queued, so the receivers run outside sd-bus's dispatch.
+    QMetaObject::invokeMethod(
+        noticeOf(self), [notice = noticeOf(self), brightness] { notice->post(brightness); },
+        Qt::QueuedConnection);
+    return 0;
+}
+
+void UPowerKeyboardNotice::process()
+{
+    if (!m_bus)
+        return;
+    int result;
+    while ((result = sd_bus_process(m_bus, nullptr)) > 0) {
+    }
+    // The bus went away (a restarted dbus-daemon): no more notices, and no busy loop on a
+    // socket that stays readable.
+    if (result < 0)
+        close();
+}

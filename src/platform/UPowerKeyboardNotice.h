@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/DesktopLightNotice.h"
+
+class QSocketNotifier;
+struct sd_bus;
+struct sd_bus_message;
+struct sd_bus_slot;
+
+// UPower's keyboard light on the system bus: the brightness a program set through its
+// SetBrightness (BrightnessChangedWithSource with the source "external"), read in the Qt event
+// loop. Changes the firmware made ("internal") are a brightness key's, which Beamwick sees
+// through the LED itself. UPower is followed by its name: it may start after Beamwick, stop or
+// restart. Without a system bus the notice never comes.
+class UPowerKeyboardNotice final : public DesktopLightNotice {
+    Q_OBJECT
+public:
+    explicit UPowerKeyboardNotice(QObject* parent = nullptr);
+    ~UPowerKeyboardNotice() override;
+
+private:
+    // sd-bus's handlers, which reach the notice through their user data.
+    friend struct UPowerKeyboardCallbacks;
+    void askMaxBrightness();
+    void process();
+    void close();
+
+    sd_bus* m_bus = nullptr;
+    sd_bus_slot* m_changed = nullptr;
+    sd_bus_slot* m_owner = nullptr;
+    sd_bus_slot* m_asking = nullptr;
+    QSocketNotifier* m_notifier = nullptr;
+};
