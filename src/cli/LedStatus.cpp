@@ -70,6 +70,8 @@ LedStatus::LedStatus(const std::filesystem::path& root, const char* requested,
         return;
     }
 
+    m_ledName = device->name();
+    m_ledMax = device->maxBrightness();
     m_lines << QStringLiteral("LED: %1").arg(describe(*device));
     m_lines << QStringLiteral("Chosen: %1")
                    .arg(by == By::menu

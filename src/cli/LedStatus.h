@@ -25,6 +25,9 @@ public:
     // True when an LED was found and one of the two ways of writing is open.
     bool usable() const { return m_usable; }
     const QStringList& lines() const { return m_lines; }
+    // The LED it would drive and its highest step; "" and 0 when there is none.
+    const std::string& ledName() const { return m_ledName; }
+    unsigned ledMaxBrightness() const { return m_ledMax; }
 
 private:
     // Why the LED in use is the one: BEAMWICK_LED, the menu, or a naming rule.
@@ -44,4 +47,6 @@ private:
 
     QStringList m_lines;
     bool m_usable = false;
+    std::string m_ledName;
+    unsigned m_ledMax = 0;
 };

@@ -27,8 +27,10 @@ std::string savedLight(const QString& settingsPath)
 
 } // namespace
 
-StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath)
-    : m_led(std::move(led)), m_sound(std::move(sound)), m_settingsPath(std::move(settingsPath))
+StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath,
+                           DesktopKeyboardProbe::Result keyboard)
+    : m_led(std::move(led)), m_sound(std::move(sound)), m_settingsPath(std::move(settingsPath)),
+      m_keyboard(keyboard)
 {}
 
 StatusReport StatusReport::ofThisSystem(QString settingsPath)
@@ -37,12 +39,34 @@ StatusReport StatusReport::ofThisSystem(QString settingsPath)
     const std::string saved = savedLight(settingsPath);
     return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
                                   LogindSession::activeId(kLogindTimeout), saved),
-                        SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath));
+                        SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath),
+                        DesktopKeyboardProbe::ask(kLogindTimeout));
+}
+
+QString StatusReport::keyboardLine() const
+{
+    const QString name = QString::fromStdString(m_led.ledName());
+    QString line = QStringLiteral("Desktop keyboard control (UPower): ");
+    if (!m_keyboard.answers)
+        return line + QStringLiteral("not on the system bus; nothing to follow");
+    if (m_keyboard.maxBrightness <= 0)
+        return line + QStringLiteral("serves no keyboard light");
+    // It serves keyboard lights alone, and tells of no name: one of the same range is the one.
+    if (name.contains(QLatin1String("kbd_backlight")) &&
+        unsigned(m_keyboard.maxBrightness) == m_led.ledMaxBrightness())
+        return line + QStringLiteral("serves %1 (max %2); Beamwick watches it and takes a level "
+                                     "the desktop sets as the user's")
+                          .arg(name)
+                          .arg(m_keyboard.maxBrightness);
+    return line + QStringLiteral("serves a keyboard light of max %1, not the light Beamwick "
+                                 "drives; not followed")
+                      .arg(m_keyboard.maxBrightness);
 }
 
 QString StatusReport::text() const
 {
     QStringList lines = m_led.lines();
+    lines << keyboardLine();
     if (m_sound.answers) {
         lines << QStringLiteral("Sound server: answers (%1), default output: %2")
                      .arg(m_sound.server, m_sound.defaultOutput.isEmpty() ? QStringLiteral("none")

@@ -1,18 +1,21 @@
 #pragma once
 
+#include "cli/DesktopKeyboardProbe.h"
 #include "cli/LedStatus.h"
 #include "cli/SoundServerProbe.h"
 
 #include <QString>
 
-// The text of `beamwick --status`: the light Beamwick would drive and how, whether the sound
-// server answers, and where the settings live.
+// The text of `beamwick --status`: the light Beamwick would drive and how, whether the desktop's
+// keyboard control serves it, whether the sound server answers, and where the settings live.
 class StatusReport {
 public:
-    StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath);
+    StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath,
+                 DesktopKeyboardProbe::Result keyboard = {});
 
-    // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind and the
-    // sound server, and the light chosen from the tray menu in the settings at settingsPath.
+    // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind, UPower
+    // and the sound server, and the light chosen from the tray menu in the settings at
+    // settingsPath.
     // Reads only; touches no light.
     static StatusReport ofThisSystem(QString settingsPath);
 
@@ -21,7 +24,10 @@ public:
     int exitCode() const { return m_led.usable() ? 0 : 1; }
 
 private:
+    QString keyboardLine() const;
+
     LedStatus m_led;
     SoundServerProbe::Result m_sound;
     QString m_settingsPath;
+    DesktopKeyboardProbe::Result m_keyboard;
 };

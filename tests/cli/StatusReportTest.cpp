@@ -67,6 +67,21 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
         QStringLiteral("Writes through: logind (SetBrightness on session c7)\n")));
     EXPECT_TRUE(byLogind.text().contains(QStringLiteral(
         "Sound server: does not answer (Connection refused); Music mode cannot listen\n")));
+
+    // The desktop's keyboard control, as UPower answers for it.
+    const std::pair<DesktopKeyboardProbe::Result, const char*> keyboards[] = {
+        {{false, 0}, "not on the system bus; nothing to follow\n"},
+        {{true, 0}, "serves no keyboard light\n"},
+        {{true, 255}, "serves test::kbd_backlight (max 255); Beamwick watches it"},
+        {{true, 254}, "serves a keyboard light of max 254, not the light Beamwick drives"},
+    };
+    for (const auto& [keyboard, said] : keyboards) {
+        const StatusReport report(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {},
+                                  keyboard);
+        EXPECT_TRUE(report.text().contains(QStringLiteral("\nDesktop keyboard control (UPower): ") +
+                                           QString::fromLatin1(said)))
+            << qPrintable(report.text());
+    }
 }
 
 TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)
