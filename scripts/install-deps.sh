@@ -12,7 +12,7 @@ packages=(
     python3-dbusmock
     xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
     libxcb1-dev weston qt6-wayland appstream desktop-file-utils
-    cava
+    cava upower
 )
 
 missing=()

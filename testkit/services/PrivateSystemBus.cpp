@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <systemd/sd-bus.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -9,7 +10,8 @@ PrivateSystemBus::PrivateSystemBus() : m_folder("beamwick-bus"), m_bus(m_folder.
 
 PrivateSystemBus::~PrivateSystemBus()
 {
-    // The mock first: it would otherwise complain about the bus going away under it.
+    // The daemons first: they would otherwise complain about the bus going away under them.
+    m_upower.stop();
     m_logind.stop();
     m_bus.stop();
 }
@@ -86,4 +88,50 @@ std::vector<std::string> PrivateSystemBus::calls() const
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
+}
+
+bool PrivateSystemBus::startUPower(const std::map<std::string, std::string>& testbed)
+{
+    const std::string program = "/usr/libexec/upowerd";
+    if (::access(program.c_str(), X_OK) != 0) {
+        m_error = program + " is missing: apt-get install upower";
+        return false;
+    }
+    auto environment = testbed;
+    environment["DBUS_SYSTEM_BUS_ADDRESS"] = address();
+    int max = 0;
+    const bool up =
+        m_upower.start({program, {}, environment, m_folder / "upower.log"}) &&
+        m_upower.waitUntil([&] { return callKeyboardLight("GetMaxBrightness", "", &max, 0); }, 10s,
+                           "UPower's keyboard light");
+    if (!up)
+        m_error = m_upower.errorText();
+    return up;
+}
+
+bool PrivateSystemBus::setKeyboardBrightness(int brightness) const
+{
+    return callKeyboardLight("SetBrightness", "i", nullptr, brightness);
+}
+
+bool PrivateSystemBus::callKeyboardLight(const char* method, const char* types, int* answer,
+                                         int argument) const
+{
+    sd_bus* bus = nullptr;
+    if (sd_bus_new(&bus) < 0)
+        return false;
+    sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const bool started = sd_bus_set_address(bus, address().c_str()) >= 0 &&
+                         sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0;
+    const bool called =
+        started &&
+        sd_bus_call_method(bus, "org.freedesktop.UPower", "/org/freedesktop/UPower/KbdBacklight",
+                           "org.freedesktop.UPower.KbdBacklight", method, &error, &reply, types,
+                           argument) >= 0 &&
+        (!answer || sd_bus_message_read(reply, "i", answer) >= 0);
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
+    sd_bus_close_unref(bus);
+    return called;
 }

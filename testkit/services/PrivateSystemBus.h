@@ -4,6 +4,7 @@
 #include "PrivateBus.h"
 #include "PrivateFolder.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ public:
     // Has the mock manager emit PrepareForSleep(sleeping); false when the call failed.
     bool emitPrepareForSleep(bool sleeping) const;
 
+    // The real UPower daemon (Debian's upower), seeing the LEDs of the testbed that `testbed`
+    // points at (UMOCKDEV_DIR, LD_PRELOAD); up once it answers for its keyboard light.
+    bool startUPower(const std::map<std::string, std::string>& testbed);
+    void stopUPower() { m_upower.stop(); }
+    // As the desktop's power manager sets the keyboard light: SetBrightness through UPower.
+    bool setKeyboardBrightness(int brightness) const;
+
     // What clients put in DBUS_SYSTEM_BUS_ADDRESS.
     std::string address() const { return m_bus.address(); }
     const std::string& errorText() const { return m_error; }
@@ -37,6 +45,10 @@ private:
 
     PrivateFolder m_folder;
     PrivateBus m_bus;
+    // Calls the method of UPower's keyboard light; false when the call failed.
+    bool callKeyboardLight(const char* method, const char* types, int* answer, int argument) const;
+
     ChildProcess m_logind;
+    ChildProcess m_upower;
     std::string m_error;
 };
