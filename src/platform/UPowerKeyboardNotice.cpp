@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <cstring>
 #include <systemd/sd-bus.h>
+#include <utility>
 
 namespace {
 
@@ -70,8 +71,10 @@ void UPowerKeyboardNotice::askMaxBrightness()
 {
     m_asking = sd_bus_slot_unref(m_asking);
     // Its answer also says whether UPower is there and serves a keyboard light at all.
-    if (sd_bus_call_method_async(m_bus, &m_asking, kService, kPath, kInterface, "GetMaxBrightness",
-                                 &Callbacks::onMaxBrightness, this, "") < 0)
+    m_askPending =
+        sd_bus_call_method_async(m_bus, &m_asking, kService, kPath, kInterface, "GetMaxBrightness",
+                                 &Callbacks::onMaxBrightness, this, "") >= 0;
+    if (!m_askPending)
         serve(0);
     sd_bus_flush(m_bus);
 }
@@ -83,7 +86,11 @@ int Callbacks::onMaxBrightness(sd_bus_message* message, void* self, sd_bus_error
     if (sd_bus_message_is_method_error(message, nullptr) ||
         sd_bus_message_read(message, "i", &max) < 0)
         max = 0;
+    notice->m_askPending = false;
     notice->serve(max);
+    // A level that came before the light's range was known goes out now, where there is a light.
+    if (const auto pending = std::exchange(notice->m_pending, std::nullopt); pending && max > 0)
+        notice->postLater(*pending);
     return 0;
 }
 
@@ -110,11 +117,24 @@ int Callbacks::onChanged(sd_bus_message* message, void* self, sd_bus_error*)
     if (sd_bus_message_read(message, "is", &brightness, &source) < 0 || !source ||
         std::strcmp(source, "external") != 0 || brightness < 0)
         return 0;
+    auto* notice = noticeOf(self);
+    // A UPower that has just started may speak before it has answered what it serves: the level
+    // waits for that answer rather than going out without the light's range.
+    if (!notice->present()) {
+        notice->m_pending = brightness;
+        if (!notice->m_askPending)
+            notice->askMaxBrightness();
+        return 0;
+    }
+    notice->postLater(brightness);
+    return 0;
+}
+
+void UPowerKeyboardNotice::postLater(int brightness)
+{
     // Queued, so the receivers run outside sd-bus's dispatch.
     QMetaObject::invokeMethod(
-        noticeOf(self), [notice = noticeOf(self), brightness] { notice->post(brightness); },
-        Qt::QueuedConnection);
-    return 0;
+        this, [this, brightness] { post(brightness); }, Qt::QueuedConnection);
 }
 
 void UPowerKeyboardNotice::process()

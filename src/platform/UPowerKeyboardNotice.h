@@ -2,6 +2,8 @@
 
 #include "platform/DesktopLightNotice.h"
 
+#include <optional>
+
 class QSocketNotifier;
 struct sd_bus;
 struct sd_bus_message;
@@ -22,6 +24,7 @@ private:
     // sd-bus's handlers, which reach the notice through their user data.
     friend struct UPowerKeyboardCallbacks;
     void askMaxBrightness();
+    void postLater(int brightness);
     void process();
     void close();
 
@@ -30,4 +33,7 @@ private:
     sd_bus_slot* m_owner = nullptr;
     sd_bus_slot* m_asking = nullptr;
     QSocketNotifier* m_notifier = nullptr;
+    // The last level heard before UPower said what it serves.
+    std::optional<int> m_pending;
+    bool m_askPending = false;
 };

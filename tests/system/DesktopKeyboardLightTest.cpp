@@ -52,10 +52,14 @@ protected:
         beamwick.start(install.executable(), {});
         ASSERT_TRUE(beamwick.waitForStarted(5000));
     }
-    // The desktop sets the light, and Beamwick has shown what it makes of it.
+    // The desktop sets the light, and Beamwick has shown what it makes of it. Said again while
+    // Beamwick may not be listening yet: its watch of the bus is set up in the background.
     bool desktopSets(int brightness, int shown)
     {
-        return system.setKeyboardBrightness(brightness) && shows(shown);
+        for (int attempt = 0; attempt < 10; ++attempt)
+            if (system.setKeyboardBrightness(brightness) && shows(shown, 500ms))
+                return true;
+        return false;
     }
     bool shows(int step, std::chrono::milliseconds limit = 5s)
     {
@@ -115,15 +119,15 @@ TEST_F(DesktopKeyboardLightTest, MusicStaysDarkWhileTheDesktopHasTheLightOff)
 // UPower may come after Beamwick, as after a restart of either.
 TEST_F(DesktopKeyboardLightTest, AUPowerStartedLaterIsFollowed)
 {
-    start("Steady", 1.0);
-    ASSERT_TRUE(shows(50));
+    start("Steady", 2.0);
+    ASSERT_TRUE(shows(57));
     startUPower();
-    EXPECT_TRUE(desktopSets(30, 30)) << testbed.brightness(kKeyboard);
+    EXPECT_TRUE(desktopSets(30, 40)) << testbed.brightness(kKeyboard);
     system.stopUPower();
     startUPower();
-    EXPECT_TRUE(desktopSets(0, 0));
+    EXPECT_TRUE(desktopSets(10, 23)) << testbed.brightness(kKeyboard);
     quit();
-    EXPECT_EQ(testbed.brightness(kKeyboard), 0);
+    EXPECT_EQ(testbed.brightness(kKeyboard), 10);
 }
 
 } // namespace
