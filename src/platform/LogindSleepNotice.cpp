@@ -19,6 +19,15 @@ int onPrepareForSleep(sd_bus_message* message, void* self, sd_bus_error*)
 
 } // namespace
 
+struct LogindSleepCallbacks {
+    static int matchInstalled(sd_bus_message* reply, void* self, sd_bus_error*)
+    {
+        if (!sd_bus_message_is_method_error(reply, nullptr))
+            static_cast<LogindSleepNotice*>(self)->m_listening = true;
+        return 0;
+    }
+};
+
 LogindSleepNotice::LogindSleepNotice(QObject* parent) : SleepNotice(parent)
 {
     if (sd_bus_open_system(&m_bus) < 0) {
@@ -28,7 +37,8 @@ LogindSleepNotice::LogindSleepNotice(QObject* parent) : SleepNotice(parent)
     // Asynchronous, so that a bus that is slow to answer never holds up the start.
     if (sd_bus_match_signal_async(m_bus, &m_match, "org.freedesktop.login1",
                                   "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                  "PrepareForSleep", &onPrepareForSleep, nullptr, this) < 0 ||
+                                  "PrepareForSleep", &onPrepareForSleep,
+                                  &LogindSleepCallbacks::matchInstalled, this) < 0 ||
         sd_bus_flush(m_bus) < 0) {
         close();
         return;

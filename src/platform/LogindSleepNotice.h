@@ -16,12 +16,18 @@ public:
     ~LogindSleepNotice() override;
 
     bool connected() const { return m_bus != nullptr; }
+    // The bus has taken the match: a signal sent from now on is heard.
+    bool listening() const { return m_listening; }
 
 private:
+    // sd-bus's answer to the match, which reaches the notice through its user data.
+    friend struct LogindSleepCallbacks;
+
     void process();
     void close();
 
     sd_bus* m_bus = nullptr;
     sd_bus_slot* m_match = nullptr;
     QSocketNotifier* m_notifier = nullptr;
+    bool m_listening = false;
 };

@@ -44,15 +44,16 @@ TEST(CommandLineRunTest, AnswersLeaveTheRunningInstanceAloneAndAMistakeExitsTwo)
     EXPECT_TRUE(status.out.contains(QStringLiteral("LED: "))) << qPrintable(status.out);
     EXPECT_TRUE(status.out.contains(QStringLiteral("Sound server: "))) << qPrintable(status.out);
 
-    spinUntil([] { return false; }, std::chrono::milliseconds(300));
-    EXPECT_EQ(showRequests, 0);
     // Nothing was saved either: answering is not starting.
     EXPECT_FALSE(QDir(session.home.filePath(QStringLiteral("config/beamwick"))).exists());
 
-    // A plain start still goes through the single-instance guard.
+    // A plain start still goes through the single-instance guard: its request is the only one,
+    // any of the answers' having come before it.
     const auto plain = BeamwickRun::of(program, {}, env);
     EXPECT_EQ(plain.exitCode, 0);
-    EXPECT_TRUE(spinUntil([&] { return showRequests == 1; }));
+    EXPECT_TRUE(spinUntil([&] { return showRequests >= 1; }));
+    runPostedTasks();
+    EXPECT_EQ(showRequests, 1);
 }
 
 TEST(CommandLineRunTest, SecondLaunchOfTheProgramExitsAndLeavesTheFirstRunning)
