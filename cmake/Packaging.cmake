@@ -10,9 +10,12 @@ configure_file(${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
 install(FILES ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.metainfo.xml
     DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 # The launcher's actions and `gapplication action` call Beamwick on the session bus; this starts
-# it there when it is not running, as the command line does.
-configure_file(${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.service.in
-    ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.service @ONLY)
+# it there when it is not running, as the command line does. Its path is the prefix installed to,
+# known only when installing (`--prefix`, or the package's /usr).
+install(CODE "
+    set(BEAMWICK_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/data/${BEAMWICK_APP_ID}.service.in\"
+        \"${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.service\" @ONLY)")
 install(FILES ${PROJECT_BINARY_DIR}/data/${BEAMWICK_APP_ID}.service
     DESTINATION ${CMAKE_INSTALL_DATADIR}/dbus-1/services)
 install(FILES ${PROJECT_SOURCE_DIR}/data/beamwick.svg
