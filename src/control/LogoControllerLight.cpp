@@ -60,10 +60,14 @@ void LogoController::handleDesktopLevel(int brightness, int maxBrightness)
 
 void LogoController::takeUsersBrightness()
 {
+    // A light that was away when it was taken has no table to save the brightness in: back now,
+    // it is taken afresh, the brightness the user chose with it.
+    if (m_light.baseMap().empty() && m_light.start())
+        return;
     if (const auto on = m_light.foundOn())
         publish(m_isOn, *on);
-    // Saved, the brightness the user chose with the key is what later starts dim from and
-    // quitting gives back.
+    // Saved, the brightness the user chose is what later starts dim from and quitting gives
+    // back.
     m_light.takeKeyChange();
     apply();
 }

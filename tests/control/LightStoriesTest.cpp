@@ -224,6 +224,8 @@ struct Key : Story<Key> {
 struct Desktop : Story<Desktop> {
     int led = *rc::gen::inRange(1, 3);
     unsigned value = *rc::gen::inRange(0u, kLeds[led].maxBrightness + 1);
+    Desktop() = default;
+    Desktop(int which, unsigned to) : led(which), value(to) {}
     void checkPreconditions(const LightModel& m) const override
     {
         RC_PRE(m.running && m.inUse == kLeds[led].name && m.leds[led].present);
@@ -368,8 +370,9 @@ TEST(LightStories, ASavedLightNoRuleWouldPickIsOpened)
 }
 
 // Found by longer runs: a key that switches a light off, and settings of the previous version
-// for a light that is off, each keep the brightness the light was found with; a key pressed
-// while the light in use was away for a moment is still the user's at quit.
+// for a light that is off, each keep the brightness the light was found with; a key pressed, or
+// a level the desktop set, while the light in use was away for a moment is still the user's at
+// quit.
 TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
 {
     tell({step<Unplug>(0), step<Fail>(), step<Unplug>(2), step<Unplug>(0), step<Fail>(),
@@ -379,4 +382,6 @@ TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
           step<Start>(""), step<Key>(1, 0u), step<SetOn>(true), step<Quit>()});
     tell({step<Start>(""), step<SetOn>(false), step<Quit>(), step<Upgrade>(), step<Start>(""),
           step<SetOn>(true), step<Quit>()});
+    tell({step<Start>(""), step<Choose>(kKeyboard), step<Unplug>(1), step<Choose>(kKeyboard),
+          step<Unplug>(1), step<Desktop>(1, 1u), step<Quit>()});
 }
