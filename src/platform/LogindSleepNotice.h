@@ -1,9 +1,8 @@
 #pragma once
 
 #include "platform/SleepNotice.h"
+#include "platform/SystemBusReader.h"
 
-class QSocketNotifier;
-struct sd_bus;
 struct sd_bus_slot;
 
 // logind's PrepareForSleep(false) on the system bus, read in the Qt event loop: the bus
@@ -15,7 +14,7 @@ public:
     explicit LogindSleepNotice(QObject* parent = nullptr);
     ~LogindSleepNotice() override;
 
-    bool connected() const { return m_bus != nullptr; }
+    bool connected() const { return m_reader.bus() != nullptr; }
     // The bus has taken the match: a signal sent from now on is heard.
     bool listening() const { return m_listening; }
 
@@ -23,11 +22,7 @@ private:
     // sd-bus's answer to the match, which reaches the notice through its user data.
     friend struct LogindSleepCallbacks;
 
-    void process();
-    void close();
-
-    sd_bus* m_bus = nullptr;
     sd_bus_slot* m_match = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
+    SystemBusReader m_reader;
     bool m_listening = false;
 };

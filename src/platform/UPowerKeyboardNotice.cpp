@@ -1,7 +1,6 @@
 #include "platform/UPowerKeyboardNotice.h"
 
 #include <QMetaObject>
-#include <QSocketNotifier>
 #include <cstring>
 #include <systemd/sd-bus.h>
 #include <utility>
@@ -27,43 +26,37 @@ struct UPowerKeyboardCallbacks {
 
 using Callbacks = UPowerKeyboardCallbacks;
 
-UPowerKeyboardNotice::UPowerKeyboardNotice(QObject* parent) : DesktopLightNotice(parent)
+UPowerKeyboardNotice::UPowerKeyboardNotice(QObject* parent)
+    : DesktopLightNotice(parent), m_reader([this] { letGo(); })
 {
-    if (sd_bus_open_system(&m_bus) < 0) {
-        m_bus = nullptr;
+    sd_bus* bus = m_reader.bus();
+    if (!bus)
         return;
-    }
     // Matched by UPower's name, which the bus resolves to whoever owns it at each signal, so a
-    // restarted UPower is heard without a new match. Asynchronous, so that a slow bus never holds
-    // up the start.
-    if (sd_bus_match_signal_async(m_bus, &m_changed, kService, kPath, kInterface,
+    // restarted UPower is heard without a new match.
+    if (sd_bus_match_signal_async(bus, &m_changed, kService, kPath, kInterface,
                                   "BrightnessChangedWithSource", &Callbacks::onChanged, nullptr,
                                   this) < 0 ||
-        sd_bus_match_signal_async(m_bus, &m_owner, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+        sd_bus_match_signal_async(bus, &m_owner, "org.freedesktop.DBus", "/org/freedesktop/DBus",
                                   "org.freedesktop.DBus", "NameOwnerChanged", &Callbacks::onOwner,
                                   nullptr, this) < 0) {
-        close();
+        m_reader.close();
         return;
     }
     askMaxBrightness();
-    m_notifier = new QSocketNotifier(sd_bus_get_fd(m_bus), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &UPowerKeyboardNotice::process);
-    process();
+    m_reader.start();
 }
 
 UPowerKeyboardNotice::~UPowerKeyboardNotice()
 {
-    close();
+    m_reader.close();
 }
 
-void UPowerKeyboardNotice::close()
+void UPowerKeyboardNotice::letGo()
 {
-    if (m_notifier)
-        m_notifier->setEnabled(false);
     m_asking = sd_bus_slot_unref(m_asking);
     m_owner = sd_bus_slot_unref(m_owner);
     m_changed = sd_bus_slot_unref(m_changed);
-    m_bus = sd_bus_flush_close_unref(m_bus);
     serve(0);
 }
 
@@ -72,11 +65,11 @@ void UPowerKeyboardNotice::askMaxBrightness()
     m_asking = sd_bus_slot_unref(m_asking);
     // Its answer also says whether UPower is there and serves a keyboard light at all.
     m_askPending =
-        sd_bus_call_method_async(m_bus, &m_asking, kService, kPath, kInterface, "GetMaxBrightness",
-                                 &Callbacks::onMaxBrightness, this, "") >= 0;
+        sd_bus_call_method_async(m_reader.bus(), &m_asking, kService, kPath, kInterface,
+                                 "GetMaxBrightness", &Callbacks::onMaxBrightness, this, "") >= 0;
     if (!m_askPending)
         serve(0);
-    sd_bus_flush(m_bus);
+    sd_bus_flush(m_reader.bus());
 }
 
 int Callbacks::onMaxBrightness(sd_bus_message* message, void* self, sd_bus_error*)
@@ -135,17 +128,4 @@ void UPowerKeyboardNotice::postLater(int brightness)
     // Queued, so the receivers run outside sd-bus's dispatch.
     QMetaObject::invokeMethod(
         this, [this, brightness] { post(brightness); }, Qt::QueuedConnection);
-}
-
-void UPowerKeyboardNotice::process()
-{
-    if (!m_bus)
-        return;
-    int result;
-    while ((result = sd_bus_process(m_bus, nullptr)) > 0) {
-    }
-    // The bus went away (a restarted dbus-daemon): no more notices, and no busy loop on a
-    // socket that stays readable.
-    if (result < 0)
-        close();
 }

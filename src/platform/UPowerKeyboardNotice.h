@@ -1,12 +1,10 @@
 #pragma once
 
 #include "platform/DesktopLightNotice.h"
+#include "platform/SystemBusReader.h"
 
 #include <optional>
 
-class QSocketNotifier;
-struct sd_bus;
-struct sd_bus_message;
 struct sd_bus_slot;
 
 // UPower's keyboard light on the system bus: the brightness a program set through its
@@ -25,14 +23,13 @@ private:
     friend struct UPowerKeyboardCallbacks;
     void askMaxBrightness();
     void postLater(int brightness);
-    void process();
-    void close();
+    // The bus went away: what the notice held on it goes, and it serves nothing.
+    void letGo();
 
-    sd_bus* m_bus = nullptr;
     sd_bus_slot* m_changed = nullptr;
     sd_bus_slot* m_owner = nullptr;
     sd_bus_slot* m_asking = nullptr;
-    QSocketNotifier* m_notifier = nullptr;
+    SystemBusReader m_reader;
     // The last level heard before UPower said what it serves.
     std::optional<int> m_pending;
     bool m_askPending = false;

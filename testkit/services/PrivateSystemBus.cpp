@@ -57,28 +57,39 @@ bool PrivateSystemBus::startMock(const std::vector<std::string>& arguments)
     return up;
 }
 
-bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
+bool PrivateSystemBus::call(
+    const std::function<bool(sd_bus* bus, sd_bus_message** reply, sd_bus_error* error)>& work) const
 {
     sd_bus* bus = nullptr;
     if (sd_bus_new(&bus) < 0)
         return false;
-    sd_bus_message* call = nullptr;
+    sd_bus_message* reply = nullptr;
     sd_bus_error error = SD_BUS_ERROR_NULL;
-    const bool sent = sd_bus_set_address(bus, address().c_str()) >= 0 &&
+    const bool done = sd_bus_set_address(bus, address().c_str()) >= 0 &&
                       sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
-                      sd_bus_message_new_method_call(
-                          bus, &call, "org.freedesktop.login1", "/org/freedesktop/login1",
-                          "org.freedesktop.DBus.Mock", "EmitSignal") >= 0 &&
-                      sd_bus_message_append(call, "sss", "org.freedesktop.login1.Manager",
-                                            "PrepareForSleep", "b") >= 0 &&
-                      sd_bus_message_open_container(call, 'a', "v") >= 0 &&
-                      sd_bus_message_append(call, "v", "b", sleeping ? 1 : 0) >= 0 &&
-                      sd_bus_message_close_container(call) >= 0 &&
-                      sd_bus_call(bus, call, 5'000'000, &error, nullptr) >= 0;
+                      work(bus, &reply, &error);
     sd_bus_error_free(&error);
-    sd_bus_message_unref(call);
+    sd_bus_message_unref(reply);
     sd_bus_close_unref(bus);
-    return sent;
+    return done;
+}
+
+bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
+{
+    return call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+        sd_bus_message* signal = nullptr;
+        const bool sent = sd_bus_message_new_method_call(
+                              bus, &signal, "org.freedesktop.login1", "/org/freedesktop/login1",
+                              "org.freedesktop.DBus.Mock", "EmitSignal") >= 0 &&
+                          sd_bus_message_append(signal, "sss", "org.freedesktop.login1.Manager",
+                                                "PrepareForSleep", "b") >= 0 &&
+                          sd_bus_message_open_container(signal, 'a', "v") >= 0 &&
+                          sd_bus_message_append(signal, "v", "b", sleeping ? 1 : 0) >= 0 &&
+                          sd_bus_message_close_container(signal) >= 0 &&
+                          sd_bus_call(bus, signal, 5'000'000, error, reply) >= 0;
+        sd_bus_message_unref(signal);
+        return sent;
+    });
 }
 
 std::vector<std::string> PrivateSystemBus::calls() const
@@ -117,21 +128,11 @@ bool PrivateSystemBus::setKeyboardBrightness(int brightness) const
 bool PrivateSystemBus::callKeyboardLight(const char* method, const char* types, int* answer,
                                          int argument) const
 {
-    sd_bus* bus = nullptr;
-    if (sd_bus_new(&bus) < 0)
-        return false;
-    sd_bus_message* reply = nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    const bool started = sd_bus_set_address(bus, address().c_str()) >= 0 &&
-                         sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0;
-    const bool called =
-        started &&
-        sd_bus_call_method(bus, "org.freedesktop.UPower", "/org/freedesktop/UPower/KbdBacklight",
-                           "org.freedesktop.UPower.KbdBacklight", method, &error, &reply, types,
-                           argument) >= 0 &&
-        (!answer || sd_bus_message_read(reply, "i", answer) >= 0);
-    sd_bus_error_free(&error);
-    sd_bus_message_unref(reply);
-    sd_bus_close_unref(bus);
-    return called;
+    return call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+        return sd_bus_call_method(bus, "org.freedesktop.UPower",
+                                  "/org/freedesktop/UPower/KbdBacklight",
+                                  "org.freedesktop.UPower.KbdBacklight", method, error, reply,
+                                  types, argument) >= 0 &&
+               (!answer || sd_bus_message_read(*reply, "i", answer) >= 0);
+    });
 }
