@@ -61,9 +61,17 @@ bool LedService::detachTrigger()
 
 bool LedService::light(unsigned brightness)
 {
-    // A write that fails leaves the LED as it was, and so the note.
+    // A write that fails leaves the LED as it was, and so the note: also its trigger, detached
+    // for this write (an LED that stays off keeps the trigger it was found with, which no later
+    // run would know to give back).
     const auto noted = m_remembered;
+    const auto attached = m_triggerDetached ? std::nullopt : m_device.trigger();
     const auto failed = [&] {
+        if (attached && m_triggerDetached) {
+            if (*attached != "none")
+                m_device.setTrigger(*attached);
+            m_triggerDetached = false;
+        }
         if (noted != m_remembered && noted)
             remember(*noted);
         else if (noted != m_remembered)

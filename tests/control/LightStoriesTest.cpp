@@ -384,4 +384,7 @@ TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
           step<SetOn>(true), step<Quit>()});
     tell({step<Start>(""), step<Choose>(kKeyboard), step<Unplug>(1), step<Choose>(kKeyboard),
           step<Unplug>(1), step<Desktop>(1, 1u), step<Quit>()});
+    // A switch that failed while the writes did leaves the trigger it found.
+    tell({step<Fail>(), step<Key>(0, 0u), step<Start>(""), step<SetOn>(true), step<Quit>(),
+          step<Key>(0, 1u), step<Fail>(), step<Start>(kKeyboard), step<Quit>()});
 }
