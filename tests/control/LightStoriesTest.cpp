@@ -203,14 +203,17 @@ struct Key : Story<Key> {
     }
     void apply(LightModel& m) const override
     {
-        auto& shown = m.leds[led];
-        const bool driven = m.running && m.inUse == kLeds[led].name;
+        m.leds[led].keyed.set(value);
+        userSets(m.leds[led], value, m.running && m.inUse == kLeds[led].name);
+    }
+    // The user's brightness, set with the light's key or through the desktop.
+    static void userSets(LightModel::Led& shown, unsigned value, bool driven)
+    {
         shown.litWithoutTrigger =
             value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
         shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
         shown.foundUnknown = value == 0 && (shown.foundUnknown || !driven) && shown.met;
         shown.on = value > 0;
-        shown.keyed.set(value);
         // Switched off by its key before Beamwick met it, it is met as found off.
         if (value > 0 || !shown.met)
             shown.found = value;
@@ -231,17 +234,7 @@ struct Desktop : Story<Desktop> {
         RC_PRE(m.running && m.inUse == kLeds[led].name && m.leds[led].present);
         RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
     }
-    void apply(LightModel& m) const override
-    {
-        auto& shown = m.leds[led];
-        shown.litWithoutTrigger =
-            value > 0 && (shown.litWithoutTrigger || shown.darkWithoutTrigger);
-        shown.darkWithoutTrigger = shown.darkWithoutTrigger || (value == 0 && shown.met);
-        shown.foundUnknown = value == 0 && shown.foundUnknown && shown.met;
-        shown.on = value > 0;
-        if (value > 0 || !shown.met)
-            shown.found = value;
-    }
+    void apply(LightModel& m) const override { Key::userSets(m.leds[led], value, true); }
     void act(const LightModel&, LightRig& r) const { r.desktopSets(kLeds[led], value); }
     void show(std::ostream& os) const override
     {
