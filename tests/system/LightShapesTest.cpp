@@ -3,12 +3,14 @@
 // a start and a quit) leaves every LED as it was found.
 #include "testkit/audio/TonePlayer.h"
 #include "testkit/fakes/FakeLedTree.h"
+#include "testkit/services/PrivateBus.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/Poll.h"
 #include "tests/system/PrivateInstall.h"
 
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
 #include <fstream>
@@ -24,6 +26,8 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+constexpr const char* kName = "org.beamwick.Beamwick";
 
 // The steps the driven LED shows, with Breathe and Steady at brightness 1.0 and Music at 2.0 (so
 // that on a fine LED a flash stands above the factory brightness).
@@ -129,6 +133,7 @@ protected:
             testbed.add(led);
         driven = GetParam().driven;
         ASSERT_TRUE(server.start()) << server.errorText();
+        ASSERT_TRUE(bus.start()) << bus.errorText();
     }
 
     // Every LED as the kernel would show it: its brightness and its active trigger.
@@ -155,7 +160,10 @@ protected:
                                          {"light", light}}));
         auto env = testbed.environment(install.environment());
         env.insert("PULSE_SERVER", QString::fromStdString(server.address()));
+        env.insert("DBUS_SESSION_BUS_ADDRESS", QString::fromStdString(bus.address()));
         beamwick.setProcessEnvironment(env);
+        // The name answers for this run only once the last run has let go of it.
+        ASSERT_TRUE(pollUntil([&] { return !bus.hasOwner(kName); }, 10s));
         beamwick.start(install.executable(), {});
         ASSERT_TRUE(beamwick.waitForStarted(5000));
         shown.clear();
@@ -195,10 +203,14 @@ protected:
             << "never showed " << value << "; showed" << story.str();
     }
 
-    void staysDark(std::chrono::milliseconds time)
+    // Beamwick answers on the bus once it has found the light and set its mode going: a light it
+    // took for lit would be written from then on at every tick, and Music would be listening.
+    void staysDark()
     {
-        watch([](int) { return false; }, time);
+        EXPECT_TRUE(watch([&](int) { return bus.hasOwner(kName); }, 10s)) << story.str();
+        watch([](int) { return false; }, 6 * 50ms);
         EXPECT_EQ(shown, std::vector<int>{0}) << story.str();
+        EXPECT_EQ(server.pactl("list short source-outputs"), "");
     }
 
     void kill(QProcess& beamwick)
@@ -267,8 +279,7 @@ protected:
         QProcess beamwick;
         start(beamwick, "Steady", 1.0);
         if (phase.dark) {
-            watch([&](int) { return catches(beamwick.processId(), SIGTERM); }, 10s);
-            staysDark(500ms);
+            staysDark();
         } else {
             see(phase.sight.steady);
             // A light handed back already shows its brightness before Beamwick takes it: wait
@@ -282,6 +293,8 @@ protected:
     PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
     FakeLedTree testbed;
     PrivateSoundServer server;
+    QTemporaryDir busFolder;
+    PrivateBus bus{busFolder.path().toStdString()};
     std::string driven;
     Snapshot found;
     Snapshot leftover;
@@ -307,7 +320,7 @@ TEST_P(LightShapeTest, EveryModeShowsItselfAndEveryEndingLeavesTheLedsAsFound)
             QProcess beamwick;
             start(beamwick, "Breathe", 1.0);
             if (phase.dark) {
-                staysDark(2200ms);
+                staysDark();
             } else {
                 const int high = sight.breatheHigh;
                 EXPECT_TRUE(watch([high](int b) { return b < high; }, 10s)) << story.str();
@@ -329,7 +342,7 @@ TEST_P(LightShapeTest, EveryModeShowsItselfAndEveryEndingLeavesTheLedsAsFound)
                 kicks.push_back(at);
             TonePlayer player(server.address(), kickTrack(kicks, 6.5));
             if (phase.dark) {
-                staysDark(1500ms);
+                staysDark();
             } else {
                 see(sight.musicLow);
                 see(sight.musicFlash);
