@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <cmath>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
@@ -70,8 +71,12 @@ protected:
     // controller holds. Nothing when quitting wrote no table.
     std::optional<PropertyValue::Table> tableRestoredAtQuit()
     {
+        return lastTableWrittenBy([this] { willTerminate.post(); });
+    }
+    std::optional<PropertyValue::Table> lastTableWrittenBy(const std::function<void()>& act)
+    {
         const auto before = tableWrites().size();
-        willTerminate.post();
+        act();
         const auto writes = tableWrites();
         if (writes.size() == before)
             return std::nullopt;

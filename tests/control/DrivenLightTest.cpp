@@ -22,12 +22,7 @@ protected:
     // Quits: the table handed back, nothing when none was written.
     std::optional<PropertyValue::Table> handedBack()
     {
-        const auto before = tableWrites().size();
-        light->handBack();
-        const auto writes = tableWrites();
-        if (writes.size() == before)
-            return std::nullopt;
-        return writes.back().asTable();
+        return lastTableWrittenBy([this] { light->handBack(); });
     }
 
     std::unique_ptr<DrivenLight> light;
