@@ -1,7 +1,6 @@
 #pragma once
 
-#include "audio/AudioMeter.h"
-#include "brightness/Brightness.h"
+#include "control/ControllerEnvironment.h"
 #include "control/DrivenLight.h"
 #include "control/EffectTimer.h"
 #include "control/LightMode.h"
@@ -12,19 +11,10 @@
 
 #include <QObject>
 #include <QString>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <string>
 #include <vector>
 
-class ChangeNotice;
 class DefaultsStore;
-class DesktopLightNotice;
-class PrivilegedRunner;
-class SleepNotice;
-class Ticker;
-class WillTerminate;
 
 // Owns the user's settings and the effect engine that decides the light's level at every moment;
 // the light itself (which one, its factory table, writing a level, the hand-back at quit) is
@@ -35,29 +25,8 @@ class WillTerminate;
 class LogoController : public QObject {
     Q_OBJECT
 public:
-    // What the controller runs on: the real platform, put together by the application
-    // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
-    // the meter and the ticker, and borrows the rest, which must outlive it. Everything but the
-    // last two is required: a borrowed one left out does not compile, and a missing owned one
-    // or fileExists makes the constructor throw std::invalid_argument.
-    struct Environment {
-        std::unique_ptr<Brightness> brightness;
-        std::unique_ptr<AudioMeter> meter;
-        // The effect engine's periodic tick.
-        std::unique_ptr<Ticker> ticker;
-        DefaultsStore& defaults;
-        const Clock& clock;
-        WillTerminate& willTerminate;
-        PrivilegedRunner& privilegedRunner;
-        // Whether a file exists; required.
-        std::function<bool(const std::string& path)> fileExists;
-        // Optional: the system waking from sleep, and a watcher for the file the service names
-        // for the firmware's own brightness changes; see also the last.
-        SleepNotice* sleepNotice = nullptr;
-        std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
-        // Optional: the desktop setting the keyboard light through its own control.
-        DesktopLightNotice* desktopLight = nullptr;
-    };
+    // What it runs on; see ControllerEnvironment.
+    using Environment = ControllerEnvironment;
 
     static constexpr double maxBoost = ServiceContract::topLevel;
     // Why the light cannot be driven at all: no brightness service, or one with no light.
