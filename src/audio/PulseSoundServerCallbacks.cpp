@@ -36,7 +36,7 @@ std::optional<SoundServer::Change> changeOf(pa_subscription_event_type_t event)
 }
 
 std::optional<pa_channel_map> channelMapOf(const SoundServer::Sink& sink,
-                                           const pa_sample_spec& spec)
+                                           const pa_sample_spec& format)
 {
     if (sink.positions.empty() || sink.positions.size() > PA_CHANNELS_MAX)
         return std::nullopt;
@@ -44,7 +44,7 @@ std::optional<pa_channel_map> channelMapOf(const SoundServer::Sink& sink,
     map.channels = static_cast<std::uint8_t>(sink.positions.size());
     for (std::size_t i = 0; i < sink.positions.size(); ++i)
         map.map[i] = static_cast<pa_channel_position_t>(sink.positions[i]);
-    if (!pa_channel_map_valid(&map) || !pa_channel_map_compatible(&map, &spec))
+    if (!pa_channel_map_valid(&map) || !pa_channel_map_compatible(&map, &format))
         return std::nullopt;
     return map;
 }
