@@ -128,14 +128,13 @@ void DrivenLight::setLevel(double level)
         x = ServiceContract::topLevel;
     if (m_lastApplied && std::fabs(x - *m_lastApplied) < kWriteThreshold)
         return;
+    if (!m_bs->available() || !m_bs->hasSetImp())
+        return;
 
     Table rows;
     rows.reserve(base.size());
     for (const auto& row : base)
         rows.push_back({row[0], x * row[1]});
-
-    if (!m_bs->available() || !m_bs->hasSetImp())
-        return;
     if (m_bs->set(PropertyValue::table(rows), mapKey))
         m_lastApplied = x;
 }

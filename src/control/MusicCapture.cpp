@@ -41,18 +41,17 @@ void MusicCapture::start()
 {
     m_willChange();
     m_step = Step::starting;
+    const auto fail = [this](QString why) {
+        m_willChange();
+        m_failure = std::move(why);
+        m_step = Step::failed;
+    };
     try {
         m_meter->start();
     } catch (const MeterError& error) {
-        m_willChange();
-        m_failure = QString::fromStdString(error.errorDescription());
-        m_step = Step::failed;
-        return;
+        return fail(QString::fromStdString(error.errorDescription()));
     } catch (const std::exception& error) {
-        m_willChange();
-        m_failure = QString::fromLocal8Bit(error.what());
-        m_step = Step::failed;
-        return;
+        return fail(QString::fromLocal8Bit(error.what()));
     }
     m_willChange();
     m_step = Step::listening;
