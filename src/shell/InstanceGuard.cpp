@@ -2,15 +2,12 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLocalSocket>
 #include <QStandardPaths>
-#include <QThread>
 
 namespace {
 
 // The primary may be between taking the lock and listening: give it this long to answer.
 constexpr int kAnswerMilliseconds = 3000;
-constexpr int kRetryMilliseconds = 50;
 
 QString runtimeDirectory(const QString& requested)
 {
@@ -31,11 +28,7 @@ InstanceGuard::InstanceGuard(const QString& directory, QObject* parent)
     m_lock.setStaleLockTime(0);
 }
 
-InstanceGuard::~InstanceGuard()
-{
-    if (m_server)
-        m_server->close();
-}
+InstanceGuard::~InstanceGuard() = default;
 
 QString InstanceGuard::socketPath() const
 {
@@ -55,40 +48,15 @@ InstanceGuard::Outcome InstanceGuard::claim()
 void InstanceGuard::serve()
 {
     // Only the lock's holder gets here, so a socket file left behind is from a dead process.
-    QLocalServer::removeServer(socketPath());
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server.get(), &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                while (socket->canReadLine()) {
-                    if (socket->readLine() == showRequest)
-                        emit showRequested();
-                }
-            });
-        }
+    connect(&m_socket, &LocalLineSocket::lineReceived, this, [this](const QByteArray& line) {
+        if (line == showRequest)
+            emit showRequested();
     });
-    m_server->listen(socketPath());
+    m_socket.listen(socketPath());
 }
 
 bool InstanceGuard::askPrimary()
 {
-    const QDeadlineTimer deadline(kAnswerMilliseconds);
-    while (!deadline.hasExpired()) {
-        QLocalSocket socket;
-        socket.connectToServer(socketPath());
-        if (socket.waitForConnected(int(std::max<qint64>(1, deadline.remainingTime())))) {
-            socket.write(showRequest);
-            while (socket.bytesToWrite() > 0 &&
-                   socket.waitForBytesWritten(int(std::max<qint64>(1, deadline.remainingTime()))))
-                ;
-            const bool sent = socket.bytesToWrite() == 0;
-            socket.disconnectFromServer();
-            if (sent)
-                return true;
-        }
-        QThread::msleep(kRetryMilliseconds);
-    }
-    return false;
+    return LocalLineSocket::send(socketPath(), QByteArray(showRequest) + '\n',
+                                 QDeadlineTimer(kAnswerMilliseconds));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QLocalServer>
+#include "shell/LocalLineSocket.h"
+
 #include <QLockFile>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 // Keeps Beamwick to one process per user, so two controllers never fight over the same light.
 // The first process holds a lock file and listens on a local socket in the user's runtime
@@ -22,7 +22,7 @@ public:
 
     QString socketPath() const;
 
-    static constexpr const char* showRequest = "show\n";
+    static constexpr const char* showRequest = "show";
 
 signals:
     // Another launch asked this instance to show its panel.
@@ -34,5 +34,5 @@ private:
 
     QString m_directory;
     QLockFile m_lock;
-    std::unique_ptr<QLocalServer> m_server;
+    LocalLineSocket m_socket;
 };

@@ -5,10 +5,39 @@
 
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// A client of the guard's socket that sends what it is given and can tell whether it was cut off.
+struct RawClient {
+    explicit RawClient(const QString& path) : fd(::socket(AF_UNIX, SOCK_STREAM, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof(address.sun_path));
+        connected = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    }
+    ~RawClient() { ::close(fd); }
+    void send(const QByteArray& bytes)
+    {
+        ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), bytes.size());
+    }
+    bool cutOff()
+    {
+        char byte;
+        return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+    }
+    int fd;
+    bool connected = false;
+};
+
+} // namespace
 
 class InstanceGuardTest : public ::testing::Test {
 protected:
@@ -60,7 +89,35 @@ TEST_F(InstanceGuardTest, APrimaryThatNeverAnswersIsReportedNotWaitedOnForever)
     InstanceGuard first(dir.path());
     ASSERT_EQ(first.claim(), InstanceGuard::Outcome::primary);
     // The socket goes away: the lock is held, but no one answers.
-    QLocalServer::removeServer(first.socketPath());
+    QFile::remove(first.socketPath());
     InstanceGuard second(dir.path());
     EXPECT_EQ(second.claim(), InstanceGuard::Outcome::unreachable);
+}
+
+TEST_F(InstanceGuardTest, OnlyTheUserReachesTheSocketAndNoClientCanBlockOrSwellIt)
+{
+    InstanceGuard first(dir.path());
+    ASSERT_EQ(first.claim(), InstanceGuard::Outcome::primary);
+    int requests = 0;
+    QObject::connect(&first, &InstanceGuard::showRequested, [&] { ++requests; });
+    EXPECT_EQ(QFile::permissions(first.socketPath()) & 0x0077, QFile::Permissions());
+
+    RawClient silent(first.socketPath()), flood(first.socketPath()), chatty(first.socketPath());
+    ASSERT_TRUE(silent.connected && flood.connected && chatty.connected);
+    chatty.send("nonsense\nshow\nshow and more\n");
+    EXPECT_TRUE(spinUntil([&] { return requests == 1; }));
+    // A line of the longest length is still read to its end; one byte more and the client goes.
+    // (Answered on another client after it, so that it is read before its newline comes.)
+    flood.send(QByteArray(LocalLineSocket::maxLine, 'x'));
+    chatty.send("show\n");
+    EXPECT_TRUE(spinUntil([&] { return requests == 2; }));
+    flood.send("\nshow\n");
+    EXPECT_TRUE(spinUntil([&] { return requests == 3; }));
+    flood.send(QByteArray(LocalLineSocket::maxLine + 1, 'y'));
+    EXPECT_TRUE(spinUntil([&] { return flood.cutOff(); }));
+
+    InstanceGuard second(dir.path());
+    EXPECT_EQ(second.claim(), InstanceGuard::Outcome::askedPrimary);
+    EXPECT_TRUE(spinUntil([&] { return requests == 4; }));
+    EXPECT_FALSE(silent.cutOff());
 }
