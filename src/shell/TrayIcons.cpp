@@ -3,6 +3,7 @@
 #include "panel/PanelStyle.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -42,16 +43,44 @@ QPixmap draw(int size, bool filled, const QColor& ink, const QColor& halo)
     return pixmap;
 }
 
+// Draws each size only when it is asked for: a tray host asks for one or a few, and holding
+// every size drawn in advance would keep most of a megabyte for the program's whole run.
+class CircleEngine : public QIconEngine {
+public:
+    CircleEngine(bool filled, const QColor& ink, const QColor& halo)
+        : m_filled(filled), m_ink(ink), m_halo(halo)
+    {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const int side = std::min(rect.width(), rect.height());
+        painter->drawPixmap(rect.topLeft(), pixmap(QSize(side, side), mode, state));
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        return draw(std::max(1, std::min(size.width(), size.height())), m_filled, m_ink, m_halo);
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int size : kSizes)
+            sizes.append(QSize(size, size));
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new CircleEngine(*this); }
+
+private:
+    bool m_filled;
+    QColor m_ink;
+    QColor m_halo;
+};
+
 } // namespace
 
 namespace TrayIcons {
 
 QIcon circle(bool filled, const QColor& ink, const QColor& halo)
 {
-    QIcon icon;
-    for (const int size : kSizes)
-        icon.addPixmap(draw(size, filled, ink, halo));
-    return icon;
+    return QIcon(new CircleEngine(filled, ink, halo));
 }
 
 QIcon circle(bool filled)
