@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QThread>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
@@ -73,14 +74,21 @@ void LocalLineSocket::close()
 
 void LocalLineSocket::acceptClients()
 {
-    for (;;) {
-        const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0)
-            return;
-        auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
-        connect(notifier.get(), &QSocketNotifier::activated, this, [this, fd] { readClient(fd); });
-        m_clients[fd] = Client{std::move(notifier), {}};
+    // One client per turn of the event loop: the clients held get read in between, so a burst
+    // of connections makes the oldest go only once it had its turn to be heard.
+    const int fd = ::accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    if (m_clients.size() >= maxClients) {
+        const auto oldest =
+            std::min_element(m_clients.begin(), m_clients.end(), [](const auto& a, const auto& b) {
+                return a.second.order < b.second.order;
+            });
+        dropClient(oldest->first, Drop::now);
     }
+    auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    connect(notifier.get(), &QSocketNotifier::activated, this, [this, fd] { readClient(fd); });
+    m_clients[fd] = Client{std::move(notifier), {}, ++m_accepted};
 }
 
 void LocalLineSocket::readClient(int fd)

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
+#include <cstddef>
 #include <map>
 #include <memory>
 
@@ -18,6 +19,9 @@ class LocalLineSocket : public QObject {
 public:
     // Longest line taken; a client that sends more without a newline is disconnected.
     static constexpr qsizetype maxLine = 256;
+    // Clients held at once; one more and the longest held goes. A burst of connections then
+    // costs nothing lasting, and a client that never says anything cannot keep others out.
+    static constexpr std::size_t maxClients = 8;
 
     explicit LocalLineSocket(QObject* parent = nullptr);
     ~LocalLineSocket() override;
@@ -38,6 +42,7 @@ private:
     struct Client {
         std::unique_ptr<QSocketNotifier> notifier;
         QByteArray pending;
+        quint64 order = 0;
     };
 
     void acceptClients();
@@ -48,4 +53,5 @@ private:
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
     std::map<int, Client> m_clients;
+    quint64 m_accepted = 0;
 };

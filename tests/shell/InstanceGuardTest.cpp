@@ -8,9 +8,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -119,5 +121,17 @@ TEST_F(InstanceGuardTest, OnlyTheUserReachesTheSocketAndNoClientCanBlockOrSwellI
     InstanceGuard second(dir.path());
     EXPECT_EQ(second.claim(), InstanceGuard::Outcome::askedPrimary);
     EXPECT_TRUE(spinUntil([&] { return requests == 4; }));
+
+    // Held besides: silent and chatty. A crowd fills the places left; one more, and the longest
+    // held goes.
+    std::vector<std::unique_ptr<RawClient>> crowd;
+    for (std::size_t i = 2; i < LocalLineSocket::maxClients; ++i)
+        crowd.push_back(std::make_unique<RawClient>(first.socketPath()));
+    crowd.back()->send("show\n");
+    EXPECT_TRUE(spinUntil([&] { return requests == 5; }));
     EXPECT_FALSE(silent.cutOff());
+    RawClient late(first.socketPath());
+    late.send("show\n");
+    EXPECT_TRUE(spinUntil([&] { return requests == 6 && silent.cutOff(); }));
+    EXPECT_FALSE(chatty.cutOff());
 }
