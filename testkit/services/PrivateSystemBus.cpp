@@ -110,6 +110,9 @@ bool PrivateSystemBus::startUPower(const std::map<std::string, std::string>& tes
     }
     auto environment = testbed;
     environment["DBUS_SYSTEM_BUS_ADDRESS"] = address();
+    // UPower writes the LED as sysfs takes it, which the testbed's files must then do too.
+    auto& preload = environment["LD_PRELOAD"];
+    preload = BEAMWICK_SYSFS_WRITE_SHIM + (preload.empty() ? "" : ":" + preload);
     int max = 0;
     const bool up =
         m_upower.start({program, {}, environment, m_folder / "upower.log"}) &&
