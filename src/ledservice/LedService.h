@@ -102,6 +102,4 @@ private:
     bool m_triggerDetached = false;
     double m_level = 1.0;
     double m_followTau = 0.0;
-    // The step Beamwick wrote last, to tell another writer's step from its own.
-    std::optional<unsigned> m_shown;
 };

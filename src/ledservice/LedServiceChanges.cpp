@@ -23,12 +23,12 @@ bool LedService::adoptDesktopChange(const PropertyValue& value)
         return false;
     const auto brightness = value.items()[0].integerValue();
     const auto max = value.items()[1].integerValue();
-    // The desktop's control serves one keyboard light; a light of another range, or one still
-    // showing what Beamwick wrote last rather than the desktop's brightness, is not the one it set.
-    if (brightness < 0 || brightness > max || max != std::int64_t{m_device.maxBrightness()})
-        return false;
-    const auto now = m_device.brightness();
-    if (!now || (std::int64_t{*now} != brightness && m_shown == now))
+    // The desktop's control serves one keyboard light; a light of another range is not the one
+    // it set. What the LED shows now says nothing either way: the desktop may have set a newer
+    // level since, which comes next, or Beamwick may have written over this one already. The
+    // levels come in the order the desktop set them, so the last one taken is its latest.
+    if (brightness < 0 || brightness > max || max != std::int64_t{m_device.maxBrightness()} ||
+        !m_device.isPresent())
         return false;
     adoptBrightness(static_cast<unsigned>(brightness));
     return true;

@@ -123,10 +123,8 @@ bool LedService::show(unsigned brightness)
     if (!m_device.isPresent())
         return false;
     for (const auto& writer : m_writers) {
-        if (writer->write(m_device, brightness)) {
-            m_shown = brightness;
+        if (writer->write(m_device, brightness))
             return true;
-        }
     }
     return false;
 }

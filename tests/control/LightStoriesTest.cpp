@@ -224,21 +224,30 @@ struct Key : Story<Key> {
 
 // The desktop's power manager sets the keyboard light Beamwick drives through UPower, which writes
 // the LED itself: taken as its key would be.
+// Set in a burst, the level before may be heard only once the LED shows this one (-1: no burst).
 struct Desktop : Story<Desktop> {
     int led = *rc::gen::inRange(1, 3);
     unsigned value = *rc::gen::inRange(0u, kLeds[led].maxBrightness + 1);
+    int before = *rc::gen::inRange(-1, int(kLeds[led].maxBrightness) + 1);
     Desktop() = default;
-    Desktop(int which, unsigned to) : led(which), value(to) {}
+    Desktop(int which, unsigned to, int earlier = -1) : led(which), value(to), before(earlier) {}
     void checkPreconditions(const LightModel& m) const override
     {
         RC_PRE(m.running && m.inUse == kLeds[led].name && m.leds[led].present);
-        RC_PRE(value > 0 || !m.leds[led].heldByKilledRun);
+        RC_PRE((value > 0 && before != 0) || !m.leds[led].heldByKilledRun);
     }
-    void apply(LightModel& m) const override { Key::userSets(m.leds[led], value, true); }
-    void act(const LightModel&, LightRig& r) const { r.desktopSets(kLeds[led], value); }
+    void apply(LightModel& m) const override
+    {
+        if (before >= 0)
+            Key::userSets(m.leds[led], unsigned(before), true);
+        Key::userSets(m.leds[led], value, true);
+    }
+    void act(const LightModel&, LightRig& r) const { r.desktopSets(kLeds[led], value, before); }
     void show(std::ostream& os) const override
     {
         os << "the desktop sets " << kLeds[led].name << "=" << value << " through UPower";
+        if (before >= 0)
+            os << ", " << before << " set just before heard after it was written";
     }
 };
 

@@ -159,10 +159,12 @@ struct LightRig : ControllerRig {
             notice->post();
     }
     // As UPower does for the desktop: it writes the LED itself, then announces the level.
-    void desktopSets(const StoryLed& led, unsigned value)
+    void desktopSets(const StoryLed& led, unsigned value, int before = -1)
     {
         tree.write(led.name, "brightness", std::to_string(value) + "\n");
         desktop.serve(int(led.maxBrightness));
+        if (before >= 0)
+            desktop.post(before);
         desktop.post(int(value));
     }
     // Settings as the version before saved them: the table of `led` without its LED's number.
