@@ -40,13 +40,18 @@ void LedService::adoptBrightness(unsigned brightness)
     if (brightness == 0) {
         m_on = false;
         forget();
+        // Heard after Beamwick wrote over it (set in a burst): put out, as the user had it.
+        if (m_device.brightness().value_or(0) > 0)
+            show(0);
         return;
     }
     m_factoryChosenByUser = true;
     setFactoryBrightness(brightness);
     m_on = true;
     m_level = 1.0;
-    // Noted afresh with the firmware's new mark, or the next start would doubt the note.
+    // Noted afresh with the firmware's new mark, or the next start would doubt the note. Dark if
+    // the LED shows a dim step of Beamwick's (a desktop's level heard after Beamwick wrote over
+    // it), as a write of that step would have noted it, for no later write need come.
     m_remembered.reset();
-    remember(false);
+    remember(m_device.brightness().value_or(0) == 0);
 }

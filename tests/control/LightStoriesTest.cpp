@@ -389,4 +389,10 @@ TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
     // A switch that failed while the writes did leaves the trigger it found.
     tell({step<Fail>(), step<Key>(0, 0u), step<Start>(""), step<SetOn>(true), step<Quit>(),
           step<Key>(0, 1u), step<Fail>(), step<Start>(kKeyboard), step<Quit>()});
+    // A desktop's level heard after Beamwick wrote a dim step of 0 over it: a kill then leaves
+    // the light on.
+    tell({step<Fail>(), step<Start>(kKeyboard), step<Fail>(), step<Drive>(0, 0.05, 0),
+          step<Desktop>(1, 1u, 1), step<Kill>(), step<Start>(kKeyboard)});
+    // The desktop's 0 heard after Beamwick lit the light for the level before: put out.
+    tell({step<Start>(kKeyboard), step<Desktop>(1, 0u, 1), step<Kill>(), step<Start>(kKeyboard)});
 }
