@@ -1,5 +1,6 @@
 #include "ledservice/FactoryTable.h"
 
+#include "LedModuleFixture.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <cmath>
@@ -65,16 +66,13 @@ TEST(FactoryTableTest, CarriesTheBrightnessTriggerAndLedAndTellsEarlierTablesApa
 TEST(FactoryTableTest, ReadsTheLevelOfScaledCopiesAndTellsTheRestoreApart)
 {
     const FactoryTable factory(255, std::nullopt, FactoryTable::ledCode("a"));
-    const auto scaled = [&](double level) {
-        FactoryTable::Table rows;
-        for (const auto& row : factory.rows())
-            rows.push_back({row[0], row[1] * level});
-        return *factory.accept(PropertyValue::table(rows));
+    const auto dimmed = [&](double level) {
+        return *factory.accept(scaled(factory.rows(), level));
     };
     for (double level : {0.02, 0.5, 1.0, ServiceContract::topLevel})
-        EXPECT_NEAR(factory.levelOf(scaled(level)), level, 1e-12);
+        EXPECT_NEAR(factory.levelOf(dimmed(level)), level, 1e-12);
 
-    EXPECT_FALSE(factory.isWholeFactoryTable(scaled(1.0)));
+    EXPECT_FALSE(factory.isWholeFactoryTable(dimmed(1.0)));
     EXPECT_TRUE(factory.isWholeFactoryTable(*factory.accept(PropertyValue::table(factory.rows()))));
     // Another LED's factory table is still a whole table; the service tells it apart by its LED.
     const FactoryTable other(3, std::nullopt, FactoryTable::ledCode("b"));

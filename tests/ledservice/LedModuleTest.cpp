@@ -284,19 +284,13 @@ TEST_F(LedModuleTest, ATableOfAnLedFoundOffTakesTheBrightnessSomeoneElseLitItAt)
     tree.add("a::kbd_backlight", 0, 255);
     const auto saved = open()->get(tableKey).value();
     const auto factory = saved.asTable().value();
-    const auto dimmed = [&](double level) {
-        PropertyValue::Table rows;
-        for (const auto& row : factory)
-            rows.push_back({row[0], row[1] * level});
-        return PropertyValue::table(rows);
-    };
     // Lit with its own key while no client ran.
     tree.write("a::kbd_backlight", "brightness", "128\n");
     {
         auto bs = open();
-        ASSERT_TRUE(bs->set(dimmed(1.0), tableKey));
+        ASSERT_TRUE(bs->set(scaled(factory, 1.0), tableKey));
         EXPECT_EQ(tree.brightness("a::kbd_backlight"), 128);
-        ASSERT_TRUE(bs->set(dimmed(0.5), tableKey));
+        ASSERT_TRUE(bs->set(scaled(factory, 0.5), tableKey));
         EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
     }
     // Killed there: 64 is that client's doing, and its note keeps the user's 128.
@@ -391,20 +385,6 @@ int tryToWrite(Brightness& bs)
     return failures;
 }
 
-// A writer that takes every step and keeps them, as logind does for a desktop user.
-class KeepingWriter final : public LedWriter {
-public:
-    explicit KeepingWriter(std::vector<unsigned>& steps) : m_steps(steps) {}
-    bool write(const LedDevice&, unsigned brightness) override
-    {
-        m_steps.push_back(brightness);
-        return true;
-    }
-
-private:
-    std::vector<unsigned>& m_steps;
-};
-
 } // namespace
 
 TEST_F(LedModuleTest, ReadOnlyBrightnessRefusesWritesButStillReads)
@@ -426,19 +406,14 @@ TEST_F(LedModuleTest, WithoutRightsToTheTriggerAWriteOfZeroDetachesIt)
     tree.openForReading();
     const int result = withoutWriteAccess(tree.root() / "a::kbd_backlight" / "trigger", [&] {
         std::vector<unsigned> steps;
-        std::vector<std::unique_ptr<LedWriter>> writers;
-        writers.push_back(std::make_unique<KeepingWriter>(steps));
         LedService service(LedDevice::open(tree.root(), "a::kbd_backlight").value(),
-                           std::move(writers));
+                           writingThrough([&](auto&, unsigned step) { steps.push_back(step); }));
         const auto value = service.get(tableKey);
         const auto factory = value ? value->asTable() : std::nullopt;
         if (!factory)
             return 3;
-        PropertyValue::Table half;
-        for (const auto& row : *factory)
-            half.push_back({row[0], row[1] * 0.5});
-        if (!service.set(PropertyValue::table(half), tableKey) ||
-            !service.set(PropertyValue::table(half), tableKey))
+        const auto half = scaled(*factory, 0.5);
+        if (!service.set(half, tableKey) || !service.set(half, tableKey))
             return 1;
         // The kernel drops the trigger on the 0, before the step the level asks for.
         return steps == std::vector<unsigned>{0, 50, 50} ? 0 : 2;

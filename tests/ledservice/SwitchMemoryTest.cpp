@@ -146,40 +146,21 @@ TEST_F(SwitchMemoryTest, ANoteThatIsDamagedForAnotherLedOrNowhereIsNoNote)
     EXPECT_EQ(mode(*open()), 0);
 }
 
-namespace {
-
-// A writer that notes, for every step, what the note said as the step was written.
-class NoteReadingWriter final : public LedWriter {
-public:
-    NoteReadingWriter(std::filesystem::path note, std::vector<std::string>& seen)
-        : m_note(std::move(note)), m_seen(seen)
-    {}
-    bool write(const LedDevice& led, unsigned brightness) override
-    {
-        const auto note = SwitchMemory(m_note).read(led.directory().string());
-        m_seen.push_back(std::to_string(brightness) + (!note        ? " none"
-                                                       : note->dark ? " dark"
-                                                                    : " lit"));
-        return true;
-    }
-
-private:
-    std::filesystem::path m_note;
-    std::vector<std::string>& m_seen;
-};
-
-} // namespace
-
 TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
 {
     // Whenever the process is killed, the note and the LED together still read on. Setting the
     // trigger to none before the first step darkens the LED too.
     tree.add(kLed, 3, 3, "none [timer]");
     const auto file = SwitchMemory::defaultFile(runtime.path().c_str());
+    // For every step, what the note said as the step was written.
     std::vector<std::string> seen;
-    std::vector<std::unique_ptr<LedWriter>> writers;
-    writers.push_back(std::make_unique<NoteReadingWriter>(file, seen));
-    LedService service(LedDevice::open(tree.root(), kLed).value(), std::move(writers),
+    const auto noted = [&](const LedDevice& led, unsigned brightness) {
+        const auto note = SwitchMemory(file).read(led.directory().string());
+        seen.push_back(std::to_string(brightness) + (!note        ? " none"
+                                                     : note->dark ? " dark"
+                                                                  : " lit"));
+    };
+    LedService service(LedDevice::open(tree.root(), kLed).value(), writingThrough(noted),
                        SwitchMemory(file));
     const auto level = [](double x) {
         PropertyValue::Table rows;
