@@ -1,10 +1,10 @@
 #include "audio/BassDetector.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <numbers>
@@ -19,6 +19,14 @@ AudioBuffer bufferOf(const std::vector<float>& samples, std::uint32_t channels)
 {
     return AudioBuffer{channels, static_cast<std::uint32_t>(samples.size() * sizeof(float)),
                        samples.data()};
+}
+
+// A detector with its filter designed for `rate`, as a capture starts one.
+BassDetector ready(float rate = kRate)
+{
+    BassDetector detector;
+    detector.setUpFilter(rate);
+    return detector;
 }
 
 std::optional<BassDetector::Level> feed(BassDetector& detector, const std::vector<float>& samples,
@@ -64,7 +72,7 @@ std::vector<float> noise(std::size_t count, unsigned seed)
 struct ReferenceDetector {
     float b0 = 0, b1 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0, average = 0;
 
-    void design(float sr)
+    explicit ReferenceDetector(float sr)
     {
         volatile float w0 = 753.982177734375f / sr;
         volatile float s = std::sin(float(w0));
@@ -80,7 +88,6 @@ struct ReferenceDetector {
         a1 = m / a0;
         volatile float oneMinus = 1.0f - alpha;
         a2 = oneMinus / a0;
-        x1 = x2 = y1 = y2 = 0;
     }
 
     std::pair<float, float> block(const std::vector<float>& samples, std::uint32_t ch)
@@ -156,21 +163,25 @@ std::uint32_t bits(float v)
     return std::bit_cast<std::uint32_t>(v);
 }
 
-// History and average, to the bit: a signed zero or a NaN's payload counts.
-bool sameState(const BassDetector& a, const BassDetector& b)
+// The floats of a value as their bits, so that equality is to the bit: a signed zero or a NaN's
+// payload counts, and a failure prints each one.
+template <typename T> auto bitsOf(const T& value)
 {
-    const BassDetector::History& x = a.history();
-    const BassDetector::History& y = b.history();
-    return std::memcmp(&x, &y, sizeof x) == 0 && bits(a.average()) == bits(b.average());
+    return std::bit_cast<std::array<std::uint32_t, sizeof(T) / sizeof(float)>>(value);
 }
 
-void expectSameState(const BassDetector& a, const BassDetector& b)
+// History and average, to the bit.
+struct State {
+    BassDetector::History history;
+    float average;
+};
+auto stateOf(const BassDetector& d)
 {
-    EXPECT_EQ(bits(a.history().x1), bits(b.history().x1));
-    EXPECT_EQ(bits(a.history().x2), bits(b.history().x2));
-    EXPECT_EQ(bits(a.history().y1), bits(b.history().y1));
-    EXPECT_EQ(bits(a.history().y2), bits(b.history().y2));
-    EXPECT_EQ(bits(a.average()), bits(b.average()));
+    return bitsOf(State{d.history(), d.average()});
+}
+auto stateOf(const ReferenceDetector& r)
+{
+    return bitsOf(State{{r.x1, r.x2, r.y1, r.y2}, r.average});
 }
 
 } // namespace
@@ -178,25 +189,18 @@ void expectSameState(const BassDetector& a, const BassDetector& b)
 TEST(BassDetectorTest, CoefficientsMatchTheStepByStepDesignBitForBit)
 {
     for (float rate : {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f}) {
-        BassDetector detector;
-        ReferenceDetector reference;
-        detector.setUpFilter(rate);
-        reference.design(rate);
-        const auto& c = detector.coefficients();
-        EXPECT_EQ(bits(c.b0), bits(reference.b0)) << rate;
-        EXPECT_EQ(bits(c.b1), bits(reference.b1)) << rate;
-        EXPECT_EQ(bits(c.b2), bits(reference.b2)) << rate;
-        EXPECT_EQ(bits(c.a1), bits(reference.a1)) << rate;
-        EXPECT_EQ(bits(c.a2), bits(reference.a2)) << rate;
+        const ReferenceDetector reference(rate);
+        EXPECT_EQ(bitsOf(ready(rate).coefficients()),
+                  bitsOf(BassDetector::Coefficients{reference.b0, reference.b1, reference.b2,
+                                                    reference.a1, reference.a2}))
+            << rate;
     }
 }
 
 TEST(BassDetectorTest, LevelsAndStateMatchTheStepByStepMeasurementBitForBit)
 {
-    BassDetector detector;
-    ReferenceDetector reference;
-    detector.setUpFilter(44100.0f);
-    reference.design(44100.0f);
+    BassDetector detector = ready(44100.0f);
+    ReferenceDetector reference(44100.0f);
     unsigned seed = 7;
     // Stereo, mono, an odd channel count and block sizes that leave partial frames behind.
     for (std::uint32_t channels : {2u, 1u, 3u, 2u, 6u}) {
@@ -211,18 +215,14 @@ TEST(BassDetectorTest, LevelsAndStateMatchTheStepByStepMeasurementBitForBit)
             ASSERT_TRUE(got);
             EXPECT_EQ(bits(got->bass), bits(want.first));
             EXPECT_EQ(bits(got->previousAverage), bits(want.second));
-            EXPECT_EQ(bits(detector.history().y1), bits(reference.y1));
-            EXPECT_EQ(bits(detector.history().y2), bits(reference.y2));
-            EXPECT_EQ(bits(detector.history().x1), bits(reference.x1));
-            EXPECT_EQ(bits(detector.average()), bits(reference.average));
+            EXPECT_EQ(stateOf(detector), stateOf(reference));
         }
     }
 }
 
 TEST(BassDetectorTest, AgreesWithADoublePrecisionTextbookBiquad)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     TextbookBiquad textbook(kRate);
     std::vector<float> signal = sine(60.0, 48000);
     const auto hiss = noise(48000, 3);
@@ -243,8 +243,7 @@ TEST(BassDetectorTest, SplittingTheSameAudioIntoOtherBlocksLeavesTheSameFilterHi
 {
     const auto audio = noise(2 * 4096, 11);
     auto run = [&](const std::vector<std::size_t>& frameCounts) {
-        BassDetector detector;
-        detector.setUpFilter(kRate);
+        BassDetector detector = ready();
         std::size_t frame = 0;
         for (std::size_t i = 0; frame < 4096; ++i) {
             const std::size_t count = std::min(frameCounts[i % frameCounts.size()], 4096 - frame);
@@ -264,8 +263,7 @@ TEST(BassDetectorTest, SplittingTheSameAudioIntoOtherBlocksLeavesTheSameFilterHi
 
 TEST(BassDetectorTest, SilenceGivesZeroAndPullsTheAverageATenthOfTheWayDown)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     feed(detector, stereo(std::vector<float>(512, 0.5f)), 2);
     const float before = detector.average();
     ASSERT_GT(before, 0.0f);
@@ -299,21 +297,18 @@ TEST(BassDetectorTest, OddBlocksMeasureAsTheirPlainEquivalent)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        BassDetector odd, plain;
-        odd.setUpFilter(kRate);
-        plain.setUpFilter(kRate);
+        BassDetector odd = ready(), plain = ready();
         const auto got = odd.process(c.odd);
         const auto want = plain.process({&c.plain, 1});
         ASSERT_TRUE(got && want);
         EXPECT_EQ(bits(got->bass), bits(want->bass));
-        expectSameState(odd, plain);
+        EXPECT_EQ(stateOf(odd), stateOf(plain));
     }
 }
 
 TEST(BassDetectorTest, UnusableBlocksChangeNothingAndReportNothing)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     feed(detector, noise(200, 9), 2);
     const auto history = detector.history();
     const float average = detector.average();
@@ -332,8 +327,7 @@ TEST(BassDetectorTest, UnusableBlocksChangeNothingAndReportNothing)
 
 TEST(BassDetectorTest, TheFirstReportCarriesAverageZeroAndTheSecondATenthOfTheFirstBass)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     const auto first = feed(detector, stereo(sine(60.0, 512)), 2);
     const auto second = feed(detector, stereo(sine(60.0, 512, 512)), 2);
     ASSERT_TRUE(first && second);
@@ -344,8 +338,7 @@ TEST(BassDetectorTest, TheFirstReportCarriesAverageZeroAndTheSecondATenthOfTheFi
 
 TEST(BassDetectorTest, ConstantInputPassesAtUnityGain)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     std::optional<BassDetector::Level> level;
     for (int i = 0; i < 40; ++i)
         level = feed(detector, std::vector<float>(1024, 0.5f), 2);
@@ -357,8 +350,7 @@ TEST(BassDetectorTest, ConstantInputPassesAtUnityGain)
 // the settled mean is the filter's true response to 60 Hz, about 0.686.
 TEST(BassDetectorTest, ASixtyHertzSineSettlesNearTheFiltersResponse)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     double sum = 0;
     int counted = 0;
     for (int block = 0; block < 400; ++block) {
@@ -379,8 +371,7 @@ TEST(BassDetectorTest, ASixtyHertzSineSettlesNearTheFiltersResponse)
 
 TEST(BassDetectorTest, ATwoKilohertzSineIsAlmostGoneOnceTheFilterHasSettled)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     for (int block = 0; block < 100; ++block) {
         const auto level = feed(detector, stereo(sine(2000.0, 512, 512 * block)), 2);
         ASSERT_TRUE(level);
@@ -392,8 +383,7 @@ TEST(BassDetectorTest, ATwoKilohertzSineIsAlmostGoneOnceTheFilterHasSettled)
 
 TEST(BassDetectorTest, RedesigningClearsTheHistoryButKeepsTheAverage)
 {
-    BassDetector detector;
-    detector.setUpFilter(kRate);
+    BassDetector detector = ready();
     feed(detector, stereo(sine(60.0, 2048)), 2);
     const float average = detector.average();
     ASSERT_NE(detector.history(), BassDetector::History{});
@@ -411,8 +401,7 @@ TEST(BassDetectorTest, SkippedSilenceMovesTheAverageAsMeasuredSilenceWould)
 {
     for (const auto& [rate, longest] :
          {std::pair{48000.0f, 10000u}, std::pair{8000.0f, 400u}, std::pair{192000.0f, 400u}}) {
-        BassDetector playing;
-        playing.setUpFilter(rate);
+        BassDetector playing = ready(rate);
         for (int block = 0; block < 40; ++block) {
             std::vector<float> tone(512);
             for (std::size_t i = 0; i < tone.size(); ++i)
@@ -429,7 +418,8 @@ TEST(BassDetectorTest, SkippedSilenceMovesTheAverageAsMeasuredSilenceWould)
             BassDetector skipped = playing;
             skipped.skipSilence(blocks);
             // The average is what the next kick is judged against.
-            ASSERT_TRUE(sameState(skipped, measured)) << rate << " Hz, " << blocks << " blocks";
+            ASSERT_EQ(stateOf(skipped), stateOf(measured))
+                << rate << " Hz, " << blocks << " blocks";
         }
         EXPECT_EQ(measured.history(), BassDetector::History{}) << rate << " Hz: still ringing";
     }
@@ -443,8 +433,7 @@ TEST(BassDetectorTest, ANonFiniteSampleRestartsTheDetectorAndTheNextKickCounts)
     for (float bad :
          {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
           -std::numeric_limits<float>::infinity()}) {
-        BassDetector measured;
-        measured.setUpFilter(kRate);
+        BassDetector measured = ready();
         feed(measured, stereo(sine(60.0, 2048)), 2);
         std::vector<float> damaged = stereo(sine(60.0, 512));
         damaged[301] = bad;
@@ -456,10 +445,9 @@ TEST(BassDetectorTest, ANonFiniteSampleRestartsTheDetectorAndTheNextKickCounts)
         for (int block = 0; block < 3; ++block)
             feed(measured, std::vector<float>(1024, 0.0f), 2);
         skipped.skipSilence(3);
-        EXPECT_TRUE(sameState(skipped, measured)) << bad;
+        EXPECT_EQ(stateOf(skipped), stateOf(measured)) << bad;
 
-        BassDetector fresh;
-        fresh.setUpFilter(kRate);
+        BassDetector fresh = ready();
         const std::vector<float> kick = stereo(sine(55.0, 512));
         const auto got = feed(measured, kick, 2);
         const auto want = feed(fresh, kick, 2);
@@ -475,10 +463,8 @@ TEST(BassDetectorTest, DigitalSilenceAfterSoundReportsTheStepByStepLevelsBitForB
     // Kicks cut off into exact zeros, at rates whose filters decay at different speeds: the
     // reference lets its history sink into subnormals, the detector settles it once spent.
     for (float rate : {8000.0f, 48000.0f, 192000.0f}) {
-        BassDetector detector;
-        ReferenceDetector reference;
-        detector.setUpFilter(rate);
-        reference.design(rate);
+        BassDetector detector = ready(rate);
+        ReferenceDetector reference(rate);
         bool settled = false;
         for (int kick = 0; kick < 3; ++kick) {
             std::vector<float> sound = stereo(sine(55.0, 700));
