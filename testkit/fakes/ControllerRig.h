@@ -18,6 +18,13 @@
 #include <string>
 #include <vector>
 
+// What the controller tells the user, word for word.
+inline const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
+inline const QString kRefusedSwitch = QStringLiteral("The system refused to switch the logo.");
+inline const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
+inline const QString kUnreachable =
+    QStringLiteral("Couldn't reach the system's brightness service.");
+
 // What a test swaps into a ControllerRig's controller; each one left empty is the rig's own fake.
 struct ControllerOverrides {
     // The service module behind the brightness client (the recording fake's by default).

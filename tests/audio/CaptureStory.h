@@ -12,7 +12,6 @@
 
 using namespace std::chrono_literals;
 
-inline const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
 inline constexpr auto kBlock = std::chrono::microseconds(10667); // 512 frames at 48 kHz
 inline constexpr auto kTick = 50ms;
 inline constexpr auto kRetry = 2s;

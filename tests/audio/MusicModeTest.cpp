@@ -23,8 +23,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
-
 // The capture measures blocks of 512 frames, the length the beat timing was tuned for.
 constexpr std::size_t kBlockFrames = 512;
 constexpr double kBlockSeconds = double(kBlockFrames) / TonePlayer::rate;

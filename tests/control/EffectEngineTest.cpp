@@ -7,10 +7,6 @@
 
 class EffectEngineTest : public ControllerTest {};
 
-namespace {
-const QString kReacting = QStringLiteral("Reacting to the bass in your computer's audio");
-}
-
 TEST_F(EffectEngineTest, ApplyLeavesEachModeAsDocumented)
 {
     auto& logo = make();

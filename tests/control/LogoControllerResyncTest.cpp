@@ -25,8 +25,6 @@ protected:
         tick();
         return writtenLevels().back() == 0.02;
     }
-
-    const QString reacting = QStringLiteral("Reacting to the bass in your computer's audio");
 };
 
 TEST_F(LogoControllerResyncTest, WakingAfterAPauseInTheMusicLeavesCaptureAsAFreshStartWould)
@@ -43,7 +41,7 @@ TEST_F(LogoControllerResyncTest, WakingAfterAPauseInTheMusicLeavesCaptureAsAFres
     sleep.post();
     EXPECT_EQ(meter->starts, 2);
     EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey).size(), switches + 1);
-    EXPECT_EQ(logo.musicStatus(), reacting);
+    EXPECT_EQ(logo.musicStatus(), kReacting);
     tick(); // the level goes out again although it is the one written last
     EXPECT_EQ(writtenLevels().back(), 0.02);
     for (int beat = 0; beat < 3; ++beat) {
@@ -82,7 +80,7 @@ TEST_F(LogoControllerResyncTest, WakingWhileTheSoundServerIsAwayKeepsReconnectin
     EXPECT_EQ(meter->stops, 0);
     EXPECT_EQ(logo.musicStatus(), lost);
     meter->interrupt(std::nullopt); // the server is back
-    EXPECT_EQ(logo.musicStatus(), reacting);
+    EXPECT_EQ(logo.musicStatus(), kReacting);
     clock.advance(1s);
     EXPECT_TRUE(flashEndsOnTime());
 
@@ -92,7 +90,7 @@ TEST_F(LogoControllerResyncTest, WakingWhileTheSoundServerIsAwayKeepsReconnectin
     sleep.post();
     EXPECT_EQ(meter->stops, 1);
     EXPECT_TRUE(meter->isRunning());
-    EXPECT_EQ(logo.musicStatus(), reacting);
+    EXPECT_EQ(logo.musicStatus(), kReacting);
 
     // The server went away during the sleep itself: the fresh start fails and says so.
     meter->failure = MeterError("Connecting to the sound server", 6);

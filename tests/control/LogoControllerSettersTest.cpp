@@ -23,7 +23,7 @@ TEST_F(LogoControllerSettersTest, RefusedSwitchKeepsTheStateAndOnlySuccessClears
     service.setRefusing(ServiceContract::backlightModeKey, true);
     logo.setOn(false);
     EXPECT_TRUE(logo.isOn());
-    EXPECT_EQ(logo.lastError(), QStringLiteral("The system refused to switch the logo."));
+    EXPECT_EQ(logo.lastError(), kRefusedSwitch);
     EXPECT_TRUE(ticker->isActive()) << "nothing is applied after a refusal";
 
     logo.setMode(LightMode::steady);
@@ -102,20 +102,19 @@ TEST_F(LogoControllerSettersTest, EveryWriteSignalsObserversEvenWithoutAChange)
 // switch behind. A choice the service did not take says why and leaves the error as it was.
 TEST_F(LogoControllerSettersTest, AChosenLightStartsAfreshAndARefusedChoiceSaysWhy)
 {
-    const QString noTable = QStringLiteral("Brightness table not found — dimming unavailable.");
     service.setProperty(FakeService::tableKey, std::nullopt);
     service.setProperty(ServiceContract::lightKey, PropertyValue::string("test::a"));
     service.setProperty(
         ServiceContract::lightsKey,
         PropertyValue::array({PropertyValue::string("test::a"), PropertyValue::string("test::b")}));
     auto& logo = make();
-    ASSERT_EQ(logo.lastError(), noTable);
+    ASSERT_EQ(logo.lastError(), kNoTable);
 
     service.setRefusing(ServiceContract::lightKey, true);
     EXPECT_EQ(logo.chooseLight("test::b"), "The system refused to drive the light test::b.");
     EXPECT_EQ(logo.chooseLight("test::c"), "The light test::c is not there any more.");
     EXPECT_EQ(logo.chooseLight(""), "There is no light for Automatic to choose.");
-    EXPECT_EQ(logo.lastError(), noTable);
+    EXPECT_EQ(logo.lastError(), kNoTable);
     EXPECT_FALSE(defaults.values.contains("light"));
 
     service.setRefusing(ServiceContract::lightKey, false);

@@ -7,13 +7,6 @@
 
 class LogoControllerStartTest : public ControllerTest {};
 
-namespace {
-
-const QString kUnreachable = QStringLiteral("Couldn't reach the system's brightness service.");
-const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
-
-} // namespace
-
 TEST_F(LogoControllerStartTest, FirstStartCapturesAndSavesTheFactoryTable)
 {
     auto& logo = make();
@@ -125,7 +118,7 @@ TEST_F(LogoControllerStartTest, WithoutTheServiceConstructionStopsEarly)
     EXPECT_FALSE(ticker->isActive());
 
     logo.setOn(true);
-    EXPECT_EQ(logo.lastError(), QStringLiteral("The system refused to switch the logo."));
+    EXPECT_EQ(logo.lastError(), kRefusedSwitch);
 
     willTerminate.post();
     EXPECT_EQ(meter->stops, 0) << "no will-terminate handler without the service";

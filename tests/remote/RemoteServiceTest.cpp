@@ -211,7 +211,6 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
 // that refused to switch, a light the service would not drive. The reason is the panel's.
 TEST_F(RemoteServiceTest, AChangeThatDidNotHappenIsRefusedWithTheReason)
 {
-    const QString switching = QStringLiteral("The system refused to switch the logo.");
     rig.service.setRefusing(ServiceContract::backlightModeKey, true);
     rig.service.setRefusing(ServiceContract::lightKey, true);
     const auto refused = [&](const QDBusMessage& reply, const QString& reason) {
@@ -219,12 +218,12 @@ TEST_F(RemoteServiceTest, AChangeThatDidNotHappenIsRefusedWithTheReason)
         EXPECT_EQ(reply.errorMessage(), reason);
         EXPECT_TRUE(logo->isOn());
     };
-    refused(set("On", false), switching);
-    refused(call(RemoteNames::interface, "Toggle", {}), switching);
-    refused(action("toggle"), switching);
+    refused(set("On", false), kRefusedSwitch);
+    refused(call(RemoteNames::interface, "Toggle", {}), kRefusedSwitch);
+    refused(action("toggle"), kRefusedSwitch);
     refused(set("Light", QStringLiteral("test::b")),
             QStringLiteral("The system refused to drive the light test::b."));
-    EXPECT_EQ(get("LastError"), switching);
+    EXPECT_EQ(get("LastError"), kRefusedSwitch);
     EXPECT_EQ(get("Light"), QString());
 
     // A mode's action that cannot switch the light on says so, the mode taken all the same.
