@@ -32,13 +32,13 @@ protected:
         return *logo;
     }
 
-    // The LED's brightness after each of `count` timer ticks.
-    std::vector<int> breathe(int count)
+    // The brightness of `led` after each of `count` timer ticks.
+    std::vector<int> breathe(int count, const char* led = kLed)
     {
         std::vector<int> seen;
         for (int i = 0; i < count; ++i) {
             EXPECT_TRUE(ticker->tick());
-            seen.push_back(tree.brightness(kLed));
+            seen.push_back(tree.brightness(led));
         }
         return seen;
     }
@@ -246,11 +246,7 @@ TEST_F(ControllerChainTest, BreatheOnAnOnOffLogoLightsItForTheBrighterHalf)
 {
     tree.add("apple::lid_logo", 1, 1);
     start("Breathe", 1.0);
-    std::vector<int> seen;
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_TRUE(ticker->tick());
-        seen.push_back(tree.brightness("apple::lid_logo"));
-    }
+    const auto seen = breathe(100, "apple::lid_logo");
     // Level 0.5 is crossed between ticks 24 and 25 going up and 75 and 76 coming down.
     std::vector<int> expected(100, 0);
     std::fill(expected.begin() + 24, expected.begin() + 75, 1);
