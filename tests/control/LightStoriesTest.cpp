@@ -341,34 +341,29 @@ const std::string kLogo = kLeds[0].name, kKeyboard = kLeds[1].name;
 
 } // namespace
 
-TEST(LightStories, APreviousVersionsTableStaysWithTheLightItCameFrom)
+TEST(LightStories, EachOrderThatOnceLeftALightWrongNowLeavesItRight)
 {
-    tell({step<Upgrade>(), step<Start>(""), step<Choose>(kKeyboard), step<Key>(1, 1u),
-          step<Choose>(""), step<Quit>(), step<Start>(""), step<Quit>()});
-}
-
-TEST(LightStories, ASwitchLeavesTheOldLightOnOrOffAsTheUserLeftItAndFindsTheNewOnesOwn)
-{
-    tell({step<Start>(kKeyboard), step<SetOn>(false), step<Choose>(kLogo), step<Quit>(),
-          step<Start>(""), step<Choose>(kLeds[2].name), step<Quit>()});
-}
-
-TEST(LightStories, AHandBackThatFailedIsTriedAgain)
-{
-    tell({step<Start>(""), step<Drive>(0, 0.05, 0), step<Fail>(), step<Choose>(kKeyboard),
-          step<Quit>(), step<Fail>(), step<Start>(""), step<Quit>()});
-}
-
-TEST(LightStories, AChoiceIsSavedOnlyOnceItHasWorked)
-{
-    tell({step<Start>(""), step<Choose>(kGoneLed), step<Unplug>(1), step<Choose>(kKeyboard),
-          step<Quit>()});
-}
-
-TEST(LightStories, ASavedLightNoRuleWouldPickIsOpened)
-{
-    tell({step<Start>(""), step<Choose>(kLeds[3].name), step<Quit>(), step<Unplug>(0),
-          step<Unplug>(1), step<Unplug>(2), step<Start>(""), step<SetOn>(true), step<Quit>()});
+    const std::pair<const char*, Steps> stories[] = {
+        {"a previous version's table stays with the light it came from",
+         {step<Upgrade>(), step<Start>(""), step<Choose>(kKeyboard), step<Key>(1, 1u),
+          step<Choose>(""), step<Quit>(), step<Start>(""), step<Quit>()}},
+        {"a switch leaves the old light on or off as the user left it and finds the new one's own",
+         {step<Start>(kKeyboard), step<SetOn>(false), step<Choose>(kLogo), step<Quit>(),
+          step<Start>(""), step<Choose>(kLeds[2].name), step<Quit>()}},
+        {"a hand-back that failed is tried again",
+         {step<Start>(""), step<Drive>(0, 0.05, 0), step<Fail>(), step<Choose>(kKeyboard),
+          step<Quit>(), step<Fail>(), step<Start>(""), step<Quit>()}},
+        {"a choice is saved only once it has worked",
+         {step<Start>(""), step<Choose>(kGoneLed), step<Unplug>(1), step<Choose>(kKeyboard),
+          step<Quit>()}},
+        {"a saved light no rule would pick is opened",
+         {step<Start>(""), step<Choose>(kLeds[3].name), step<Quit>(), step<Unplug>(0),
+          step<Unplug>(1), step<Unplug>(2), step<Start>(""), step<SetOn>(true), step<Quit>()}},
+    };
+    for (const auto& [what, story] : stories) {
+        SCOPED_TRACE(what);
+        tell(story);
+    }
 }
 
 // Found by longer runs: a key that switches a light off, and settings of the previous version
