@@ -49,8 +49,8 @@ struct Phase {
 
 struct LightShape {
     const char* id;
+    // The last one is the light Beamwick drives.
     std::vector<FakeLedTree::Led> leds;
-    std::string driven;
     std::vector<Phase> phases;
     // After every kill, a Steady run on this other light, chosen as the tray menu saves a
     // choice, before the driven light runs again.
@@ -67,41 +67,31 @@ void PrintTo(const LightShape& shape, std::ostream* out)
 const LightShape kShapes[] = {
     {"OneStepLidLogo",
      {{"test::lid_logo", 1, 1, "none [default-on] timer"}},
-     "test::lid_logo",
      {{{}, {1, 0, 1, 0, 1}}}},
     {"TwoStepsAtOne",
      {{"test::kbd_backlight", 2, 1, "[none] timer heartbeat"}},
-     "test::kbd_backlight",
      {{{}, {1, 0, 1, 0, 1}}}},
-    {"ThreeStepsFull",
-     {{"test::kbd_backlight", 3, 3, "[none] timer"}},
-     "test::kbd_backlight",
-     {{{}, {3, 0, 3, 0, 3}}}},
+    {"ThreeStepsFull", {{"test::kbd_backlight", 3, 3, "[none] timer"}}, {{{}, {3, 0, 3, 0, 3}}}},
     // A trigger that blinks the LED: left active, it would fight every level written.
     {"HundredStepsBlinking",
      {{"test::kbd_backlight", 100, 60, "none [timer] heartbeat"}},
-     "test::kbd_backlight",
      {{{}, {60, 2, 60, 1, 66}}}},
     {"TwoHundredFiftyFiveSteps",
      {{"test::kbd_backlight", 255, 200, "[none] timer"}},
-     "test::kbd_backlight",
      {{{}, {200, 6, 200, 4, 208}}}},
     // Off on the first start, then lit by the user with its key while Beamwick does not run.
     {"TwoHundredFiftyFiveStepsOffAtStart",
      {{"test::kbd_backlight", 255, 0, "[none] timer"}},
-     "test::kbd_backlight",
      {{{}, {0, 0, 0, 0, 0}, true}, {128, {128, 4, 128, 3, 146}}}},
     // The logo is driven; the keyboard light beside it is never touched.
     {"LidLogoBesideAKeyboardLight",
      {{"test::kbd_backlight", 3, 2, "none [timer]"}, {"test::lid_logo", 1, 1, "[none] default-on"}},
-     "test::lid_logo",
      {{{}, {1, 0, 1, 0, 1}}}},
     // The logo's factory state outlives a kill at a dim moment followed by a run on the
     // keyboard light.
     {"TwoLightsTakenInTurn",
      {{"test::kbd_backlight", 255, 150, "[none] timer"},
       {"test::lid_logo", 255, 200, "none [timer]"}},
-     "test::lid_logo",
      {{{}, {200, 6, 200, 4, 208}}},
      "test::kbd_backlight"},
 };
@@ -131,7 +121,7 @@ protected:
         ASSERT_TRUE(install.ready());
         for (const auto& led : GetParam().leds)
             testbed.add(led);
-        driven = GetParam().driven;
+        driven = GetParam().leds.back().name;
         ASSERT_TRUE(server.start()) << server.errorText();
         ASSERT_TRUE(bus.start()) << bus.errorText();
     }
