@@ -21,23 +21,28 @@ bool PrivateBus::start()
 
 bool PrivateBus::hasOwner(const std::string& name) const
 {
+    int has = 0;
+    const bool asked = call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+        return sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                  "org.freedesktop.DBus", "NameHasOwner", error, reply, "s",
+                                  name.c_str()) >= 0 &&
+               sd_bus_message_read(*reply, "b", &has) >= 0;
+    });
+    return asked && has != 0;
+}
+
+bool PrivateBus::call(const Work& work) const
+{
     sd_bus* bus = nullptr;
     if (sd_bus_new(&bus) < 0)
         return false;
-    bool owned = false;
-    if (sd_bus_set_address(bus, address().c_str()) >= 0 && sd_bus_set_bus_client(bus, 1) >= 0 &&
-        sd_bus_start(bus) >= 0) {
-        sd_bus_message* reply = nullptr;
-        sd_bus_error error = SD_BUS_ERROR_NULL;
-        int has = 0;
-        if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                               "org.freedesktop.DBus", "NameHasOwner", &error, &reply, "s",
-                               name.c_str()) >= 0 &&
-            sd_bus_message_read(reply, "b", &has) >= 0)
-            owned = has != 0;
-        sd_bus_error_free(&error);
-        sd_bus_message_unref(reply);
-    }
+    sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    const bool done = sd_bus_set_address(bus, address().c_str()) >= 0 &&
+                      sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
+                      work(bus, &reply, &error);
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
     sd_bus_close_unref(bus);
-    return owned;
+    return done;
 }

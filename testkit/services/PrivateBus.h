@@ -2,7 +2,9 @@
 
 #include "ChildProcess.h"
 
+#include <functional>
 #include <string>
+#include <systemd/sd-bus.h>
 
 // A dbus-daemon of our own, listening on a socket in a folder the caller owns. It stands in
 // for the session bus (the sound servers' and Beamwick's) or for the system bus (logind's):
@@ -22,6 +24,9 @@ public:
     const std::string& errorText() const { return m_daemon.errorText(); }
     // Whether `name` has an owner on this bus now; false while the bus is not up.
     bool hasOwner(const std::string& name) const;
+    // Runs `work` on a connection of its own to this bus; false when either failed.
+    using Work = std::function<bool(sd_bus* bus, sd_bus_message** reply, sd_bus_error* error)>;
+    bool call(const Work& work) const;
 
 private:
     std::string m_folder;

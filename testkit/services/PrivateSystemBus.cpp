@@ -57,26 +57,9 @@ bool PrivateSystemBus::startMock(const std::vector<std::string>& arguments)
     return up;
 }
 
-bool PrivateSystemBus::call(
-    const std::function<bool(sd_bus* bus, sd_bus_message** reply, sd_bus_error* error)>& work) const
-{
-    sd_bus* bus = nullptr;
-    if (sd_bus_new(&bus) < 0)
-        return false;
-    sd_bus_message* reply = nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    const bool done = sd_bus_set_address(bus, address().c_str()) >= 0 &&
-                      sd_bus_set_bus_client(bus, 1) >= 0 && sd_bus_start(bus) >= 0 &&
-                      work(bus, &reply, &error);
-    sd_bus_error_free(&error);
-    sd_bus_message_unref(reply);
-    sd_bus_close_unref(bus);
-    return done;
-}
-
 bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
 {
-    return call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+    return m_bus.call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
         sd_bus_message* signal = nullptr;
         const bool sent = sd_bus_message_new_method_call(
                               bus, &signal, "org.freedesktop.login1", "/org/freedesktop/login1",
@@ -131,7 +114,7 @@ bool PrivateSystemBus::setKeyboardBrightness(int brightness) const
 bool PrivateSystemBus::callKeyboardLight(const char* method, const char* types, int* answer,
                                          int argument) const
 {
-    return call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+    return m_bus.call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
         return sd_bus_call_method(bus, "org.freedesktop.UPower",
                                   "/org/freedesktop/UPower/KbdBacklight",
                                   "org.freedesktop.UPower.KbdBacklight", method, error, reply,

@@ -4,10 +4,8 @@
 #include "PrivateBus.h"
 #include "PrivateFolder.h"
 
-#include <functional>
 #include <map>
 #include <string>
-#include <systemd/sd-bus.h>
 #include <vector>
 
 // A bus of the test's own standing in for the system bus, optionally with a mock logind on it
@@ -47,9 +45,6 @@ private:
 
     PrivateFolder m_folder;
     PrivateBus m_bus;
-    // Runs `work` on a connection of its own to this bus; false when either failed.
-    bool call(const std::function<bool(sd_bus* bus, sd_bus_message** reply, sd_bus_error* error)>&
-                  work) const;
     // Calls the method of UPower's keyboard light; false when the call failed.
     bool callKeyboardLight(const char* method, const char* types, int* answer, int argument) const;
 
