@@ -47,12 +47,10 @@ TEST_F(LedModuleTest, PrefersTheLidLogoThenAnyLogoThenAKeyboardBacklight)
     tree.add("broken::lid_logo", 9, 255);
     std::filesystem::remove(tree.root() / "broken::lid_logo" / "max_brightness");
 
-    EXPECT_EQ(driven(names), "apple::lid_logo");
-    tree.remove("apple::lid_logo");
-    EXPECT_EQ(driven(names), "platform::logo");
-    tree.remove("platform::logo");
-    EXPECT_EQ(driven(names), "tpacpi::kbd_backlight");
-    tree.remove("tpacpi::kbd_backlight");
+    for (const char* next : {"apple::lid_logo", "platform::logo", "tpacpi::kbd_backlight"}) {
+        EXPECT_EQ(driven(names), next);
+        tree.remove(next);
+    }
     EXPECT_EQ(driven(names), "(none)");
 }
 
@@ -138,9 +136,7 @@ TEST_F(LedModuleTest, LevelsSetTheBrightnessOnFineCoarseAndOnOffLeds)
             EXPECT_TRUE(bs->set(tableAt(*bs, level), tableKey)) << level;
             EXPECT_EQ(own.brightness("x::kbd_backlight"), brightness) << level;
             // Dimmed to step 0 is not switched off.
-            const auto mode = bs->get(modeKey);
-            ASSERT_TRUE(mode && mode->isInteger());
-            EXPECT_EQ(mode->integerValue(), 1);
+            EXPECT_EQ(bs->get(modeKey), on()) << level;
         }
     }
 }
@@ -163,31 +159,40 @@ TEST_F(LedModuleTest, SwitchingOnShowsTheTableWrittenWhileOff)
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 0);
     EXPECT_TRUE(bs->set(PropertyValue::real(1.0), modeKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
-
-    for (const auto& bad : {PropertyValue::real(0.5), PropertyValue::string("1"),
-                            PropertyValue::real(std::nan("")), PropertyValue::array({})})
-        EXPECT_FALSE(bs->set(bad, modeKey));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
 }
 
-TEST_F(LedModuleTest, RefusedTablesChangeNothing)
+// Whatever the key, a value it does not take is refused and changes nothing.
+TEST_F(LedModuleTest, FollowTauIsKeptAndRefusedWritesChangeNothing)
 {
     tree.add("a::kbd_backlight", 128, 255);
     auto bs = open();
     ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
     ASSERT_EQ(tree.brightness("a::kbd_backlight"), 64);
+    const char* tauKey = ServiceContract::followTauKey;
+    EXPECT_TRUE(bs->set(PropertyValue::real(0.01), tauKey));
+    EXPECT_EQ(bs->get(tauKey), PropertyValue::real(0.01));
 
-    const std::vector<PropertyValue> refused = {
-        PropertyValue::integer(1),
-        PropertyValue::table({{10, 100}, {20, 400}}),
-        PropertyValue::table({{1, 2}, {1, 2}, {1, 2}, {1, -2}}),
-        PropertyValue::table({{1, 2}, {1, 2}, {1, 2}, {1, std::nan("")}}),
-        PropertyValue::array({PropertyValue::integer(1), PropertyValue::integer(2),
-                              PropertyValue::integer(3), PropertyValue::integer(4)}),
+    using PV = PropertyValue;
+    const std::pair<const char*, PV> refused[] = {
+        {modeKey, PV::real(0.5)},
+        {modeKey, PV::string("1")},
+        {modeKey, PV::real(std::nan(""))},
+        {modeKey, PV::array({})},
+        {tableKey, PV::integer(1)},
+        {tableKey, PV::table({{10, 100}, {20, 400}})},
+        {tableKey, PV::table({{1, 2}, {1, 2}, {1, 2}, {1, -2}})},
+        {tableKey, PV::table({{1, 2}, {1, 2}, {1, 2}, {1, std::nan("")}})},
+        {tableKey, PV::array({PV::integer(1), PV::integer(2), PV::integer(3), PV::integer(4)})},
+        {tauKey, PV::real(-1)},
+        {tauKey, PV::real(INFINITY)},
+        {tauKey, PV::string("0.1")},
+        {"LEUnknownKey", PV::integer(1)},
     };
-    for (const auto& value : refused)
-        EXPECT_FALSE(bs->set(value, tableKey));
+    for (int row = 0; const auto& [key, value] : refused)
+        EXPECT_FALSE(bs->set(value, key)) << key << ", row " << row++;
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 64);
+    EXPECT_EQ(bs->get(tauKey), PV::real(0.01));
+    EXPECT_FALSE(bs->get("LEUnknownKey").has_value());
     // The level kept is still the last accepted one.
     ASSERT_TRUE(bs->set(off(), modeKey));
     ASSERT_TRUE(bs->set(on(), modeKey));
@@ -303,22 +308,6 @@ TEST_F(LedModuleTest, ATableOfAnLedFoundOffTakesTheBrightnessSomeoneElseLitItAt)
     ASSERT_TRUE(fresh->set(on(), modeKey));
     EXPECT_TRUE(fresh->set(saved, tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 32);
-}
-
-TEST_F(LedModuleTest, FollowTauIsKeptAndOtherKeysAreUnknown)
-{
-    tree.add("a::kbd_backlight", 5, 255);
-    auto bs = open();
-    EXPECT_TRUE(bs->set(PropertyValue::real(0.01), ServiceContract::followTauKey));
-    EXPECT_EQ(bs->get(ServiceContract::followTauKey), PropertyValue::real(0.01));
-    for (const auto& bad :
-         {PropertyValue::real(-1), PropertyValue::real(INFINITY), PropertyValue::string("0.1")})
-        EXPECT_FALSE(bs->set(bad, ServiceContract::followTauKey));
-    EXPECT_EQ(bs->get(ServiceContract::followTauKey), PropertyValue::real(0.01));
-
-    EXPECT_FALSE(bs->get("LEUnknownKey").has_value());
-    EXPECT_FALSE(bs->set(PropertyValue::integer(1), "LEUnknownKey"));
-    EXPECT_EQ(tree.brightness("a::kbd_backlight"), 5);
 }
 
 TEST_F(LedModuleTest, AnUnpluggedLedAnswersFalseAndNothing)
