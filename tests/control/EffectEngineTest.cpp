@@ -22,10 +22,8 @@ TEST_F(EffectEngineTest, ApplyLeavesEachModeAsDocumented)
     EXPECT_TRUE(ticker->isActive());
     EXPECT_TRUE(meter->isRunning());
     EXPECT_EQ(logo.musicStatus(), kReacting);
-    const auto tau = service.writesOf(ServiceContract::followTauKey);
-    ASSERT_EQ(tau.size(), 1u);
-    EXPECT_TRUE(tau[0].isReal());
-    EXPECT_EQ(tau[0].doubleValue(), 0.01);
+    EXPECT_EQ(service.writesOf(ServiceContract::followTauKey),
+              std::vector{PropertyValue::real(0.01)});
 
     logo.setOn(false);
     EXPECT_FALSE(ticker->isActive());

@@ -8,11 +8,8 @@ TEST_F(LogoControllerSettersTest, SetOnAsksTheServiceEveryTime)
     auto& logo = make();
     logo.setOn(true); // already on: still asked
     logo.setOn(false);
-    const auto modes = service.writesOf(ServiceContract::backlightModeKey);
-    ASSERT_EQ(modes.size(), 2u);
-    EXPECT_TRUE(modes[0].isInteger());
-    EXPECT_EQ(modes[0].integerValue(), 1);
-    EXPECT_EQ(modes[1].integerValue(), 0);
+    EXPECT_EQ(service.writesOf(ServiceContract::backlightModeKey),
+              (std::vector{PropertyValue::integer(1), PropertyValue::integer(0)}));
     EXPECT_FALSE(logo.isOn());
 }
 
