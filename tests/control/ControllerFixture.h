@@ -75,12 +75,16 @@ protected:
     }
     std::optional<PropertyValue::Table> lastTableWrittenBy(const std::function<void()>& act)
     {
+        if (tablesWrittenBy(act) == 0)
+            return std::nullopt;
+        return tableWrites().back().asTable();
+    }
+    // How many tables `act` wrote.
+    std::size_t tablesWrittenBy(const std::function<void()>& act)
+    {
         const auto before = tableWrites().size();
         act();
-        const auto writes = tableWrites();
-        if (writes.size() == before)
-            return std::nullopt;
-        return writes.back().asTable();
+        return tableWrites().size() - before;
     }
 
     std::unique_ptr<LogoController> logo;

@@ -58,9 +58,7 @@ TEST_F(LogoControllerSettersTest, BrightnessWritesAtOnceOnlyInSteadyEvenWhileOff
 
     logo.setOn(true);
     logo.setMode(LightMode::breathe);
-    const auto before = tableWrites().size();
-    logo.setBrightness(3.0);
-    EXPECT_EQ(tableWrites().size(), before);
+    EXPECT_EQ(tablesWrittenBy([&] { logo.setBrightness(3.0); }), 0u);
 }
 
 TEST_F(LogoControllerSettersTest, BreathLengthNeverRestartsTheTimer)
