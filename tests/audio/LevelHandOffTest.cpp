@@ -3,7 +3,6 @@
 #include "testkit/support/EventLoop.h"
 
 #include <QThread>
-#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>

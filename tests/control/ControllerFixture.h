@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 

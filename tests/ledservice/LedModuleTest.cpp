@@ -6,7 +6,6 @@
 #include <cmath>
 #include <functional>
 #include <linux/capability.h>
-#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <sys/syscall.h>

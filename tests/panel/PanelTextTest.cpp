@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <clocale>
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 

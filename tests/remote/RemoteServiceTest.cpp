@@ -12,7 +12,6 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 

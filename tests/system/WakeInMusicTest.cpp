@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
