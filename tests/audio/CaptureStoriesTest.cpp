@@ -21,8 +21,7 @@ struct AddSink : Step {
     {
         if (!s.server->sinkIndex(name))
             s.server->addSink(name);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override { os << "add sink " << name; }
 };
@@ -31,8 +30,7 @@ struct RemoveSink : AddSink {
     void run(const Model&, Story& s) const override
     {
         s.server->removeSink(name);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override { os << "remove sink " << name; }
 };
@@ -44,8 +42,7 @@ struct ChooseDefault : Step {
     void run(const Model&, Story& s) const override
     {
         s.server->setDefault(name);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override { os << "default " << name; }
 };
@@ -74,8 +71,7 @@ struct Stream : Step {
         if (kill)
             s.server->killStream();
         s.server->suspendStream(suspend);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override
     {
@@ -98,8 +94,7 @@ struct Player : Step {
             s.server->removePlayer(id);
         else
             s.server->corkPlayer(id, what == 2);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override
     {
@@ -138,8 +133,7 @@ struct Hang : Step {
             s.earlierHangEnd =
                 std::max(s.earlierHangEnd, std::min(until, s.rig.clock.now() + time));
         until = std::max(until, s.rig.clock.now() + time);
-        s.changed();
-        s.pass(0s);
+        s.changedNow();
     }
     void show(std::ostream& os) const override
     {

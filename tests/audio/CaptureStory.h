@@ -50,6 +50,8 @@ struct Story {
         RC_ASSERT(rig.clock.now() - before <= 5s);
         changed();
     }
+    // A change the server made just now, and whatever it sets off at once.
+    void changedNow() { changed(), pass(0s); }
     void changed(std::chrono::steady_clock::duration settling = 1s)
     {
         using Duration = std::chrono::steady_clock::duration;
