@@ -28,11 +28,6 @@ void press(QWidget* widget, int key)
     QApplication::sendEvent(widget, &up);
 }
 
-bool shown(QWidget* widget, QWidget* panel)
-{
-    return widget->isVisibleTo(panel);
-}
-
 } // namespace
 
 class MenuViewTest : public ::testing::Test {
@@ -47,6 +42,9 @@ protected:
         return *view;
     }
 
+    // Shown whenever the open panel is.
+    bool shown(const QWidget* widget) const { return widget->isVisibleTo(view.get()); }
+
     ControllerRig rig;
     std::unique_ptr<LogoController> logo;
     std::unique_ptr<MenuView> view;
@@ -60,18 +58,17 @@ TEST_F(MenuViewTest, SteadyModeShowsSelectorAndBrightnessOnly)
     EXPECT_TRUE(panel.powerSwitch()->font().bold());
 
     ASSERT_EQ(panel.modeSelector()->count(), 3);
-    EXPECT_EQ(panel.modeSelector()->segment(0)->text(), QStringLiteral("Steady"));
-    EXPECT_EQ(panel.modeSelector()->segment(1)->text(), QStringLiteral("Breathe"));
-    EXPECT_EQ(panel.modeSelector()->segment(2)->text(), QStringLiteral("Music"));
+    for (int i = 0; const char* name : {"Steady", "Breathe", "Music"})
+        EXPECT_EQ(panel.modeSelector()->segment(i++)->text(), QString::fromLatin1(name));
     EXPECT_EQ(panel.modeSelector()->currentIndex(), 0);
     EXPECT_EQ(panel.modeSelector()->accessibleName(), QStringLiteral("Mode"));
 
-    EXPECT_TRUE(shown(panel.brightnessRow(), &panel));
+    EXPECT_TRUE(shown(panel.brightnessRow()));
     EXPECT_EQ(panel.brightnessRow()->label()->text(), QStringLiteral("Brightness"));
-    EXPECT_FALSE(shown(panel.speedRow(), &panel));
-    EXPECT_FALSE(shown(panel.musicBlock(), &panel));
-    EXPECT_FALSE(shown(panel.errorLine(), &panel));
-    EXPECT_FALSE(shown(panel.removeRuleButton(), &panel));
+    EXPECT_FALSE(shown(panel.speedRow()));
+    EXPECT_FALSE(shown(panel.musicBlock()));
+    EXPECT_FALSE(shown(panel.errorLine()));
+    EXPECT_FALSE(shown(panel.removeRuleButton()));
 
     EXPECT_EQ(panel.footerNote()->text(), QStringLiteral("Quitting restores the factory default"));
     EXPECT_EQ(panel.quitButton()->text(), QStringLiteral("Quit"));
@@ -87,24 +84,24 @@ TEST_F(MenuViewTest, ModeChangesAddAndRemoveRowsWhileOpen)
     panel.modeSelector()->segment(1)->click();
     EXPECT_EQ(logo->mode(), LightMode::breathe);
     settle();
-    EXPECT_TRUE(shown(panel.speedRow(), &panel));
-    EXPECT_FALSE(shown(panel.musicBlock(), &panel));
+    EXPECT_TRUE(shown(panel.speedRow()));
+    EXPECT_FALSE(shown(panel.musicBlock()));
     EXPECT_EQ(panel.modeSelector()->currentIndex(), 1);
     EXPECT_GT(panel.height(), steadyHeight);
 
     logo->setMode(LightMode::music);
     settle();
-    EXPECT_FALSE(shown(panel.speedRow(), &panel));
-    EXPECT_TRUE(shown(panel.musicBlock(), &panel));
-    EXPECT_TRUE(shown(panel.brightnessRow(), &panel));
+    EXPECT_FALSE(shown(panel.speedRow()));
+    EXPECT_TRUE(shown(panel.musicBlock()));
+    EXPECT_TRUE(shown(panel.brightnessRow()));
     EXPECT_EQ(panel.sensitivityRow()->label()->text(), QStringLiteral("Sensitivity"));
     EXPECT_EQ(panel.musicStatusLine()->text(), kReacting);
     EXPECT_EQ(panel.modeSelector()->currentIndex(), 2);
 
     logo->setMode(LightMode::steady);
     settle();
-    EXPECT_FALSE(shown(panel.speedRow(), &panel));
-    EXPECT_FALSE(shown(panel.musicBlock(), &panel));
+    EXPECT_FALSE(shown(panel.speedRow()));
+    EXPECT_FALSE(shown(panel.musicBlock()));
     EXPECT_EQ(panel.height(), steadyHeight);
 }
 
@@ -273,7 +270,7 @@ TEST_F(MenuViewTest, RefusedSwitchSpringsBackAndShowsTheError)
     settle();
     EXPECT_TRUE(logo->isOn());
     EXPECT_TRUE(panel.powerSwitch()->isChecked());
-    ASSERT_TRUE(shown(panel.errorLine(), &panel));
+    ASSERT_TRUE(shown(panel.errorLine()));
     EXPECT_EQ(panel.errorLine()->text(), kRefusedSwitch);
     EXPECT_TRUE(panel.errorLine()->isEnabled());
     EXPECT_GT(panel.errorLine()->height(), 0);
@@ -282,12 +279,12 @@ TEST_F(MenuViewTest, RefusedSwitchSpringsBackAndShowsTheError)
     rig.service.setRefusing(ServiceContract::backlightModeKey, false);
     panel.powerSwitch()->click();
     settle();
-    EXPECT_FALSE(shown(panel.errorLine(), &panel));
+    EXPECT_FALSE(shown(panel.errorLine()));
     rig.service.setRefusing(ServiceContract::backlightModeKey, true);
     panel.powerSwitch()->click();
     settle();
     EXPECT_FALSE(panel.powerSwitch()->isChecked());
-    EXPECT_TRUE(shown(panel.errorLine(), &panel));
+    EXPECT_TRUE(shown(panel.errorLine()));
     EXPECT_FALSE(panel.settingsGroup()->isAncestorOf(panel.errorLine()));
 }
 
@@ -315,7 +312,7 @@ TEST_F(MenuViewTest, RemoveRuleButtonGoesOnceTheRuleIsGone)
 {
     rig.files.insert(ControllerRig::oldSudoRule);
     auto& panel = open();
-    ASSERT_TRUE(shown(panel.removeRuleButton(), &panel));
+    ASSERT_TRUE(shown(panel.removeRuleButton()));
     EXPECT_EQ(panel.removeRuleButton()->text(),
               QStringLiteral("Remove old password-free rule (no longer needed)"));
     // The title fits the column by wrapping, not by being cut.
@@ -327,14 +324,14 @@ TEST_F(MenuViewTest, RemoveRuleButtonGoesOnceTheRuleIsGone)
     panel.removeRuleButton()->click();
     settle();
     EXPECT_EQ(rig.runner.calls.size(), 1u);
-    EXPECT_TRUE(shown(panel.removeRuleButton(), &panel));
+    EXPECT_TRUE(shown(panel.removeRuleButton()));
 
     rig.runner.effect = [this] { rig.files.clear(); };
     const int before = panel.height();
     panel.removeRuleButton()->click();
     settle();
     EXPECT_EQ(rig.runner.calls.size(), 2u);
-    EXPECT_FALSE(shown(panel.removeRuleButton(), &panel));
+    EXPECT_FALSE(shown(panel.removeRuleButton()));
     EXPECT_LT(panel.height(), before);
 }
 
