@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,10 +59,7 @@ protected:
 
 TEST_P(QuitOnSignalTest, SignalRestoresTheFactoryTableLast)
 {
-    QFile seed(settings);
-    ASSERT_TRUE(seed.open(QIODevice::WriteOnly));
-    seed.write(R"({"mode": "Breathe"})");
-    seed.close();
+    ASSERT_TRUE(install.setSettings({{"mode", "Breathe"}}));
 
     QProcess beamwick;
     beamwick.setProcessEnvironment(environment());
@@ -105,12 +103,5 @@ TEST_P(QuitOnSignalTest, PendingSettingIsSavedOnTheWayOut)
 
 INSTANTIATE_TEST_SUITE_P(Signals, QuitOnSignalTest, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const auto& info) {
-                             switch (info.param) {
-                             case SIGTERM:
-                                 return std::string("SIGTERM");
-                             case SIGINT:
-                                 return std::string("SIGINT");
-                             default:
-                                 return std::string("SIGHUP");
-                             }
+                             return "SIG" + std::string(sigabbrev_np(info.param));
                          });
