@@ -2,21 +2,18 @@
 // /sys/class/leds, with no test hook, as it does on a user's machine.
 #include "brightness/Brightness.h"
 #include "serviceabi/ServiceContract.h"
+#include "testkit/services/FileText.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 
 namespace {
 
 std::string attribute(const std::string& led, const char* name)
 {
-    std::ifstream in("/sys/class/leds/" + led + "/" + name);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return fileText("/sys/class/leds/" + led + "/" + name);
 }
 
 void setAttribute(const std::string& led, const char* name, const std::string& text)
