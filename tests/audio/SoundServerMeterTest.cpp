@@ -84,7 +84,7 @@ protected:
     // Plays the samples and returns the bass levels delivered while the middle of them played.
     std::vector<double> levelsDuring(std::vector<float> samples)
     {
-        const double seconds = double(samples.size()) / 2 / TonePlayer::rate;
+        const std::chrono::duration<double> length(double(samples.size()) / 2 / TonePlayer::rate);
         TonePlayer player(server.address(), std::move(samples));
         EXPECT_TRUE(spinUntil([&] { return player.finished(); }, 10s));
         player.wait();
@@ -92,10 +92,8 @@ protected:
         const auto start = player.playedAt(0);
         if (!start)
             return {};
-        const auto from = *start + std::chrono::duration_cast<Clock::duration>(
-                                       std::chrono::duration<double>(seconds * 0.3));
-        const auto to = from + std::chrono::duration_cast<Clock::duration>(
-                                   std::chrono::duration<double>(seconds * 0.5));
+        const auto from = *start + std::chrono::duration_cast<Clock::duration>(length * 0.3);
+        const auto to = from + std::chrono::duration_cast<Clock::duration>(length * 0.5);
         EXPECT_TRUE(spinUntil([&] { return !levels.empty() && levels.back().first >= to; }, 2s));
         std::vector<double> out;
         for (const auto& [at, bass] : levels)
