@@ -1,5 +1,7 @@
 #include "testkit/fakes/FakeLedTree.h"
 
+#include "testkit/services/FileText.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -89,10 +91,7 @@ std::string FakeLedTree::text(const std::string& name, const char* attribute) co
 
 std::string FakeLedTree::read(const fs::path& file)
 {
-    std::ifstream in(file);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return fileText(file);
 }
 
 void FakeLedTree::write(const std::string& name, const char* attribute, const std::string& text)
