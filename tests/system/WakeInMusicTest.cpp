@@ -94,11 +94,11 @@ Answered answered(const TonePlayer& player, const std::vector<double>& kicks, co
                 return onset > *played - 180ms && onset < *played + 190ms;
             });
         result.flashed.push_back(flashed);
-        result.timeline += " " + (played ? since(*played) : std::string("?"));
+        result.timeline.append(" ").append(played ? since(*played) : std::string("?"));
     }
     result.timeline += "; flashes began at";
     for (const auto onset : seen.onsets)
-        result.timeline += " " + since(onset);
+        result.timeline.append(" ").append(since(onset));
     return result;
 }
 
