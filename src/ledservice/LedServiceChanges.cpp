@@ -12,8 +12,7 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
     if (!brightness)
         return false;
     m_keySeen = hardwareMark();
-    adoptBrightness(*brightness);
-    return true;
+    return adoptBrightness(*brightness);
 }
 
 bool LedService::adoptDesktopChange(const PropertyValue& value)
@@ -30,20 +29,20 @@ bool LedService::adoptDesktopChange(const PropertyValue& value)
     if (brightness < 0 || brightness > max || max != std::int64_t{m_device.maxBrightness()} ||
         !m_device.isPresent())
         return false;
-    adoptBrightness(static_cast<unsigned>(brightness));
-    return true;
+    return adoptBrightness(static_cast<unsigned>(brightness));
 }
 
-void LedService::adoptBrightness(unsigned brightness)
+bool LedService::adoptBrightness(unsigned brightness)
 {
     // Switched off: the user's factory brightness is still the last one.
     if (brightness == 0) {
+        // Heard after Beamwick wrote over it (set in a burst): put out, as the user had it. An
+        // LED that cannot be put out stays on, and the change is refused.
+        if (m_device.brightness().value_or(0) > 0 && !show(0))
+            return false;
         m_on = false;
         forget();
-        // Heard after Beamwick wrote over it (set in a burst): put out, as the user had it.
-        if (m_device.brightness().value_or(0) > 0)
-            show(0);
-        return;
+        return true;
     }
     m_factoryChosenByUser = true;
     setFactoryBrightness(brightness);
@@ -54,4 +53,5 @@ void LedService::adoptBrightness(unsigned brightness)
     // it), as a write of that step would have noted it, for no later write need come.
     m_remembered.reset();
     remember(m_device.brightness().value_or(0) == 0);
+    return true;
 }

@@ -319,6 +319,9 @@ TEST_F(LedModuleTest, AnUnpluggedLedAnswersFalseAndNothing)
     EXPECT_FALSE(bs->set(on(), modeKey));
     EXPECT_FALSE(bs->set(off(), modeKey));
     EXPECT_FALSE(bs->set(PropertyValue::table({{0, 1}, {1, 2}, {2, 3}, {3, 4}}), tableKey));
+    EXPECT_FALSE(
+        bs->set(PropertyValue::array({PropertyValue::integer(1), PropertyValue::integer(3)}),
+                ServiceContract::desktopBrightnessKey));
     // Nothing was created in its place.
     EXPECT_FALSE(std::filesystem::exists(tree.root() / "usb::kbd_backlight"));
 }
@@ -365,6 +368,10 @@ int tryToWrite(Brightness& bs)
         failures |= 1;
     if (bs.set(PropertyValue::integer(0), ServiceContract::backlightModeKey))
         failures |= 2;
+    const auto desktopOff =
+        PropertyValue::array({PropertyValue::integer(0), PropertyValue::integer(255)});
+    if (bs.set(desktopOff, ServiceContract::desktopBrightnessKey))
+        failures |= 16;
     const auto mode = bs.get(ServiceContract::backlightModeKey);
     if (!mode || mode->integerValue() != 1)
         failures |= 4;
