@@ -66,9 +66,8 @@ private:
     bool setFollowTau(const PropertyValue& value);
     bool adoptHardwareChange(const PropertyValue& value);
     bool adoptDesktopChange(const PropertyValue& value);
-    // A brightness someone chose for the LED: its new factory brightness, or off at 0. False
-    // when the LED could not be put out.
-    bool adoptBrightness(unsigned brightness);
+    // A brightness someone chose for the LED: its new factory brightness, or off at 0.
+    void adoptBrightness(unsigned brightness);
     void learnFactory(const FactoryTable::Table& table);
     void setFactoryBrightness(unsigned found);
     bool handBack();

@@ -12,7 +12,8 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
     if (!brightness)
         return false;
     m_keySeen = hardwareMark();
-    return adoptBrightness(*brightness);
+    adoptBrightness(*brightness);
+    return true;
 }
 
 bool LedService::adoptDesktopChange(const PropertyValue& value)
@@ -29,20 +30,22 @@ bool LedService::adoptDesktopChange(const PropertyValue& value)
     if (brightness < 0 || brightness > max || max != std::int64_t{m_device.maxBrightness()} ||
         !m_device.isPresent())
         return false;
-    return adoptBrightness(static_cast<unsigned>(brightness));
+    // A 0 heard after Beamwick wrote over it (set in a burst): put out, as the user had it. An
+    // LED that cannot be put out stays on, and the change is refused. (A key's 0 needs neither:
+    // the firmware has put the LED out itself.)
+    if (brightness == 0 && m_device.brightness().value_or(0) > 0 && !show(0))
+        return false;
+    adoptBrightness(static_cast<unsigned>(brightness));
+    return true;
 }
 
-bool LedService::adoptBrightness(unsigned brightness)
+void LedService::adoptBrightness(unsigned brightness)
 {
     // Switched off: the user's factory brightness is still the last one.
     if (brightness == 0) {
-        // Heard after Beamwick wrote over it (set in a burst): put out, as the user had it. An
-        // LED that cannot be put out stays on, and the change is refused.
-        if (m_device.brightness().value_or(0) > 0 && !show(0))
-            return false;
         m_on = false;
         forget();
-        return true;
+        return;
     }
     m_factoryChosenByUser = true;
     setFactoryBrightness(brightness);
@@ -53,5 +56,4 @@ bool LedService::adoptBrightness(unsigned brightness)
     // it), as a write of that step would have noted it, for no later write need come.
     m_remembered.reset();
     remember(m_device.brightness().value_or(0) == 0);
-    return true;
 }
