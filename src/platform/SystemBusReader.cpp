@@ -1,13 +1,19 @@
 #include "platform/SystemBusReader.h"
 
 #include <QSocketNotifier>
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <systemd/sd-bus.h>
+#include <time.h>
 
 SystemBusReader::SystemBusReader(std::function<void()> lost, QObject* parent)
     : QObject(parent), m_lost(std::move(lost))
 {
     if (sd_bus_open_system(&m_bus) < 0)
         m_bus = nullptr;
+    m_timeout.setSingleShot(true);
+    connect(&m_timeout, &QTimer::timeout, this, &SystemBusReader::process);
 }
 
 SystemBusReader::~SystemBusReader()
@@ -33,6 +39,7 @@ void SystemBusReader::close()
         return;
     if (m_notifier)
         m_notifier->setEnabled(false);
+    m_timeout.stop();
     if (m_lost)
         m_lost();
     m_bus = sd_bus_flush_close_unref(m_bus);
@@ -47,4 +54,22 @@ void SystemBusReader::process()
     }
     if (result < 0)
         close();
+    else
+        armTimeout();
+}
+
+void SystemBusReader::armTimeout()
+{
+    // An absolute CLOCK_MONOTONIC time in microseconds, or UINT64_MAX when nothing waits.
+    uint64_t deadline = UINT64_MAX;
+    if (sd_bus_get_timeout(m_bus, &deadline) < 0 || deadline == UINT64_MAX) {
+        m_timeout.stop();
+        return;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t nowUs = uint64_t(now.tv_sec) * 1000000 + uint64_t(now.tv_nsec) / 1000;
+    // Rounded up: a wake-up a moment early would find nothing due and only arm again.
+    const uint64_t ms = deadline > nowUs ? (deadline - nowUs + 999) / 1000 : 0;
+    m_timeout.start(int(std::min<uint64_t>(ms, INT_MAX)));
 }
