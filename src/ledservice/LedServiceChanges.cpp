@@ -35,6 +35,10 @@ bool LedService::adoptDesktopChange(const PropertyValue& value)
     // the firmware has put the LED out itself.)
     if (brightness == 0 && m_device.brightness().value_or(0) > 0 && !show(0))
         return false;
+    // A key not taken in yet (pressed while the LED was away and unwatched) came before this
+    // level: the desktop's is the user's latest word, which quitting or the next start must not
+    // trade for that key's.
+    m_keySeen = hardwareMark();
     adoptBrightness(static_cast<unsigned>(brightness));
     return true;
 }

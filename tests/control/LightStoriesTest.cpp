@@ -391,6 +391,8 @@ TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
     // A key's 0 on a light back from away, then the desktop's level: the level is what stays.
     tell({step<Start>(kKeyboard), step<Unplug>(1), step<Choose>(kKeyboard), step<Unplug>(1),
           step<Key>(1, 0u), step<Desktop>(1, 1u), step<Quit>()});
+    tell({step<Start>(kKeyboard), step<Drive>(0, 0.05, 0), step<Unplug>(1), step<Choose>(kKeyboard),
+          step<Unplug>(1), step<Key>(1, 0u), step<Desktop>(1, 1u), step<Quit>()});
     // The desktop's 0 heard after Beamwick lit the light for the level before: put out.
     tell({step<Start>(kKeyboard), step<Desktop>(1, 0u, 1), step<Kill>(), step<Start>(kKeyboard)});
 }
