@@ -66,7 +66,8 @@ private:
     bool setFollowTau(const PropertyValue& value);
     bool adoptHardwareChange(const PropertyValue& value);
     bool adoptDesktopChange(const PropertyValue& value);
-    // A brightness someone chose for the LED: its new factory brightness, or off at 0.
+    // A brightness someone chose for the LED: its new factory brightness, or off at 0. Every key
+    // pressed before it counts as seen.
     void adoptBrightness(unsigned brightness);
     void learnFactory(const FactoryTable::Table& table);
     void setFactoryBrightness(unsigned found);

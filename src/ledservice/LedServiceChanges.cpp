@@ -11,7 +11,6 @@ bool LedService::adoptHardwareChange(const PropertyValue& value)
     const auto brightness = m_device.hardwareChangedBrightness();
     if (!brightness)
         return false;
-    m_keySeen = hardwareMark();
     adoptBrightness(*brightness);
     return true;
 }
@@ -35,16 +34,16 @@ bool LedService::adoptDesktopChange(const PropertyValue& value)
     // the firmware has put the LED out itself.)
     if (brightness == 0 && m_device.brightness().value_or(0) > 0 && !show(0))
         return false;
-    // A key not taken in yet (pressed while the LED was away and unwatched) came before this
-    // level: the desktop's is the user's latest word, which quitting or the next start must not
-    // trade for that key's.
-    m_keySeen = hardwareMark();
     adoptBrightness(static_cast<unsigned>(brightness));
     return true;
 }
 
 void LedService::adoptBrightness(unsigned brightness)
 {
+    // Every key the firmware tells of came before this choice, also one not taken in yet (pressed
+    // while the LED was away and unwatched): quitting or the next start must not trade the
+    // user's latest word for that key's.
+    m_keySeen = hardwareMark();
     // Switched off: the user's factory brightness is still the last one.
     if (brightness == 0) {
         m_on = false;

@@ -2,10 +2,9 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
-#include <climits>
+#include <chrono>
 #include <cstdint>
 #include <systemd/sd-bus.h>
-#include <time.h>
 
 SystemBusReader::SystemBusReader(std::function<void()> lost, QObject* parent)
     : QObject(parent), m_lost(std::move(lost))
@@ -60,16 +59,14 @@ void SystemBusReader::process()
 
 void SystemBusReader::armTimeout()
 {
-    // An absolute CLOCK_MONOTONIC time in microseconds, or UINT64_MAX when nothing waits.
+    // A time on CLOCK_MONOTONIC, steady_clock's, or UINT64_MAX when nothing waits.
     uint64_t deadline = UINT64_MAX;
     if (sd_bus_get_timeout(m_bus, &deadline) < 0 || deadline == UINT64_MAX) {
         m_timeout.stop();
         return;
     }
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t nowUs = uint64_t(now.tv_sec) * 1000000 + uint64_t(now.tv_nsec) / 1000;
-    // Rounded up: a wake-up a moment early would find nothing due and only arm again.
-    const uint64_t ms = deadline > nowUs ? (deadline - nowUs + 999) / 1000 : 0;
-    m_timeout.start(int(std::min<uint64_t>(ms, INT_MAX)));
+    using namespace std::chrono;
+    const auto left = microseconds(deadline) - steady_clock::now().time_since_epoch();
+    // Rounded up: woken a moment early, it would find nothing due and only arm again.
+    m_timeout.start(std::max(ceil<milliseconds>(left), milliseconds(0)));
 }
