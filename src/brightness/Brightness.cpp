@@ -33,7 +33,16 @@ Brightness::Brightness(const std::string& modulePath)
     auto lookup = reinterpret_cast<bw_service_lookup_fn>(dlsym(handle, BW_SERVICE_LOOKUP_SYMBOL));
     if (!lookup)
         return;
-    const bw_service_class* cls = lookup(ServiceContract::className);
+    take(lookup(ServiceContract::className));
+}
+
+Brightness::Brightness(const bw_service_class* cls)
+{
+    take(cls);
+}
+
+void Brightness::take(const bw_service_class* cls)
+{
     if (!cls || !isGenuineClass(cls))
         return;
     auto setImp = reinterpret_cast<bw_set_property_imp>(

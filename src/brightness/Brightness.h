@@ -15,6 +15,9 @@ public:
     Brightness();
     // Loads the module at an explicit path; used by tests and tools, never from user input.
     explicit Brightness(const std::string& modulePath);
+    // Drives a client type already in this process, as a loaded module's would be; for tests
+    // that run a module's code in-process. Null leaves the client unavailable.
+    explicit Brightness(const bw_service_class* cls);
     ~Brightness();
     Brightness(const Brightness&) = delete;
     Brightness& operator=(const Brightness&) = delete;
@@ -31,6 +34,8 @@ public:
     bool set(const PropertyValue& value, const std::string& key);
 
 private:
+    void take(const bw_service_class* cls);
+
     const bw_service_class* m_class = nullptr;
     void* m_client = nullptr;
     bw_set_property_imp m_setImp = nullptr;

@@ -1,10 +1,9 @@
-// The light in use: its factory table, each light's own, kept by FactoryTables so that each
-// light's brightness and trigger outlive any order of runs, kills and changes of light; and the
-// levels written over it.
+// The light in use: taken at start, and the levels and switches written to it.
 #include "control/DrivenLight.h"
 
 #include "control/StoredSettings.h"
 #include "platform/ChangeNotice.h"
+#include "serviceabi/FactoryRows.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <cmath>
@@ -14,6 +13,7 @@ namespace {
 
 constexpr double kWriteThreshold = 0.004;
 const QString kNoTable = QStringLiteral("Brightness table not found — dimming unavailable.");
+const QString kUnreachable = QStringLiteral("Couldn't reach the system's brightness service.");
 
 } // namespace
 
@@ -24,6 +24,8 @@ DrivenLight::DrivenLight(std::unique_ptr<Brightness> service, DefaultsStore& def
 {
     if (!m_bs)
         throw std::invalid_argument("DrivenLight: no brightness service client");
+    if (m_bs->available())
+        takeOver();
 }
 
 DrivenLight::~DrivenLight() = default;
@@ -31,46 +33,53 @@ DrivenLight::~DrivenLight() = default;
 std::optional<QString> DrivenLight::start()
 {
     m_lastApplied.reset();
-    const auto noTable = loadFactoryTable();
-    // Held from now until handed back: a run that ends without quitting leaves it to the next.
-    if (!baseMap().empty())
-        m_tables.noteHandBack(name(), m_inUse->light.value_or(QString()), false);
-    // A key pressed while Beamwick did not drive the light is how bright the user wants it.
-    recaptureFactoryBrightness();
-    return noTable;
-}
-
-std::optional<QString> DrivenLight::loadFactoryTable()
-{
-    m_inUse.reset();
-    auto current = serviceTable();
+    m_keys.reset();
+    if (!m_bs->available()) {
+        m_state = Unreachable{};
+        return kUnreachable;
+    }
+    // A service that names its lights but has none to drive is as good as none, until a light
+    // is chosen from the menu.
+    const auto named = m_bs->get(ServiceContract::lightKey);
+    if (named && named->isString() && named->stringValue().empty()) {
+        m_state = NoLight{};
+        return kUnreachable;
+    }
+    const QString name = serviceName();
+    watchKeys();
     // A light that gives no table now takes none saved for another.
-    if (!current && !name().isEmpty())
-        return kNoTable;
+    const auto current = serviceTable();
     const auto light = current ? FactoryTables::lightOf(*current) : std::nullopt;
     // A light met before takes its own table; only one met for the first time is captured as
     // found, so a light never takes the state another run left it in as the factory's.
-    const auto saved = m_tables.of(light);
-    if (!saved && !current)
+    const auto saved = (current || name.isEmpty()) ? m_tables.of(light) : std::nullopt;
+    if (!saved && !current) {
+        m_state = Away{name};
         return kNoTable;
+    }
     m_tables.saveInUse(light, saved ? *saved : *current);
-    m_inUse = InUse{light};
+    m_state = Started{name, light, *m_tables.inUse()};
+    // Held from now until handed back: a run that ends without quitting leaves it to the next.
+    if (!m_tables.inUse()->empty())
+        m_tables.noteHandBack(name, light.value_or(QString()), false);
+    // A key pressed while Beamwick did not drive the light is how bright the user wants it.
+    recaptureFactoryBrightness();
     return std::nullopt;
+}
+
+QString DrivenLight::serviceName() const
+{
+    const auto name = m_bs->get(ServiceContract::lightKey);
+    return name && name->isString() ? QString::fromStdString(name->stringValue()) : QString();
 }
 
 std::optional<DrivenLight::Table> DrivenLight::serviceTable() const
 {
-    const auto captured = m_bs->get(mapKey);
+    const auto captured = m_bs->get(ServiceContract::tableKey);
     auto table = captured ? captured->asTable() : std::nullopt;
     if (!table || !StoredSettings::isUsableFactoryTable(*table))
         return std::nullopt;
     return table;
-}
-
-const DrivenLight::Table& DrivenLight::baseMap() const
-{
-    static const Table none;
-    return m_inUse ? *m_tables.inUse() : none;
 }
 
 void DrivenLight::recaptureFactoryBrightness()
@@ -80,26 +89,24 @@ void DrivenLight::recaptureFactoryBrightness()
     // the service's brightness may then be the one it found the light at, off. The rest of the
     // saved rows stays: the trigger the service sees now may be Beamwick's own detaching, never
     // the user's.
+    auto* started = std::get_if<Started>(&m_state);
     const auto keyed = m_bs->get(ServiceContract::hardwareBrightnessChangedKey);
-    if (!keyed || !keyed->isNumber() || keyed->integerValue() != 1)
+    if (!started || started->table.empty() || !keyed || !keyed->isNumber() ||
+        keyed->integerValue() != 1)
         return;
     const auto table = serviceTable();
-    if (baseMap().empty() || !table || table->empty())
+    if (!table || table->empty())
         return;
-    constexpr std::size_t found = ServiceContract::tableFoundIndex;
-    Table kept = baseMap();
-    if (kept.size() != table->size())
-        kept = *table;
-    for (std::size_t row = 0; row < kept.size(); ++row)
-        kept[row][found] = (*table)[row][found];
-    m_tables.saveInUse(FactoryTables::lightOf(*table), kept);
+    m_tables.saveInUse(FactoryTables::lightOf(*table),
+                       FactoryRows::withFoundOf(started->table, *table));
+    started->table = *m_tables.inUse();
 }
 
-std::optional<bool> DrivenLight::foundOn() const
+bool DrivenLight::isOn() const
 {
     const auto backlight = m_bs->get(ServiceContract::backlightModeKey);
     if (!backlight || !backlight->isNumber())
-        return std::nullopt;
+        return true;
     return backlight->integerValue() != 0;
 }
 
@@ -113,36 +120,34 @@ void DrivenLight::setFollowTau(double seconds)
     m_bs->set(PropertyValue::real(seconds), ServiceContract::followTauKey);
 }
 
-void DrivenLight::setLevel(double level)
+std::optional<double> DrivenLight::setLevel(double level)
 {
-    const Table& base = baseMap();
-    if (base.empty())
-        return;
+    const auto* started = std::get_if<Started>(&m_state);
     // A level that is not a number cannot be clamped; writing it would put NaN into every row.
-    if (std::isnan(level))
-        return;
+    if (!started || started->table.empty() || std::isnan(level))
+        return m_lastApplied;
     double x = level;
     if (x <= minLevel)
         x = minLevel;
     if (x > ServiceContract::topLevel)
         x = ServiceContract::topLevel;
     if (m_lastApplied && std::fabs(x - *m_lastApplied) < kWriteThreshold)
-        return;
-    if (!m_bs->available() || !m_bs->hasSetImp())
-        return;
+        return m_lastApplied;
+    if (!m_bs->hasSetImp())
+        return m_lastApplied;
 
     Table rows;
-    rows.reserve(base.size());
-    for (const auto& row : base)
+    rows.reserve(started->table.size());
+    for (const auto& row : started->table)
         rows.push_back({row[0], x * row[1]});
-    if (m_bs->set(PropertyValue::table(rows), mapKey))
+    if (m_bs->set(PropertyValue::table(rows), ServiceContract::tableKey))
         m_lastApplied = x;
+    return m_lastApplied;
 }
 
 void DrivenLight::watchKeys()
 {
-    // Each light has its own file, or none: a watch of another light's goes.
-    m_keys.reset();
+    // Each light has its own file, or none.
     if (!m_watchFile)
         return;
     const auto attribute = m_bs->get(ServiceContract::hardwareChangeAttributeKey);
@@ -153,23 +158,26 @@ void DrivenLight::watchKeys()
         connect(m_keys.get(), &ChangeNotice::changed, this, &DrivenLight::keyChanged);
 }
 
-bool DrivenLight::acknowledgeKey()
+bool DrivenLight::takeUsersChange(const std::optional<DesktopLevel>& desktop)
 {
-    return m_bs->set(PropertyValue::integer(1), ServiceContract::hardwareBrightnessChangedKey);
-}
-
-bool DrivenLight::takeDesktopLevel(int brightness, int maxBrightness)
-{
-    // The desktop's control serves keyboard lights alone.
-    if (!name().contains(QLatin1String("kbd_backlight")))
+    if (!m_bs->available())
         return false;
-    return m_bs->set(PropertyValue::array({PropertyValue::integer(brightness),
-                                           PropertyValue::integer(maxBrightness)}),
-                     ServiceContract::desktopBrightnessKey);
-}
-
-void DrivenLight::takeKeyChange()
-{
+    bool taken;
+    if (desktop) {
+        // The desktop's control serves keyboard lights alone.
+        if (!serviceName().contains(QLatin1String("kbd_backlight")))
+            return false;
+        taken = m_bs->set(PropertyValue::array({PropertyValue::integer(desktop->brightness),
+                                                PropertyValue::integer(desktop->maxBrightness)}),
+                          ServiceContract::desktopBrightnessKey);
+    } else {
+        taken = m_bs->set(PropertyValue::integer(1), ServiceContract::hardwareBrightnessChangedKey);
+    }
+    if (!taken)
+        return false;
+    // Saved, the brightness the user chose is what later starts dim from and quitting gives
+    // back; the next level goes out even if it is the last one written.
     recaptureFactoryBrightness();
-    forgetLevel();
+    m_lastApplied.reset();
+    return true;
 }

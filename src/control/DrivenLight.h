@@ -2,7 +2,6 @@
 
 #include "brightness/Brightness.h"
 #include "control/FactoryTables.h"
-#include "serviceabi/ServiceContract.h"
 
 #include <QObject>
 #include <QString>
@@ -10,100 +9,105 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 class ChangeNotice;
 class DefaultsStore;
 
-// The light Beamwick drives, and the one holder of what is the light's rather than the user's:
-// which light it is, its factory table (kept by FactoryTables), on or off as the service finds
-// it, the level last written to it, the lights held until they are handed back, and the change
-// to another light. The controller decides the level; this writes it. Main thread only.
+// The light Beamwick drives, as one state: whether the brightness service can be reached and
+// has a light to drive, and once a light is taken, which it is and its factory table (kept by
+// FactoryTables, so that each light's brightness and trigger outlive any order of runs, kills
+// and changes of light). On or off is the service's alone: asked, never kept. The controller
+// decides the level; this writes it. Main thread only.
 class DrivenLight : public QObject {
     Q_OBJECT
 public:
     using Table = FactoryTables::Table;
     using WatchFile = std::function<std::unique_ptr<ChangeNotice>(const std::string& path)>;
 
+    // No brightness service at all.
+    struct Unreachable {};
+    // A service that names its lights, and has none to drive.
+    struct NoLight {};
+    // Taken, but it gave no table to dim by: away for now, or a light that has none.
+    struct Away {
+        QString name;
+    };
+    // Taken with its factory table, held from now until handed back; `light` is the number that
+    // names it among the tables (nothing where the service names none). An empty table, which a
+    // service may report, dims nothing.
+    struct Started {
+        QString name;
+        std::optional<QString> light;
+        Table table;
+    };
+    using State = std::variant<Unreachable, NoLight, Away, Started>;
+
+    // The brightness key and the desktop's level of the keyboard light, raw, on a light of that
+    // highest step.
+    struct DesktopLevel {
+        int brightness;
+        int maxBrightness;
+    };
+
     // The lowest level written, and the one Music holds between beats.
     static constexpr double minLevel = 0.02;
-    static constexpr const char* mapKey = ServiceContract::tableKey;
+    // The settings key of the light chosen from the menu; absent or "" for the service's pick.
+    static constexpr const char* choiceKey = "light";
 
-    // Takes nothing from the service yet. The service is required (std::invalid_argument);
+    // Takes over what earlier runs left (their tables, the user's choice, the lights they still
+    // hold), but not the light in use yet. The service is required (std::invalid_argument);
     // watchFile may be empty.
     DrivenLight(std::unique_ptr<Brightness> service, DefaultsStore& defaults, WatchFile watchFile);
     ~DrivenLight() override;
 
-    bool available() const { return m_bs->available(); }
+    const State& state() const { return m_state; }
     // The lights the service can drive, by name, and the one in use; empty where it cannot tell.
     std::vector<QString> lights() const;
-    QString name() const;
-    // Whether the user left the choice of light to the service's own rule.
-    bool isAutomatic() const;
+    // As the service finds the light; on where it does not say.
+    bool isOn() const;
 
-    // At start, before the light in use is started: takes over what earlier runs left (their
-    // tables, the user's choice, the lights they still hold). False when the service names its
-    // lights but has none to drive.
-    bool takeOver();
-    // Takes the light in use afresh: its factory table, held from now until handed back, and no
-    // level written yet. Says why, in the user's words, when it has no table to dim by.
+    // Takes the light in use afresh, as at start: its factory table, its keys watched, and no
+    // level written yet. Why it cannot be dimmed, in the user's words, where it cannot.
     std::optional<QString> start();
-    // On or off as the service finds the light; nothing when it does not say.
-    std::optional<bool> foundOn() const;
     // False when the service did not switch the light.
     bool switchOn(bool on);
-    // How fast the light follows each table written from now on.
-    void setFollowTau(double seconds);
-
-    // The factory table of the light in use; empty while dimming is unavailable.
-    const Table& baseMap() const;
     // Writes the factory table with its brightness scaled by the level, clamped to minLevel ...
     // ServiceContract::topLevel, unless that is too close to the level last written to tell.
-    void setLevel(double level);
-    std::optional<double> lastApplied() const { return m_lastApplied; }
-    // Something outside Beamwick set the light: the next level goes out even if it is the last.
-    void forgetLevel() { m_lastApplied.reset(); }
-
+    // Gives the level last written since the start, if any.
+    std::optional<double> setLevel(double level);
+    // How fast the light follows each table written from now on.
+    void setFollowTau(double seconds);
     // Gives the light in use its factory table whole, as at quit, and tries again each light
     // still held from a hand-back that failed or a run that was killed.
     void handBack();
-    // Hands the light in use back and asks the service for the named one ("" for its own pick),
-    // saving the choice once the service has taken it; the new light is not started yet.
-    bool switchTo(const QString& name);
-    // Why the service did not take the named light, in the user's words.
-    QString refusal(const QString& name) const;
-
-    // Watches the light's own brightness keys, where the service names a file for them.
-    void watchKeys();
-    // Tells the service a key's change has been seen; false when there is nothing to take.
-    bool acknowledgeKey();
-    // Takes the brightness a key set as the factory one, and forgets the level it replaced.
-    void takeKeyChange();
-    // Tells the service the desktop set the light to this raw brightness, on a keyboard light of
-    // that highest step; false when the light in use cannot be the one it set. Taken in, the
-    // change is then a key's (takeKeyChange).
-    bool takeDesktopLevel(int brightness, int maxBrightness);
+    // Asks the service for the named light ("" for its own pick) before anything else: once it
+    // has taken it, the light until then is handed back as at quit and the choice saved; the new
+    // one is not started yet. Why the service did not take it, in the user's words.
+    std::optional<QString> choose(const QString& name);
+    // A brightness key set the light, or, given a level, the desktop did: false when it cannot
+    // have been the light in use, or the service did not take it. Taken, the brightness set is
+    // the factory one, saved, and the level it replaced forgotten.
+    bool takeUsersChange(const std::optional<DesktopLevel>& desktop);
 
 signals:
     void keyChanged();
 
 private:
+    QString serviceName() const;
     // The service's current table, when it can be dimmed by.
     std::optional<Table> serviceTable() const;
-    std::optional<QString> loadFactoryTable();
+    void takeOver();
     void recaptureFactoryBrightness();
     void retryHandBacks(const QString& leaving = {});
-
-    // The light in use, by the number naming it among the tables (nothing where the service
-    // names none). Absent while the light has no factory table: nothing is dimmed or handed back.
-    struct InUse {
-        std::optional<QString> light;
-    };
+    void watchKeys();
+    QString refusal(const QString& name) const;
 
     std::unique_ptr<Brightness> m_bs;
     DefaultsStore& m_defaults;
     FactoryTables m_tables;
-    std::optional<InUse> m_inUse;
+    State m_state;
     std::optional<double> m_lastApplied;
     WatchFile m_watchFile;
     std::unique_ptr<ChangeNotice> m_keys;

@@ -1,8 +1,7 @@
 #include "control/FactoryTables.h"
 
 #include "platform/DefaultsStore.h"
-#include "serviceabi/PropertyValue.h"
-#include "serviceabi/ServiceContract.h"
+#include "serviceabi/FactoryRows.h"
 
 #include <QJsonObject>
 
@@ -37,7 +36,7 @@ FactoryTables::FactoryTables(DefaultsStore& defaults)
 
 std::optional<QString> FactoryTables::lightOf(const Table& table)
 {
-    const auto code = PropertyValue::sameInEveryRow(table, ServiceContract::tableIdentityIndex);
+    const auto code = FactoryRows::lightOf(table);
     if (!code)
         return std::nullopt;
     return QString::number(*code, 'f', 0);

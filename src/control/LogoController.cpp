@@ -11,13 +11,9 @@
 
 namespace {
 
-const QString& kUnreachable = LogoController::kUnreachableText;
 const QString kRefused = QStringLiteral("The system refused to switch the logo.");
 
 } // namespace
-
-const QString LogoController::kUnreachableText =
-    QStringLiteral("Couldn't reach the system's brightness service.");
 
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_light(std::move(environment.brightness), environment.defaults,
@@ -31,17 +27,9 @@ LogoController::LogoController(Environment environment, QObject* parent)
     loadSettings();
     publish(m_hasOldSudoRule, m_oldRule.exists());
 
-    if (!m_light.available()) {
-        publish(m_lastError, std::optional<QString>(kUnreachable));
+    startLight();
+    if (std::holds_alternative<DrivenLight::Unreachable>(m_light.state()))
         return;
-    }
-    // A service that names its lights but has none to drive is as good as none, until a light
-    // is chosen from the menu; quitting still hands back what earlier runs held.
-    const bool hasLight = m_light.takeOver();
-    if (hasLight)
-        startLight();
-    else
-        publish(m_lastError, std::optional<QString>(kUnreachable));
 
     installLevelCallback();
     // The controller is the receiver of each notice, so the connection dies with it: a notice
@@ -51,13 +39,15 @@ LogoController::LogoController(Environment environment, QObject* parent)
     if (environment.sleepNotice)
         connect(environment.sleepNotice, &SleepNotice::resumed, this,
                 &LogoController::handleResume);
-    connect(&m_light, &DrivenLight::keyChanged, this, &LogoController::handleHardwareChange);
+    connect(&m_light, &DrivenLight::keyChanged, this, [this] { takeUsersChange(std::nullopt); });
+    // Ignored where the desktop's control serves another light, or none Beamwick drives.
     if (auto* desktop = environment.desktopLight)
         connect(desktop, &DesktopLightNotice::levelSet, this, [this, desktop](int brightness) {
-            handleDesktopLevel(brightness, desktop->maxBrightness());
+            takeUsersChange(DrivenLight::DesktopLevel{brightness, desktop->maxBrightness()});
         });
-    m_light.watchKeys();
-    if (hasLight)
+    // A service with no light to drive waits for one chosen from the menu; quitting still hands
+    // back what earlier runs held.
+    if (!std::holds_alternative<DrivenLight::NoLight>(m_light.state()))
         apply();
 }
 
@@ -100,15 +90,16 @@ void LogoController::installLevelCallback()
     });
 }
 
-void LogoController::setOn(bool on)
+bool LogoController::setOn(bool on)
 {
-    if (m_light.switchOn(on)) {
-        publish(m_isOn, on);
-        publish(m_lastError, std::optional<QString>());
-        apply();
-    } else {
+    emit objectWillChange();
+    if (!m_light.switchOn(on)) {
         publish(m_lastError, std::optional<QString>(kRefused));
+        return false;
     }
+    publish(m_lastError, std::optional<QString>());
+    apply();
+    return true;
 }
 
 void LogoController::setMode(LightMode mode)

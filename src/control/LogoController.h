@@ -17,11 +17,12 @@
 class DefaultsStore;
 
 // Owns the user's settings and the effect engine that decides the light's level at every moment;
-// the light itself (which one, its factory table, writing a level, the hand-back at quit) is
-// DrivenLight's, and Music's audio MusicCapture's. Main thread only.
+// the light itself (which one, its factory table, on or off, writing a level, the hand-back at
+// quit) is DrivenLight's, and Music's audio MusicCapture's. Main thread only.
 //
 // Every write of a published property (isOn ... lastError) first emits objectWillChange(),
-// whether or not the value changes; the panel and the tray icon redraw on it.
+// whether or not the value changes; the panel and the tray icon redraw on it. isOn is the
+// service's word, so it is signalled before anything that may switch the light.
 class LogoController : public QObject {
     Q_OBJECT
 public:
@@ -29,14 +30,12 @@ public:
     using Environment = ControllerEnvironment;
 
     static constexpr double maxBoost = ServiceContract::topLevel;
-    // Why the light cannot be driven at all: no brightness service, or one with no light.
-    static const QString kUnreachableText;
 
     explicit LogoController(Environment environment, QObject* parent = nullptr);
     ~LogoController() override;
 
     // Published properties.
-    bool isOn() const { return m_isOn; }
+    bool isOn() const { return m_light.isOn(); }
     LightMode mode() const { return m_mode; }
     double brightness() const { return m_brightness; }
     double breatheSeconds() const { return m_breatheSeconds; }
@@ -45,8 +44,8 @@ public:
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
     const std::optional<QString>& lastError() const { return m_lastError; }
 
-    // The user's operations.
-    void setOn(bool on);
+    // The user's operations. setOn answers whether the light switched; lastError says why not.
+    bool setOn(bool on);
     void setMode(LightMode mode);
     void setBrightness(double brightness);
     void setBreatheSeconds(double seconds);
@@ -56,13 +55,13 @@ public:
     // The lights the service can drive, by name, and the one in use; empty where the service
     // cannot tell.
     std::vector<QString> lights() const { return m_light.lights(); }
-    QString light() const { return m_light.name(); }
+    QString light() const;
     // Whether the user left the choice of light to the service's own rule.
-    bool lightIsAutomatic() const { return m_light.isAutomatic(); }
-    // Drives the named light from now on ("" for the service's own pick): the light driven until
-    // then is handed back as at quit, and the new one started as at start, on or off as found,
-    // with no error left from an earlier start. The choice is saved once the service has taken
-    // it; otherwise the light stays as it was and the answer says why, in the user's words.
+    bool lightIsAutomatic() const;
+    // Drives the named light from now on ("" for the service's own pick), once the service has
+    // taken it: the light driven until then is handed back as at quit, the choice saved, and the
+    // new one started as at start, on or off as found. A light the service does not take leaves
+    // everything as it was; why, in the user's words, is the answer and lastError.
     std::optional<QString> chooseLight(const QString& name);
 
 signals:
@@ -83,22 +82,22 @@ private:
     void handleAudio(double bass, double average);
 
     void loadSettings();
-    // Takes the light in use as at start: its factory table, and on or off as the service says.
+    // Takes the light in use as at start, on or off as the service finds it; a start that works
+    // leaves no error of an earlier one.
     void startLight();
     void installLevelCallback();
     void handleWillTerminate();
     void handleResume();
-    void handleHardwareChange();
-    void handleDesktopLevel(int brightness, int maxBrightness);
     // A brightness key or the desktop set the light: on or off as it is now, and a brightness
     // set becomes the one every mode scales and quitting gives back.
-    void takeUsersBrightness();
+    void takeUsersChange(const std::optional<DrivenLight::DesktopLevel>& desktop);
+    // The factory table to dim by; empty where the light has none.
+    const DrivenLight::Table& baseMap() const;
     bool musicRunning() const;
     void startTimer() { m_timer.start(); }
     void persist(const char* key, double value);
 
-    // Published, in declaration order.
-    bool m_isOn = true;
+    // Published, in declaration order; isOn is the light's.
     LightMode m_mode = LightMode::steady;
     double m_brightness = 1.0;
     double m_breatheSeconds = 5.0;

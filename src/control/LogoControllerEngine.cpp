@@ -19,9 +19,14 @@ void LogoController::apply()
 {
     m_timer.stop();
 
-    if (!(m_mode == LightMode::music && m_isOn))
+    const bool on = isOn();
+    const bool dims = !baseMap().empty();
+    // Music without a table to dim by has nothing to flash: it does not listen, and says why.
+    if (m_mode == LightMode::music && on && !dims)
+        m_capture.endWithNothingToFlash();
+    else if (!(m_mode == LightMode::music && on))
         m_capture.end();
-    if (!m_isOn || m_light.baseMap().empty())
+    if (!on || !dims)
         return;
 
     switch (m_mode) {
@@ -59,10 +64,10 @@ void LogoController::tick()
     case LightMode::music: {
         const Clock::TimePoint beatUntil = m_lastBeat + kFlashLength;
         const bool flashing = m_clock.now() < beatUntil;
-        m_light.setLevel(flashing ? m_brightness : kMinLevel);
+        const auto shown = m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
         // write nothing, so let the process sleep until the capture resumes.
-        if (m_capture.isPaused() && !flashing && m_light.lastApplied() == kMinLevel)
+        if (m_capture.isPaused() && !flashing && shown == kMinLevel)
             m_timer.sleep();
         return;
     }
@@ -85,5 +90,6 @@ void LogoController::handleAudio(double bass, double average)
 
 bool LogoController::musicRunning() const
 {
-    return m_mode == LightMode::music && m_isOn && m_capture.isRunning();
+    // The capture runs only while Music has the light on: every switch goes through apply().
+    return m_mode == LightMode::music && m_capture.isRunning();
 }

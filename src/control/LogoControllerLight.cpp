@@ -1,73 +1,74 @@
-// The light in use: taken at start, changed for another, and written again after something
+// The light in use: taken at start, changed for another, and taken again after something
 // outside Beamwick changed it (the system waking from sleep, the firmware's own brightness keys,
 // the desktop's control of the keyboard light).
 #include "control/LogoController.h"
+#include "control/StoredSettings.h"
+
+QString LogoController::light() const
+{
+    const auto& state = m_light.state();
+    if (const auto* started = std::get_if<DrivenLight::Started>(&state))
+        return started->name;
+    if (const auto* away = std::get_if<DrivenLight::Away>(&state))
+        return away->name;
+    return {};
+}
+
+bool LogoController::lightIsAutomatic() const
+{
+    return StoredSettings::string(m_defaults, DrivenLight::choiceKey).isEmpty();
+}
+
+const DrivenLight::Table& LogoController::baseMap() const
+{
+    static const DrivenLight::Table none;
+    const auto* started = std::get_if<DrivenLight::Started>(&m_light.state());
+    return started ? started->table : none;
+}
 
 void LogoController::startLight()
 {
-    if (const auto noTable = m_light.start())
-        publish(m_lastError, noTable);
-    // On or off as the service finds the light, as at start: the panel's switch was the other
-    // light's.
-    publish(m_isOn, m_light.foundOn().value_or(true));
+    // On or off as the service finds the light: the panel's switch may have been another's.
+    emit objectWillChange();
+    publish(m_lastError, m_light.start());
 }
 
 std::optional<QString> LogoController::chooseLight(const QString& name)
 {
-    if (!m_light.available())
-        return kUnreachableText;
-    // A switch is a quit for the light in use and a start for the chosen one.
-    m_timer.stop();
-    const bool chosen = m_light.switchTo(name);
-    // What an earlier start said (no table, no light) was of that start, not of this one.
-    if (chosen)
-        publish(m_lastError, std::optional<QString>());
-    // Whichever light it is now, taken afresh: the one handed back, when the chosen one is gone.
+    // A switch is a quit for the light in use and a start for the chosen one; asked first, a
+    // light the service does not take leaves the one in use untouched.
+    if (const auto refused = m_light.choose(name)) {
+        publish(m_lastError, refused);
+        return refused;
+    }
     startLight();
-    m_light.watchKeys();
     apply();
-    if (chosen)
-        return std::nullopt;
-    return m_light.refusal(name);
+    return std::nullopt;
 }
 
 void LogoController::handleResume()
 {
-    // Firmware often resets a backlight while the machine sleeps. The level goes out again even
-    // though it is the one written last, which setLevel would otherwise skip.
-    m_light.switchOn(m_isOn);
-    m_light.forgetLevel();
+    // Firmware often resets a backlight while the machine sleeps: the light is taken again, as
+    // at start (one away when the machine slept may be back), and on/off and the level go out
+    // again even where they are the ones written last.
+    startLight();
+    m_light.switchOn(isOn());
     // The sound server may have dropped its streams meanwhile: capture is built anew. A capture
     // already cut off from the server is left to reconnect by itself, as it does while awake;
     // starting it afresh would only fail, for good, while the server is still away.
-    if (m_mode == LightMode::music && m_isOn && !m_capture.isLost())
+    if (m_mode == LightMode::music && m_capture.isRunning() && !m_capture.isLost())
         m_capture.stopForRestart();
     apply();
 }
 
-void LogoController::handleHardwareChange()
+void LogoController::takeUsersChange(const std::optional<DrivenLight::DesktopLevel>& desktop)
 {
-    if (m_light.acknowledgeKey())
-        takeUsersBrightness();
-}
-
-void LogoController::handleDesktopLevel(int brightness, int maxBrightness)
-{
-    // Ignored where the desktop's control serves another light, or none Beamwick drives.
-    if (m_light.available() && m_light.takeDesktopLevel(brightness, maxBrightness))
-        takeUsersBrightness();
-}
-
-void LogoController::takeUsersBrightness()
-{
-    // A light that was away when it was taken has no table to save the brightness in: back now,
-    // it is taken afresh, the brightness the user chose with it.
-    if (m_light.baseMap().empty() && m_light.start())
+    emit objectWillChange();
+    if (!m_light.takeUsersChange(desktop))
         return;
-    if (const auto on = m_light.foundOn())
-        publish(m_isOn, *on);
-    // Saved, the brightness the user chose is what later starts dim from and quitting gives
-    // back.
-    m_light.takeKeyChange();
+    // A light that was away when it was taken had no table to save the brightness in: back now,
+    // it is taken afresh, with the brightness the user chose with it.
+    if (baseMap().empty())
+        startLight();
     apply();
 }

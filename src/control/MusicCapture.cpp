@@ -21,6 +21,9 @@ QString MusicCapture::status() const
     switch (m_step) {
     case Step::stopped:
         return {};
+    case Step::nothingToFlash:
+        return QStringLiteral("Not listening — this light can't be dimmed, so it has nothing to "
+                              "flash.");
     case Step::starting:
         return kStarting;
     case Step::failed:
@@ -66,6 +69,12 @@ void MusicCapture::end()
     m_step = Step::stopped;
     m_lost.reset();
     m_paused = false;
+}
+
+void MusicCapture::endWithNothingToFlash()
+{
+    end();
+    m_step = Step::nothingToFlash;
 }
 
 void MusicCapture::stopForRestart()

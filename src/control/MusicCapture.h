@@ -27,6 +27,8 @@ public:
     void start();
     // Stops listening and forgets what the capture said of itself: the status is empty.
     void end();
+    // Stops listening, or does not begin, for a light that cannot be dimmed: the status says so.
+    void endWithNothingToFlash();
     // Stops listening for a fresh start that follows; the status stays until that start.
     void stopForRestart();
 
@@ -35,7 +37,7 @@ public:
     void notePaused(bool paused) { m_paused = paused; }
 
 private:
-    enum class Step { stopped, starting, failed, listening };
+    enum class Step { stopped, nothingToFlash, starting, failed, listening };
 
     std::unique_ptr<AudioMeter> m_meter;
     std::function<void()> m_willChange;

@@ -38,13 +38,16 @@ std::optional<unsigned> LedDevice::brightness() const
 std::optional<std::string> LedDevice::trigger() const
 {
     const auto text = SysfsAttribute::read(attribute("trigger"));
-    if (!text)
-        return std::nullopt;
-    const auto open = text->find('[');
-    const auto close = text->find(']', open);
+    return text ? activeTrigger(*text) : std::nullopt;
+}
+
+std::optional<std::string> LedDevice::activeTrigger(const std::string& text)
+{
+    const auto open = text.find('[');
+    const auto close = text.find(']', open);
     if (open == std::string::npos || close == std::string::npos)
         return std::nullopt;
-    return text->substr(open + 1, close - open - 1);
+    return text.substr(open + 1, close - open - 1);
 }
 
 bool LedDevice::setTrigger(const std::string& trigger) const
@@ -54,11 +57,14 @@ bool LedDevice::setTrigger(const std::string& trigger) const
 
 std::vector<std::string> LedDevice::availableTriggers() const
 {
-    std::vector<std::string> names;
     const auto text = SysfsAttribute::read(attribute("trigger"));
-    if (!text)
-        return names;
-    std::istringstream words(*text);
+    return text ? triggerNames(*text) : std::vector<std::string>();
+}
+
+std::vector<std::string> LedDevice::triggerNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    std::istringstream words(text);
     for (std::string word; words >> word;) {
         if (word.size() > 2 && word.front() == '[' && word.back() == ']')
             word = word.substr(1, word.size() - 2);

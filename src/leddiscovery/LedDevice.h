@@ -34,6 +34,10 @@ public:
     // The brightness the firmware set last, else the brightness shown now.
     std::optional<unsigned> hardwareChangedBrightness() const;
 
+    // The active trigger a trigger attribute's text shows, and every trigger it offers.
+    static std::optional<std::string> activeTrigger(const std::string& text);
+    static std::vector<std::string> triggerNames(const std::string& text);
+
 private:
     LedDevice(std::filesystem::path directory, std::string name, unsigned maxBrightness);
 

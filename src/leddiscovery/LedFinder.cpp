@@ -58,17 +58,16 @@ std::optional<LedDevice> LedFinder::find(const char* requested) const
         if (auto device = LedDevice::open(m_root, requested))
             return device;
     }
-    for (const auto& name : ruleOrder()) {
+    for (const auto& name : ruleOrder(names())) {
         if (auto device = LedDevice::open(m_root, name))
             return device;
     }
     return std::nullopt;
 }
 
-std::vector<std::string> LedFinder::ruleOrder() const
+std::vector<std::string> LedFinder::ruleOrder(const std::vector<std::string>& all)
 {
     std::vector<std::string> ordered;
-    const auto all = names();
     for (const Rule rule : {Rule::lidLogo, Rule::logo, Rule::keyboardBacklight}) {
         for (const auto& name : all) {
             if (ruleOf(name) == rule)
@@ -80,7 +79,7 @@ std::vector<std::string> LedFinder::ruleOrder() const
 
 std::vector<std::string> LedFinder::candidates() const
 {
-    auto usable = ruleOrder();
+    auto usable = ruleOrder(names());
     std::erase_if(usable,
                   [this](const std::string& name) { return !LedDevice::open(m_root, name); });
     return usable;

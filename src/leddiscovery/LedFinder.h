@@ -42,9 +42,9 @@ public:
     // Every safe entry name of the folder, sorted: the order names are tried in.
     std::vector<std::string> names() const;
 
-private:
-    // Every name a rule takes, in the rules' order, usable or not.
-    std::vector<std::string> ruleOrder() const;
+    // Every name of `names` a rule takes, in the rules' order, usable or not.
+    static std::vector<std::string> ruleOrder(const std::vector<std::string>& names);
 
+private:
     std::filesystem::path m_root;
 };

@@ -64,8 +64,13 @@ std::optional<unsigned> readUnsigned(const std::filesystem::path& path)
     const auto text = read(path);
     if (!text)
         return std::nullopt;
-    const char* begin = text->data();
-    const char* end = begin + text->size();
+    return parseUnsigned(*text);
+}
+
+std::optional<unsigned> parseUnsigned(std::string_view text)
+{
+    const char* begin = text.data();
+    const char* end = begin + text.size();
     while (begin != end && (*begin == ' ' || *begin == '\t'))
         ++begin;
     unsigned value = 0;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ledservice/LedService.h"
+#include "ledservice/LedTree.h"
+#include "ledservice/NoteStore.h"
 
 #include <chrono>
 #include <filesystem>
@@ -9,17 +11,21 @@
 #include <string>
 #include <string_view>
 
-// One client of the module: the service (LedService) on the light in use, and the choice of
-// that light (ServiceContract::lightKey and its kin). Every other key is the service's.
+// One client of the module: the service (LedService) on the light in use, the choice of that
+// light (ServiceContract::lightKey and its kin), and the hand-back of any light by name. Every
+// other key is the light in use's.
 //
 // A light chosen for the run alone (BEAMWICK_LED) wins over the user's saved choice, but not
 // over a choice made while running. Changing the light leaves the one driven until then as it
-// is: the caller hands it back first, with its factory table.
+// is, for the caller to hand back by name; a light taken again is taken as found.
 class LedClient {
 public:
-    // The client on the LED that LedFinder picks under `root` for `requested`; without one, the
-    // light in use reads "" and only a choice of light is taken. The rest as LedService::open
-    // takes it.
+    // The client on the LED the rules pick from `tree` for `requested` (LedFinder's order);
+    // without one, the light in use reads "" and only a choice of light is taken.
+    LedClient(std::unique_ptr<LedTree> tree, std::unique_ptr<NoteStore> notes,
+              const char* requested);
+
+    // The client on the LEDs under `root`, its notes in `memoryFile` (none when empty).
     static std::unique_ptr<LedClient> open(const std::filesystem::path& root, const char* requested,
                                            std::chrono::milliseconds logindTimeout,
                                            const std::filesystem::path& memoryFile);
@@ -28,19 +34,17 @@ public:
     bool set(const PropertyValue& value, std::string_view key);
 
 private:
-    LedClient(std::filesystem::path root, std::chrono::milliseconds logindTimeout,
-              std::filesystem::path memoryFile);
-
-    // Drives the LED of that name, as found now,, or the one the rules pick for "". False, changing
-    // nothing, when there is no such usable LED.
+    // The usable LED of that name, or the first the rules pick for "".
+    std::unique_ptr<LedFiles> find(const std::string& name) const;
+    // Drives the LED of that name from now on; false, changing nothing, when there is no such
+    // usable LED.
     bool use(const std::string& name);
     PropertyValue choosable() const;
     bool handBack(const PropertyValue& value);
 
-    std::filesystem::path m_root;
-    std::chrono::milliseconds m_logindTimeout;
-    std::filesystem::path m_memoryFile;
+    std::unique_ptr<LedTree> m_tree;
+    std::unique_ptr<NoteStore> m_notes;
     bool m_chosenForThisRun = false;
-    std::string m_name;
-    std::unique_ptr<LedService> m_service;
+    // The light in use; none without a light the rules take.
+    std::optional<LedService> m_inUse;
 };

@@ -3,6 +3,7 @@
 #include "ledservice/ServiceClass.h"
 
 #include "ledservice/LedClient.h"
+#include "ledservice/SwitchMemory.h"
 #include "serviceabi/AbiValue.h"
 #include "serviceabi/ServiceContract.h"
 #include "serviceabi/service_abi.h"
@@ -121,6 +122,13 @@ const bw_service_class kClass = {BW_SERVICE_ABI_VERSION,
                                  releaseValue};
 
 } // namespace
+
+bw_service_class ledServiceClass(void* (*create)())
+{
+    bw_service_class cls = kClass;
+    cls.create = create;
+    return cls;
+}
 
 void setModuleLedClassFolder(const char* folder)
 {

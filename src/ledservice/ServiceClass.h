@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serviceabi/service_abi.h"
+
 #include <chrono>
 
 // What clients of the module created from now on start from. The installed module never changes
@@ -11,3 +13,7 @@
 void setModuleLedClassFolder(const char* folder);
 // How long to wait for logind; zero or less restores the default.
 void setModuleLogindTimeout(std::chrono::milliseconds timeout);
+
+// The module's client type over clients that `create` makes, each a LedClient: what the module
+// exports over /sys/class/leds, and what a test builds over LEDs of its own in its own process.
+bw_service_class ledServiceClass(void* (*create)());

@@ -101,7 +101,7 @@ std::optional<SwitchMemory::Note> SwitchMemory::read(const std::string& led) con
     return std::nullopt;
 }
 
-void SwitchMemory::write(const Note& note) const
+void SwitchMemory::write(const Note& note)
 {
     // A damaged file is no note of any LED: it is replaced.
     auto notes = readAll().value_or(std::vector<Note>());
@@ -110,7 +110,7 @@ void SwitchMemory::write(const Note& note) const
     writeAll(notes);
 }
 
-void SwitchMemory::clear(const std::string& led) const
+void SwitchMemory::clear(const std::string& led)
 {
     auto notes = readAll().value_or(std::vector<Note>());
     std::erase_if(notes, [&](const Note& old) { return old.led == led; });

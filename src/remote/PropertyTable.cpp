@@ -138,8 +138,9 @@ std::optional<PropertyTable::Refusal> PropertyTable::write(const QString& proper
 
 std::optional<PropertyTable::Refusal> PropertyTable::switched(bool on)
 {
-    m_logo.setOn(on);
-    if (m_logo.isOn() == on)
+    // Whether the service switched the light, not whether it reads as asked: a light that reads
+    // on and has gone away refuses to be switched on.
+    if (m_logo.setOn(on))
         return std::nullopt;
     // The controller says why in lastError, as it does to the panel.
     return Refusal{QString::fromLatin1(RemoteNames::refused),

@@ -33,15 +33,6 @@ inline constexpr const char* hardwareBrightnessChangedKey = "LEHardwareBrightnes
 // False when it cannot have been this light that the desktop set.
 inline constexpr const char* desktopBrightnessKey = "LEDesktopBrightness";
 
-// A factory table's rows may carry, at this index, a number naming the light they were read
-// from, the same in every row. A client that saved the table of one light never hands it to
-// another: it compares this number with the service's own table.
-inline constexpr std::size_t tableIdentityIndex = 4;
-
-// A factory table's rows carry at this index the light's brightness as its user left it: what
-// dimming keeps in every row it writes, and the one number a brightness key changes.
-inline constexpr std::size_t tableFoundIndex = 0;
-
 // Read: the name of the light in use. Written with a light's name: drive that light from now on
 // (the one driven until then gets nothing back by this; write it its factory table first);
 // written with "": the light the module picks by itself.

@@ -15,7 +15,6 @@ protected:
         light =
             std::make_unique<DrivenLight>(std::make_unique<Brightness>(FAKE_SERVICE_MODULE_PATH),
                                           defaults, DrivenLight::WatchFile{});
-        light->takeOver();
         return light->start();
     }
 

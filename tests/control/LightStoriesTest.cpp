@@ -17,7 +17,7 @@ const std::array<std::string, 6> kNames{
 
 std::string ledCode(const std::string& name)
 {
-    return QString::number(FactoryTable::ledCode(name), 'f', 0).toStdString();
+    return QString::number(FactoryRows::ledCode(name), 'f', 0).toStdString();
 }
 
 // (c) The settings parse, and each saved table is its own LED's; the one in use mirrors its own.

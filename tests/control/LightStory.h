@@ -3,7 +3,7 @@
 // What the light stories run on, and what they believe: the real controller over the real LED
 // module on a fake LED tree, and a model of each LED as the user should find it.
 #include "control/LogoController.h"
-#include "ledservice/FactoryTable.h"
+#include "serviceabi/FactoryRows.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/PrivateFolder.h"
@@ -172,7 +172,7 @@ struct LightRig : ControllerRig {
     {
         const std::string trigger = activeTrigger(led.triggers);
         const double code =
-            trigger.empty() ? FactoryTable::noTrigger : FactoryTable::triggerCode(trigger);
+            trigger.empty() ? FactoryRows::noTrigger : FactoryRows::triggerCode(trigger);
         QJsonArray rows;
         for (int k = 1; k <= 4; ++k)
             rows.append(QJsonArray{double(found), 25.0 * k, double(k), code});

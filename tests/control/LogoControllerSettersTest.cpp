@@ -105,21 +105,30 @@ TEST_F(LogoControllerSettersTest, AChosenLightStartsAfreshAndARefusedChoiceSaysW
     auto& logo = make();
     ASSERT_EQ(logo.lastError(), kNoTable);
 
-    service.setRefusing(ServiceContract::lightKey, true);
-    EXPECT_EQ(logo.chooseLight("test::b"), "The system refused to drive the light test::b.");
-    EXPECT_EQ(logo.chooseLight("test::c"), "The light test::c is not there any more.");
-    EXPECT_EQ(logo.chooseLight(""), "There is no light for Automatic to choose.");
-    EXPECT_EQ(logo.lastError(), kNoTable);
-    EXPECT_FALSE(defaults.values.contains("light"));
-
-    service.setRefusing(ServiceContract::lightKey, false);
     service.setProperty(FakeService::tableKey, PropertyValue::table({{10, 100}, {20, 400}}));
     EXPECT_EQ(logo.chooseLight("test::b"), std::nullopt);
     EXPECT_FALSE(logo.lastError().has_value());
     EXPECT_EQ(defaults.values.value("light"), QStringLiteral("test::b"));
 
+    // Asked first, a refused choice leaves the light in use untouched (nothing handed back), and
+    // says why where errors show.
+    service.setRefusing(ServiceContract::lightKey, true);
+    const auto writes = service.writeCount();
+    const std::pair<QString, QString> refusals[] = {
+        {"test::a", "The system refused to drive the light test::a."},
+        {"test::c", "The light test::c is not there any more."},
+        {"", "There is no light for Automatic to choose."}};
+    for (const auto& [name, why] : refusals) {
+        EXPECT_EQ(logo.chooseLight(name), why);
+        EXPECT_EQ(logo.lastError(), why);
+    }
+    EXPECT_EQ(service.writeCount(), writes + std::size(refusals)) << "only the choices asked";
+    EXPECT_EQ(logo.light(), "test::b");
+    EXPECT_EQ(defaults.values.value("light"), QStringLiteral("test::b"));
+
+    service.setRefusing(ServiceContract::lightKey, false);
     service.setRefusing(ServiceContract::backlightModeKey, true);
-    logo.setOn(false);
+    EXPECT_FALSE(logo.setOn(false));
     ASSERT_TRUE(logo.lastError().has_value());
     EXPECT_EQ(logo.chooseLight("test::a"), std::nullopt);
     EXPECT_FALSE(logo.lastError().has_value()) << "the refusal was the other light's";

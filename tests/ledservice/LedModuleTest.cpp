@@ -1,6 +1,8 @@
 #include "LedModuleFixture.h"
-#include "ledservice/FactoryTable.h"
 #include "ledservice/LedService.h"
+#include "ledservice/SwitchMemory.h"
+#include "ledservice/SysfsLedFiles.h"
+#include "serviceabi/FactoryRows.h"
 #include "serviceabi/ServiceContract.h"
 
 #include <cmath>
@@ -91,8 +93,8 @@ TEST_F(LedModuleTest, WithoutAnLedTheRulesTakeTheClientDrivesOnlyOneNamedToIt)
 TEST_F(LedModuleTest, FactoryTableCarriesTheBrightnessTriggerAndLedAsFound)
 {
     tree.add("a::kbd_backlight", 200, 255, "none [kbd-backlight]");
-    const auto code = FactoryTable::triggerCode("kbd-backlight");
-    const auto led = FactoryTable::ledCode("a::kbd_backlight");
+    const auto code = FactoryRows::triggerCode("kbd-backlight");
+    const auto led = FactoryRows::ledCode("a::kbd_backlight");
     EXPECT_EQ(open()->get(tableKey)->asTable().value(),
               (PropertyValue::Table{{200, 25, 1, code, led},
                                     {200, 50, 2, code, led},
@@ -267,16 +269,16 @@ TEST_F(LedModuleTest, AWholeTableOfAnotherLedSaysNothingAboutThisOne)
     ASSERT_TRUE(bs->set(tableAt(*bs, 0.5), tableKey));
     tree.write("a::kbd_backlight", "trigger", "[none] timer heartbeat\n");
 
-    const auto heartbeat = FactoryTable::triggerCode("heartbeat");
-    const FactoryTable other(7, heartbeat, FactoryTable::ledCode("b::kbd_backlight"));
-    EXPECT_TRUE(bs->set(PropertyValue::table(other.rows()), tableKey));
+    const auto heartbeat = FactoryRows::triggerCode("heartbeat");
+    const auto other = FactoryRows::encode(7, heartbeat, FactoryRows::ledCode("b::kbd_backlight"));
+    EXPECT_TRUE(bs->set(PropertyValue::table(other), tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 100);
     EXPECT_EQ(tree.text("a::kbd_backlight", "trigger"), "timer\n");
 
     // The previous version's table names no LED: it is taken as this one's.
     tree.write("a::kbd_backlight", "trigger", "none [timer] heartbeat\n");
     PropertyValue::Table previous;
-    for (const auto& row : other.rows())
+    for (const auto& row : other)
         previous.push_back({row.begin(), row.begin() + 4});
     EXPECT_TRUE(bs->set(PropertyValue::table(previous), tableKey));
     EXPECT_EQ(tree.brightness("a::kbd_backlight"), 7);
@@ -401,8 +403,12 @@ TEST_F(LedModuleTest, WithoutRightsToTheTriggerAWriteOfZeroDetachesIt)
     tree.openForReading();
     const int result = withoutWriteAccess(tree.root() / "a::kbd_backlight" / "trigger", [&] {
         std::vector<unsigned> steps;
-        LedService service(LedDevice::open(tree.root(), "a::kbd_backlight").value(),
-                           writingThrough([&](auto&, unsigned step) { steps.push_back(step); }));
+        SwitchMemory notes;
+        LedService service(
+            std::make_unique<SysfsLedFiles>(
+                LedDevice::open(tree.root(), "a::kbd_backlight").value(),
+                writingThrough([&](auto&, unsigned step) { steps.push_back(step); })),
+            notes);
         const auto value = service.get(tableKey);
         const auto factory = value ? value->asTable() : std::nullopt;
         if (!factory)

@@ -3,8 +3,9 @@
 #include "ledservice/SwitchMemory.h"
 
 #include "LedModuleFixture.h"
-#include "ledservice/FactoryTable.h"
 #include "ledservice/LedService.h"
+#include "ledservice/SysfsLedFiles.h"
+#include "serviceabi/FactoryRows.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -98,7 +99,7 @@ TEST_F(SwitchMemoryTest, EachLedKeepsItsOwnNoteAndALeftoverIsNeverTheFactoryStat
     auto bs = open();
     const auto found = bs->get(tableKey)->asTable().value().front();
     EXPECT_EQ(found[0], 0) << "step 25 is the killed run's leftover";
-    EXPECT_EQ(found[3], FactoryTable::noTrigger) << "none is the killed run's own detaching";
+    EXPECT_EQ(found[3], FactoryRows::noTrigger) << "none is the killed run's own detaching";
     // Without a better table, level 1.0 is the brightness it was found lit at first.
     ASSERT_TRUE(bs->set(tableAt(*bs, 1.0), tableKey));
     EXPECT_EQ(tree.brightness(kLed), 200);
@@ -159,8 +160,10 @@ TEST_F(SwitchMemoryTest, TheNoteTurnsDarkBeforeTheLedAndLitAfterIt)
                                                      : note->dark ? " dark"
                                                                   : " lit"));
     };
-    LedService service(LedDevice::open(tree.root(), kLed).value(), writingThrough(noted),
-                       SwitchMemory(file));
+    SwitchMemory notes(file);
+    LedService service(std::make_unique<SysfsLedFiles>(LedDevice::open(tree.root(), kLed).value(),
+                                                       writingThrough(noted)),
+                       notes);
     const auto level = [](double x) {
         PropertyValue::Table rows;
         for (int k = 1; k <= 4; ++k)

@@ -6,14 +6,14 @@
 #include <optional>
 #include <string>
 
-// The brightness table this service reports as the factory's, and how a written table is read.
+// The factory table as the LED module reports it, row by row: the one place that knows which
+// column holds what, for the module that writes the rows and for the controller that keeps them.
 //
 // The factory table has `rowCount` rows; row k (1-based) is [found, nits, k, trigger, led]: found
 // is the LED's brightness before Beamwick first touched it (0 when it was off), nits is 25 k,
 // trigger is triggerCode() of the LED's trigger then (noTrigger when the LED has none), and led
-// is ledCode() of the LED's name, at the index the service contract names for a light's
-// identity. The controller saves this table once and from then on writes it back, so what the
-// LED was like before the first start outlives any ending of a later run:
+// is ledCode() of the LED's name. The controller saves this table once and from then on writes
+// it back, so what the LED was like before the first start outlives any ending of a later run:
 // - dimming keeps the first number of every row, so every table written carries `found`;
 // - the third number names the row: dimming writes only two numbers per row, so a table that
 //   carries the factory rows whole is the restore at quit, even though its level is 1.0 too,
@@ -22,7 +22,7 @@
 // Tables saved by earlier versions had [found, nits, k, trigger] (no LED: they are taken as this
 // LED's) or, before that, [round(k/4 * max_brightness), nits, k]; the first numbers of the
 // oldest differ from row to row, which is how they are told apart: they carry no brightness.
-class FactoryTable {
+class FactoryRows {
 public:
     using Table = PropertyValue::Table;
     static constexpr std::size_t rowCount = 4;
@@ -33,9 +33,7 @@ public:
 
     // The table to report for the LED named by `ledCode`, found at `found` with the trigger of
     // that code active (nothing: the LED has no trigger attribute).
-    FactoryTable(unsigned found, std::optional<double> triggerCode, double ledCode);
-
-    const Table& rows() const { return m_rows; }
+    static Table encode(unsigned found, std::optional<double> triggerCode, double ledCode);
 
     // A trigger name as a number that a table can hold exactly (32-bit FNV-1a).
     static double triggerCode(const std::string& trigger);
@@ -50,18 +48,24 @@ public:
     static double levelOf(const Table& accepted);
 
     // Whether an accepted table is the factory table handed back whole.
-    static bool isWholeFactoryTable(const Table& accepted);
+    static bool isWhole(const Table& accepted);
 
     // The brightness an accepted table says the LED was found at, rounded to a whole step;
     // nothing for a table from an earlier version.
-    static std::optional<unsigned> foundBrightnessOf(const Table& accepted);
+    static std::optional<unsigned> foundOf(const Table& accepted);
 
     // The trigger code a whole factory table carries; nothing when it carries none.
-    static std::optional<double> triggerCodeOf(const Table& accepted);
+    static std::optional<double> triggerOf(const Table& accepted);
 
     // The LED code a whole factory table carries; nothing when it carries none.
-    static std::optional<double> ledCodeOf(const Table& accepted);
+    static std::optional<double> ledOf(const Table& accepted);
 
-private:
-    Table m_rows;
+    // The LED any table names in every row, whole or dimmed, as the controller files it; nothing
+    // when the rows name none or disagree.
+    static std::optional<double> lightOf(const Table& table);
+
+    // `kept` with the brightness found that `from` carries: what a brightness key changes in a
+    // saved table, whose other numbers (the trigger as found) stay. `from` whole where the two
+    // differ in shape.
+    static Table withFoundOf(Table kept, const Table& from);
 };
