@@ -5,9 +5,10 @@
 #include <rapidcheck/state.h>
 
 // Replays a story once, as a named case: the steps a shrunk failure printed, on a fresh model
-// and system. A broken invariant fails the test with what the stories would have printed.
-template <typename Model, typename System>
-void tellStory(const rc::state::Commands<rc::state::Command<Model, System>>& story)
+// and system (a System, made by default, where the commands take a Sut it derives from). A broken
+// invariant fails the test with what the stories would have printed.
+template <typename Model, typename Sut, typename System = Sut>
+void tellStory(const rc::state::Commands<rc::state::Command<Model, Sut>>& story)
 {
     try {
         System system;

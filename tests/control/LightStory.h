@@ -1,11 +1,13 @@
 #pragma once
 
-// What the light stories run on, and what they believe: the real controller over the real LED
-// module on a fake LED tree, and a model of each LED as the user should find it.
+// What the light stories run on, and what they believe: the real controller over the LED
+// module's code, on LEDs held in memory (run in this process) or laid out on disk (the module
+// loaded from its file), and a model of each LED as the user should find it.
 #include "control/LogoController.h"
 #include "serviceabi/FactoryRows.h"
 #include "testkit/fakes/ControllerRig.h"
 #include "testkit/fakes/FakeLedTree.h"
+#include "testkit/fakes/MemoryLeds.h"
 #include "testkit/services/PrivateFolder.h"
 #include "tests/ledservice/LedModuleHooks.h"
 
@@ -49,28 +51,38 @@ inline std::string activeTrigger(const std::string& text)
 }
 
 struct LightModel {
+    // One record per LED: what the user should find it showing.
     struct Led {
+        // The trigger it shows when lit: the one it was found with; none, since Beamwick
+        // switched it off, which leaves a dark LED no trigger that could light it; none still,
+        // lit since by its key; or none for good, gone with settings of the previous version
+        // while it was without one.
+        enum class Trigger { asFound, droppedWhileDark, litWithout, lost };
+
         unsigned found; // the user's brightness: as found, or as a key set it since
         bool on;        // as found, or as the user last switched it while Beamwick drove it
         bool present = true;
-        // Switched off through Beamwick, which leaves a dark LED no trigger that could light it:
-        // a key that lights it later lights it without one.
-        bool darkWithoutTrigger = false;
-        bool litWithoutTrigger = false;
+        Trigger trigger = Trigger::asFound;
         // Driven by Beamwick once, which keeps its brightness from then on.
         bool met = false;
         // Switched off by its key while Beamwick did not drive it: any brightness it had since
         // Beamwick last saw it is lost to Beamwick.
         bool foundUnknown = false;
-        // Its trigger went with settings of the previous version while it was dark without it.
-        bool triggerLost = false;
-        // What its keys have set: the firmware tells a key pressed since Beamwick's note only by
-        // a value it has not shown before, so a story's keys never repeat one.
-        std::bitset<256> keyed;
         // Held by a run that was killed, whose note counts a dark LED as on: a key that switches
         // it off tells the note is out of date only where its value differs from the last
         // one, which sysfs cannot be made to show, so such stories are left out.
         bool heldByKilledRun = false;
+        // What its keys have set: the firmware tells a key pressed since Beamwick's note only by
+        // a value it has not shown before, so a story's keys never repeat one.
+        std::bitset<256> keyed;
+
+        bool showsTriggerAsFound() const { return on && trigger == Trigger::asFound; }
+        // Switched on or off through Beamwick.
+        void switched(bool toOn)
+        {
+            if (trigger != Trigger::lost)
+                trigger = toOn ? Trigger::asFound : Trigger::droppedWhileDark;
+        }
     };
     std::array<Led, kLeds.size()> leds{};
     bool running = false;
@@ -110,23 +122,79 @@ struct LightModel {
     }
 };
 
-struct LightRig : ControllerRig {
-    LightRig()
+// The LEDs a story plays with, and the module's client over them.
+struct StoryLeds {
+    virtual ~StoryLeds() = default;
+    virtual void add(const FakeLedTree::Led& led) = 0;
+    virtual void remove(const std::string& name) = 0;
+    virtual int brightness(const std::string& name) const = 0;
+    virtual std::string text(const std::string& name, const char* attribute) const = 0;
+    virtual void write(const std::string& name, const char* attribute, const std::string& text) = 0;
+    virtual void showTriggersAsTheKernelDoes() = 0;
+    virtual void refuseWrites(bool refuse) = 0;
+    virtual std::string keyFile(const std::string& name) const = 0;
+    virtual std::unique_ptr<Brightness> client() const = 0;
+};
+
+// The same story on either: LEDs (FakeLedTree or MemoryLeds) and how the client is made.
+template <typename Leds> struct StoryLedsOf : StoryLeds {
+    void add(const FakeLedTree::Led& led) override { leds.add(led); }
+    void remove(const std::string& name) override { leds.remove(name); }
+    int brightness(const std::string& name) const override { return leds.brightness(name); }
+    std::string text(const std::string& name, const char* attribute) const override
     {
-        setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/beamwick-test-bus", 1);
-        setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
-        unsetenv("BEAMWICK_LED");
-        pointLedModuleAt(tree.root());
-        refuseLedModuleWrites(false);
-        for (const auto& led : kLeds)
-            plug(led, led.found, led.triggers, "");
+        return leds.text(name, attribute);
     }
-    ~LightRig()
+    void write(const std::string& name, const char* attribute, const std::string& text) override
     {
-        logo.reset();
+        leds.write(name, attribute, text);
+    }
+    void showTriggersAsTheKernelDoes() override { leds.showTriggersAsTheKernelDoes(); }
+    Leds leds;
+};
+
+// The module's code in this process, over LEDs and notes in memory.
+struct InMemory final : StoryLedsOf<MemoryLeds> {
+    void refuseWrites(bool refuse) override { leds.refuseWrites(refuse); }
+    std::string keyFile(const std::string& name) const override { return leds.keyFile(name); }
+    std::unique_ptr<Brightness> client() const override { return leds.client(); }
+};
+
+// The module's test build loaded from its file, over LEDs laid out on disk, its notes in a
+// runtime folder of the story's own.
+struct OnFiles final : StoryLedsOf<FakeLedTree> {
+    OnFiles()
+    {
+        setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+        pointLedModuleAt(leds.root());
+        refuseLedModuleWrites(false);
+    }
+    ~OnFiles() override
+    {
         refuseLedModuleWrites(false);
         pointLedModuleAt({});
     }
+    void refuseWrites(bool refuse) override { refuseLedModuleWrites(refuse); }
+    std::string keyFile(const std::string& name) const override
+    {
+        return (leds.root() / name / "brightness_hw_changed").string();
+    }
+    std::unique_ptr<Brightness> client() const override
+    {
+        return std::make_unique<Brightness>(BEAMWICK_LEDS_MODULE_PATH);
+    }
+    PrivateFolder runtime{"beamwick-runtime"};
+};
+
+struct LightRig : ControllerRig {
+    explicit LightRig(std::unique_ptr<StoryLeds> leds) : m_leds(std::move(leds)), tree(*m_leds)
+    {
+        setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/beamwick-test-bus", 1);
+        unsetenv("BEAMWICK_LED");
+        for (const auto& led : kLeds)
+            plug(led, led.found, led.triggers, "");
+    }
+    ~LightRig() { logo.reset(); }
     void plug(const StoryLed& led, unsigned brightness, const std::string& triggers,
               const std::string& keyText)
     {
@@ -140,7 +208,7 @@ struct LightRig : ControllerRig {
             unsetenv("BEAMWICK_LED");
         else
             setenv("BEAMWICK_LED", variable.c_str(), 1);
-        logo = make({.brightness = std::make_unique<Brightness>(BEAMWICK_LEDS_MODULE_PATH),
+        logo = make({.brightness = tree.client(),
                      .watchFile =
                          [this](const std::string& path) {
                              auto notice = std::make_unique<ChangeNotice>();
@@ -153,9 +221,8 @@ struct LightRig : ControllerRig {
     void pressKey(const StoryLed& led, unsigned value)
     {
         tree.write(led.name, "brightness", std::to_string(value) + "\n");
-        const auto path = tree.root() / led.name / "brightness_hw_changed";
         tree.write(led.name, "brightness_hw_changed", std::to_string(value) + "\n");
-        if (const auto notice = notices[path.string()])
+        if (const auto notice = notices[tree.keyFile(led.name)])
             notice->post();
     }
     // As UPower does for the desktop: it writes the LED itself, then announces the level.
@@ -174,16 +241,24 @@ struct LightRig : ControllerRig {
         const double code =
             trigger.empty() ? FactoryRows::noTrigger : FactoryRows::triggerCode(trigger);
         QJsonArray rows;
-        for (int k = 1; k <= 4; ++k)
-            rows.append(QJsonArray{double(found), 25.0 * k, double(k), code});
+        for (const auto& row : FactoryRows::encode(found, code, 0))
+            rows.append(QJsonArray{row[0], row[1], row[2], row[3]});
         defaults.values = QJsonObject{{"mode", "Steady"}, {"brightness", 0.5}, {"baseMap", rows}};
     }
 
-    FakeLedTree tree;
-    PrivateFolder runtime{"beamwick-runtime"};
+    std::unique_ptr<StoryLeds> m_leds;
+    StoryLeds& tree;
     std::unique_ptr<LogoController> logo;
     std::map<std::string, QPointer<ChangeNotice>> notices;
     DesktopLightNotice desktop;
     // What an unplugged LED showed: brightness, trigger text, key text.
     std::map<int, std::array<std::string, 3>> away;
+};
+
+// A story's rig on each layer, as RapidCheck makes a system: by default.
+struct InMemoryRig : LightRig {
+    InMemoryRig() : LightRig(std::make_unique<InMemory>()) {}
+};
+struct OnFilesRig : LightRig {
+    OnFilesRig() : LightRig(std::make_unique<OnFiles>()) {}
 };
