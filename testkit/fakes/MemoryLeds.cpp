@@ -212,14 +212,24 @@ std::string MemoryLeds::keyFile(const std::string& name)
     return "memory/" + name + "/" + kKeyAttribute;
 }
 
+std::unique_ptr<LedTree> MemoryLeds::tree()
+{
+    return std::make_unique<Tree>(*this);
+}
+
+std::unique_ptr<NoteStore> MemoryLeds::noteStore()
+{
+    return std::make_unique<Notes>(*this);
+}
+
 std::unique_ptr<Brightness> MemoryLeds::client() const
 {
     // The client type's create() takes no arguments, as the module's does: it finds the LEDs it
     // serves here, as the module finds its folder.
     static const bw_service_class cls = ledServiceClass([]() -> void* {
         try {
-            return new LedClient(std::make_unique<Tree>(*g_current),
-                                 std::make_unique<Notes>(*g_current), std::getenv("BEAMWICK_LED"));
+            return new LedClient(g_current->tree(), g_current->noteStore(),
+                                 std::getenv("BEAMWICK_LED"));
         } catch (...) {
             return nullptr;
         }

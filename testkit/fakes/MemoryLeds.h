@@ -1,6 +1,7 @@
 #pragma once
 
 #include "brightness/Brightness.h"
+#include "ledservice/LedTree.h"
 #include "ledservice/NoteStore.h"
 #include "testkit/fakes/FakeLedTree.h"
 
@@ -41,6 +42,9 @@ public:
     // A client of the LED module's client type over these LEDs, as one loaded from its file
     // would be: BEAMWICK_LED names the LED to drive, and the notes are kept here.
     std::unique_ptr<Brightness> client() const;
+    // The module's two seams over these LEDs and notes, for its parts on their own.
+    std::unique_ptr<LedTree> tree();
+    std::unique_ptr<NoteStore> noteStore();
 
 private:
     class Files;

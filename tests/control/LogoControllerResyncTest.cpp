@@ -97,3 +97,35 @@ TEST_F(LogoControllerResyncTest, WakingWhileTheSoundServerIsAwayKeepsReconnectin
                                               "server failed, code 6)"))
         << logo.musicStatus().toStdString();
 }
+
+// A light taken while it gave no table (away a moment) and back through the desktop's level is
+// taken afresh, as a start that works: the error of the start that did not goes.
+TEST_F(LogoControllerResyncTest, ALightBackFromAwayStartsCleanAndMusicWithoutATableSaysWhy)
+{
+    service.setProperty(ServiceContract::lightKey, PropertyValue::string("test::kbd_backlight"));
+    service.setProperty(FakeService::tableKey, std::nullopt);
+    defaults.values.insert("mode", "Music");
+    DesktopLightNotice desktop;
+    logo = std::make_unique<LogoController>(environment({.desktopLight = &desktop}));
+    ASSERT_EQ(logo->lastError(), kNoTable);
+    // Nothing can flash: no capture, and the status says why instead of claiming to react.
+    const QString nothingToFlash = logo->musicStatus();
+    EXPECT_FALSE(meter->isRunning());
+    EXPECT_TRUE(nothingToFlash.startsWith("Not listening")) << nothingToFlash.toStdString();
+    sleep.post();
+    EXPECT_FALSE(meter->isRunning()) << "nor after waking";
+    EXPECT_EQ(logo->musicStatus(), nothingToFlash);
+
+    service.setProperty(FakeService::tableKey, PropertyValue::table({{10, 100}, {20, 400}}));
+    desktop.serve(3);
+    desktop.post(2);
+    EXPECT_FALSE(logo->lastError().has_value());
+    EXPECT_TRUE(meter->isRunning());
+    EXPECT_EQ(logo->musicStatus(), kReacting);
+
+    // Chosen, a light with no table stops the capture again.
+    service.setProperty(FakeService::tableKey, std::nullopt);
+    EXPECT_EQ(logo->chooseLight("test::kbd_backlight"), std::nullopt);
+    EXPECT_FALSE(meter->isRunning());
+    EXPECT_EQ(logo->musicStatus(), nothingToFlash);
+}

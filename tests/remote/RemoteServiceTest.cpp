@@ -218,6 +218,8 @@ TEST_F(RemoteServiceTest, AChangeThatDidNotHappenIsRefusedWithTheReason)
         EXPECT_TRUE(logo->isOn());
     };
     refused(set("On", false), kRefusedSwitch);
+    // On already, and not switched: the light has gone, or the service is busy.
+    refused(set("On", true), kRefusedSwitch);
     refused(call(RemoteNames::interface, "Toggle", {}), kRefusedSwitch);
     refused(action("toggle"), kRefusedSwitch);
     const QString notDriven = QStringLiteral("The system refused to drive the light test::b.");
