@@ -200,26 +200,4 @@ LedOutcome decide(const LedState& state, const Event& event, const LedReads& led
     return plan.done();
 }
 
-std::optional<PropertyValue> answer(const LedState& state, std::string_view key,
-                                    const LedReads& led)
-{
-    if (key == ServiceContract::backlightModeKey) {
-        // Held at step 0 it is still on: only the module can tell that from off.
-        if (!led.brightness())
-            return std::nullopt;
-        return PropertyValue::integer(state.on ? 1 : 0);
-    }
-    if (key == ServiceContract::tableKey) {
-        if (!led.isPresent())
-            return std::nullopt;
-        return PropertyValue::table(
-            FactoryRows::encode(state.factory.found, state.factory.trigger, state.ledCode));
-    }
-    if (key == ServiceContract::followTauKey)
-        return PropertyValue::real(state.followTau);
-    if (key == ServiceContract::hardwareBrightnessChangedKey)
-        return PropertyValue::integer(state.factory.chosenByUser ? 1 : 0);
-    return std::nullopt;
-}
-
 } // namespace LedDecision

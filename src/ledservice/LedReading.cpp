@@ -1,4 +1,5 @@
-// How the LED module takes an LED as found, and which writes are events it takes at all.
+// How the LED module reads: an LED as found, a write as the event it is, if any, and a key read
+// as what the state says.
 #include "ledservice/LedDecision.h"
 #include "serviceabi/ServiceContract.h"
 
@@ -102,6 +103,29 @@ std::optional<Event> eventFor(std::string_view key, const PropertyValue& value)
             return std::nullopt;
         return DesktopLevel{value.items()[0].integerValue(), value.items()[1].integerValue()};
     }
+    return std::nullopt;
+}
+
+std::optional<PropertyValue> answer(const LedState& state, std::string_view key,
+                                    const LedReads& led)
+{
+    if (key == ServiceContract::backlightModeKey) {
+        // The module's word, not the step the LED shows: held at step 0 it is still on, and after
+        // a wake in which the firmware reset the light, on or off is what Beamwick puts back.
+        if (!led.brightness())
+            return std::nullopt;
+        return PropertyValue::integer(state.on ? 1 : 0);
+    }
+    if (key == ServiceContract::tableKey) {
+        if (!led.isPresent())
+            return std::nullopt;
+        return PropertyValue::table(
+            FactoryRows::encode(state.factory.found, state.factory.trigger, state.ledCode));
+    }
+    if (key == ServiceContract::followTauKey)
+        return PropertyValue::real(state.followTau);
+    if (key == ServiceContract::hardwareBrightnessChangedKey)
+        return PropertyValue::integer(state.factory.chosenByUser ? 1 : 0);
     return std::nullopt;
 }
 
