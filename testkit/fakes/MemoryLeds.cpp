@@ -50,11 +50,11 @@ public:
     }
     bool writeBrightness(unsigned step) override
     {
-        return !m_leds.m_refusing && put("brightness", std::to_string(step) + "\n");
+        return m_leds.written(!m_leds.m_refusing && put("brightness", std::to_string(step) + "\n"));
     }
     bool writeTrigger(const std::string& trigger) override
     {
-        return put("trigger", trigger + "\n");
+        return m_leds.written(put("trigger", trigger + "\n"));
     }
 
 private:
@@ -127,8 +127,16 @@ public:
             return std::nullopt;
         return note->second;
     }
-    void write(const LedNote& note) override { m_leds.m_notes[note.led] = note; }
-    void clear(const std::string& led) override { m_leds.m_notes.erase(led); }
+    void write(const LedNote& note) override
+    {
+        m_leds.m_notes[note.led] = note;
+        m_leds.written(true);
+    }
+    void clear(const std::string& led) override
+    {
+        m_leds.m_notes.erase(led);
+        m_leds.written(true);
+    }
 
 private:
     MemoryLeds& m_leds;
@@ -144,6 +152,13 @@ MemoryLeds::MemoryLeds()
 MemoryLeds::~MemoryLeds()
 {
     g_current = nullptr;
+}
+
+bool MemoryLeds::written(bool taken)
+{
+    if (afterWrite)
+        afterWrite();
+    return taken;
 }
 
 const MemoryLeds::Entry* MemoryLeds::find(const std::string& name) const

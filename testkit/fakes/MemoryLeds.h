@@ -5,6 +5,7 @@
 #include "ledservice/NoteStore.h"
 #include "testkit/fakes/FakeLedTree.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,6 +35,9 @@ public:
     void showTriggersAsTheKernelDoes();
     // While set, every brightness write fails, as one to a busy device does.
     void refuseWrites(bool refuse) { m_refusing = refuse; }
+    // Called after each write the module makes, to an LED or a note, taken or not: where a kill
+    // could come.
+    std::function<void()> afterWrite;
 
     // The file the module names for an LED's key changes.
     static std::string keyFile(const std::string& name);
@@ -55,6 +59,7 @@ private:
         std::vector<std::string> triggers;
     };
     const Entry* find(const std::string& name) const;
+    bool written(bool taken);
 
     std::map<std::string, Entry> m_leds;
     std::map<std::string, LedNote> m_notes;

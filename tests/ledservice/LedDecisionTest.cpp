@@ -7,7 +7,6 @@
 #include "serviceabi/ServiceContract.h"
 #include "testkit/fakes/MemoryLeds.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
@@ -29,42 +28,6 @@ const std::vector<Shape> kShapes = {
     {3, 2, "[none] kbd-backlight", true},
     {1, 0, "", false},
     {3, 0, "none [heartbeat]", true},
-};
-
-// Each write the module makes, then what a kill right after it would leave to the next process.
-class KilledAfterEachWrite final : public LedFiles, public NoteStore {
-public:
-    KilledAfterEachWrite(std::unique_ptr<LedFiles> led, NoteStore& notes,
-                         std::function<void()> afterWrite)
-        : m_led(std::move(led)), m_notes(notes), m_afterWrite(std::move(afterWrite))
-    {}
-
-    bool isPresent() const override { return m_led->isPresent(); }
-    std::optional<unsigned> brightness() const override { return m_led->brightness(); }
-    std::optional<std::string> trigger() const override { return m_led->trigger(); }
-    std::vector<std::string> triggers() const override { return m_led->triggers(); }
-    std::optional<unsigned> lastKey() const override { return m_led->lastKey(); }
-    const std::string& name() const override { return m_led->name(); }
-    std::string noteKey() const override { return m_led->noteKey(); }
-    unsigned maxBrightness() const override { return m_led->maxBrightness(); }
-    std::optional<std::string> keyFile() const override { return m_led->keyFile(); }
-    bool writeBrightness(unsigned step) override { return after(m_led->writeBrightness(step)); }
-    bool writeTrigger(const std::string& name) override { return after(m_led->writeTrigger(name)); }
-
-    std::optional<LedNote> read(const std::string& led) const override { return m_notes.read(led); }
-    void write(const LedNote& note) override { after((m_notes.write(note), true)); }
-    void clear(const std::string& led) override { after((m_notes.clear(led), true)); }
-
-private:
-    bool after(bool written)
-    {
-        m_afterWrite();
-        return written;
-    }
-
-    std::unique_ptr<LedFiles> m_led;
-    NoteStore& m_notes;
-    std::function<void()> m_afterWrite;
 };
 
 PropertyValue scaled(const FactoryRows::Table& factory, double level)
@@ -98,14 +61,13 @@ RC_GTEST_PROP(LedDecisionTest, AKillAnywhereFindsTheLedOnAndAFailedWriteLeavesIt
                                   notes->read(files->noteKey())})
             .on;
     };
+    // Killed right after any write, the next process still finds the LED on.
     bool holdsOn = false;
-    KilledAfterEachWrite* watched = nullptr;
-    auto wrapped = std::make_unique<KilledAfterEachWrite>(tree->open(kLed), *notes, [&] {
+    leds.afterWrite = [&] {
         if (holdsOn)
             RC_ASSERT(foundOnByTheNext());
-    });
-    watched = wrapped.get();
-    LedService service(std::move(wrapped), *watched);
+    };
+    LedService service(tree->open(kLed), *notes);
     bool refusing = false;
 
     for (const auto& [kind, number] : events) {

@@ -3,6 +3,7 @@
 #include "tests/shell/ShellFixture.h"
 
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QSystemTrayIcon>
 
 TEST_F(ShellTest, WithoutATrayThePanelOpensAsAWindowOverOneController)
@@ -93,4 +94,11 @@ TEST_F(ShellTest, TheWindowsContextMenuChoosesTheLight)
     EXPECT_EQ(rig.service.writesOf(ServiceContract::lightKey).back(),
               PropertyValue::string("x::lid_logo"));
     EXPECT_EQ(rig.defaults.values.value("light").toString(), QStringLiteral("x::lid_logo"));
+
+    // A choice the system refuses says why in the panel's error line, the light in use kept.
+    rig.service.setRefusing(ServiceContract::lightKey, true);
+    app->lightMenu()->actions().at(3)->trigger();
+    const QString why = QStringLiteral("The system refused to drive the light x::kbd_backlight.");
+    EXPECT_TRUE(spinUntil([&] { return app->panel()->errorLine()->text() == why; }));
+    EXPECT_EQ(app->logo().light(), QStringLiteral("x::lid_logo"));
 }
