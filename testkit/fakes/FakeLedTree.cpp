@@ -102,16 +102,22 @@ void FakeLedTree::write(const std::string& name, const char* attribute, const st
 void FakeLedTree::showTriggersAsTheKernelDoes()
 {
     for (const auto& [name, all] : m_triggerNames) {
-        std::istringstream text(this->text(name, "trigger"));
-        std::string written, more;
-        if (!(text >> written) || text >> more || written.front() == '[')
-            continue;
-        std::string shown;
-        for (const auto& trigger : all)
-            shown +=
-                (shown.empty() ? "" : " ") + (trigger == written ? "[" + trigger + "]" : trigger);
-        replace(root() / name / "trigger", shown + "\n");
+        if (const auto shown = kernelShows(text(name, "trigger"), all))
+            replace(root() / name / "trigger", *shown);
     }
+}
+
+std::optional<std::string> FakeLedTree::kernelShows(const std::string& text,
+                                                    const std::vector<std::string>& triggers)
+{
+    std::istringstream words(text);
+    std::string written, more;
+    if (!(words >> written) || words >> more || written.front() == '[')
+        return std::nullopt;
+    std::string shown;
+    for (const auto& trigger : triggers)
+        shown += (shown.empty() ? "" : " ") + (trigger == written ? "[" + trigger + "]" : trigger);
+    return shown + "\n";
 }
 
 void FakeLedTree::openForReading()

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,10 @@ public:
     // A trigger attribute holding one bare name, as written to it, reads as the kernel shows it:
     // the LED's triggers with that one in brackets.
     void showTriggersAsTheKernelDoes();
+    // The text the kernel shows for a trigger attribute written `written`, of an LED with these
+    // triggers; nothing where it shows it as written.
+    static std::optional<std::string> kernelShows(const std::string& written,
+                                                  const std::vector<std::string>& triggers);
 
     // Lets another user read (not write) the tree, for a test that drops its rights.
     void openForReading();

@@ -7,7 +7,6 @@
 #include "ledservice/ServiceClass.h"
 
 #include <cstdlib>
-#include <sstream>
 #include <stdexcept>
 
 namespace {
@@ -210,15 +209,8 @@ void MemoryLeds::showTriggersAsTheKernelDoes()
         const auto file = led.files.find("trigger");
         if (file == led.files.end())
             continue;
-        std::istringstream text(file->second);
-        std::string written, more;
-        if (!(text >> written) || text >> more || written.front() == '[')
-            continue;
-        std::string shown;
-        for (const auto& trigger : led.triggers)
-            shown +=
-                (shown.empty() ? "" : " ") + (trigger == written ? "[" + trigger + "]" : trigger);
-        file->second = shown + "\n";
+        if (const auto shown = FakeLedTree::kernelShows(file->second, led.triggers))
+            file->second = *shown;
     }
 }
 
