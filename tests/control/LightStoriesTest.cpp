@@ -1,7 +1,7 @@
 // Stories: random orders of the events a light meets, with the real controller over the LED
-// module's code, each step checked against what the user should find. Built twice: over LEDs in
-// memory, the module's code in this process, for many stories; and over LEDs on disk, the module
-// loaded from its file as Beamwick loads it, for fewer (BEAMWICK_STORIES_ON_FILES).
+// module's code, each step checked against what the user should find: over LEDs in memory, the
+// module's code in this process, for many stories; and over LEDs on disk, the module loaded from
+// its file as Beamwick loads it (BEAMWICK_STORIES_ON_FILES), for fewer.
 #include "LightStory.h"
 #include "testkit/support/TellStory.h"
 
@@ -10,14 +10,6 @@
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
 #include <rapidcheck/state.h>
-
-#ifdef BEAMWICK_STORIES_ON_FILES
-#define LIGHT_STORIES LightStoriesOnFiles
-using Rig = OnFilesRig;
-#else
-#define LIGHT_STORIES LightStories
-using Rig = InMemoryRig;
-#endif
 
 namespace {
 
@@ -352,10 +344,10 @@ auto anyStep()
 
 } // namespace
 
-RC_GTEST_PROP(LIGHT_STORIES, EveryOrderOfEventsLeavesEachLightAsFound, ())
+RC_GTEST_PROP(LightStories, EveryOrderOfEventsLeavesEachLightAsFound, ())
 {
     LightModel model;
-    Rig rig;
+    StoryRig rig;
     rc::state::check(model, rig, anyStep());
 }
 
@@ -370,14 +362,14 @@ template <typename Step, typename... Args> std::shared_ptr<const Command> step(A
 
 void tell(const Steps& story)
 {
-    tellStory<LightModel, LightRig, Rig>(story);
+    tellStory<LightModel, LightRig, StoryRig>(story);
 }
 
 const std::string kLogo = kLeds[0].name, kKeyboard = kLeds[1].name;
 
 } // namespace
 
-TEST(LIGHT_STORIES, EachOrderThatOnceLeftALightWrongNowLeavesItRight)
+TEST(LightStories, EachOrderThatOnceLeftALightWrongNowLeavesItRight)
 {
     const std::pair<const char*, Steps> stories[] = {
         {"a previous version's table stays with the light it came from",
@@ -406,7 +398,7 @@ TEST(LIGHT_STORIES, EachOrderThatOnceLeftALightWrongNowLeavesItRight)
 // for a light that is off, each keep the brightness the light was found with; a key pressed, or
 // a level the desktop set, while the light in use was away for a moment is still the user's at
 // quit.
-TEST(LIGHT_STORIES, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
+TEST(LightStories, AKeyAnUpgradeOrAnUnplugKeepsTheBrightnessTheUserGaveALight)
 {
     tell({step<Unplug>(0), step<Fail>(), step<Unplug>(2), step<Unplug>(0), step<Fail>(),
           step<Start>(""), step<Unplug>(0), step<Choose>(kLeds[2].name), step<Unplug>(0),

@@ -255,10 +255,14 @@ struct LightRig : ControllerRig {
     std::map<int, std::array<std::string, 3>> away;
 };
 
-// A story's rig on each layer, as RapidCheck makes a system: by default.
-struct InMemoryRig : LightRig {
-    InMemoryRig() : LightRig(std::make_unique<InMemory>()) {}
-};
-struct OnFilesRig : LightRig {
-    OnFilesRig() : LightRig(std::make_unique<OnFiles>()) {}
+// A story's rig, made as RapidCheck makes a system, by default: on LEDs in memory, or on disk
+// where BEAMWICK_STORIES_ON_FILES is set.
+struct StoryRig : LightRig {
+    static std::unique_ptr<StoryLeds> leds()
+    {
+        if (std::getenv("BEAMWICK_STORIES_ON_FILES"))
+            return std::make_unique<OnFiles>();
+        return std::make_unique<InMemory>();
+    }
+    StoryRig() : LightRig(leds()) {}
 };
