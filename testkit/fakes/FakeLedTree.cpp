@@ -110,10 +110,12 @@ void FakeLedTree::showTriggersAsTheKernelDoes()
 std::optional<std::string> FakeLedTree::kernelShows(const std::string& text,
                                                     const std::vector<std::string>& triggers)
 {
-    std::istringstream words(text);
-    std::string written, more;
-    if (!(words >> written) || words >> more || written.front() == '[')
+    const auto begin = text.find_first_not_of(" \n");
+    const auto end = text.find_first_of(" \n", begin);
+    if (begin == std::string::npos || text[begin] == '[' ||
+        text.find_first_not_of(" \n", end) != std::string::npos)
         return std::nullopt;
+    const std::string written = text.substr(begin, end - begin);
     std::string shown;
     for (const auto& trigger : triggers)
         shown += (shown.empty() ? "" : " ") + (trigger == written ? "[" + trigger + "]" : trigger);

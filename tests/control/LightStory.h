@@ -244,10 +244,13 @@ struct LightRig : ControllerRig {
         for (const auto& row : FactoryRows::encode(found, code, 0))
             rows.append(QJsonArray{row[0], row[1], row[2], row[3]});
         defaults.values = QJsonObject{{"mode", "Steady"}, {"brightness", 0.5}, {"baseMap", rows}};
+        tablesChecked = -1;
     }
 
     std::unique_ptr<StoryLeds> m_leds;
     StoryLeds& tree;
+    // How many settings writes the saved tables were last looked at after.
+    mutable int tablesChecked = -1;
     std::unique_ptr<LogoController> logo;
     std::map<std::string, QPointer<ChangeNotice>> notices;
     DesktopLightNotice desktop;
