@@ -250,7 +250,8 @@ ResultTable RunReport::table() const
     const std::string cpuMethod =
         "Δ process CPU time (its CPU-time clock: utime + stime of /proc/<pid>/stat to the "
         "nanosecond) over " +
-        window + " from 5.5 s after start (past the tray grace) ÷ wall time";
+        window + " from " + ResultTable::number(startUpSeconds, 1) + " s after start" +
+        (startUpSeconds > 4.0 ? " (past the tray grace)" : "") + " ÷ wall time";
     const std::string wakeMethod = "Δ voluntary_ctxt_switches summed over /proc/<pid>/task/*/"
                                    "status over the same " +
                                    window + " ÷ wall time";

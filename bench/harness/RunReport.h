@@ -49,6 +49,8 @@ struct RunReport {
     };
 
     double windowSeconds = 0.0;
+    // How long after its start each run of Beamwick is measured from.
+    double startUpSeconds = 5.5;
     Machine machine;
     ModeCost steady;
     ModeCost breathe;
