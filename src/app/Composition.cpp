@@ -52,6 +52,7 @@ std::unique_ptr<LogoController> Composition::makeController()
                                               : std::make_unique<Brightness>(m_serviceModule),
         .meter = std::make_unique<SoundServerMeter>(),
         .ticker = std::make_unique<TimerTicker>(),
+        .flashTicker = std::make_unique<TimerTicker>(),
         .defaults = m_settings,
         .clock = m_clock,
         .willTerminate = m_willTerminate,

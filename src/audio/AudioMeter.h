@@ -2,8 +2,10 @@
 
 #include "audio/MeterError.h"
 
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
 
 // Listens to what the computer plays and reports one bass level per block of audio.
 class AudioMeter {
@@ -18,12 +20,29 @@ public:
     // plays on the output (no levels come then), with true just before levels flow again.
     using ActivityCallback = std::function<void(bool flowing)>;
 
+    // How far the output heard runs ahead of the ear, as its sound server tells: a sample is
+    // heard outputLatency after it reaches the output's monitor, and the levels just measured
+    // reached the monitor streamLatency ago. Both 0 where the server says nothing.
+    struct OutputTiming {
+        // The output's name in the server's terms; empty before the first report.
+        std::string output;
+        std::chrono::microseconds outputLatency{0};
+        std::chrono::microseconds streamLatency{0};
+
+        // How long after its measurement a level is heard; 0 or less means at once.
+        std::chrono::microseconds lead() const { return outputLatency - streamLatency; }
+        bool operator==(const OutputTiming&) const = default;
+    };
+    // Called on the main thread while started, when the output heard or its timing changes.
+    using TimingCallback = std::function<void(const OutputTiming& timing)>;
+
     virtual ~AudioMeter() = default;
 
     // Replaces any earlier callback; safe while capturing.
     virtual void setOnLevel(LevelCallback callback) = 0;
     virtual void setOnInterruption(InterruptionCallback callback) = 0;
     virtual void setOnActivity(ActivityCallback callback) = 0;
+    virtual void setOnTiming(TimingCallback callback) = 0;
 
     // Begins listening; does nothing when already listening. On failure undoes what it set up
     // and throws MeterError. Main thread only.

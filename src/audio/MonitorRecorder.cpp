@@ -9,7 +9,7 @@ constexpr float kFallbackRate = 48000.0f;
 } // namespace
 
 MonitorRecorder::MonitorRecorder(SoundServer& server, BassDetector& detector, Handlers handlers)
-    : m_server(server), m_detector(detector), m_handlers(std::move(handlers))
+    : m_server(server), m_detector(detector), m_handlers(std::move(handlers)), m_retime(server)
 {}
 
 std::optional<MonitorRecorder::Refused> MonitorRecorder::open(const SoundServer::Sink& sink,
@@ -19,10 +19,15 @@ std::optional<MonitorRecorder::Refused> MonitorRecorder::open(const SoundServer:
     if (sink.monitor.empty())
         return Refused{MeterError::Step::readingSpeakerId, {}};
     const auto opened =
-        m_server.openStream(sink, {.ready = [this] { m_handlers.ready(); },
+        m_server.openStream(sink, {.ready =
+                                       [this] {
+                                           askTiming();
+                                           m_handlers.ready();
+                                       },
                                    .ended = [this](const SoundServer::Failure& failure,
                                                    bool lost) { m_handlers.ended(failure, lost); },
-                                   .readable = [this] { readChunks(); }});
+                                   .readable = [this] { readChunks(); },
+                                   .timed = m_handlers.timed});
     if (opened.failure)
         return Refused{opened.creating ? MeterError::Step::creatingListener
                                        : MeterError::Step::startingListener,
@@ -70,6 +75,7 @@ void MonitorRecorder::setPaused(bool paused)
         m_pausedAt = m_server.now() + std::chrono::duration_cast<Clock::duration>(
                                           std::chrono::duration<double>(silence / double(m_rate)));
         m_paused = true;
+        m_retime.cancel();
         m_handlers.activity(false);
     } else {
         m_paused = false;
@@ -83,6 +89,17 @@ void MonitorRecorder::setPaused(bool paused)
         m_handlers.activity(true);
     }
     m_server.cork(paused);
+    if (!paused)
+        askTiming();
+}
+
+void MonitorRecorder::askTiming()
+{
+    // Nothing plays while paused: the timing can wait, and the loop sleeps.
+    if (m_paused)
+        return;
+    m_server.askTiming();
+    m_retime.arm(retimeInterval, [this] { askTiming(); });
 }
 
 void MonitorRecorder::readChunks()

@@ -2,6 +2,7 @@
 
 #include "audio/BassDetector.h"
 #include "audio/BlockAssembler.h"
+#include "audio/LoopTimer.h"
 #include "audio/MeterError.h"
 #include "audio/SoundServer.h"
 
@@ -27,6 +28,8 @@ public:
         std::function<void(const BassDetector::Level& level)> measured;
         // Levels stop (false) or are about to flow again (true).
         std::function<void(bool flowing)> activity;
+        // The server brought the stream's timing up to date.
+        std::function<void(const SoundServer::Timing& timing)> timed;
     };
 
     // The detector outlives the recorder: its running average is kept across captures.
@@ -43,6 +46,7 @@ public:
     // Drops the stream. Keeps whether capture is paused, and the block begun.
     void close() noexcept
     {
+        m_retime.cancel();
         m_server.closeStream();
         m_open = false;
     }
@@ -59,6 +63,12 @@ public:
     Clock::time_point lastSound() const { return m_lastSound; }
 
 private:
+    // How often the stream's timing is asked for while it records: the output's latency changes
+    // seldom, and then mostly by a little.
+    static constexpr std::chrono::seconds retimeInterval{2};
+
+    // Asks for the stream's timing now and, while it records, again a while later.
+    void askTiming();
     void readChunks();
     void measure(const AudioBuffer& block);
 
@@ -77,4 +87,5 @@ private:
     // completed the last block. Nothing while waiting for an output: no output played then.
     std::optional<Clock::time_point> m_pausedAt;
     Clock::time_point m_lastSound;
+    LoopTimer m_retime;
 };

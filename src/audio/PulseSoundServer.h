@@ -42,6 +42,7 @@ public:
     Opened openStream(const Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override { m_stream.reset(); }
     void cork(bool paused) override;
+    bool askTiming() override;
     bool read(const Reader& take) override;
 
 private:
@@ -103,6 +104,7 @@ private:
                               void* request) noexcept;
     static void streamChanged(pa_stream* stream, void* self) noexcept;
     static void streamReadable(pa_stream* stream, std::size_t bytes, void* self) noexcept;
+    static void streamTimed(pa_stream* stream, void* self) noexcept;
     static void expired(pa_mainloop_api* api, pa_time_event* event, const timeval* when,
                         void* timer) noexcept;
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <pulse/channelmap.h>
 #include <pulse/error.h>
+#include <pulse/timeval.h>
 
 namespace {
 
@@ -49,6 +50,13 @@ std::optional<pa_channel_map> channelMapOf(const SoundServer::Sink& sink,
     return map;
 }
 
+// A figure no output could have (an unset one reads as all ones) says nothing, like none.
+std::chrono::microseconds plausible(pa_usec_t usec)
+{
+    constexpr pa_usec_t kLongest = 10 * PA_USEC_PER_SEC;
+    return std::chrono::microseconds(usec <= kLongest ? static_cast<std::int64_t>(usec) : 0);
+}
+
 } // namespace
 
 SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents events)
@@ -68,6 +76,7 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
                         .channels = actual ? actual->channels : sink.channels};
     pa_stream_set_state_callback(m_stream.get(), &PulseSoundServer::streamChanged, this);
     pa_stream_set_read_callback(m_stream.get(), &PulseSoundServer::streamReadable, this);
+    pa_stream_set_latency_update_callback(m_stream.get(), &PulseSoundServer::streamTimed, this);
 
     pa_buffer_attr attributes{};
     attributes.maxlength = std::numeric_limits<std::uint32_t>::max();
@@ -77,7 +86,8 @@ SoundServer::Opened PulseSoundServer::openStream(const Sink& sink, StreamEvents 
     attributes.fragsize = static_cast<std::uint32_t>(kFragmentFrames * pa_frame_size(&wanted));
     // Not moved by the server when the monitor goes away: the stream ends instead, and the
     // capture follows the default output itself rather than recording whatever source (a
-    // microphone, say) the server would pick.
+    // microphone, say) the server would pick. The stream's timing is asked for by the capture
+    // rather than kept up to date by the library, which would wake the loop while nothing plays.
     const auto flags =
         static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
     if (pa_stream_connect_record(m_stream.get(), sink.monitor.c_str(), &attributes, flags) < 0) {
@@ -92,6 +102,12 @@ void PulseSoundServer::cork(bool paused)
 {
     if (m_stream)
         requested(pa_stream_cork(m_stream.get(), paused ? 1 : 0, nullptr, nullptr));
+}
+
+bool PulseSoundServer::askTiming()
+{
+    // The answer comes through the stream's latency callback, which sees every update.
+    return m_stream && requested(pa_stream_update_timing_info(m_stream.get(), nullptr, nullptr));
 }
 
 bool PulseSoundServer::read(const Reader& take)
@@ -213,6 +229,22 @@ void PulseSoundServer::streamChanged(pa_stream* stream, void* self) noexcept
         default:
             break;
         }
+    });
+}
+
+void PulseSoundServer::streamTimed(pa_stream* stream, void* self) noexcept
+{
+    auto* server = static_cast<PulseSoundServer*>(self);
+    const pa_timing_info* info = pa_stream_get_timing_info(stream);
+    if (!info)
+        return;
+    // On a monitor, the sink's latency is how much later its samples are heard. The buffer in
+    // the stream is left out: the capture reads whatever is there as soon as it arrives.
+    const Timing timing{.output = plausible(info->sink_usec),
+                        .stream = plausible(info->source_usec + info->transport_usec)};
+    server->dispatch([&] {
+        if (server->m_streamEvents.timed)
+            server->m_streamEvents.timed(timing);
     });
 }
 

@@ -26,7 +26,12 @@ SoundCapture::SoundCapture(Needs needs, std::shared_ptr<SoundServer> server)
           {.ready = [this] { recorderReady(); },
            .ended = [this](const Failure& failure, bool lost) { recorderEnded(failure, lost); },
            .measured = m_needs.measured,
-           .activity = m_needs.activity}),
+           .activity = m_needs.activity,
+           .timed =
+               [this](const SoundServer::Timing& timing) {
+                   if (auto report = m_timing.update(m_sinkName, timing))
+                       m_needs.timed(*report);
+               }}),
       m_playback(*m_server, m_recorder),
       m_output(
           *m_server, [this] { follow(); }, m_needs.setUpTimeout,

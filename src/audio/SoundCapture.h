@@ -8,6 +8,7 @@
 #include "audio/OutputWatch.h"
 #include "audio/PlaybackWatch.h"
 #include "audio/SoundServer.h"
+#include "audio/TimingReport.h"
 
 #include <chrono>
 #include <cstdint>
@@ -33,6 +34,8 @@ public:
         std::function<void(std::optional<MeterError> lost)> interrupted;
         // Levels stop (false) or are about to flow again (true).
         std::function<void(bool flowing)> activity;
+        // The output heard, or how far it runs ahead of the ear, changed.
+        std::function<void(const AudioMeter::OutputTiming& timing)> timed;
     };
 
     // The server's thread is the audio thread; the run connects and disconnects it.
@@ -101,4 +104,5 @@ private:
     // The sink whose monitor is being opened or recorded.
     std::string m_sinkName;
     std::optional<MeterError> m_failure;
+    TimingReport m_timing;
 };

@@ -65,6 +65,14 @@ public:
         bool corked = false;
     };
 
+    // The record stream's timing, as the server last brought it up to date: how long a sample
+    // takes from the monitor to the ear (the sink's latency), and from the monitor to the stream's
+    // reader (the source's, the transport's and what waits in the stream's buffer).
+    struct Timing {
+        std::chrono::microseconds output{0};
+        std::chrono::microseconds stream{0};
+    };
+
     struct StreamEvents {
         // The record stream records.
         std::function<void()> ready;
@@ -73,6 +81,8 @@ public:
         std::function<void(const Failure& failure, bool connectionLost)> ended;
         // Audio waits to be read.
         std::function<void()> readable;
+        // The server brought the stream's timing up to date (answering askTiming()).
+        std::function<void(const Timing& timing)> timed;
     };
 
     // Answers. A failed request answers with nothing and its failure; a sink that is not there
@@ -128,6 +138,9 @@ public:
     virtual Opened openStream(const Sink& sink, StreamEvents events) = 0;
     virtual void closeStream() noexcept = 0;
     virtual void cork(bool paused) = 0;
+    // Asks for the record stream's timing, answered by its `timed` event; whether the request
+    // went.
+    virtual bool askTiming() = 0;
     // Hands the next chunk read, if any, to `take` and then lets it go; whether there was one.
     virtual bool read(const Reader& take) = 0;
 };

@@ -30,6 +30,11 @@ void SoundServerMeter::setOnActivity(ActivityCallback callback)
     m_onActivity = std::move(callback);
 }
 
+void SoundServerMeter::setOnTiming(TimingCallback callback)
+{
+    m_onTiming = std::move(callback);
+}
+
 void SoundServerMeter::start()
 {
     if (m_capture)
@@ -39,18 +44,20 @@ void SoundServerMeter::start()
     auto server = m_options.soundServer ? m_options.soundServer()
                                         : makePulseSoundServer(m_options.server, kThreadName);
     auto capture = std::make_unique<SoundCapture>(
-        SoundCapture::Needs{.setUpTimeout = m_options.setUpTimeout,
-                            .retryInterval = m_options.retryInterval,
-                            .detector = m_detector,
-                            .measured =
-                                [this, run](const BassDetector::Level& level) {
-                                    m_handOff.post(level.bass, level.previousAverage, run);
-                                },
-                            .interrupted =
-                                [this, run](std::optional<MeterError> lost) {
-                                    postInterruption(run, std::move(lost));
-                                },
-                            .activity = [this, run](bool flowing) { postActivity(run, flowing); }},
+        SoundCapture::Needs{
+            .setUpTimeout = m_options.setUpTimeout,
+            .retryInterval = m_options.retryInterval,
+            .detector = m_detector,
+            .measured =
+                [this, run](const BassDetector::Level& level) {
+                    m_handOff.post(level.bass, level.previousAverage, run);
+                },
+            .interrupted =
+                [this, run](std::optional<MeterError> lost) {
+                    postInterruption(run, std::move(lost));
+                },
+            .activity = [this, run](bool flowing) { postActivity(run, flowing); },
+            .timed = [this, run](const OutputTiming& timing) { postTiming(run, timing); }},
         std::move(server));
     if (auto failure = capture->open()) {
         capture->close();
@@ -85,5 +92,13 @@ void SoundServerMeter::postActivity(Generation::Ticket run, bool flowing)
     m_handOff.postTask([this, run, flowing] {
         if (m_handOff.current(run) && m_onActivity)
             m_onActivity(flowing);
+    });
+}
+
+void SoundServerMeter::postTiming(Generation::Ticket run, OutputTiming timing)
+{
+    m_handOff.postTask([this, run, timing = std::move(timing)] {
+        if (m_handOff.current(run) && m_onTiming)
+            m_onTiming(timing);
     });
 }

@@ -43,6 +43,7 @@ public:
     void setOnLevel(LevelCallback callback) override { m_handOff.setCallback(std::move(callback)); }
     void setOnInterruption(InterruptionCallback callback) override;
     void setOnActivity(ActivityCallback callback) override;
+    void setOnTiming(TimingCallback callback) override;
 
     void start() override;
     void stop() noexcept override;
@@ -53,11 +54,13 @@ private:
     // to has ended by then.
     void postInterruption(Generation::Ticket run, std::optional<MeterError> lost);
     void postActivity(Generation::Ticket run, bool flowing);
+    void postTiming(Generation::Ticket run, OutputTiming timing);
 
     Options m_options;
     LevelHandOff m_handOff;
     InterruptionCallback m_onInterruption;
     ActivityCallback m_onActivity;
+    TimingCallback m_onTiming;
     // Lives as long as the meter: its running average carries over from one capture to the next.
     BassDetector m_detector;
     // Main thread only; present exactly while the meter is started.

@@ -18,7 +18,7 @@ class WillTerminate;
 
 // What the controller runs on: the real platform, put together by the application
 // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
-// the meter and the ticker, and borrows the rest, which must outlive it. Everything but the
+// the meter and the tickers, and borrows the rest, which must outlive it. Everything but the
 // last two is required: a borrowed one left out does not compile, and a missing owned one
 // or fileExists makes the constructor throw std::invalid_argument.
 struct ControllerEnvironment {
@@ -26,6 +26,8 @@ struct ControllerEnvironment {
     std::unique_ptr<AudioMeter> meter;
     // The effect engine's periodic tick.
     std::unique_ptr<Ticker> ticker;
+    // Music's alarm for a flash that waits for its beat to be heard.
+    std::unique_ptr<Ticker> flashTicker;
     DefaultsStore& defaults;
     const Clock& clock;
     WillTerminate& willTerminate;

@@ -18,12 +18,13 @@ const QString kRefused = QStringLiteral("The system refused to switch the logo."
 LogoController::LogoController(Environment environment, QObject* parent)
     : QObject(parent), m_light(std::move(environment.brightness), environment.defaults,
                                std::move(environment.watchFile)),
-      m_timer(std::move(environment.ticker)),
+      m_timer(std::move(environment.ticker)), m_flashes(std::move(environment.flashTicker)),
       m_capture(std::move(environment.meter), [this] { emit objectWillChange(); }),
       m_defaults(environment.defaults), m_clock(environment.clock),
       m_oldRule(environment.privilegedRunner, std::move(environment.fileExists))
 {
     connect(&m_timer.ticker(), &Ticker::ticked, this, &LogoController::tick);
+    connect(&m_flashes.ticker(), &Ticker::ticked, this, &LogoController::showDueFlash);
     loadSettings();
     publish(m_hasOldSudoRule, m_oldRule.exists());
 
@@ -88,6 +89,10 @@ void LogoController::installLevelCallback()
         if (flowing)
             self->m_timer.wake();
     });
+    meter.setOnTiming([self](const AudioMeter::OutputTiming& timing) {
+        if (self && self->musicRunning())
+            self->m_capture.noteTiming(timing);
+    });
 }
 
 bool LogoController::setOn(bool on)
@@ -143,6 +148,7 @@ void LogoController::removeOldSudoRule()
 
 void LogoController::handleWillTerminate()
 {
+    m_flashes.clear();
     m_capture.meter().stop();
     m_light.handBack();
 }

@@ -3,6 +3,7 @@
 #include "control/ControllerEnvironment.h"
 #include "control/DrivenLight.h"
 #include "control/EffectTimer.h"
+#include "control/FlashSchedule.h"
 #include "control/LightMode.h"
 #include "control/MusicCapture.h"
 #include "control/OldSudoRule.h"
@@ -80,6 +81,8 @@ private:
     void apply();
     void tick();
     void handleAudio(double bass, double average);
+    void flash(Clock::TimePoint heard);
+    void showDueFlash();
 
     void loadSettings();
     // Takes the light in use as at start, on or off as the service finds it; a start that works
@@ -111,8 +114,11 @@ private:
     // a destroyed controller.
     EffectTimer m_timer;
     double m_phase = 0.0;
-    // The last beat taken; its flash lasts until a fixed time after it.
+    // The last beat taken, when the capture heard it; the refractory time counts from then.
     Clock::TimePoint m_lastBeat = Clock::distantPast();
+    // When the last flash began: its beat was heard then, and it lasts a fixed time.
+    Clock::TimePoint m_flashStart = Clock::distantPast();
+    FlashSchedule m_flashes;
     MusicCapture m_capture;
     DefaultsStore& m_defaults;
     const Clock& m_clock;

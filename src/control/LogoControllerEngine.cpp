@@ -18,6 +18,8 @@ constexpr double kFollowTau = 0.01;
 void LogoController::apply()
 {
     m_timer.stop();
+    // A flash still waiting belongs to the mode, level and switch that were.
+    m_flashes.clear();
 
     const bool on = isOn();
     const bool dims = !baseMap().empty();
@@ -62,7 +64,7 @@ void LogoController::tick()
         return;
     }
     case LightMode::music: {
-        const Clock::TimePoint beatUntil = m_lastBeat + kFlashLength;
+        const Clock::TimePoint beatUntil = m_flashStart + kFlashLength;
         const bool flashing = m_clock.now() < beatUntil;
         const auto shown = m_light.setLevel(flashing ? m_brightness : kMinLevel);
         // Nothing plays, the flash is over and its end is written: every further tick would
@@ -85,7 +87,27 @@ void LogoController::handleAudio(double bass, double average)
     if (!beat_rule::accepts(bass, average, m_sensitivity, since))
         return;
     m_lastBeat = now;
+    // The block was measured as it reached the output's monitor; it is heard this much later.
+    const auto lead = m_capture.timing().lead();
+    if (lead <= Clock::Duration::zero())
+        return flash(now);
+    m_flashes.add(now + lead, now);
+}
+
+void LogoController::flash(Clock::TimePoint heard)
+{
+    m_flashStart = heard;
     m_light.setLevel(m_brightness);
+}
+
+void LogoController::showDueFlash()
+{
+    const auto heard = m_flashes.ring(m_clock.now());
+    if (!heard || !musicRunning())
+        return;
+    flash(*heard);
+    // The ticks may have gone to sleep with the audio while this flash waited; they end it.
+    m_timer.wake();
 }
 
 bool LogoController::musicRunning() const

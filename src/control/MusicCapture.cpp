@@ -69,6 +69,7 @@ void MusicCapture::end()
     m_step = Step::stopped;
     m_lost.reset();
     m_paused = false;
+    m_timing = {};
 }
 
 void MusicCapture::endWithNothingToFlash()
@@ -81,6 +82,7 @@ void MusicCapture::stopForRestart()
 {
     m_meter->stop();
     m_paused = false;
+    m_timing = {};
 }
 
 void MusicCapture::noteLost(const std::optional<MeterError>& lost)

@@ -35,6 +35,10 @@ public:
     // What the running capture says of itself.
     void noteLost(const std::optional<MeterError>& lost);
     void notePaused(bool paused) { m_paused = paused; }
+    void noteTiming(const AudioMeter::OutputTiming& timing) { m_timing = timing; }
+    // The output heard and how far it runs ahead of the ear, as last reported by this run; none
+    // and 0 until the first report.
+    const AudioMeter::OutputTiming& timing() const { return m_timing; }
 
 private:
     enum class Step { stopped, nothingToFlash, starting, failed, listening };
@@ -46,4 +50,5 @@ private:
     QString m_failure;
     std::optional<QString> m_lost;
     bool m_paused = false;
+    AudioMeter::OutputTiming m_timing;
 };

@@ -33,6 +33,7 @@ struct ControllerOverrides {
     std::unique_ptr<Brightness> brightness = {};
     std::unique_ptr<AudioMeter> meter = {};
     std::unique_ptr<Ticker> ticker = {};
+    std::unique_ptr<Ticker> flashTicker = {};
     DefaultsStore* defaults = nullptr;
     const Clock* clock = nullptr;
     SleepNotice* sleepNotice = nullptr;
@@ -43,7 +44,7 @@ struct ControllerOverrides {
 // Everything a real controller needs, faked: the recording service module, an in-memory
 // settings store, a hand-driven clock and ticker, a meter that never listens, a scripted
 // administrator prompt and private quit and wake-up notices. A test swaps in what it exercises
-// for real through Overrides. meter and ticker point at the fakes of the controller made last,
+// for real through Overrides. meter and the tickers point at the fakes of the controller made last,
 // and are null where a real one was swapped in.
 struct ControllerRig {
     using Overrides = ControllerOverrides;
@@ -54,6 +55,7 @@ struct ControllerRig {
     {
         meter = nullptr;
         ticker = nullptr;
+        flashTicker = nullptr;
         if (!with.meter) {
             auto fake = std::make_unique<FakeAudioMeter>();
             meter = fake.get();
@@ -64,11 +66,17 @@ struct ControllerRig {
             ticker = fake.get();
             with.ticker = std::move(fake);
         }
+        if (!with.flashTicker) {
+            auto fake = std::make_unique<FakeTicker>();
+            flashTicker = fake.get();
+            with.flashTicker = std::move(fake);
+        }
         return {
             .brightness = with.brightness ? std::move(with.brightness)
                                           : std::make_unique<Brightness>(with.modulePath),
             .meter = std::move(with.meter),
             .ticker = std::move(with.ticker),
+            .flashTicker = std::move(with.flashTicker),
             .defaults = with.defaults ? *with.defaults : defaults,
             .clock = with.clock ? *with.clock : clock,
             .willTerminate = willTerminate,
@@ -97,4 +105,5 @@ struct ControllerRig {
     std::set<std::string> files;
     FakeAudioMeter* meter = nullptr;
     FakeTicker* ticker = nullptr;
+    FakeTicker* flashTicker = nullptr;
 };

@@ -16,6 +16,7 @@ public:
         m_onInterruption = std::move(callback);
     }
     void setOnActivity(ActivityCallback callback) override { m_onActivity = std::move(callback); }
+    void setOnTiming(TimingCallback callback) override { m_onTiming = std::move(callback); }
     void start() override
     {
         ++starts;
@@ -49,6 +50,12 @@ public:
             m_onActivity(flowing);
     }
 
+    void report(const OutputTiming& timing)
+    {
+        if (m_onTiming)
+            m_onTiming(timing);
+    }
+
     std::optional<MeterError> failure;
     std::function<void()> onStop;
     int starts = 0;
@@ -58,5 +65,6 @@ private:
     LevelCallback m_onLevel;
     InterruptionCallback m_onInterruption;
     ActivityCallback m_onActivity;
+    TimingCallback m_onTiming;
     bool m_running = false;
 };

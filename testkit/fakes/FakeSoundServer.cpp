@@ -112,6 +112,19 @@ bool FakeSoundServer::feed(float amplitude)
     return true;
 }
 
+bool FakeSoundServer::askTiming()
+{
+    if (!m_stream || !ready())
+        return false;
+    ++timingAsks;
+    schedule({},
+             {.connection = m_connections, .stream = m_streams, .work = [this, timing = m_timing] {
+                  if (m_streamEvents.timed)
+                      m_streamEvents.timed(timing);
+              }});
+    return true;
+}
+
 void FakeSoundServer::advance(Clock::duration by)
 {
     const auto until = m_clock.now() + by;

@@ -76,6 +76,8 @@ public:
     // One block of 512 frames of a 60 Hz tone (silence at 0) into the record stream, if it
     // records and is neither corked nor suspended; whether it went in.
     bool feed(float amplitude);
+    // The timing the server gives from now on when asked.
+    void setTiming(Timing timing) { m_timing = timing; }
     // Lets time pass, running whatever falls due meanwhile.
     void advance(Clock::duration by);
 
@@ -84,6 +86,7 @@ public:
     const std::string& defaultName() const { return m_default; }
     bool up() const { return m_up; }
     const std::optional<Stream>& stream() const { return m_stream; }
+    int timingAsks = 0;
     // Whether a player plays on the sink of that index.
     bool playing(std::uint32_t sink) const;
     // Timers armed by the capture: wake-ups of the audio thread to come.
@@ -107,6 +110,7 @@ public:
     Opened openStream(const SoundServer::Sink& sink, StreamEvents events) override;
     void closeStream() noexcept override;
     void cork(bool paused) override;
+    bool askTiming() override;
     bool read(const Reader& take) override;
 
 private:
@@ -163,5 +167,6 @@ private:
     std::optional<Stream> m_stream;
     std::uint64_t m_streams = 0;
     StreamEvents m_streamEvents;
+    Timing m_timing;
     std::deque<std::vector<float>> m_chunks;
 };

@@ -28,6 +28,10 @@ public:
     {
         m_inner->setOnActivity(std::move(callback));
     }
+    void setOnTiming(TimingCallback callback) override
+    {
+        m_inner->setOnTiming(std::move(callback));
+    }
     void start() override
     {
         if (starting)

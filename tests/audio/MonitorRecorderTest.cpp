@@ -1,6 +1,7 @@
 // The record stream over a sound server played by the test.
 #include "audio/MonitorRecorder.h"
 
+#include "audio/SoundCapture.h"
 #include "testkit/fakes/FakeSoundServer.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,8 @@ TEST(MonitorRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
         {.ready = [&] { told.push_back("ready"); },
          .ended = [&](const auto&, bool) { told.push_back("ended"); },
          .measured = [&](const BassDetector::Level&) { told.push_back("level"); },
-         .activity = [&](bool flowing) { told.push_back(flowing ? "on" : "off"); }});
+         .activity = [&](bool flowing) { told.push_back(flowing ? "on" : "off"); },
+         .timed = [](const SoundServer::Timing&) {}});
     server.connect({.ready = [] {}, .lost = [](const auto&) {}, .changed = [](auto, auto) {}});
     server.advance({});
     ASSERT_FALSE(
@@ -37,4 +39,65 @@ TEST(MonitorRecorderTest, AudioReceivedBeforeAPauseIsMeasuredBeforeLevelsStop)
     server.advance(std::chrono::seconds(1));
     EXPECT_EQ(told, (std::vector<std::string>{"ready", "level", "level", "level", "off"}));
     EXPECT_TRUE(server.stream()->corked);
+}
+
+// The output's timing is asked for while something plays, and told when the output changes or
+// a figure moves by a millisecond; nothing is asked while paused, so the loop can sleep.
+TEST(MonitorRecorderTest, TheOutputsTimingIsAskedWhilePlayingAndToldWhenItMatters)
+{
+    using namespace std::chrono_literals;
+    using Timing = AudioMeter::OutputTiming;
+    FakeClock clock;
+    auto server = std::make_shared<FakeSoundServer>(clock);
+    for (const char* sink : {"speakers", "headphones"})
+        server->addSink(sink);
+    server->setDefault("speakers");
+    const auto player = server->addPlayer("speakers", false);
+    server->setTiming({120ms, 20ms});
+    BassDetector detector;
+    std::vector<Timing> told;
+    SoundCapture capture({.setUpTimeout = 5s,
+                          .retryInterval = 2s,
+                          .detector = detector,
+                          .measured = [](const auto&) {},
+                          .interrupted = [](const auto&) {},
+                          .activity = [](bool) {},
+                          .timed = [&](const Timing& timing) { told.push_back(timing); }},
+                         server);
+    ASSERT_FALSE(capture.open());
+    server->advance(0s);
+    EXPECT_EQ(told, (std::vector<Timing>{{"speakers", 120ms, 20ms}}));
+
+    const struct {
+        SoundServer::Timing timing;
+        bool toldAgain;
+    } updates[] = {{{120ms + 999us, 20ms}, false},
+                   {{121ms, 20ms}, true},
+                   {{121ms, 20ms + 999us}, false},
+                   {{121ms, 19ms}, true},
+                   {{120ms + 1us, 19ms}, false}};
+    for (const auto& update : updates) {
+        const auto asked = server->timingAsks;
+        const auto before = told.size();
+        server->setTiming(update.timing);
+        server->advance(2s);
+        EXPECT_EQ(server->timingAsks, asked + 1);
+        EXPECT_EQ(told.size(), before + (update.toldAgain ? 1 : 0))
+            << update.timing.output.count() << " us, " << update.timing.stream.count() << " us";
+    }
+
+    server->corkPlayer(player, true);
+    server->advance(1s);
+    const auto asked = server->timingAsks;
+    server->advance(10s);
+    EXPECT_EQ(server->timingAsks, asked) << "asked while nothing plays";
+    EXPECT_EQ(server->armedTimers(), 0u);
+
+    // Another output is told at once, whatever its figures.
+    server->addPlayer("headphones", false);
+    server->setDefault("headphones");
+    server->advance(1s);
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.back(), (Timing{"headphones", 120ms + 1us, 19ms}));
+    capture.close();
 }

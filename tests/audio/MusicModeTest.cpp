@@ -82,7 +82,9 @@ protected:
         rig.defaults.values.insert(QStringLiteral("mode"), QStringLiteral("Music"));
     }
 
-    LogoController& makeController()
+    // Flashes wait for their beat to be heard on a real timer, or on the rig's, which only the
+    // test rings.
+    LogoController& makeController(bool realFlashTimer = true)
     {
         SoundServerMeter::Options options;
         options.server = server.address();
@@ -92,7 +94,11 @@ protected:
         meter = capture.get();
         auto timer = std::make_unique<TimerTicker>();
         ticker = timer.get();
-        logo = rig.make({.meter = std::move(capture), .ticker = std::move(timer), .clock = &clock});
+        logo = rig.make({.meter = std::move(capture),
+                         .ticker = std::move(timer),
+                         .flashTicker = realFlashTimer ? std::make_unique<TimerTicker>()
+                                                       : std::unique_ptr<TimerTicker>(),
+                         .clock = &clock});
         return *logo;
     }
 
@@ -172,13 +178,16 @@ TEST_F(MusicModeTest, FlashesOfAPlayedDrumTrackMatchAnOfflineRunBlockForBlock)
     const auto offline = offlineFlashes(drums);
     service.reset();
 
-    auto& logo = makeController();
+    // Where the output runs ahead of the ear, the flash is only put off: counted at its beat.
+    auto& logo = makeController(false);
     ASSERT_EQ(logo.musicStatus(), kReacting);
     std::vector<std::size_t> online;
     std::size_t blocks = 0;
     std::size_t seen = service.writeCount();
-    meter->afterLevel = [&] {
-        if (flashesSince(service, seen) > 0)
+    meter->afterLevel = [&, deferred = 0]() mutable {
+        const bool putOff = rig.flashTicker->starts > deferred;
+        deferred = rig.flashTicker->starts;
+        if (flashesSince(service, seen) > 0 || putOff)
             online.push_back(blocks);
         ++blocks;
     };

@@ -141,6 +141,7 @@ TEST_F(LogoControllerStartTest, AMissingRequiredPartIsRefusedBeforeAnythingHappe
         [](auto& env) { env.brightness.reset(); },
         [](auto& env) { env.meter.reset(); },
         [](auto& env) { env.ticker.reset(); },
+        [](auto& env) { env.flashTicker.reset(); },
         [](auto& env) { env.fileExists = {}; },
     };
     for (const auto& remove : removals) {
