@@ -1,8 +1,10 @@
 #include "cli/CommandLine.h"
 
+#include "control/NumberSettings.h"
 #include "remote/RemoteNames.h"
 
 #include <QCoreApplication>
+#include <vector>
 
 namespace {
 
@@ -15,33 +17,40 @@ const char* const kQtValueOptions[] = {
 };
 const char* const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-// An option sets the bus property of its name: --breathe-seconds sets BreatheSeconds.
+// An option that sets a bus property to its value.
 struct ValueOption {
-    const char* property;
-    const char* valueName;
-    const char* description;
-};
-
-// In the order they apply, whatever the order given (see RemoteCommand).
-const ValueOption kValueOptions[] = {
-    {RemoteNames::light, "name|automatic",
-     "Drive this light (a name as the tray menu lists it), or leave the choice to Beamwick."},
-    {RemoteNames::mode, "steady|breathe|music", "Set the mode (in any letter case)."},
-    {RemoteNames::brightness, "0.05-8", "Set the brightness (1 is the factory's)."},
-    {RemoteNames::breatheSeconds, "2-12", "Set the length of one breath."},
-    {RemoteNames::sensitivity, "0.5-3", "Set Music's sensitivity."},
-};
-
-QString optionOf(const char* property)
-{
     QString option;
-    for (const char* c = property; *c; ++c) {
-        const QChar letter = QLatin1Char(*c);
-        if (letter.isUpper() && !option.isEmpty())
-            option += QLatin1Char('-');
-        option += letter.toLower();
+    QString property;
+    QString valueName;
+    QString description;
+};
+
+// In the order they apply, whatever the order given (see RemoteCommand): the light, the mode,
+// then the number settings.
+std::vector<ValueOption> valueOptions()
+{
+    std::vector<ValueOption> options{
+        {QStringLiteral("light"), QString::fromLatin1(RemoteNames::light),
+         QStringLiteral("name|automatic"),
+         QStringLiteral("Drive this light (a name as the tray menu lists it), or leave the "
+                        "choice to Beamwick.")},
+        {QStringLiteral("mode"), QString::fromLatin1(RemoteNames::mode),
+         QStringLiteral("steady|breathe|music"),
+         QStringLiteral("Set the mode (in any letter case).")},
+    };
+    for (const NumberSetting& setting : number_settings::all) {
+        const QString range = number_settings::rangeText(setting);
+        const QString unit = QString::fromLatin1(setting.unit);
+        // A value with a unit is named by it, and its range given in the text.
+        options.push_back({QString::fromLatin1(setting.option),
+                           QString::fromLatin1(setting.property), unit.isEmpty() ? range : unit,
+                           unit.isEmpty() ? QString::fromLatin1(setting.help)
+                                          : QStringLiteral("%1, from %2 to %3 %4.")
+                                                .arg(QString::fromLatin1(setting.help),
+                                                     QString::number(setting.range.low),
+                                                     QString::number(setting.range.high), unit)});
     }
-    return option;
+    return options;
 }
 
 const char* const kSwitchOptions[][2] = {
@@ -59,9 +68,8 @@ QString name(const char* text)
 
 void CommandLine::addRemoteOptions()
 {
-    for (const auto& option : kValueOptions)
-        m_parser.addOption(QCommandLineOption(optionOf(option.property), name(option.description),
-                                              name(option.valueName)));
+    for (const auto& option : valueOptions())
+        m_parser.addOption(QCommandLineOption(option.option, option.description, option.valueName));
     for (const auto& option : kSwitchOptions)
         m_parser.addOption(QCommandLineOption(name(option[0]), name(option[1])));
     m_parser.addOption(QCommandLineOption(
@@ -75,14 +83,14 @@ void CommandLine::addRemoteOptions()
 
 bool CommandLine::readRemoteOptions()
 {
-    for (const auto& option : kValueOptions) {
-        const QStringList values = m_parser.values(optionOf(option.property));
+    for (const auto& option : valueOptions()) {
+        const QStringList values = m_parser.values(option.option);
         if (values.size() > 1) {
-            m_error = QStringLiteral("--%1 given more than once.").arg(optionOf(option.property));
+            m_error = QStringLiteral("--%1 given more than once.").arg(option.option);
             return false;
         }
         if (!values.isEmpty())
-            m_remote.add({name(option.property), values.constFirst()});
+            m_remote.add({option.property, values.constFirst()});
     }
     const RemoteCommand::Switch switches[] = {RemoteCommand::Switch::on, RemoteCommand::Switch::off,
                                               RemoteCommand::Switch::toggle};

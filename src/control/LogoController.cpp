@@ -54,19 +54,6 @@ LogoController::LogoController(Environment environment, QObject* parent)
 
 LogoController::~LogoController() = default;
 
-void LogoController::loadSettings()
-{
-    const auto mode = lightModeFromRawValue(StoredSettings::string(m_defaults, "mode"));
-    publish(m_mode, mode.value_or(LightMode::steady));
-
-    if (const auto value = StoredSettings::number(m_defaults, "brightness"))
-        publish(m_brightness, *value);
-    if (const auto value = StoredSettings::number(m_defaults, "breatheSeconds"))
-        publish(m_breatheSeconds, *value);
-    if (const auto value = StoredSettings::number(m_defaults, "sensitivity"))
-        publish(m_sensitivity, *value);
-}
-
 void LogoController::installLevelCallback()
 {
     // Each holds the controller weakly. Only a running Music mode hears what the capture says of
@@ -91,7 +78,7 @@ void LogoController::installLevelCallback()
     });
     meter.setOnTiming([self](const AudioMeter::OutputTiming& timing) {
         if (self && self->musicRunning())
-            self->m_capture.noteTiming(timing);
+            self->noteTiming(timing);
     });
 }
 
@@ -112,32 +99,6 @@ void LogoController::setMode(LightMode mode)
     publish(m_mode, mode);
     m_defaults.setObject(QStringLiteral("mode"), rawValue(mode));
     apply();
-}
-
-void LogoController::setBrightness(double brightness)
-{
-    publish(m_brightness, brightness);
-    persist("brightness", brightness);
-    if (m_mode == LightMode::steady)
-        m_light.setLevel(brightness);
-}
-
-void LogoController::setBreatheSeconds(double seconds)
-{
-    publish(m_breatheSeconds, seconds);
-    persist("breatheSeconds", seconds);
-}
-
-void LogoController::setSensitivity(double sensitivity)
-{
-    publish(m_sensitivity, sensitivity);
-    persist("sensitivity", sensitivity);
-}
-
-void LogoController::persist(const char* key, double value)
-{
-    // JSON has no NaN or infinity; such a value would be saved as null and read back as 0.
-    m_defaults.setObject(QString::fromLatin1(key), QJsonValue(value));
 }
 
 void LogoController::removeOldSudoRule()

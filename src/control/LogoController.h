@@ -6,10 +6,12 @@
 #include "control/FlashSchedule.h"
 #include "control/LightMode.h"
 #include "control/MusicCapture.h"
+#include "control/NumberSettings.h"
 #include "control/OldSudoRule.h"
 #include "platform/Clock.h"
 #include "serviceabi/ServiceContract.h"
 
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <optional>
@@ -42,15 +44,27 @@ public:
     double breatheSeconds() const { return m_breatheSeconds; }
     double sensitivity() const { return m_sensitivity; }
     QString musicStatus() const { return m_capture.status(); }
+    // The output Music heard last (empty before it first heard one), how far ahead of the ear
+    // its server says it runs while Music hears it, and the user's delay for it in milliseconds.
+    QString heardOutput() const { return m_heardOutput; }
+    std::chrono::microseconds reportedLead() const { return m_capture.timing().lead(); }
+    double lightDelay() const { return number(number_settings::lightDelay); }
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
     const std::optional<QString>& lastError() const { return m_lastError; }
 
     // The user's operations. setOn answers whether the light switched; lastError says why not.
     bool setOn(bool on);
     void setMode(LightMode mode);
-    void setBrightness(double brightness);
-    void setBreatheSeconds(double seconds);
-    void setSensitivity(double sensitivity);
+    void setBrightness(double brightness) { setNumber(number_settings::brightness, brightness); }
+    void setBreatheSeconds(double seconds) { setNumber(number_settings::breatheSeconds, seconds); }
+    void setSensitivity(double sensitivity)
+    {
+        setNumber(number_settings::sensitivity, sensitivity);
+    }
+    // Any number setting, the light delay for the output heard now. Saved, and put to use at
+    // once; a light delay before any output was heard is refused, with why.
+    double number(const NumberSetting& setting) const;
+    std::optional<QString> setNumber(const NumberSetting& setting, double value);
     void removeOldSudoRule();
 
     // The lights the service can drive, by name, and the one in use; empty where the service
@@ -98,7 +112,9 @@ private:
     const DrivenLight::Table& baseMap() const;
     bool musicRunning() const;
     void startTimer() { m_timer.start(); }
-    void persist(const char* key, double value);
+    void noteTiming(const AudioMeter::OutputTiming& timing);
+    // The user's delay for the output the capture hears, as a duration.
+    Clock::Duration delayHeard() const;
 
     // Published, in declaration order; isOn is the light's.
     LightMode m_mode = LightMode::steady;
@@ -108,6 +124,9 @@ private:
     // musicStatus is the capture's.
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
+    QString m_heardOutput;
+    // As saved: delays by output name; an entry that is not a number reads as none.
+    QJsonObject m_lightDelays;
 
     DrivenLight m_light;
     // Owned by the controller and connected with it as the receiver, so a tick can never reach

@@ -87,8 +87,9 @@ void LogoController::handleAudio(double bass, double average)
     if (!beat_rule::accepts(bass, average, m_sensitivity, since))
         return;
     m_lastBeat = now;
-    // The block was measured as it reached the output's monitor; it is heard this much later.
-    const auto lead = m_capture.timing().lead();
+    // The block was measured as it reached the output's monitor; it is heard this much later,
+    // and the user may know better.
+    const Clock::Duration lead = m_capture.timing().lead() + delayHeard();
     if (lead <= Clock::Duration::zero())
         return flash(now);
     m_flashes.add(now + lead, now);

@@ -1,7 +1,7 @@
 #include "panel/MenuView.h"
 
 #include "control/LogoController.h"
-#include "control/SettingRanges.h"
+#include "control/NumberSettings.h"
 #include "panel/PanelStyle.h"
 #include "panel/PanelText.h"
 #include "panel/SegmentedControl.h"
@@ -96,20 +96,22 @@ void MenuView::build()
         m_mode->segment(i)->setAccessibleDescription(tr("Mode"));
     group->addWidget(m_mode);
 
-    m_brightness = new SliderRow(QStringLiteral("Brightness"), setting_ranges::brightness.low,
-                                 setting_ranges::brightness.high, m_group);
+    m_brightness =
+        new SliderRow(QStringLiteral("Brightness"), number_settings::brightness.range.low,
+                      number_settings::brightness.range.high, m_group);
     group->addWidget(m_brightness);
 
-    m_speed = new SliderRow(QStringLiteral("Speed"), setting_ranges::breatheSeconds.low,
-                            setting_ranges::breatheSeconds.high, m_group);
+    m_speed = new SliderRow(QStringLiteral("Speed"), number_settings::breatheSeconds.range.low,
+                            number_settings::breatheSeconds.range.high, m_group);
     group->addWidget(m_speed);
 
     m_music = new QWidget(m_group);
     auto* music = new QVBoxLayout(m_music);
     music->setContentsMargins(0, 0, 0, 0);
     music->setSpacing(spacing);
-    m_sensitivity = new SliderRow(QStringLiteral("Sensitivity"), setting_ranges::sensitivity.low,
-                                  setting_ranges::sensitivity.high, m_music);
+    m_sensitivity =
+        new SliderRow(QStringLiteral("Sensitivity"), number_settings::sensitivity.range.low,
+                      number_settings::sensitivity.range.high, m_music);
     music->addWidget(m_sensitivity);
     m_musicStatus = wrappingLabel(m_music);
     m_musicStatus->setAccessibleName(QStringLiteral("Music status"));

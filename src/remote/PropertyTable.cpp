@@ -43,12 +43,6 @@ const Property kProperties[] = {
     {RemoteNames::on, "b", true, [](const LogoController& l) -> QVariant { return l.isOn(); }},
     {RemoteNames::mode, "s", true,
      [](const LogoController& l) -> QVariant { return rawValue(l.mode()); }},
-    {RemoteNames::brightness, "d", true,
-     [](const LogoController& l) -> QVariant { return l.brightness(); }},
-    {RemoteNames::breatheSeconds, "d", true,
-     [](const LogoController& l) -> QVariant { return l.breatheSeconds(); }},
-    {RemoteNames::sensitivity, "d", true,
-     [](const LogoController& l) -> QVariant { return l.sensitivity(); }},
     {RemoteNames::light, "s", true,
      [](const LogoController& l) -> QVariant {
          return l.lightIsAutomatic() ? QString() : l.light();
@@ -59,8 +53,17 @@ const Property kProperties[] = {
      [](const LogoController& l) -> QVariant { return l.musicStatus(); }},
     {RemoteNames::lastError, "s", false,
      [](const LogoController& l) -> QVariant { return l.lastError().value_or(QString()); }},
+    // The output LightDelay applies to, and how far ahead of the ear its server says it runs,
+    // in milliseconds.
+    {RemoteNames::heardOutput, "s", false,
+     [](const LogoController& l) -> QVariant { return l.heardOutput(); }},
+    {RemoteNames::reportedLatency, "d", false,
+     [](const LogoController& l) -> QVariant {
+         return std::chrono::duration<double, std::milli>(l.reportedLead()).count();
+     }},
 };
 
+// The number settings follow the others, each of type d and writable.
 const Property* find(const QString& name)
 {
     for (const Property& property : kProperties) {
@@ -70,6 +73,11 @@ const Property* find(const QString& name)
     return nullptr;
 }
 
+bool isNumber(const QString& name)
+{
+    return number_settings::find(name) != nullptr;
+}
+
 } // namespace
 
 QVariantMap PropertyTable::read() const
@@ -77,18 +85,20 @@ QVariantMap PropertyTable::read() const
     QVariantMap values;
     for (const Property& property : kProperties)
         values.insert(QString::fromLatin1(property.name), property.read(m_logo));
+    for (const NumberSetting& setting : number_settings::all)
+        values.insert(QString::fromLatin1(setting.property), m_logo.number(setting));
     return values;
 }
 
 bool PropertyTable::has(const QString& property)
 {
-    return find(property) != nullptr;
+    return find(property) != nullptr || isNumber(property);
 }
 
 bool PropertyTable::writable(const QString& property)
 {
     const Property* found = find(property);
-    return found && found->writable;
+    return (found && found->writable) || isNumber(property);
 }
 
 QString PropertyTable::introspection()
@@ -98,6 +108,9 @@ QString PropertyTable::introspection()
         xml += QStringLiteral("    <property name=\"%1\" type=\"%2\" access=\"%3\"/>\n")
                    .arg(QLatin1String(property.name), QLatin1String(property.type),
                         property.writable ? QLatin1String("readwrite") : QLatin1String("read"));
+    for (const NumberSetting& setting : number_settings::all)
+        xml += QStringLiteral("    <property name=\"%1\" type=\"d\" access=\"readwrite\"/>\n")
+                   .arg(QLatin1String(setting.property));
     return xml;
 }
 
@@ -160,11 +173,7 @@ std::optional<PropertyTable::Refusal> PropertyTable::writeNumber(const QString& 
     const QString refusal = SettingRules::checkNumber(property, number);
     if (!refusal.isEmpty())
         return invalid(refusal);
-    if (property == QLatin1String(RemoteNames::brightness))
-        m_logo.setBrightness(number);
-    else if (property == QLatin1String(RemoteNames::breatheSeconds))
-        m_logo.setBreatheSeconds(number);
-    else
-        m_logo.setSensitivity(number);
+    if (const auto why = m_logo.setNumber(*number_settings::find(property), number))
+        return Refusal{QString::fromLatin1(RemoteNames::refused), *why};
     return std::nullopt;
 }

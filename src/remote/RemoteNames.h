@@ -16,15 +16,14 @@ inline constexpr const char* refused = "org.beamwick.Beamwick1.Error.Refused";
 // A change that was made but could not be saved.
 inline constexpr const char* notSaved = "org.beamwick.Beamwick1.Error.NotSaved";
 
-// The properties of `interface`.
+// The properties of `interface`; the number settings' are in control/NumberSettings.h.
 inline constexpr const char* on = "On";
 inline constexpr const char* mode = "Mode";
-inline constexpr const char* brightness = "Brightness";
-inline constexpr const char* breatheSeconds = "BreatheSeconds";
-inline constexpr const char* sensitivity = "Sensitivity";
 inline constexpr const char* light = "Light";
 inline constexpr const char* lights = "Lights";
 inline constexpr const char* musicStatus = "MusicStatus";
 inline constexpr const char* lastError = "LastError";
+inline constexpr const char* heardOutput = "HeardOutput";
+inline constexpr const char* reportedLatency = "ReportedLatency";
 
 } // namespace RemoteNames

@@ -3,41 +3,15 @@
 #include "control/LightMode.h"
 #include "remote/RemoteNames.h"
 
-#include <cmath>
-
-namespace {
-
-struct NamedRange {
-    const char* property;
-    SettingRules::Range range;
-};
-
-constexpr NamedRange kRanges[] = {
-    {RemoteNames::brightness, setting_ranges::brightness},
-    {RemoteNames::breatheSeconds, setting_ranges::breatheSeconds},
-    {RemoteNames::sensitivity, setting_ranges::sensitivity},
-};
-
-} // namespace
-
-std::optional<SettingRules::Range> SettingRules::rangeOf(const QString& property)
-{
-    for (const auto& named : kRanges) {
-        if (property == QLatin1String(named.property))
-            return named.range;
-    }
-    return std::nullopt;
-}
-
 QString SettingRules::checkNumber(const QString& property, double value)
 {
-    const auto range = rangeOf(property);
-    if (!range)
+    const NumberSetting* setting = number_settings::find(property);
+    if (!setting)
         return QStringLiteral("%1 is not a number setting.").arg(property);
-    if (std::isfinite(value) && value >= range->low && value <= range->high)
+    if (number_settings::accepts(*setting, value))
         return {};
     return QStringLiteral("%1 accepts a number from %2 to %3.")
-        .arg(property, QString::number(range->low), QString::number(range->high));
+        .arg(property, QString::number(setting->range.low), QString::number(setting->range.high));
 }
 
 QString SettingRules::checkMode(const QString& mode)

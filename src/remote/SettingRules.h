@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/SettingRanges.h"
+#include "control/NumberSettings.h"
 
 #include <QString>
 #include <QStringList>
@@ -12,10 +12,6 @@
 // text when the value is accepted, else a message naming what is accepted.
 class SettingRules {
 public:
-    using Range = SettingRange;
-
-    // The range of a numeric property (Brightness, BreatheSeconds, Sensitivity); none for others.
-    static std::optional<Range> rangeOf(const QString& property);
     // NaN and the infinities are never accepted.
     static QString checkNumber(const QString& property, double value);
     // Only the exact raw values "Steady", "Breathe" and "Music".
