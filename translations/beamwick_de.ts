@@ -12,6 +12,18 @@
         <translation>Modus</translation>
     </message>
     <message>
+        <source>Light delay</source>
+        <translation>Lichtverzögerung</translation>
+    </message>
+    <message>
+        <source>No output heard yet</source>
+        <translation>Noch keine Ausgabe gehört</translation>
+    </message>
+    <message>
+        <source>%1 — reports %2 ms</source>
+        <translation>%1 — meldet %2 ms</translation>
+    </message>
+    <message>
         <source>Remove old password-free rule (no longer needed)</source>
         <translation>Alte Regel ohne Passwort entfernen (nicht mehr nötig)</translation>
     </message>

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cmath>
 
 namespace {
 
@@ -113,6 +114,12 @@ void MenuView::build()
         new SliderRow(QStringLiteral("Sensitivity"), number_settings::sensitivity.range.low,
                       number_settings::sensitivity.range.high, m_music);
     music->addWidget(m_sensitivity);
+    m_delay = new SliderRow(tr("Light delay"), number_settings::lightDelay.range.low,
+                            number_settings::lightDelay.range.high, m_music);
+    music->addWidget(m_delay);
+    m_delayOutput = wrappingLabel(m_music);
+    m_delayOutput->setAccessibleName(tr("Light delay"));
+    music->addWidget(m_delayOutput);
     m_musicStatus = wrappingLabel(m_music);
     m_musicStatus->setAccessibleName(QStringLiteral("Music status"));
     music->addWidget(m_musicStatus);
@@ -167,6 +174,10 @@ void MenuView::connectControls()
             [this](double position) { m_logo.setBreatheSeconds(kSpeedMirror - position); });
     connect(m_sensitivity, &SliderRow::moved, this,
             [this](double position) { m_logo.setSensitivity(position); });
+    // Whole milliseconds: a finer delay is not seen, and reads back as it was set.
+    connect(m_delay, &SliderRow::moved, this, [this](double position) {
+        m_logo.setNumber(number_settings::lightDelay, std::round(position));
+    });
     connect(m_removeRule, &QPushButton::clicked, this, [this] { m_logo.removeOldSudoRule(); });
     connect(m_quit, &QPushButton::clicked, this, [] { QCoreApplication::quit(); });
 }
@@ -203,6 +214,17 @@ void MenuView::refresh()
     m_sensitivity->setPosition(m_logo.sensitivity());
     m_sensitivity->setValueText(PanelText::sensitivity(m_logo.sensitivity()));
     m_musicStatus->setText(m_logo.musicStatus());
+    // The delay is the heard output's own: none to set before Music has heard one.
+    const QString output = m_logo.heardOutput();
+    m_delay->setEnabled(!output.isEmpty());
+    m_delay->setPosition(m_logo.lightDelay());
+    m_delay->setValueText(PanelText::delay(m_logo.lightDelay()));
+    const double reported =
+        std::chrono::duration<double, std::milli>(m_logo.reportedLead()).count();
+    m_delayOutput->setText(
+        output.isEmpty()
+            ? tr("No output heard yet")
+            : tr("%1 — reports %2 ms").arg(output, QString::number(std::round(reported), 'f', 0)));
 
     const auto& error = m_logo.lastError();
     m_error->setVisible(error.has_value());

@@ -38,6 +38,8 @@ public:
     QWidget* musicBlock() const { return m_music; }
     SliderRow* sensitivityRow() const { return m_sensitivity; }
     QLabel* musicStatusLine() const { return m_musicStatus; }
+    SliderRow* delayRow() const { return m_delay; }
+    QLabel* delayOutputLine() const { return m_delayOutput; }
     QLabel* errorLine() const { return m_error; }
     QPushButton* removeRuleButton() const { return m_removeRule; }
     QLabel* footerNote() const { return m_note; }
@@ -66,6 +68,8 @@ private:
     QWidget* m_music = nullptr;
     SliderRow* m_sensitivity = nullptr;
     QLabel* m_musicStatus = nullptr;
+    SliderRow* m_delay = nullptr;
+    QLabel* m_delayOutput = nullptr;
     QLabel* m_error = nullptr;
     QPushButton* m_removeRule = nullptr;
     QLabel* m_note = nullptr;

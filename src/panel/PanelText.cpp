@@ -40,4 +40,14 @@ QString sensitivity(double sensitivity)
     return oneDecimal(sensitivity) + QChar(0x00D7);
 }
 
+QString delay(double milliseconds)
+{
+    const double whole = std::round(milliseconds) + 0.0;
+    const QString number = QString::number(std::abs(whole), 'f', 0);
+    const QString sign = whole > 0   ? QStringLiteral("+")
+                         : whole < 0 ? QString(QChar(0x2212))
+                                     : QString();
+    return sign + number + QStringLiteral(" ms");
+}
+
 } // namespace PanelText

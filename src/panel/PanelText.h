@@ -12,5 +12,7 @@ QString brightness(double brightness);
 QString speed(double breatheSeconds);
 // "1.5×".
 QString sensitivity(double sensitivity);
+// "+120 ms", "0 ms", "−40 ms": whole milliseconds, signed.
+QString delay(double milliseconds);
 
 } // namespace PanelText
