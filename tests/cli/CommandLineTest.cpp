@@ -1,6 +1,9 @@
 #include "cli/CommandLine.h"
 
+#include "control/NumberSettings.h"
+
 #include <QStringList>
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(CommandLineTest, ConventionalOptionsAndQtsOwnAreToldApartFromMistakes)
@@ -46,4 +49,32 @@ TEST(CommandLineTest, ControlOptionsApplyInTheirOwnOrder)
     for (const auto& value : plan.values)
         order << value.property + '=' + value.value.toString();
     EXPECT_EQ(order, QStringList({"Light=", "Mode=Breathe", "Brightness=8", "Sensitivity=0.5"}));
+}
+
+// Every number setting is an option named, explained and bounded as its one description says,
+// and its value is checked against that same range.
+TEST(CommandLineTest, EachNumberSettingIsAnOptionWithItsRangeFromItsDescription)
+{
+    const QString help = CommandLine({"beamwick", "--help"}).output().simplified();
+    EXPECT_TRUE(help.contains("--brightness <0.05-8>")) << qPrintable(help);
+    EXPECT_TRUE(help.contains("--delay <ms>"));
+    EXPECT_TRUE(help.contains("from -200 to 1000 ms."));
+    for (const NumberSetting& setting : number_settings::all) {
+        const QString option = QStringLiteral("--") + setting.option;
+        EXPECT_TRUE(help.contains(option + ' ')) << setting.property;
+        EXPECT_TRUE(help.contains(QString::fromLatin1(setting.help).simplified()))
+            << setting.property;
+        const auto plan = [&](double value) {
+            return CommandLine({"beamwick", option, QString::number(value, 'g', 17)})
+                .remote()
+                .plan();
+        };
+        const auto inside = plan(setting.range.high);
+        ASSERT_EQ(inside.values.size(), 1u) << qPrintable(inside.refusal);
+        EXPECT_EQ(inside.values.front().property, QString::fromLatin1(setting.property));
+        EXPECT_EQ(inside.values.front().value, setting.range.high);
+        EXPECT_FALSE(plan(std::nextafter(setting.range.high, 1e9)).refusal.isEmpty());
+        EXPECT_FALSE(plan(std::nextafter(setting.range.low, -1e9)).refusal.isEmpty());
+    }
+    EXPECT_FALSE(CommandLine({"beamwick", "--delay", "soon"}).remote().plan().refusal.isEmpty());
 }

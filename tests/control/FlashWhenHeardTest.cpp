@@ -116,4 +116,50 @@ TEST_F(FlashWhenHeardTest, AFlashHeardWhileTheTicksSleepStillEnds)
     EXPECT_FALSE(ticker->isActive()) << "asleep again once the flash has ended";
 }
 
+// The user's delay is kept for each output, saved, and added to what the server reports.
+TEST_F(FlashWhenHeardTest, TheLightDelayIsEachOutputsOwnAndAddsToTheReportedLead)
+{
+    using number_settings::lightDelay;
+    defaults.values.insert("lightDelays", QJsonObject{{"hdmi", "soon"}, {"usb", 5000.0}});
+    auto& logo = make();
+    EXPECT_TRUE(logo.setNumber(lightDelay, 100.0)) << "no output heard yet: refused";
+    logo.setMode(LightMode::music);
+    const auto hear = [&](const char* output, std::chrono::microseconds lead) {
+        meter->report({.output = output, .outputLatency = lead});
+    };
+    hear("speakers", 20ms);
+    EXPECT_FALSE(logo.setNumber(lightDelay, 100.0));
+    hear("headphones", 0ms);
+    EXPECT_EQ(logo.lightDelay(), 0.0) << "an output never seen";
+    EXPECT_FALSE(logo.setNumber(lightDelay, -30.0));
+    hear("usb", 0ms);
+    EXPECT_EQ(logo.lightDelay(), 0.0) << "out of range in the file: none";
+
+    hear("speakers", 20ms);
+    EXPECT_EQ(logo.lightDelay(), 100.0);
+    clock.advance(1s);
+    beat();
+    EXPECT_EQ(flashTicker->interval(), 120ms);
+    clock.advance(120ms);
+    flashTicker->tick();
+    EXPECT_TRUE(lit());
+
+    // Headphones run 20 ms ahead, and the user's -30 ms more than makes up for it.
+    hear("headphones", 20ms);
+    clock.advance(1s);
+    beat();
+    EXPECT_TRUE(lit());
+    EXPECT_FALSE(flashTicker->isActive());
+
+    // Saved for each output, the entries it could not read kept as they were.
+    const auto saved = defaults.values.value("lightDelays").toObject();
+    EXPECT_EQ(saved,
+              (QJsonObject{
+                  {"hdmi", "soon"}, {"usb", 5000.0}, {"speakers", 100.0}, {"headphones", -30.0}}));
+    auto& again = make();
+    again.setMode(LightMode::music);
+    meter->report({.output = "speakers"});
+    EXPECT_EQ(again.lightDelay(), 100.0);
+}
+
 } // namespace

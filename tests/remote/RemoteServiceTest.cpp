@@ -8,8 +8,10 @@
 #include "testkit/services/PrivateFolder.h"
 #include "testkit/support/EventLoop.h"
 
+#include <QDBusArgument>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusPendingCall>
 #include <QDBusVariant>
 #include <gtest/gtest.h>
@@ -140,6 +142,25 @@ TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnounced)
     EXPECT_TRUE(spinUntil([&] { return quits == 1; }));
 }
 
+// The bus describes each number setting as it reads: a double, writable, with its value.
+TEST_F(RemoteServiceTest, IntrospectionListsEveryNumberSettingAsItsDescriptionSays)
+{
+    const QString xml = call("org.freedesktop.DBus.Introspectable", "Introspect", {})
+                            .arguments()
+                            .value(0)
+                            .toString();
+    const auto all = call(RemoteNames::propertiesInterface, "GetAll", {RemoteNames::interface});
+    const QVariantMap values = qdbus_cast<QVariantMap>(all.arguments().value(0));
+    for (const NumberSetting& setting : number_settings::all) {
+        EXPECT_TRUE(
+            xml.contains(QStringLiteral("<property name=\"%1\" type=\"d\" access=\"readwrite\"/>")
+                             .arg(setting.property)))
+            << setting.property << qPrintable(xml);
+        EXPECT_EQ(values.value(setting.property), setting.fallback) << setting.property;
+    }
+    EXPECT_TRUE(xml.contains(R"(<property name="HeardOutput" type="s" access="read"/>)"));
+}
+
 TEST_F(RemoteServiceTest, AChangeMadeAsThePanelMakesItIsAnnouncedOnceWithWhatChanged)
 {
     logo->setMode(LightMode::music);
@@ -171,6 +192,10 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
         {"Sensitivity", 3.001, "from 0.5 to 3"},
         {"Sensitivity", 0.499, "from 0.5 to 3"},
         {"Sensitivity", inf, "from 0.5 to 3"},
+        {"LightDelay", 1000.001, "from -200 to 1000"},
+        {"LightDelay", -200.001, "from -200 to 1000"},
+        {"LightDelay", QStringLiteral("soon"), "from -200 to 1000"},
+        {"LightDelay", 100, "not type i"},
         {"Mode", QStringLiteral("steady"), "\"Steady\""},
         {"Light", QStringLiteral("test::c"), "\"test::b\""},
         {"On", 1, "true or false"},
@@ -204,6 +229,21 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
                                           {"Sensitivity", 0.5},
                                           {"Sensitivity", 3.0}})
         EXPECT_EQ(set(property, value).type(), QDBusMessage::ReplyMessage) << property;
+
+    // The light delay is the heard output's: none before Music has heard one, then its ends.
+    const auto early = set("LightDelay", 100.0);
+    EXPECT_EQ(early.errorName(), RemoteNames::refused);
+    EXPECT_TRUE(early.errorMessage().contains("No output heard yet"))
+        << qPrintable(early.errorMessage());
+    logo->setMode(LightMode::music);
+    rig.meter->report({.output = "speakers", .outputLatency = std::chrono::milliseconds(30)});
+    EXPECT_EQ(get("HeardOutput"), QStringLiteral("speakers"));
+    EXPECT_EQ(get("ReportedLatency"), 30.0);
+    for (const double delay : {-200.0, 1000.0}) {
+        EXPECT_EQ(set("LightDelay", delay).type(), QDBusMessage::ReplyMessage) << delay;
+        EXPECT_EQ(get("LightDelay"), delay);
+    }
+    EXPECT_EQ(rig.defaults.values.value("lightDelays").toObject().value("speakers"), 1000.0);
 }
 
 // A change asked for in good form that did not happen is not answered with success: the light
