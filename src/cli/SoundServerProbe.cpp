@@ -10,8 +10,21 @@ namespace {
 
 struct Exchange {
     bool infoArrived = false;
+    // The default sink's description, asked for once the server named it.
+    bool sinkAsked = false;
+    bool sinkArrived = false;
     SoundServerProbe::Result result;
 };
+
+void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata)
+{
+    auto* exchange = static_cast<Exchange*>(userdata);
+    if (eol != 0 || !info) {
+        exchange->sinkArrived = true;
+        return;
+    }
+    exchange->result.outputLatency = std::chrono::microseconds(info->latency);
+}
 
 void onServerInfo(pa_context*, const pa_server_info* info, void* userdata)
 {
@@ -60,7 +73,19 @@ SoundServerProbe::Result SoundServerProbe::ask(std::chrono::milliseconds timeout
             break;
         if (state == PA_CONTEXT_READY && !operation)
             operation = pa_context_get_server_info(context, onServerInfo, &exchange);
-        if (exchange.infoArrived)
+        if (exchange.infoArrived && !exchange.sinkAsked) {
+            exchange.sinkAsked = true;
+            const QByteArray sink = exchange.result.defaultOutput.toUtf8();
+            pa_operation* asked = sink.isEmpty()
+                                      ? nullptr
+                                      : pa_context_get_sink_info_by_name(context, sink.constData(),
+                                                                         onSinkInfo, &exchange);
+            if (!asked)
+                break;
+            pa_operation_unref(operation);
+            operation = asked;
+        }
+        if (exchange.sinkArrived)
             break;
     }
 

@@ -12,6 +12,8 @@ public:
         QString server;        // name and version, when it answers
         QString defaultOutput; // the default sink's name; empty when it has none
         QString error;         // why it does not answer
+        // The default sink's latency as the server reports it (0 while it is idle).
+        std::chrono::microseconds outputLatency{0};
     };
 
     // Bounded by `timeout` as a whole, so a hung server cannot hold the caller.

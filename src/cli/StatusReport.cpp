@@ -1,6 +1,7 @@
 #include "cli/StatusReport.h"
 
 #include "cli/LogindSession.h"
+#include "control/NumberSettings.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -23,6 +24,22 @@ std::string savedLight(const QString& settingsPath)
         return {};
     const auto light = QJsonDocument::fromJson(file.read(1024 * 1024)).object().value("light");
     return light.isString() ? light.toString().toStdString() : std::string();
+}
+
+// The light delay saved for an output, as the running Beamwick would read it: 0 where there is
+// none, or none it could use.
+double savedDelay(const QString& settingsPath, const QString& output)
+{
+    QFile file(settingsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0.0;
+    const NumberSetting& setting = number_settings::lightDelay;
+    const auto delays =
+        QJsonDocument::fromJson(file.read(1024 * 1024)).object().value(setting.key).toObject();
+    const QJsonValue delay = delays.value(output);
+    return delay.isDouble() && number_settings::accepts(setting, delay.toDouble())
+               ? delay.toDouble()
+               : setting.fallback;
 }
 
 } // namespace
@@ -68,9 +85,14 @@ QString StatusReport::text() const
     QStringList lines = m_led.lines();
     lines << keyboardLine();
     if (m_sound.answers) {
-        lines << QStringLiteral("Sound server: answers (%1), default output: %2")
-                     .arg(m_sound.server, m_sound.defaultOutput.isEmpty() ? QStringLiteral("none")
-                                                                          : m_sound.defaultOutput);
+        const QString& output = m_sound.defaultOutput;
+        QString line = QStringLiteral("Sound server: answers (%1), default output: %2")
+                           .arg(m_sound.server, output.isEmpty() ? QStringLiteral("none") : output);
+        if (!output.isEmpty())
+            line += QStringLiteral(" (reports %1 ms; light delay %2 ms)")
+                        .arg(QString::number(m_sound.outputLatency.count() / 1000.0, 'f', 1),
+                             QString::number(savedDelay(m_settingsPath, output)));
+        lines << line;
     } else {
         lines << QStringLiteral("Sound server: does not answer (%1); Music mode cannot listen")
                      .arg(m_sound.error);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -57,7 +58,23 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
     // The test's own sound server, with its null sink as the default output.
     EXPECT_TRUE(text.contains(QStringLiteral("Sound server: answers (pulseaudio ")))
         << qPrintable(text);
-    EXPECT_TRUE(text.contains(QStringLiteral(", default output: test_sink\n"))) << qPrintable(text);
+    EXPECT_TRUE(text.contains(QRegularExpression(
+        ", default output: test_sink \\(reports [0-9]+\\.[0-9] ms; light delay 0 ms\\)\n")))
+        << qPrintable(text);
+    // The delay the user saved for that output, as Beamwick reads it: one out of range is none.
+    QTemporaryDir home;
+    for (const auto& [saved, shown] : {std::pair{"120", "light delay 120 ms)"},
+                                       {"-200", "light delay -200 ms)"},
+                                       {"1000.5", "light delay 0 ms)"},
+                                       {"\"120\"", "light delay 0 ms)"}}) {
+        QFile settings(home.filePath("settings.json"));
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        settings.write(QByteArray(R"({"lightDelays": {"test_sink": )") + saved + "}}");
+        settings.close();
+        const StatusReport withDelay(LedStatus(tree.root(), nullptr, std::nullopt),
+                                     askAbout(server), settings.fileName());
+        EXPECT_TRUE(withDelay.text().contains(QString::fromLatin1(shown))) << saved;
+    }
     // Only looked at.
     EXPECT_EQ(FakeLedTree::read(brightness.toStdString()), "37\n");
 
