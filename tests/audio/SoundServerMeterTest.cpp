@@ -5,14 +5,19 @@
 #include "testkit/support/EventLoop.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <optional>
 #include <pulse/def.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <thread>
 #include <unistd.h>
 
 // The capture against a real sound server, one smoke test of each thing it does there: measure,
@@ -257,5 +262,68 @@ TEST_F(SoundServerMeterTest, TheCaptureFollowsTheDefaultOutput)
             server.pactl("unload-module " + module);
         levels.clear();
         activity.clear();
+    }
+}
+
+// An output heard later than its monitor (a pipe that a reader drains at the sample rate, as a
+// slow device would): the capture reports what the server says of it, and follows the figure.
+TEST_F(SoundServerMeterTest, AnOutputHeardLaterIsReportedAsRunningAhead)
+{
+    const std::string fifo = server.directory() + "/late.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> draining = true;
+    std::thread reader([&] {
+        const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return;
+        // About 170 ms of audio waits in the pipe once it is full.
+        fcntl(fd, F_SETPIPE_SZ, 32768);
+        constexpr double bytesPerSecond = 48000 * 2 * 2;
+        std::vector<char> chunk(1920);
+        const auto start = Clock::now();
+        double taken = 0;
+        while (draining) {
+            std::this_thread::sleep_until(
+                start + std::chrono::duration_cast<Clock::duration>(
+                            std::chrono::duration<double>(taken / bytesPerSecond)));
+            const auto got = read(fd, chunk.data(), chunk.size());
+            taken += got > 0 ? double(got) : double(chunk.size());
+        }
+        close(fd);
+    });
+    const std::string module = server.pactl("load-module module-pipe-sink sink_name=late_sink "
+                                            "rate=48000 channels=2 format=s16le file=" +
+                                            fifo);
+    server.pactl("set-default-sink late_sink");
+    std::vector<AudioMeter::OutputTiming> told;
+    auto& meter = makeMeter();
+    meter.setOnTiming([&](const AudioMeter::OutputTiming& timing) { told.push_back(timing); });
+    meter.start();
+    levelsDuring(toneSamples(60.0, 0.5, 3.0));
+    const auto listed = server.pactl("list sinks");
+    meter.stop();
+    draining = false;
+    reader.join();
+    server.pactl("unload-module " + module);
+
+    // What `pactl list sinks` says of the sink's latency, read back.
+    const auto sink = listed.find("Name: late_sink");
+    ASSERT_NE(sink, std::string::npos) << listed;
+    const auto latency = listed.find("Latency: ", sink);
+    ASSERT_NE(latency, std::string::npos) << listed;
+    const std::chrono::microseconds listedLatency(std::stol(listed.substr(latency + 9)));
+    ASSERT_FALSE(told.empty());
+    const auto& last = told.back();
+    std::cout << server.name() << ": the capture was told " << last.outputLatency.count()
+              << " us for " << last.output << " (stream " << last.streamLatency.count()
+              << " us); pactl lists " << listedLatency.count() << " us" << std::endl;
+    EXPECT_EQ(last.output, "late_sink");
+    // The pipe fills on: the figure listed a moment later is a little higher.
+    EXPECT_LE(last.outputLatency, listedLatency + 5ms);
+    EXPECT_GE(last.outputLatency, listedLatency - 40ms);
+    // PipeWire's PulseAudio server reports no latency for such a sink, nor for a monitor's: the
+    // user's delay is what covers it there.
+    if (server.kind() == PrivateSoundServer::Kind::pulseAudio) {
+        EXPECT_GT(last.lead(), 50ms);
     }
 }
