@@ -14,6 +14,7 @@
 #include "harness/ResultTable.h"
 #include "harness/RunReport.h"
 #include "harness/WriteLog.h"
+#include "testkit/services/LateOutput.h"
 #include "testkit/services/PrivateSoundServer.h"
 
 #include <QTemporaryDir>
@@ -42,6 +43,7 @@ constexpr double kLeadInSeconds = 5.0;
 // hands a capture client a chunk of the monitor.
 constexpr double kPlayerBufferMs = 200.0;
 constexpr double kLowLatencyBufferMs = 20.0;
+constexpr double kLightDelayMs = RunReport::lightDelayMs;
 // With nothing playing the capture corks and the 50 ms timer stops once the light has settled;
 // what is measured is the state it stays in, not the way there.
 constexpr double kCorkSettleSeconds = 3.0;
@@ -140,7 +142,10 @@ private:
     void measurePlaybackOnly();
     void measureMusic(double bufferMs, RunReport::ModeCost& cost,
                       std::optional<LatencyMatch::Summary>& latency,
-                      std::optional<ProcCost>* server);
+                      std::optional<ProcCost>* server, const std::string& settings = "",
+                      LatencyMatch::Window window = {});
+    // Music on an output heard well after its monitor, with the user's light delay for it.
+    void measureLateOutput(double delayMs, std::optional<LatencyMatch::Summary>& latency);
     void measureSideBySide(RunReport::MusicFigures& figures);
     void measureMusicFigures(RunReport::MusicFigures& figures, bool sideBySide);
     void measurePulseAudio();
@@ -263,10 +268,13 @@ void Harness::measurePlaybackOnly()
 
 void Harness::measureMusic(double bufferMs, RunReport::ModeCost& cost,
                            std::optional<LatencyMatch::Summary>& latency,
-                           std::optional<ProcCost>* server)
+                           std::optional<ProcCost>* server, const std::string& settings,
+                           LatencyMatch::Window window)
 {
-    const std::string name = "Music-" + std::to_string(static_cast<int>(bufferMs)) + "ms";
+    const std::string name = "Music-" + std::to_string(static_cast<int>(bufferMs)) + "ms" +
+                             (settings.empty() ? "" : "-late");
     BeamwickInstance beamwick(workDirectory(name), {m_options.beamwick, RECORDING_SERVICE_MODULE});
+    beamwick.seedAlso(settings);
     if (!startBeamwick(beamwick, "Music"))
         return;
     sleepSeconds(0.5);
@@ -306,7 +314,23 @@ void Harness::measureMusic(double bufferMs, RunReport::ModeCost& cost,
     }
     const auto flashes = WriteLog::flashes(writes, kMusicFloor, onsets->front() - 1'000'000'000,
                                            onsets->back() + 1'000'000'000);
-    latency = LatencyMatch::match(*onsets, flashes);
+    latency = LatencyMatch::match(*onsets, flashes, window);
+}
+
+void Harness::measureLateOutput(double delayMs, std::optional<LatencyMatch::Summary>& latency)
+{
+    LateOutput late(*m_services, m_services->directory());
+    if (!late.ready()) {
+        fail("the late output could not be made: " + m_services->log());
+        return;
+    }
+    RunReport::ModeCost cost;
+    // A build that flashes as the beat reaches the monitor flashes before it is heard.
+    const LatencyMatch::Window early{.earlyNs = 300'000'000, .lateNs = 450'000'000};
+    measureMusic(kPlayerBufferMs, cost, latency, nullptr,
+                 std::string(R"("lightDelays": {")") + LateOutput::sinkName + R"(": )" +
+                     std::to_string(delayMs) + "}",
+                 early);
 }
 
 void Harness::measureSideBySide(RunReport::MusicFigures& figures)
@@ -471,6 +495,10 @@ void Harness::measurePulseAudio()
     progress("playback alone");
     measurePlaybackOnly();
     measureMusicFigures(m_report.pulse, true);
+    progress("Music on an output heard later");
+    measureLateOutput(0.0, m_report.lateOutput);
+    progress("Music on an output heard later, with a light delay");
+    measureLateOutput(kLightDelayMs, m_report.lateOutputDelayed);
     progress("memory over many mode changes");
     measureSoaks();
     m_services = nullptr;

@@ -12,9 +12,10 @@ BeamwickInstance::BeamwickInstance(std::string root, Install install)
     : m_root(std::move(root)), m_install(std::move(install))
 {}
 
-std::string BeamwickInstance::seed(const std::string& mode)
+std::string BeamwickInstance::seed(const std::string& mode, const std::string& more)
 {
-    return R"({"mode": ")" + mode + R"(", "brightness": 1.0})" + "\n";
+    return R"({"mode": ")" + mode + R"(", "brightness": 1.0)" + (more.empty() ? "" : ", " + more) +
+           "}\n";
 }
 
 bool BeamwickInstance::prepare()
@@ -49,7 +50,7 @@ bool BeamwickInstance::start(const std::string& mode,
     fs::remove(logPath(), error);
     {
         std::ofstream settings(settingsPath(), std::ios::trunc);
-        settings << seed(mode);
+        settings << seed(mode, m_more);
         if (!settings) {
             m_error = "cannot write " + settingsPath();
             return false;

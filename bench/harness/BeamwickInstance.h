@@ -43,12 +43,16 @@ public:
     std::string settingsPath() const { return m_root + "/config/beamwick/settings.json"; }
     const std::string& errorText() const { return m_error; }
 
-    // The settings file that puts Beamwick into a mode.
-    static std::string seed(const std::string& mode);
+    // The settings file that puts Beamwick into a mode; `more` adds members to it, as JSON
+    // (`"key": value, ...`).
+    static std::string seed(const std::string& mode, const std::string& more = "");
+    // Members the next start adds to the settings it seeds.
+    void seedAlso(std::string more) { m_more = std::move(more); }
 
 private:
     std::string m_root;
     Install m_install;
     ChildProcess m_process;
     std::string m_error;
+    std::string m_more;
 };

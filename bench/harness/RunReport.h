@@ -57,6 +57,11 @@ struct RunReport {
     MusicFigures pulse;
     // Absent when the run did not try PipeWire; its side by side is optional.
     std::optional<MusicFigures> pipewire;
+    // PulseAudio: an output heard about 130 ms after its monitor (testkit's LateOutput), without
+    // and with the user's light delay for it.
+    static constexpr double lightDelayMs = 100.0;
+    std::optional<LatencyMatch::Summary> lateOutput;
+    std::optional<LatencyMatch::Summary> lateOutputDelayed;
     std::optional<ProcCost> serverPlaybackOnly;
     std::optional<ProcCost> serverWithBeamwick;
     std::vector<MicroBenchmarks::Entry> micro;

@@ -1,13 +1,12 @@
 #include "audio/SoundServerMeter.h"
 
 #include "testkit/audio/TonePlayer.h"
+#include "testkit/services/LateOutput.h"
 #include "testkit/services/PrivateSoundServer.h"
 #include "testkit/support/EventLoop.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -15,9 +14,7 @@
 #include <optional>
 #include <pulse/def.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
-#include <thread>
 #include <unistd.h>
 
 // The capture against a real sound server, one smoke test of each thing it does there: measure,
@@ -265,36 +262,12 @@ TEST_F(SoundServerMeterTest, TheCaptureFollowsTheDefaultOutput)
     }
 }
 
-// An output heard later than its monitor (a pipe that a reader drains at the sample rate, as a
-// slow device would): the capture reports what the server says of it, and follows the figure.
+// An output heard later than its monitor, as a slow device plays: the capture reports what the
+// server says of it.
 TEST_F(SoundServerMeterTest, AnOutputHeardLaterIsReportedAsRunningAhead)
 {
-    const std::string fifo = server.directory() + "/late.fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::atomic<bool> draining = true;
-    std::thread reader([&] {
-        const int fd = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
-        if (fd < 0)
-            return;
-        // About 170 ms of audio waits in the pipe once it is full.
-        fcntl(fd, F_SETPIPE_SZ, 32768);
-        constexpr double bytesPerSecond = 48000 * 2 * 2;
-        std::vector<char> chunk(1920);
-        const auto start = Clock::now();
-        double taken = 0;
-        while (draining) {
-            std::this_thread::sleep_until(
-                start + std::chrono::duration_cast<Clock::duration>(
-                            std::chrono::duration<double>(taken / bytesPerSecond)));
-            const auto got = read(fd, chunk.data(), chunk.size());
-            taken += got > 0 ? double(got) : double(chunk.size());
-        }
-        close(fd);
-    });
-    const std::string module = server.pactl("load-module module-pipe-sink sink_name=late_sink "
-                                            "rate=48000 channels=2 format=s16le file=" +
-                                            fifo);
-    server.pactl("set-default-sink late_sink");
+    std::optional<LateOutput> late(std::in_place, server, server.directory());
+    ASSERT_TRUE(late->ready()) << server.log();
     std::vector<AudioMeter::OutputTiming> told;
     auto& meter = makeMeter();
     meter.setOnTiming([&](const AudioMeter::OutputTiming& timing) { told.push_back(timing); });
@@ -302,9 +275,7 @@ TEST_F(SoundServerMeterTest, AnOutputHeardLaterIsReportedAsRunningAhead)
     levelsDuring(toneSamples(60.0, 0.5, 3.0));
     const auto listed = server.pactl("list sinks");
     meter.stop();
-    draining = false;
-    reader.join();
-    server.pactl("unload-module " + module);
+    late.reset();
 
     // What `pactl list sinks` says of the sink's latency, read back.
     const auto sink = listed.find("Name: late_sink");
