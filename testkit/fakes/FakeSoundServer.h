@@ -78,6 +78,7 @@ public:
     bool feed(float amplitude);
     // The timing the server gives from now on when asked.
     void setTiming(Timing timing) { m_timing = timing; }
+    const Timing& timing() const { return m_timing; }
     // Lets time pass, running whatever falls due meanwhile.
     void advance(Clock::duration by);
 

@@ -163,6 +163,23 @@ struct Audio : Step {
     }
 };
 
+// The server's figures for the output change: a Bluetooth speaker's, a busy server's.
+struct Timing : Step {
+    std::chrono::microseconds output{*rc::gen::inRange(0, 300'000)};
+    std::chrono::microseconds stream{*rc::gen::inRange(0, 40'000)};
+    void run(const Model&, Story& s) const override
+    {
+        s.server->setTiming({output, stream});
+        s.timingChanged = s.rig.clock.now();
+        s.pass(0s);
+    }
+    void show(std::ostream& os) const override
+    {
+        os << "the output runs " << output.count() << " us ahead, the stream lags "
+           << stream.count() << " us";
+    }
+};
+
 // Now and then long enough for the capture to give up a connection that leaves it unanswered.
 struct Wait : Step {
     std::chrono::milliseconds time{*rc::gen::weightedOneOf<int>(
@@ -206,7 +223,7 @@ RC_GTEST_PROP(CaptureStories, WhatTheServerDoesTheCaptureFollowsAndSleepsWhenItC
     rc::state::check(
         model, story,
         rc::state::gen::execOneOfWithArgs<AddSink, RemoveSink, ChooseDefault, LoseServer, Stream,
-                                          Player, Delays, Hang, Audio, Wait, Restart>());
+                                          Player, Delays, Hang, Audio, Wait, Restart, Timing>());
 }
 
 // The orders that once left the capture wrong, each told as a story.

@@ -85,8 +85,12 @@ struct Story {
             server->advance(step);
             // What the audio thread posted meanwhile reaches the main thread before its tick.
             runPostedTasks();
-            if (rig.clock.now().time_since_epoch() % kTick == 0s)
+            if (rig.clock.now().time_since_epoch() % kTick == 0s) {
                 rig.ticker->tick();
+                // The flash alarm rings up to a tick late, or early: neither shows a flash
+                // before its time.
+                rig.flashTicker->tick();
+            }
             runPostedTasks();
         } while (rig.clock.now() < until);
         check();
@@ -104,6 +108,7 @@ struct Story {
     std::chrono::steady_clock::time_point lastSound;
     std::chrono::steady_clock::time_point lastBlock;
     std::chrono::steady_clock::time_point lastChange;
+    std::chrono::steady_clock::time_point timingChanged;
     // Until when the connection of the moment leaves each kind of question unanswered.
     std::chrono::steady_clock::time_point hungUntil[3] = {};
     // The latest end of a hang that a later one of the same kind outlasts.
@@ -126,9 +131,12 @@ inline void Story::check() const
     // (c) Paused only once nothing was heard for half a second, since the stream began.
     if (meter->isRunning() && stream && stream->corked)
         RC_ASSERT(now - std::max(lastSound, stream->since) >= 500ms);
-    // A stopped capture leaves neither connection nor timer behind, whatever it was doing.
-    if (!meter->isRunning())
+    // A stopped capture leaves neither connection nor timer behind, whatever it was doing, and
+    // no flash waits for a beat it heard.
+    if (!meter->isRunning()) {
         RC_ASSERT(!server->connected() && server->armedTimers() == 0u);
+        RC_ASSERT(!rig.flashTicker->isActive());
+    }
     if (now < settledAt || !meter->isRunning() || !server->up())
         return;
     const auto output = server->sinkIndex(server->defaultName());
@@ -137,6 +145,14 @@ inline void Story::check() const
         RC_ASSERT(stream.has_value());
         RC_ASSERT(stream->ready);
         RC_ASSERT(stream->monitor == server->defaultName() + ".monitor");
+    }
+    // (f) ... and, while it plays, the controller knows which output that is and how far ahead
+    // of the ear it runs, within the millisecond the capture rounds to, once it has asked.
+    if (output && stream && !stream->corked && now - stream->corkedAt >= 2s + slowest &&
+        now - timingChanged >= 2s + slowest) {
+        RC_ASSERT(logo->heardOutput().toStdString() == server->defaultName());
+        const auto lead = server->timing().output - server->timing().stream;
+        RC_ASSERT(std::chrono::abs(logo->reportedLead() - lead) < 2ms);
     }
     // (c) ... and paused as soon as the listings can tell it nothing plays.
     const bool playing = output && server->playing(*output);
