@@ -23,6 +23,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <thread>
@@ -271,8 +272,10 @@ void Harness::measureMusic(double bufferMs, RunReport::ModeCost& cost,
                            std::optional<ProcCost>* server, const std::string& settings,
                            LatencyMatch::Window window)
 {
-    const std::string name = "Music-" + std::to_string(static_cast<int>(bufferMs)) + "ms" +
-                             (settings.empty() ? "" : "-late");
+    const std::string name =
+        "Music-" + std::to_string(static_cast<int>(bufferMs)) + "ms" +
+        // Each seeding its own folder: a player's output file is appended to.
+        (settings.empty() ? "" : "-" + std::to_string(std::hash<std::string>{}(settings)));
     BeamwickInstance beamwick(workDirectory(name), {m_options.beamwick, RECORDING_SERVICE_MODULE});
     beamwick.seedAlso(settings);
     if (!startBeamwick(beamwick, "Music"))

@@ -18,16 +18,16 @@ std::optional<MonitorRecorder::Refused> MonitorRecorder::open(const SoundServer:
     close();
     if (sink.monitor.empty())
         return Refused{MeterError::Step::readingSpeakerId, {}};
-    const auto opened =
-        m_server.openStream(sink, {.ready =
-                                       [this] {
-                                           askTiming();
-                                           m_handlers.ready();
-                                       },
-                                   .ended = [this](const SoundServer::Failure& failure,
-                                                   bool lost) { m_handlers.ended(failure, lost); },
-                                   .readable = [this] { readChunks(); },
-                                   .timed = m_handlers.timed});
+    const auto opened = m_server.openStream(
+        sink, {.ready =
+                   [this] {
+                       askTiming();
+                       m_handlers.ready();
+                   },
+               .ended = [this](const SoundServer::Failure& failure,
+                               bool lost) { m_handlers.ended(failure, lost); },
+               .readable = [this] { readChunks(); },
+               .timed = [this](const SoundServer::Timing& timing) { timed(timing); }});
     if (opened.failure)
         return Refused{opened.creating ? MeterError::Step::creatingListener
                                        : MeterError::Step::startingListener,
@@ -91,6 +91,16 @@ void MonitorRecorder::setPaused(bool paused)
     m_server.cork(paused);
     if (!paused)
         askTiming();
+}
+
+void MonitorRecorder::timed(SoundServer::Timing timing)
+{
+    // A level is measured once its block's last frame has arrived; on average a beat in it
+    // reached the monitor half a block before that, and that is the moment to be heard.
+    const double halfBlock = BlockAssembler::blockFrames / 2.0 / double(m_rate);
+    timing.stream += std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::duration<double>(halfBlock));
+    m_handlers.timed(timing);
 }
 
 void MonitorRecorder::askTiming()

@@ -28,7 +28,8 @@ public:
         std::function<void(const BassDetector::Level& level)> measured;
         // Levels stop (false) or are about to flow again (true).
         std::function<void(bool flowing)> activity;
-        // The server brought the stream's timing up to date.
+        // The server brought the stream's timing up to date; the stream's latency counts from
+        // the middle of a block.
         std::function<void(const SoundServer::Timing& timing)> timed;
     };
 
@@ -69,6 +70,7 @@ private:
 
     // Asks for the stream's timing now and, while it records, again a while later.
     void askTiming();
+    void timed(SoundServer::Timing timing);
     void readChunks();
     void measure(const AudioBuffer& block);
 
