@@ -47,7 +47,7 @@ public:
     // The output Music heard last (empty before it first heard one), how far ahead of the ear
     // its server says it runs while Music hears it, and the user's delay for it in milliseconds.
     QString heardOutput() const { return m_heardOutput; }
-    std::chrono::microseconds reportedLead() const { return m_capture.timing().lead(); }
+    std::chrono::microseconds reportedLead() const { return m_capture.shownLead(); }
     double lightDelay() const { return number(number_settings::lightDelay); }
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
     const std::optional<QString>& lastError() const { return m_lastError; }

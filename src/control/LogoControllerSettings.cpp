@@ -95,7 +95,9 @@ std::optional<QString> LogoController::setNumber(const NumberSetting& setting, d
 void LogoController::noteTiming(const AudioMeter::OutputTiming& timing)
 {
     m_capture.noteTiming(timing);
-    publish(m_heardOutput, QString::fromStdString(timing.output));
+    const QString output = QString::fromStdString(timing.output);
+    if (output != m_heardOutput)
+        publish(m_heardOutput, output);
 }
 
 Clock::Duration LogoController::delayHeard() const

@@ -70,6 +70,7 @@ void MusicCapture::end()
     m_lost.reset();
     m_paused = false;
     m_timing = {};
+    m_shownLead = {};
 }
 
 void MusicCapture::endWithNothingToFlash()
@@ -83,6 +84,20 @@ void MusicCapture::stopForRestart()
     m_meter->stop();
     m_paused = false;
     m_timing = {};
+    m_shownLead = {};
+}
+
+void MusicCapture::noteTiming(const AudioMeter::OutputTiming& timing)
+{
+    constexpr std::chrono::microseconds kShownStep{5000};
+    const bool anotherOutput = timing.output != m_timing.output;
+    m_timing = timing;
+    const auto lead = timing.lead();
+    const auto moved = lead > m_shownLead ? lead - m_shownLead : m_shownLead - lead;
+    if (!anotherOutput && moved < kShownStep)
+        return;
+    m_willChange();
+    m_shownLead = lead;
 }
 
 void MusicCapture::noteLost(const std::optional<MeterError>& lost)

@@ -35,10 +35,13 @@ public:
     // What the running capture says of itself.
     void noteLost(const std::optional<MeterError>& lost);
     void notePaused(bool paused) { m_paused = paused; }
-    void noteTiming(const AudioMeter::OutputTiming& timing) { m_timing = timing; }
+    void noteTiming(const AudioMeter::OutputTiming& timing);
     // The output heard and how far it runs ahead of the ear, as last reported by this run; none
     // and 0 until the first report.
     const AudioMeter::OutputTiming& timing() const { return m_timing; }
+    // Its lead as the status shows it: a figure that jitters by a few milliseconds is not worth
+    // a redrawn panel and a word on the bus each time. The flashes go by the exact one.
+    std::chrono::microseconds shownLead() const { return m_shownLead; }
 
 private:
     enum class Step { stopped, nothingToFlash, starting, failed, listening };
@@ -51,4 +54,5 @@ private:
     std::optional<QString> m_lost;
     bool m_paused = false;
     AudioMeter::OutputTiming m_timing;
+    std::chrono::microseconds m_shownLead{0};
 };
