@@ -79,6 +79,13 @@ int main(int argc, char* argv[])
          }},
         {"music", false,
          [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setMode(LightMode::music); }},
+        {"music-heard", false,
+         [](LogoController& l, FakeService&, FakeAudioMeter& m) {
+             l.setMode(LightMode::music);
+             m.report({.output = "bluez_output.00_1B_66_A1_B2_C3.1",
+                       .outputLatency = std::chrono::milliseconds(42)});
+             l.setNumber(number_settings::lightDelay, 180.0);
+         }},
         {"music-failed", false,
          [](LogoController& l, FakeService&, FakeAudioMeter& m) {
              m.failure = MeterError("Connecting to the sound server", 6, "Connection refused");

@@ -274,6 +274,8 @@ void MenuView::applyStyle()
 
     const QFont caption = PanelStyle::font(TextRole::caption, base);
     m_musicStatus->setFont(caption);
+    m_delayOutput->setFont(caption);
+    setTextColor(m_delayOutput, PanelStyle::secondaryText(pal));
     setTextColor(m_musicStatus, PanelStyle::secondaryText(pal));
     m_error->setFont(caption);
     setTextColor(m_error, PanelStyle::errorText(pal));
