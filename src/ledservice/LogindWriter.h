@@ -1,10 +1,9 @@
 #pragma once
 
 #include "ledservice/LedWriter.h"
+#include "systembus/SdBus.h"
 
 #include <chrono>
-
-struct sd_bus;
 
 // Sets the brightness through logind's SetBrightness("leds", name, value) on the caller's own
 // session, which a user in an active desktop session may do without root. Every call is bounded
@@ -23,10 +22,9 @@ public:
 private:
     bool connect();
     bool call(const LedDevice& led, unsigned brightness);
-    void closeBus();
 
     std::chrono::microseconds m_timeout;
     std::chrono::milliseconds m_backOff;
     std::chrono::steady_clock::time_point m_quietUntil{};
-    sd_bus* m_bus = nullptr;
+    sdbus::Bus m_bus;
 };

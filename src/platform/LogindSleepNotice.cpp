@@ -1,7 +1,7 @@
 #include "platform/LogindSleepNotice.h"
 
 #include <QMetaObject>
-#include <systemd/sd-bus.h>
+#include <utility>
 
 namespace {
 
@@ -21,24 +21,25 @@ int onPrepareForSleep(sd_bus_message* message, void* self, sd_bus_error*)
 struct LogindSleepCallbacks {
     static int matchInstalled(sd_bus_message* reply, void* self, sd_bus_error*)
     {
-        if (!sd_bus_message_is_method_error(reply, nullptr))
+        if (!sdbus::isError(reply))
             static_cast<LogindSleepNotice*>(self)->m_listening = true;
         return 0;
     }
 };
 
 LogindSleepNotice::LogindSleepNotice(QObject* parent)
-    : SleepNotice(parent), m_reader([this] { m_match = sd_bus_slot_unref(m_match); })
+    : SleepNotice(parent), m_reader([this] { m_match.reset(); })
 {
-    if (!m_reader.bus())
+    if (!m_reader.connected())
         return;
-    if (sd_bus_match_signal_async(m_reader.bus(), &m_match, "org.freedesktop.login1",
-                                  "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                                  "PrepareForSleep", &onPrepareForSleep,
-                                  &LogindSleepCallbacks::matchInstalled, this) < 0) {
+    auto match =
+        m_reader.bus().matchSignal(system_names::logindManager, "PrepareForSleep",
+                                   &onPrepareForSleep, this, &LogindSleepCallbacks::matchInstalled);
+    if (!match) {
         m_reader.close();
         return;
     }
+    m_match = std::move(*match);
     m_reader.start();
 }
 

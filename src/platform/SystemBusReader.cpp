@@ -3,14 +3,12 @@
 #include <QSocketNotifier>
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <systemd/sd-bus.h>
 
 SystemBusReader::SystemBusReader(std::function<void()> lost, QObject* parent)
     : QObject(parent), m_lost(std::move(lost))
 {
-    if (sd_bus_open_system(&m_bus) < 0)
-        m_bus = nullptr;
+    if (auto opened = sdbus::Bus::openSystem())
+        m_bus = std::move(*opened);
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &SystemBusReader::process);
 }
@@ -23,11 +21,11 @@ SystemBusReader::~SystemBusReader()
 void SystemBusReader::start()
 {
     // Sent now: asked asynchronously, the matches and calls never hold up the start.
-    if (!m_bus || sd_bus_flush(m_bus) < 0) {
+    if (!m_bus || !m_bus.flush()) {
         close();
         return;
     }
-    m_notifier = new QSocketNotifier(sd_bus_get_fd(m_bus), QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_bus.fd(), QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &SystemBusReader::process);
     process();
 }
@@ -41,17 +39,14 @@ void SystemBusReader::close()
     m_timeout.stop();
     if (m_lost)
         m_lost();
-    m_bus = sd_bus_flush_close_unref(m_bus);
+    m_bus.flushAndClose();
 }
 
 void SystemBusReader::process()
 {
     if (!m_bus)
         return;
-    int result;
-    while ((result = sd_bus_process(m_bus, nullptr)) > 0) {
-    }
-    if (result < 0)
+    if (!m_bus.processAll())
         close();
     else
         armTimeout();
@@ -59,14 +54,14 @@ void SystemBusReader::process()
 
 void SystemBusReader::armTimeout()
 {
-    // A time on CLOCK_MONOTONIC, steady_clock's, or UINT64_MAX when nothing waits.
-    uint64_t deadline = UINT64_MAX;
-    if (sd_bus_get_timeout(m_bus, &deadline) < 0 || deadline == UINT64_MAX) {
+    // A time on CLOCK_MONOTONIC, steady_clock's.
+    const auto deadline = m_bus.deadline();
+    if (!deadline) {
         m_timeout.stop();
         return;
     }
     using namespace std::chrono;
-    const auto left = microseconds(deadline) - steady_clock::now().time_since_epoch();
+    const auto left = *deadline - steady_clock::now().time_since_epoch();
     // Rounded up: woken a moment early, it would find nothing due and only arm again.
     m_timeout.start(std::max(ceil<milliseconds>(left), milliseconds(0)));
 }

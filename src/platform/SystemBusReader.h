@@ -1,11 +1,12 @@
 #pragma once
 
+#include "systembus/SdBus.h"
+
 #include <QObject>
 #include <QTimer>
 #include <functional>
 
 class QSocketNotifier;
-struct sd_bus;
 
 // The system bus through sd-bus, read in the Qt event loop: the connection's socket is watched,
 // and sd-bus does its work only when it is ready. The owner asks for its matches and calls on
@@ -19,8 +20,9 @@ public:
     explicit SystemBusReader(std::function<void()> lost, QObject* parent = nullptr);
     ~SystemBusReader() override;
 
-    // Null without a system bus, and once closed.
-    sd_bus* bus() const { return m_bus; }
+    // Not connected without a system bus, and once closed.
+    bool connected() const { return static_cast<bool>(m_bus); }
+    sdbus::Bus& bus() { return m_bus; }
     void start();
     void close();
 
@@ -29,7 +31,7 @@ private:
     void armTimeout();
 
     std::function<void()> m_lost;
-    sd_bus* m_bus = nullptr;
+    sdbus::Bus m_bus;
     QSocketNotifier* m_notifier = nullptr;
     QTimer m_timeout;
 };

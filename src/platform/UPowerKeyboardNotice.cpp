@@ -2,14 +2,9 @@
 
 #include <QMetaObject>
 #include <cstring>
-#include <systemd/sd-bus.h>
 #include <utility>
 
 namespace {
-
-constexpr const char* kService = "org.freedesktop.UPower";
-constexpr const char* kPath = "/org/freedesktop/UPower/KbdBacklight";
-constexpr const char* kInterface = "org.freedesktop.UPower.KbdBacklight";
 
 UPowerKeyboardNotice* noticeOf(void* self)
 {
@@ -29,20 +24,22 @@ using Callbacks = UPowerKeyboardCallbacks;
 UPowerKeyboardNotice::UPowerKeyboardNotice(QObject* parent)
     : DesktopLightNotice(parent), m_reader([this] { letGo(); })
 {
-    sd_bus* bus = m_reader.bus();
-    if (!bus)
+    if (!m_reader.connected())
         return;
-    // Matched by UPower's name, which the bus resolves to whoever owns it at each signal, so a
-    // restarted UPower is heard without a new match.
-    if (sd_bus_match_signal_async(bus, &m_changed, kService, kPath, kInterface,
-                                  "BrightnessChangedWithSource", &Callbacks::onChanged, nullptr,
-                                  this) < 0 ||
-        sd_bus_match_signal_async(bus, &m_owner, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                  "org.freedesktop.DBus", "NameOwnerChanged", &Callbacks::onOwner,
-                                  nullptr, this) < 0) {
+    sdbus::Bus& bus = m_reader.bus();
+    auto changed = bus.matchSignal(system_names::upowerKeyboard, "BrightnessChangedWithSource",
+                                   &Callbacks::onChanged, this);
+    if (!changed) {
         m_reader.close();
         return;
     }
+    m_changed = std::move(*changed);
+    auto owner = bus.matchOwnerChanged(system_names::upower, &Callbacks::onOwner, this);
+    if (!owner) {
+        m_reader.close();
+        return;
+    }
+    m_owner = std::move(*owner);
     askMaxBrightness();
     m_reader.start();
 }
@@ -54,30 +51,33 @@ UPowerKeyboardNotice::~UPowerKeyboardNotice()
 
 void UPowerKeyboardNotice::letGo()
 {
-    m_asking = sd_bus_slot_unref(m_asking);
-    m_owner = sd_bus_slot_unref(m_owner);
-    m_changed = sd_bus_slot_unref(m_changed);
+    m_asking.reset();
+    m_owner.reset();
+    m_changed.reset();
     serve(0);
 }
 
 void UPowerKeyboardNotice::askMaxBrightness()
 {
-    m_asking = sd_bus_slot_unref(m_asking);
+    m_asking.reset();
+    sdbus::Bus& bus = m_reader.bus();
     // Its answer also says whether UPower is there and serves a keyboard light at all.
-    m_askPending =
-        sd_bus_call_method_async(m_reader.bus(), &m_asking, kService, kPath, kInterface,
-                                 "GetMaxBrightness", &Callbacks::onMaxBrightness, this, "") >= 0;
+    if (auto call = bus.methodCall(system_names::upowerKeyboard, "GetMaxBrightness")) {
+        if (auto asking = bus.callAsync(*call, &Callbacks::onMaxBrightness, this))
+            m_asking = std::move(*asking);
+    }
+    m_askPending = static_cast<bool>(m_asking);
     if (!m_askPending)
         serve(0);
-    sd_bus_flush(m_reader.bus());
+    // Unsent, the call would wait for whatever next wakes the reader.
+    static_cast<void>(bus.flush());
 }
 
 int Callbacks::onMaxBrightness(sd_bus_message* message, void* self, sd_bus_error*)
 {
     auto* notice = noticeOf(self);
     int max = 0;
-    if (sd_bus_message_is_method_error(message, nullptr) ||
-        sd_bus_message_read(message, "i", &max) < 0)
+    if (sdbus::isError(message) || sd_bus_message_read(message, "i", &max) < 0)
         max = 0;
     notice->m_askPending = false;
     notice->serve(max);
@@ -93,7 +93,7 @@ int Callbacks::onOwner(sd_bus_message* message, void* self, sd_bus_error*)
     const char* before = nullptr;
     const char* after = nullptr;
     if (sd_bus_message_read(message, "sss", &name, &before, &after) < 0 || !name ||
-        std::strcmp(name, kService) != 0)
+        std::strcmp(name, system_names::upowerKeyboard.service) != 0)
         return 0;
     auto* notice = noticeOf(self);
     notice->serve(0);

@@ -5,8 +5,6 @@
 
 #include <optional>
 
-struct sd_bus_slot;
-
 // UPower's keyboard light on the system bus: the brightness a program set through its
 // SetBrightness (BrightnessChangedWithSource with the source "external"), read in the Qt event
 // loop. Changes the firmware made ("internal") are a brightness key's, which Beamwick sees
@@ -26,9 +24,9 @@ private:
     // The bus went away: what the notice held on it goes, and it serves nothing.
     void letGo();
 
-    sd_bus_slot* m_changed = nullptr;
-    sd_bus_slot* m_owner = nullptr;
-    sd_bus_slot* m_asking = nullptr;
+    sdbus::Slot m_changed;
+    sdbus::Slot m_owner;
+    sdbus::Slot m_asking;
     SystemBusReader m_reader;
     // The last level heard before UPower said what it serves.
     std::optional<int> m_pending;
