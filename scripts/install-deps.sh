@@ -10,7 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev librapidcheck-dev
     pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber sox dbus dbus-x11
     python3-dbusmock
-    xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev
+    xvfb x11-apps x11-utils imagemagick trayer umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi
     libxcb1-dev weston qt6-wayland appstream desktop-file-utils
     cava upower
 )

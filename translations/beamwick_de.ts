@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>DarkBlock</name>
+    <message>
+        <source>Dark while the lid is closed</source>
+        <translation>Dunkel, solange der Deckel geschlossen ist</translation>
+    </message>
+    <message>
+        <source>Dark while the session is locked</source>
+        <translation>Dunkel, solange die Sitzung gesperrt ist</translation>
+    </message>
+    <message>
+        <source>Dark on battery power</source>
+        <translation>Dunkel im Akkubetrieb</translation>
+    </message>
+    <message>
+        <source>Why the light is dark</source>
+        <translation>Warum das Licht dunkel ist</translation>
+    </message>
+</context>
+<context>
     <name>MenuView</name>
     <message>
         <source>Beamwick</source>

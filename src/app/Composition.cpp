@@ -5,6 +5,7 @@
 #include "control/LogoController.h"
 #include "platform/LogindSleepNotice.h"
 #include "platform/SysfsChangeNotice.h"
+#include "platform/SystemDarkConditions.h"
 #include "platform/TimerTicker.h"
 #include "platform/UPowerKeyboardNotice.h"
 
@@ -47,6 +48,8 @@ std::unique_ptr<LogoController> Composition::makeController()
         m_sleep = std::make_unique<LogindSleepNotice>();
     if (!m_desktopLight)
         m_desktopLight = std::make_unique<UPowerKeyboardNotice>();
+    if (!m_dark)
+        m_dark = std::make_unique<SystemDarkConditions>();
     return std::make_unique<LogoController>(LogoController::Environment{
         .brightness = m_serviceModule.empty() ? std::make_unique<Brightness>()
                                               : std::make_unique<Brightness>(m_serviceModule),
@@ -61,5 +64,6 @@ std::unique_ptr<LogoController> Composition::makeController()
         .sleepNotice = m_sleep.get(),
         .watchFile = &watchSysfsFile,
         .desktopLight = m_desktopLight.get(),
+        .darkConditions = m_dark.get(),
     });
 }

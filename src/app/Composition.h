@@ -10,6 +10,7 @@
 #include <string>
 
 class LogindSleepNotice;
+class SystemDarkConditions;
 class UPowerKeyboardNotice;
 class LogoController;
 
@@ -38,7 +39,8 @@ public:
     // A controller over the real platform: its own brightness client, sound-server meter and
     // tick timer; the settings, the clock, the administrator prompt and the notices borrowed
     // from here, so it must go before the composition. The system bus's notices (waking from
-    // sleep, the desktop's keyboard light) are made with the first controller: an instance that
+    // sleep, the desktop's keyboard light, the lid,
+    // the lock and the power supply) are made with the first controller: an instance that
     // only hands over to a running one never connects to the system bus.
     std::unique_ptr<LogoController> makeController();
 
@@ -53,4 +55,5 @@ private:
     WillTerminate m_willTerminate;
     std::unique_ptr<LogindSleepNotice> m_sleep;
     std::unique_ptr<UPowerKeyboardNotice> m_desktopLight;
+    std::unique_ptr<SystemDarkConditions> m_dark;
 };

@@ -26,7 +26,7 @@ struct ValueOption {
 };
 
 // In the order they apply, whatever the order given (see RemoteCommand): the light, the mode,
-// then the number settings.
+// the dark choices, then the number settings.
 std::vector<ValueOption> valueOptions()
 {
     std::vector<ValueOption> options{
@@ -37,6 +37,13 @@ std::vector<ValueOption> valueOptions()
         {QStringLiteral("mode"), QString::fromLatin1(RemoteNames::mode),
          QStringLiteral("steady|breathe|music"),
          QStringLiteral("Set the mode (in any letter case).")},
+        {QStringLiteral("dark-when-locked"), QString::fromLatin1(RemoteNames::darkWhenLocked),
+         QStringLiteral("on|off"),
+         QStringLiteral("Hold the light dark while the session is locked (it always is while "
+                        "the lid is closed).")},
+        {QStringLiteral("dark-on-battery"), QString::fromLatin1(RemoteNames::darkOnBattery),
+         QStringLiteral("on|off"),
+         QStringLiteral("Hold the light dark while the computer runs on battery.")},
     };
     for (const NumberSetting& setting : number_settings::all) {
         const QString range = number_settings::rangeText(setting);

@@ -24,6 +24,13 @@ RemoteCommand::Plan RemoteCommand::plan() const
             const QString mode = SettingRules::modeIgnoringCase(write.text);
             plan.refusal = SettingRules::checkMode(mode);
             plan.values.push_back({write.property, mode});
+        } else if (write.property == QLatin1String(RemoteNames::darkWhenLocked) ||
+                   write.property == QLatin1String(RemoteNames::darkOnBattery)) {
+            const QString choice = write.text.trimmed().toLower();
+            if (choice != QLatin1String("on") && choice != QLatin1String("off"))
+                plan.refusal =
+                    QStringLiteral("%1 takes on or off, not '%2'.").arg(write.property, write.text);
+            plan.values.push_back({write.property, choice == QLatin1String("on")});
         } else {
             bool ok = false;
             double number = write.text.trimmed().toDouble(&ok);

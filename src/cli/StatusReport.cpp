@@ -45,9 +45,9 @@ double savedDelay(const QString& settingsPath, const QString& output)
 } // namespace
 
 StatusReport::StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath,
-                           DesktopKeyboardProbe::Result keyboard)
+                           DesktopKeyboardProbe::Result keyboard, DarkConditionsProbe::Result dark)
     : m_led(std::move(led)), m_sound(std::move(sound)), m_settingsPath(std::move(settingsPath)),
-      m_keyboard(keyboard)
+      m_keyboard(keyboard), m_dark(dark)
 {}
 
 StatusReport StatusReport::ofThisSystem(QString settingsPath)
@@ -57,7 +57,28 @@ StatusReport StatusReport::ofThisSystem(QString settingsPath)
     return StatusReport(LedStatus(kLedClassFolder, std::getenv("BEAMWICK_LED"),
                                   LogindSession::activeId(kLogindTimeout), saved),
                         SoundServerProbe::ask(kSoundServerTimeout), std::move(settingsPath),
-                        DesktopKeyboardProbe::ask(kLogindTimeout));
+                        DesktopKeyboardProbe::ask(kLogindTimeout),
+                        DarkConditionsProbe::ask(kLogindTimeout));
+}
+
+QStringList StatusReport::darkLines() const
+{
+    const auto told = [](const std::optional<bool>& value, const char* yes, const char* no,
+                         const char* unknown) {
+        return QString::fromLatin1(!value ? unknown : *value ? yes : no);
+    };
+    return {
+        QStringLiteral("Lid (logind): ") +
+            told(m_dark.lidClosed, "closed; the light is held dark until it opens",
+                 "open; a closed lid holds the light dark",
+                 "not told; the light stays as it is with the lid closed"),
+        QStringLiteral("Session lock (logind): ") +
+            told(m_dark.locked, "locked", "unlocked",
+                 "not told; the light stays as it is while locked"),
+        QStringLiteral("Power supply (UPower): ") +
+            told(m_dark.onBattery, "on battery", "on mains",
+                 "not told; the light stays as it is on battery"),
+    };
 }
 
 QString StatusReport::keyboardLine() const
@@ -84,6 +105,7 @@ QString StatusReport::text() const
 {
     QStringList lines = m_led.lines();
     lines << keyboardLine();
+    lines << darkLines();
     if (m_sound.answers) {
         const QString& output = m_sound.defaultOutput;
         QString line = QStringLiteral("Sound server: answers (%1), default output: %2")

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/DarkConditionsProbe.h"
 #include "cli/DesktopKeyboardProbe.h"
 #include "cli/LedStatus.h"
 #include "cli/SoundServerProbe.h"
@@ -7,11 +8,13 @@
 #include <QString>
 
 // The text of `beamwick --status`: the light Beamwick would drive and how, whether the desktop's
-// keyboard control serves it, whether the sound server answers, and where the settings live.
+// keyboard control serves it, the lid, the
+// session's lock and the power supply, whether the sound server answers, and where the settings
+// live.
 class StatusReport {
 public:
     StatusReport(LedStatus led, SoundServerProbe::Result sound, QString settingsPath,
-                 DesktopKeyboardProbe::Result keyboard = {});
+                 DesktopKeyboardProbe::Result keyboard = {}, DarkConditionsProbe::Result dark = {});
 
     // Gathers everything from the running system: /sys/class/leds, BEAMWICK_LED, logind, UPower
     // and the sound server, and the light chosen from the tray menu in the settings at
@@ -25,9 +28,11 @@ public:
 
 private:
     QString keyboardLine() const;
+    QStringList darkLines() const;
 
     LedStatus m_led;
     SoundServerProbe::Result m_sound;
     QString m_settingsPath;
     DesktopKeyboardProbe::Result m_keyboard;
+    DarkConditionsProbe::Result m_dark;
 };

@@ -9,6 +9,7 @@
 
 class ChangeNotice;
 class Clock;
+class DarkConditions;
 class DefaultsStore;
 class DesktopLightNotice;
 class PrivilegedRunner;
@@ -19,7 +20,7 @@ class WillTerminate;
 // What the controller runs on: the real platform, put together by the application
 // (src/app/Composition), or fakes in the tests. The controller owns the brightness client,
 // the meter and the tickers, and borrows the rest, which must outlive it. Everything but the
-// last two is required: a borrowed one left out does not compile, and a missing owned one
+// last ones is required: a borrowed one left out does not compile, and a missing owned one
 // or fileExists makes the constructor throw std::invalid_argument.
 struct ControllerEnvironment {
     std::unique_ptr<Brightness> brightness;
@@ -40,4 +41,6 @@ struct ControllerEnvironment {
     std::function<std::unique_ptr<ChangeNotice>(const std::string& path)> watchFile = {};
     // Optional: the desktop setting the keyboard light through its own control.
     DesktopLightNotice* desktopLight = nullptr;
+    // Optional: the lid, the session's lock and the power supply, which may hold the light dark.
+    DarkConditions* darkConditions = nullptr;
 };

@@ -145,6 +145,19 @@ std::optional<double> DrivenLight::setLevel(double level)
     return m_lastApplied;
 }
 
+void DrivenLight::darken()
+{
+    const auto* started = std::get_if<Started>(&m_state);
+    if (!started || started->table.empty() || !m_bs->hasSetImp())
+        return;
+    Table rows;
+    rows.reserve(started->table.size());
+    for (const auto& row : started->table)
+        rows.push_back({row[0], 0.0});
+    m_bs->set(PropertyValue::table(rows), ServiceContract::tableKey);
+    m_lastApplied.reset();
+}
+
 void DrivenLight::watchKeys()
 {
     // Each light has its own file, or none.

@@ -77,6 +77,10 @@ public:
     // ServiceContract::topLevel, unless that is too close to the level last written to tell.
     // Gives the level last written since the start, if any.
     std::optional<double> setLevel(double level);
+    // Holds the light at step 0 though on, which the service tells from off (a kill meanwhile
+    // leaves the next start the light as the user set it); written while off too, so that a
+    // switch meanwhile lights nothing. The next level goes out whatever it is.
+    void darken();
     // How fast the light follows each table written from now on.
     void setFollowTau(double seconds);
     // Gives the light in use its factory table whole, as at quit, and tries again each light

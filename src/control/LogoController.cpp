@@ -1,6 +1,7 @@
 #include "control/LogoController.h"
 
 #include "control/StoredSettings.h"
+#include "platform/DarkConditions.h"
 #include "platform/DefaultsStore.h"
 #include "platform/DesktopLightNotice.h"
 #include "platform/SleepNotice.h"
@@ -26,6 +27,7 @@ LogoController::LogoController(Environment environment, QObject* parent)
     connect(&m_timer.ticker(), &Ticker::ticked, this, &LogoController::tick);
     connect(&m_flashes.ticker(), &Ticker::ticked, this, &LogoController::showDueFlash);
     loadSettings();
+    loadDarkChoices();
     publish(m_hasOldSudoRule, m_oldRule.exists());
 
     startLight();
@@ -46,6 +48,10 @@ LogoController::LogoController(Environment environment, QObject* parent)
         connect(desktop, &DesktopLightNotice::levelSet, this, [this, desktop](int brightness) {
             takeUsersChange(DrivenLight::DesktopLevel{brightness, desktop->maxBrightness()});
         });
+    if ((m_darkConditions = environment.darkConditions)) {
+        connect(m_darkConditions, &DarkConditions::changed, this, &LogoController::reconsiderDark);
+        publish(m_darkReason, darkReasonNow());
+    }
     // A service with no light to drive waits for one chosen from the menu; quitting still hands
     // back what earlier runs held.
     if (!std::holds_alternative<DrivenLight::NoLight>(m_light.state()))

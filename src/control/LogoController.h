@@ -1,6 +1,7 @@
 #pragma once
 
 #include "control/ControllerEnvironment.h"
+#include "control/DarkReason.h"
 #include "control/DrivenLight.h"
 #include "control/EffectTimer.h"
 #include "control/FlashSchedule.h"
@@ -50,6 +51,11 @@ public:
     std::chrono::microseconds reportedLead() const { return m_capture.shownLead(); }
     double lightDelay() const { return number(number_settings::lightDelay); }
     bool hasOldSudoRule() const { return m_hasOldSudoRule; }
+    // Whether the light goes dark while the session is locked, and while on battery; and why it
+    // is held dark now, though on: none while it shows as the user set it.
+    bool darkWhenLocked() const { return m_darkChoices.whenLocked; }
+    bool darkOnBattery() const { return m_darkChoices.onBattery; }
+    const std::optional<DarkReason>& darkReason() const { return m_darkReason; }
     const std::optional<QString>& lastError() const { return m_lastError; }
 
     // The user's operations. setOn answers whether the light switched; lastError says why not.
@@ -66,6 +72,9 @@ public:
     double number(const NumberSetting& setting) const;
     std::optional<QString> setNumber(const NumberSetting& setting, double value);
     void removeOldSudoRule();
+    // Saved; while held dark, every change waits for the light to come back.
+    void setDarkWhenLocked(bool dark);
+    void setDarkOnBattery(bool dark);
 
     // The lights the service can drive, by name, and the one in use; empty where the service
     // cannot tell.
@@ -105,6 +114,12 @@ private:
     void installLevelCallback();
     void handleWillTerminate();
     void handleResume();
+    // Holds the light dark, or lets it back as the user set it, as the system's conditions and
+    // the user's choices now say.
+    void reconsiderDark();
+    std::optional<DarkReason> darkReasonNow() const;
+    void loadDarkChoices();
+    void setDarkChoice(bool DarkChoices::*choice, const char* key, bool dark);
     // A brightness key or the desktop set the light: on or off as it is now, and a brightness
     // set becomes the one every mode scales and quitting gives back.
     void takeUsersChange(const std::optional<DrivenLight::DesktopLevel>& desktop);
@@ -124,6 +139,8 @@ private:
     // musicStatus is the capture's.
     bool m_hasOldSudoRule = false;
     std::optional<QString> m_lastError;
+    DarkChoices m_darkChoices;
+    std::optional<DarkReason> m_darkReason;
     QString m_heardOutput;
     // As saved: delays by output name; an entry that is not a number reads as none.
     QJsonObject m_lightDelays;
@@ -142,4 +159,5 @@ private:
     DefaultsStore& m_defaults;
     const Clock& m_clock;
     OldSudoRule m_oldRule;
+    DarkConditions* m_darkConditions = nullptr;
 };

@@ -23,6 +23,13 @@ void LogoController::apply()
 
     const bool on = isOn();
     const bool dims = !baseMap().empty();
+    // Held dark, nothing listens or ticks: the light comes back from the settings as they are
+    // then, through here.
+    if (m_darkReason) {
+        m_capture.end();
+        m_light.darken();
+        return;
+    }
     // Music without a table to dim by has nothing to flash: it does not listen, and says why.
     if (m_mode == LightMode::music && on && !dims)
         m_capture.endWithNothingToFlash();

@@ -66,7 +66,7 @@ std::optional<QString> LogoController::setNumber(const NumberSetting& setting, d
     switch (setting.id) {
     case Id::brightness:
         publish(m_brightness, value);
-        if (m_mode == LightMode::steady)
+        if (m_mode == LightMode::steady && !m_darkReason)
             m_light.setLevel(value);
         break;
     case Id::breatheSeconds:

@@ -29,6 +29,16 @@ std::optional<double> number(const DefaultsStore& store, const char* key)
     return 0.0;
 }
 
+std::optional<bool> flag(const DefaultsStore& store, const char* key)
+{
+    const auto value = store.object(QString::fromLatin1(key));
+    if (value && value->isBool())
+        return value->toBool();
+    if (value && value->isDouble())
+        return value->toDouble() != 0.0;
+    return std::nullopt;
+}
+
 namespace {
 
 std::optional<Table> tableOf(const QJsonValue& value)

@@ -22,6 +22,9 @@ QString string(const DefaultsStore& store, const char* key);
 // it plainly is one (a numeric string, a Boolean) and as 0 otherwise.
 std::optional<double> number(const DefaultsStore& store, const char* key);
 
+// A choice saved as true or false; a number reads as true unless 0, anything else as none.
+std::optional<bool> flag(const DefaultsStore& store, const char* key);
+
 // The saved factory table when it is an array of at least one row, every row an array of
 // numbers, and usable for dimming (isUsableFactoryTable); otherwise nothing.
 std::optional<Table> factoryTable(const DefaultsStore& store, const char* key);

@@ -2,6 +2,7 @@
 
 #include "control/LogoController.h"
 #include "control/NumberSettings.h"
+#include "panel/DarkBlock.h"
 #include "panel/PanelStyle.h"
 #include "panel/PanelText.h"
 #include "panel/SegmentedControl.h"
@@ -126,6 +127,10 @@ void MenuView::build()
     group->addWidget(m_music);
     column->addWidget(m_group);
 
+    // Outside the group, which the switch greys out: the choices hold for a light switched off.
+    m_dark = new DarkBlock(m_logo, this);
+    column->addWidget(m_dark);
+
     m_error = wrappingLabel(this);
     m_error->setAccessibleName(QStringLiteral("Error"));
     column->addWidget(m_error);
@@ -226,6 +231,8 @@ void MenuView::refresh()
             ? tr("No output heard yet")
             : tr("%1 — reports %2 ms").arg(output, QString::number(std::round(reported), 'f', 0)));
 
+    m_dark->refresh();
+
     const auto& error = m_logo.lastError();
     m_error->setVisible(error.has_value());
     m_error->setText(error.value_or(QString()));
@@ -243,7 +250,7 @@ double MenuView::groupOpacity() const
 void MenuView::fitHeight()
 {
     // Nested layouts cache their heights; rows that just appeared or went must be counted anew.
-    for (QWidget* nested : {m_music, m_group}) {
+    for (QWidget* nested : {m_music, m_group, static_cast<QWidget*>(m_dark)}) {
         nested->layout()->invalidate();
         nested->updateGeometry();
     }
@@ -277,6 +284,7 @@ void MenuView::applyStyle()
     m_delayOutput->setFont(caption);
     setTextColor(m_delayOutput, PanelStyle::secondaryText(pal));
     setTextColor(m_musicStatus, PanelStyle::secondaryText(pal));
+    m_dark->restyle(caption, PanelStyle::secondaryText(pal));
     m_error->setFont(caption);
     setTextColor(m_error, PanelStyle::errorText(pal));
     // Even an empty error takes a line, so the user sees that something was reported.

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class DarkBlock;
 class LogoController;
 class QGraphicsOpacityEffect;
 class QLabel;
@@ -41,6 +42,7 @@ public:
     SliderRow* delayRow() const { return m_delay; }
     QLabel* delayOutputLine() const { return m_delayOutput; }
     QLabel* errorLine() const { return m_error; }
+    DarkBlock* darkBlock() const { return m_dark; }
     QPushButton* removeRuleButton() const { return m_removeRule; }
     QLabel* footerNote() const { return m_note; }
     QPushButton* quitButton() const { return m_quit; }
@@ -71,6 +73,7 @@ private:
     SliderRow* m_delay = nullptr;
     QLabel* m_delayOutput = nullptr;
     QLabel* m_error = nullptr;
+    DarkBlock* m_dark = nullptr;
     QPushButton* m_removeRule = nullptr;
     QLabel* m_note = nullptr;
     QPushButton* m_quit = nullptr;

@@ -61,6 +61,15 @@ const Property kProperties[] = {
      [](const LogoController& l) -> QVariant {
          return std::chrono::duration<double, std::milli>(l.reportedLead()).count();
      }},
+    {RemoteNames::darkWhenLocked, "b", true,
+     [](const LogoController& l) -> QVariant { return l.darkWhenLocked(); }},
+    {RemoteNames::darkOnBattery, "b", true,
+     [](const LogoController& l) -> QVariant { return l.darkOnBattery(); }},
+    // Why the light is held dark though on, in the user's words; empty while it is not.
+    {RemoteNames::darkReason, "s", false,
+     [](const LogoController& l) -> QVariant {
+         return l.darkReason() ? darkReasonText(*l.darkReason()) : QString();
+     }},
 };
 
 // The number settings follow the others, each of type d and writable.
@@ -144,6 +153,13 @@ std::optional<PropertyTable::Refusal> PropertyTable::write(const QString& proper
             return invalid(refusal);
         if (const auto why = m_logo.chooseLight(value.toString()))
             return Refusal{QString::fromLatin1(RemoteNames::refused), *why};
+        return std::nullopt;
+    }
+    const bool locked = property == QLatin1String(RemoteNames::darkWhenLocked);
+    if (locked || property == QLatin1String(RemoteNames::darkOnBattery)) {
+        if (value.typeId() != QMetaType::Bool)
+            return invalid(QStringLiteral("%1 accepts true or false.").arg(property));
+        locked ? m_logo.setDarkWhenLocked(value.toBool()) : m_logo.setDarkOnBattery(value.toBool());
         return std::nullopt;
     }
     return writeNumber(property, value);

@@ -25,5 +25,8 @@ inline constexpr const char* musicStatus = "MusicStatus";
 inline constexpr const char* lastError = "LastError";
 inline constexpr const char* heardOutput = "HeardOutput";
 inline constexpr const char* reportedLatency = "ReportedLatency";
+inline constexpr const char* darkWhenLocked = "DarkWhenLocked";
+inline constexpr const char* darkOnBattery = "DarkOnBattery";
+inline constexpr const char* darkReason = "DarkReason";
 
 } // namespace RemoteNames

@@ -2,6 +2,7 @@
 
 #include "control/LogoController.h"
 #include "platform/ChangeNotice.h"
+#include "platform/DarkConditions.h"
 #include "platform/DesktopLightNotice.h"
 #include "platform/SleepNotice.h"
 #include "platform/WillTerminate.h"
@@ -85,6 +86,7 @@ struct ControllerRig {
             .sleepNotice = with.sleepNotice ? with.sleepNotice : &sleep,
             .watchFile = std::move(with.watchFile),
             .desktopLight = with.desktopLight,
+            .darkConditions = &dark,
         };
     }
 
@@ -101,6 +103,8 @@ struct ControllerRig {
     FakeClock clock;
     WillTerminate willTerminate;
     SleepNotice sleep;
+    // The lid, the lock and the power supply, as a test tells them.
+    DarkConditions dark;
     ScriptedRunner runner;
     std::set<std::string> files;
     FakeAudioMeter* meter = nullptr;

@@ -75,6 +75,59 @@ bool PrivateSystemBus::emitPrepareForSleep(bool sleeping) const
     });
 }
 
+namespace {
+
+constexpr const char* kManager = "/org/freedesktop/login1";
+constexpr const char* kManagerInterface = "org.freedesktop.login1.Manager";
+constexpr const char* kSession = "/org/freedesktop/login1/session/auto";
+constexpr const char* kSessionInterface = "org.freedesktop.login1.Session";
+
+// One boolean property of a mock object: added (AddProperty) or changed (UpdateProperties).
+bool mockFlag(const PrivateBus& on, const char* path, const char* interface, const char* name,
+              bool value, bool add)
+{
+    return on.call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+        sd_bus_message* call = nullptr;
+        bool sent = sd_bus_message_new_method_call(bus, &call, "org.freedesktop.login1", path,
+                                                   "org.freedesktop.DBus.Mock",
+                                                   add ? "AddProperty" : "UpdateProperties") >= 0;
+        if (add)
+            sent = sent && sd_bus_message_append(call, "ssv", interface, name, "b", int(value)) >= 0;
+        else
+            sent = sent && sd_bus_message_append(call, "sa{sv}", interface, 1, name, "b",
+                                                 int(value)) >= 0;
+        sent = sent && sd_bus_call(bus, call, 5'000'000, error, reply) >= 0;
+        sd_bus_message_unref(call);
+        return sent;
+    });
+}
+
+} // namespace
+
+bool PrivateSystemBus::addLid(bool closed) const
+{
+    return mockFlag(m_bus, kManager, kManagerInterface, "LidClosed", closed, true);
+}
+
+bool PrivateSystemBus::setLidClosed(bool closed) const
+{
+    return mockFlag(m_bus, kManager, kManagerInterface, "LidClosed", closed, false);
+}
+
+bool PrivateSystemBus::addOwnSession() const
+{
+    return m_bus.call([&](sd_bus* bus, sd_bus_message** reply, sd_bus_error* error) {
+        return sd_bus_call_method(bus, "org.freedesktop.login1", kManager,
+                                  "org.freedesktop.DBus.Mock", "AddSession", error, reply, "ssusb",
+                                  "auto", "seat0", 1000u, "user", 1) >= 0;
+    });
+}
+
+bool PrivateSystemBus::setLocked(bool locked) const
+{
+    return mockFlag(m_bus, kSession, kSessionInterface, "LockedHint", locked, false);
+}
+
 std::vector<std::string> PrivateSystemBus::calls() const
 {
     std::vector<std::string> lines;

@@ -26,6 +26,13 @@ public:
     bool startLogindManager();
     // Has the mock manager emit PrepareForSleep(sleeping); false when the call failed.
     bool emitPrepareForSleep(bool sleeping) const;
+    // The mock manager's lid (a property its template lacks), and a session of the caller's own
+    // ("auto", as logind resolves it for the caller) with its LockedHint; each changed as logind
+    // changes it, with PropertiesChanged. False when a call failed.
+    bool addLid(bool closed) const;
+    bool setLidClosed(bool closed) const;
+    bool addOwnSession() const;
+    bool setLocked(bool locked) const;
 
     // The real UPower daemon (Debian's upower), seeing the LEDs of the testbed that `testbed`
     // points at (UMOCKDEV_DIR, LD_PRELOAD); up once it answers for its keyboard light.

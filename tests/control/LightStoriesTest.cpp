@@ -67,6 +67,19 @@ void checkAsFound(const LightModel& m, const LightRig& r)
     }
 }
 
+// (e) While the lid is closed, or the user asked for the light dark, the light in use shows
+// nothing, and the controller says why.
+void checkDark(const LightModel& m, const LightRig& r)
+{
+    if (!r.logo)
+        return;
+    RC_ASSERT(r.logo->darkReason().has_value() == m.dark());
+    if (m.dark())
+        RC_ASSERT(int(*r.logo->darkReason()) + 1 == m.darkReason());
+    if (m.dark() && !m.failing && !m.darkUnsure && m.usable(m.inUse))
+        RC_ASSERT(r.tree.brightness(m.inUse) == 0);
+}
+
 template <typename Step> struct Story : Command {
     void run(const LightModel& m, LightRig& r) const override
     {
@@ -75,6 +88,7 @@ template <typename Step> struct Story : Command {
         LightModel next = m;
         this->apply(next);
         checkSettings(next, r);
+        checkDark(next, r);
         if (r.logo && !next.inUse.empty())
             RC_ASSERT(r.logo->light().toStdString() == next.inUse);
     }
@@ -91,6 +105,7 @@ struct Start : Story<Start> {
     void apply(LightModel& m) const override
     {
         m.running = true;
+        m.darkUnsure = false;
         m.env = variable;
         m.inUse = m.pick(variable, m.saved);
         m.upgradeFor = -1;
@@ -288,7 +303,11 @@ struct Unplug : Story<Unplug> {
     explicit Unplug(int which) : led(which) {}
     // The previous version's table is for the light its first start picks: the one it drove.
     void checkPreconditions(const LightModel& m) const override { RC_PRE(m.upgradeFor < 0); }
-    void apply(LightModel& m) const override { m.leds[led].present = !m.leds[led].present; }
+    void apply(LightModel& m) const override
+    {
+        m.leds[led].present = !m.leds[led].present;
+        m.darkUnsure = m.darkUnsure || m.dark();
+    }
     void act(const LightModel& m, LightRig& r) const
     {
         const auto& shape = kLeds[led];
@@ -307,8 +326,49 @@ struct Unplug : Story<Unplug> {
     void show(std::ostream& os) const override { os << "unplug or plug " << kLeds[led].name; }
 };
 
+// The lid closes or opens, the session locks or unlocks, the power supply changes; or the user
+// changes whether a locked session or battery power darkens the light.
+struct Dark : Story<Dark> {
+    int which = *rc::gen::inRange(0, 5);
+    bool value = *rc::gen::arbitrary<bool>();
+    Dark() = default;
+    Dark(int what, bool to) : which(what), value(to) {}
+    void checkPreconditions(const LightModel& m) const override { RC_PRE(which < 3 || m.running); }
+    void apply(LightModel& m) const override
+    {
+        const int before = m.darkReason();
+        if (which < 3)
+            m.conditions[std::size_t(which)] = value;
+        else
+            m.darkChoices[std::size_t(which - 3)] = value;
+        // Only a new reason is news to the controller.
+        m.darkUnsure = m.darkUnsure && m.darkReason() == before;
+    }
+    void act(const LightModel& m, LightRig& r) const
+    {
+        if (which == 3)
+            return r.logo->setDarkWhenLocked(value);
+        if (which == 4)
+            return r.logo->setDarkOnBattery(value);
+        LightModel next = m;
+        apply(next);
+        const auto& c = next.conditions;
+        r.dark.post({c[0], c[1], c[2]});
+    }
+    void show(std::ostream& os) const override
+    {
+        const char* names[] = {"the lid closed", "locked", "on battery", "dark when locked",
+                               "dark on battery"};
+        os << names[which] << " " << value;
+    }
+};
+
 struct Fail : Story<Fail> {
-    void apply(LightModel& m) const override { m.failing = !m.failing; }
+    void apply(LightModel& m) const override
+    {
+        m.failing = !m.failing;
+        m.darkUnsure = m.darkUnsure || m.dark();
+    }
     void act(const LightModel& m, LightRig& r) const { r.tree.refuseWrites(!m.failing); }
     void show(std::ostream& os) const override { os << "writes fail or work again"; }
 };
@@ -321,6 +381,7 @@ struct Upgrade : Story<Upgrade> {
     void apply(LightModel& m) const override
     {
         m.saved.clear();
+        m.darkChoices = {};
         m.upgradeFor = ledIndex(m.rulesPick());
         // The tables of every other light are gone with the settings: those dark now are met as
         // found off. The upgraded light's table still holds the brightness it was found with.
@@ -343,7 +404,7 @@ struct Upgrade : Story<Upgrade> {
 auto anyStep()
 {
     return rc::state::gen::execOneOfWithArgs<Start, Quit, Kill, Choose, SetOn, Drive, Key, Desktop,
-                                             Unplug, Fail, Upgrade>();
+                                             Unplug, Fail, Upgrade, Dark>();
 }
 
 } // namespace

@@ -94,12 +94,27 @@ struct LightModel {
     bool clean = true;
     // Settings of the previous version wait for their first start; their table is this LED's.
     int upgradeFor = -1;
+    // The lid closed, the session locked, on battery; and the user's choices for the last two.
+    std::array<bool, 3> conditions{};
+    std::array<bool, 2> darkChoices{};
+    // Since the light went dark, a write failed or the light in use came and went unwatched:
+    // nothing tells the controller to darken it again.
+    bool darkUnsure = false;
 
     LightModel()
     {
         for (std::size_t i = 0; i < kLeds.size(); ++i)
             leds[i].found = kLeds[i].found, leds[i].on = kLeds[i].found > 0;
     }
+    // Why the light is held dark: 0 for not, then the lid, the lock, battery power.
+    int darkReason() const
+    {
+        return conditions[0]                     ? 1
+               : conditions[1] && darkChoices[0] ? 2
+               : conditions[2] && darkChoices[1] ? 3
+                                                 : 0;
+    }
+    bool dark() const { return darkReason() != 0; }
     bool usable(const std::string& name) const
     {
         const int i = ledIndex(name);

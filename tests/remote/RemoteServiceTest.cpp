@@ -111,6 +111,7 @@ TEST_F(RemoteServiceTest, EveryWriteGoesThroughTheControllerAndIsAnnounced)
         {"Mode", QStringLiteral("Breathe"), "mode"},   {"Brightness", 2.5, "brightness"},
         {"BreatheSeconds", 3.0, "breatheSeconds"},     {"Sensitivity", 2.0, "sensitivity"},
         {"Light", QStringLiteral("test::b"), "light"}, {"On", false, nullptr},
+        {"DarkWhenLocked", true, "darkWhenLocked"},    {"DarkOnBattery", true, "darkOnBattery"},
     };
     for (const auto& write : writes) {
         const auto reply = set(write.property, write.value);
@@ -199,6 +200,8 @@ TEST_F(RemoteServiceTest, BadInputIsRefusedNamingWhatIsAcceptedAndChangesNothing
         {"Mode", QStringLiteral("steady"), "\"Steady\""},
         {"Light", QStringLiteral("test::c"), "\"test::b\""},
         {"On", 1, "true or false"},
+        {"DarkWhenLocked", QStringLiteral("yes"), "true or false"},
+        {"DarkOnBattery", 1, "true or false"},
         // A double is declared, and nothing else is taken for one.
         {"Brightness", 2, "not type i"},
         {"BreatheSeconds", 3u, "not type u"},
