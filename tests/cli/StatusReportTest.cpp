@@ -99,6 +99,19 @@ TEST(StatusReportTest, NamesTheLedItsStepsHowItWritesTheSoundServerAndTheSetting
                                            QString::fromLatin1(said)))
             << qPrintable(report.text());
     }
+
+    // The lid, the lock and the power supply, or that nobody tells of them.
+    const StatusReport told(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {}, {},
+                            {true, false, true});
+    const StatusReport untold(LedStatus(tree.root(), nullptr, std::nullopt), kQuietServer, {}, {},
+                              {false, std::nullopt, false});
+    for (const auto& [report, said] :
+         {std::pair{&told, "\nLid (logind): closed; the light is held dark until it opens\n"
+                           "Session lock (logind): unlocked\nPower supply (UPower): on battery\n"},
+          {&untold, "\nLid (logind): open; a closed lid holds the light dark\n"
+                    "Session lock (logind): not told; the light stays as it is while locked\n"
+                    "Power supply (UPower): on mains\n"}})
+        EXPECT_TRUE(report->text().contains(QString::fromUtf8(said))) << qPrintable(report->text());
 }
 
 TEST(StatusReportTest, SaysExactlyWhyThereIsNoLightOrWhyTheUsersChoiceIsIgnored)

@@ -1,5 +1,6 @@
 #include "panel/MenuView.h"
 
+#include "panel/DarkBlock.h"
 #include "panel/SegmentedControl.h"
 #include "panel/SliderRow.h"
 #include "panel/SwitchToggle.h"
@@ -9,6 +10,7 @@
 #include "tests/panel/PanelFixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -400,4 +402,28 @@ TEST_F(MenuViewTest, PanelsComeAndGoOverTheSameController)
     auto& panel = open();
     EXPECT_EQ(panel.modeSelector()->currentIndex(), 2);
     EXPECT_NEAR(panel.brightnessRow()->position(), 0.05 + 7.95 / 2, 1e-9);
+}
+
+TEST_F(MenuViewTest, TheDarkChoicesReachTheControllerAndTheReasonShowsWhileDark)
+{
+    auto& panel = open();
+    DarkBlock& dark = *panel.darkBlock();
+    EXPECT_FALSE(shown(dark.reasonLine()));
+    EXPECT_FALSE(dark.whenLockedBox()->isChecked());
+    dark.whenLockedBox()->click();
+    EXPECT_TRUE(logo->darkWhenLocked());
+    EXPECT_FALSE(logo->darkOnBattery());
+
+    const int before = panel.height();
+    rig.dark.post({false, true, true});
+    settle();
+    EXPECT_TRUE(shown(dark.reasonLine()));
+    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark while the session is locked"));
+    EXPECT_GT(panel.height(), before);
+    logo->setDarkOnBattery(true);
+    logo->setDarkWhenLocked(false);
+    settle();
+    EXPECT_FALSE(dark.whenLockedBox()->isChecked());
+    EXPECT_TRUE(dark.onBatteryBox()->isChecked());
+    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark on battery power"));
 }
