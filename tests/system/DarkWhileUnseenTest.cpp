@@ -141,7 +141,8 @@ TEST_F(DarkWhileUnseenTest, BatteryPowerDarkensTheLightWhereTheUserChoseSo)
             EXPECT_TRUE(shows(keyboard, 2, unplug(false)));
         } else {
             ASSERT_TRUE(unplug(true));
-            EXPECT_FALSE(pollUntil([&] { return keyboard() != 2; }, 1s));
+            // An attribute caught while rewritten reads as nothing: only another value counts.
+            EXPECT_FALSE(pollUntil([&] { return keyboard() >= 0 && keyboard() != 2; }, 1s));
             ASSERT_TRUE(unplug(false));
         }
         quit();
