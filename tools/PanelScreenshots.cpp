@@ -91,6 +91,12 @@ int main(int argc, char* argv[])
              m.failure = MeterError("Connecting to the sound server", 6, "Connection refused");
              l.setMode(LightMode::music);
          }},
+        // The session is locked in every scene; only this one asked for the light dark then.
+        {"locked", false,
+         [](LogoController& l, FakeService&, FakeAudioMeter&) {
+             l.setMode(LightMode::music);
+             l.setDarkWhenLocked(true);
+         }},
         {"off", false, [](LogoController& l, FakeService&, FakeAudioMeter&) { l.setOn(false); }},
         {"error", false,
          [](LogoController& l, FakeService& s, FakeAudioMeter&) {
@@ -106,6 +112,7 @@ int main(int argc, char* argv[])
             ControllerRig rig;
             if (scene.ruleFile)
                 rig.files.insert(ControllerRig::oldSudoRule);
+            rig.dark.post({false, true, false});
             auto owned = rig.make();
             LogoController& logo = *owned;
             scene.arrange(logo, rig.service, *rig.meter);

@@ -4,15 +4,23 @@
 <context>
     <name>DarkBlock</name>
     <message>
-        <source>Dark while the lid is closed</source>
-        <translation>Dunkel, solange der Deckel geschlossen ist</translation>
+        <source>Dark now: the lid is closed</source>
+        <translation>Jetzt dunkel: Der Deckel ist geschlossen</translation>
     </message>
     <message>
-        <source>Dark while the session is locked</source>
-        <translation>Dunkel, solange die Sitzung gesperrt ist</translation>
+        <source>Dark now: the session is locked</source>
+        <translation>Jetzt dunkel: Die Sitzung ist gesperrt</translation>
     </message>
     <message>
-        <source>Dark on battery power</source>
+        <source>Dark now: on battery power</source>
+        <translation>Jetzt dunkel: Akkubetrieb</translation>
+    </message>
+    <message>
+        <source>Dark while locked</source>
+        <translation>Dunkel, solange gesperrt</translation>
+    </message>
+    <message>
+        <source>Dark on battery</source>
         <translation>Dunkel im Akkubetrieb</translation>
     </message>
     <message>

@@ -12,11 +12,11 @@ QString reasonText(DarkReason reason)
 {
     switch (reason) {
     case DarkReason::lidClosed:
-        return DarkBlock::tr("Dark while the lid is closed");
+        return DarkBlock::tr("Dark now: the lid is closed");
     case DarkReason::locked:
-        return DarkBlock::tr("Dark while the session is locked");
+        return DarkBlock::tr("Dark now: the session is locked");
     case DarkReason::onBattery:
-        return DarkBlock::tr("Dark on battery power");
+        return DarkBlock::tr("Dark now: on battery power");
     }
     return {};
 }
@@ -33,9 +33,9 @@ DarkBlock::DarkBlock(LogoController& logo, QWidget* parent) : QWidget(parent), m
     m_reason->setWordWrap(true);
     m_reason->setAccessibleName(tr("Why the light is dark"));
     column->addWidget(m_reason);
-    m_whenLocked = new QCheckBox(tr("Dark while the session is locked"), this);
+    m_whenLocked = new QCheckBox(tr("Dark while locked"), this);
     column->addWidget(m_whenLocked);
-    m_onBattery = new QCheckBox(tr("Dark on battery power"), this);
+    m_onBattery = new QCheckBox(tr("Dark on battery"), this);
     column->addWidget(m_onBattery);
     // Clicked, not toggled: a refresh that sets the box must not write the choice back.
     connect(m_whenLocked, &QCheckBox::clicked, this,

@@ -219,6 +219,8 @@ void MenuView::refresh()
     m_sensitivity->setPosition(m_logo.sensitivity());
     m_sensitivity->setValueText(PanelText::sensitivity(m_logo.sensitivity()));
     m_musicStatus->setText(m_logo.musicStatus());
+    // Held dark, Music does not listen and has nothing to say: no blank line for it.
+    m_musicStatus->setVisible(!m_logo.musicStatus().isEmpty());
     // The delay is the heard output's own: none to set before Music has heard one.
     const QString output = m_logo.heardOutput();
     m_delay->setEnabled(!output.isEmpty());

@@ -418,12 +418,12 @@ TEST_F(MenuViewTest, TheDarkChoicesReachTheControllerAndTheReasonShowsWhileDark)
     rig.dark.post({false, true, true});
     settle();
     EXPECT_TRUE(shown(dark.reasonLine()));
-    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark while the session is locked"));
+    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark now: the session is locked"));
     EXPECT_GT(panel.height(), before);
     logo->setDarkOnBattery(true);
     logo->setDarkWhenLocked(false);
     settle();
     EXPECT_FALSE(dark.whenLockedBox()->isChecked());
     EXPECT_TRUE(dark.onBatteryBox()->isChecked());
-    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark on battery power"));
+    EXPECT_EQ(dark.reasonLine()->text(), QStringLiteral("Dark now: on battery power"));
 }

@@ -73,8 +73,8 @@ TEST_F(DarkWhileUnseenTest, TheClosedLidAndTheChosenLockDarkenTheLightUntilItIsS
     const auto logo = [&] { return testbed.brightness(kLogo); };
     ASSERT_TRUE(system.startLogindManager()) << system.errorText();
     ASSERT_TRUE(system.addLid(false) && system.addOwnSession());
-    ASSERT_TRUE(install.setSettings(
-        {{"mode", "Steady"}, {"brightness", 0.5}, {"darkWhenLocked", true}}));
+    ASSERT_TRUE(
+        install.setSettings({{"mode", "Steady"}, {"brightness", 0.5}, {"darkWhenLocked", true}}));
     start(testbed.environment(install.environment()));
     ASSERT_TRUE(pollUntil([&] { return logo() == 100; }, 10s));
 
@@ -88,8 +88,9 @@ TEST_F(DarkWhileUnseenTest, TheClosedLidAndTheChosenLockDarkenTheLightUntilItIsS
     const auto locked = shows(logo, 0, system.setLocked(true));
     ASSERT_TRUE(locked);
     ASSERT_TRUE(shows(logo, 100, system.setLocked(false)));
-    std::cout << "lid closed -> dark: " << closed->count() << " ms, opened -> back: "
-              << opened->count() << " ms, locked -> dark: " << locked->count() << " ms\n";
+    std::cout << "lid closed -> dark: " << closed->count()
+              << " ms, opened -> back: " << opened->count()
+              << " ms, locked -> dark: " << locked->count() << " ms\n";
 
     // Quitting while dark gives the light back as found; so does a kill, once the next run quits.
     ASSERT_TRUE(shows(logo, 0, system.setLidClosed(true)));
@@ -125,7 +126,9 @@ TEST_F(DarkWhileUnseenTest, BatteryPowerDarkensTheLightWhereTheUserChoseSo)
         const auto text = FakeLedTree::read(dir + "/sys/class/leds/test::kbd_backlight/brightness");
         return text.empty() ? -1 : std::stoi(text);
     };
-    const auto unplug = [&](bool out) { return ::kill(testbed.pid(), out ? SIGUSR1 : SIGUSR2) == 0; };
+    const auto unplug = [&](bool out) {
+        return ::kill(testbed.pid(), out ? SIGUSR1 : SIGUSR2) == 0;
+    };
 
     for (const bool chosen : {false, true}) {
         SCOPED_TRACE(chosen ? "chosen" : "not chosen");
