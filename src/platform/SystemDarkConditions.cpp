@@ -104,7 +104,7 @@ void SystemDarkConditions::findSession()
 {
     m_session.reset();
     auto call = m_reader.bus().methodCall(system_names::logindManager, "GetSession");
-    if (!call || sd_bus_message_append(call->get(), "s", "auto") < 0)
+    if (!call || !sdbus::append(*call, "s", "auto"))
         return;
     if (auto asking = m_reader.bus().callAsync(*call, &Callbacks::onSession, this))
         m_session = std::move(*asking);

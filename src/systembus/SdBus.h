@@ -57,7 +57,9 @@ public:
 
     explicit operator bool() const { return std::holds_alternative<T>(m_value); }
     T& operator*() { return std::get<T>(m_value); }
+    const T& operator*() const { return std::get<T>(m_value); }
     T* operator->() { return &std::get<T>(m_value); }
+    const T* operator->() const { return &std::get<T>(m_value); }
     int error() const { return *this ? 0 : std::get<Error>(m_value).code; }
 
 private:
