@@ -68,6 +68,8 @@ TEST_F(HeldDarkTest, TheLockAndBatteryPowerDarkenOnlyByTheUsersChoiceWhichIsSave
     EXPECT_EQ(logo.darkReason(), DarkReason::locked) << "the lock is named before the battery";
     dark.post({true, true, true});
     EXPECT_EQ(logo.darkReason(), DarkReason::lidClosed);
+    EXPECT_EQ(tablesWrittenBy([&] { dark.post({true, false, false}); }), 0u)
+        << "a change that leaves it dark for the same reason writes nothing";
     EXPECT_EQ(defaults.values.value("darkWhenLocked"), true);
     EXPECT_EQ(defaults.values.value("darkOnBattery"), true);
 
