@@ -1,5 +1,7 @@
 #include "cli/DesktopKeyboardProbe.h"
 
+#include "systembus/SystemNames.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 
@@ -8,12 +10,12 @@ DesktopKeyboardProbe::Result DesktopKeyboardProbe::ask(std::chrono::milliseconds
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return {};
-    const QDBusMessage reply = bus.call(
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.UPower"),
-                                       QStringLiteral("/org/freedesktop/UPower/KbdBacklight"),
-                                       QStringLiteral("org.freedesktop.UPower.KbdBacklight"),
-                                       QStringLiteral("GetMaxBrightness")),
-        QDBus::Block, int(timeout.count()));
+    const auto& keyboard = system_names::upowerKeyboard;
+    const QDBusMessage reply =
+        bus.call(QDBusMessage::createMethodCall(
+                     QString::fromLatin1(keyboard.service), QString::fromLatin1(keyboard.path),
+                     QString::fromLatin1(keyboard.interface), QStringLiteral("GetMaxBrightness")),
+                 QDBus::Block, int(timeout.count()));
     if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
         return {true, qMax(0, reply.arguments().constFirst().toInt())};
     // There, but without a keyboard light to serve.

@@ -1,5 +1,7 @@
 #include "cli/LogindSession.h"
 
+#include "systembus/SystemNames.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -11,11 +13,11 @@ std::optional<QString> LogindSession::activeId(std::chrono::milliseconds timeout
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected())
         return std::nullopt;
+    const auto& session = system_names::logindOwnSession;
     QDBusMessage request = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"),
-        QStringLiteral("/org/freedesktop/login1/session/auto"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("GetAll"));
-    request << QStringLiteral("org.freedesktop.login1.Session");
+        QString::fromLatin1(session.service), QString::fromLatin1(session.path),
+        QString::fromLatin1(system_names::properties), QStringLiteral("GetAll"));
+    request << QString::fromLatin1(session.interface);
     const QDBusMessage reply = bus.call(request, QDBus::Block, int(timeout.count()));
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
         return std::nullopt;
