@@ -55,15 +55,15 @@ struct DarkConditionCallbacks {
     }
 };
 
-using Callbacks = DarkConditionCallbacks;
-
 SystemDarkConditions::SystemDarkConditions(QObject* parent)
     : DarkConditions(parent), m_reader([this] { letGo(); })
 {
     if (!m_reader.connected())
         return;
-    auto logind = m_reader.bus().matchOwnerChanged(system_names::logind, &Callbacks::onOwner, this);
-    auto upower = m_reader.bus().matchOwnerChanged(system_names::upower, &Callbacks::onOwner, this);
+    auto logind = m_reader.bus().matchOwnerChanged(system_names::logind,
+                                                   &DarkConditionCallbacks::onOwner, this);
+    auto upower = m_reader.bus().matchOwnerChanged(system_names::upower,
+                                                   &DarkConditionCallbacks::onOwner, this);
     if (!logind || !upower) {
         m_reader.close();
         return;
@@ -86,7 +86,7 @@ void SystemDarkConditions::watch(Property& property)
     // Matched before asked, so that no change falls between the answer and the match.
     auto changed = m_reader.bus().matchPropertiesChanged(
         property.object, property.path.empty() ? nullptr : property.path.c_str(),
-        &Callbacks::onChanged, &property);
+        &DarkConditionCallbacks::onChanged, &property);
     if (changed)
         property.changed = std::move(*changed);
     ask(property);
@@ -94,9 +94,9 @@ void SystemDarkConditions::watch(Property& property)
 
 void SystemDarkConditions::ask(Property& property)
 {
-    auto asking =
-        m_reader.bus().getProperty(property.object, property.name, &Callbacks::onAnswer, &property,
-                                   property.path.empty() ? nullptr : property.path.c_str());
+    auto asking = m_reader.bus().getProperty(
+        property.object, property.name, &DarkConditionCallbacks::onAnswer, &property,
+        property.path.empty() ? nullptr : property.path.c_str());
     property.asking = asking ? std::move(*asking) : sdbus::Slot();
 }
 
@@ -106,7 +106,7 @@ void SystemDarkConditions::findSession()
     auto call = m_reader.bus().methodCall(system_names::logindManager, "GetSession");
     if (!call || !sdbus::append(*call, "s", "auto"))
         return;
-    if (auto asking = m_reader.bus().callAsync(*call, &Callbacks::onSession, this))
+    if (auto asking = m_reader.bus().callAsync(*call, &DarkConditionCallbacks::onSession, this))
         m_session = std::move(*asking);
 }
 
