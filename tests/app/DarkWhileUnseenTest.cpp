@@ -4,7 +4,6 @@
 // it.
 #include "testkit/fakes/FakeLedTree.h"
 #include "testkit/services/ChildProcess.h"
-#include "testkit/services/PrivateSoundServer.h"
 #include "testkit/services/PrivateSystemBus.h"
 #include "testkit/support/Poll.h"
 #include "tests/system/PrivateInstall.h"
@@ -27,7 +26,6 @@ protected:
     {
         ASSERT_TRUE(install.ready());
         ASSERT_TRUE(system.start()) << system.errorText();
-        ASSERT_TRUE(sound.start()) << sound.errorText();
     }
     void TearDown() override
     {
@@ -39,7 +37,6 @@ protected:
     void start(QProcessEnvironment env)
     {
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", QString::fromStdString(system.address()));
-        env.insert("PULSE_SERVER", QString::fromStdString(sound.address()));
         beamwick.setProcessEnvironment(env);
         beamwick.start(install.executable(), {});
         ASSERT_TRUE(beamwick.waitForStarted(5000));
@@ -62,7 +59,6 @@ protected:
 
     PrivateInstall install{BEAMWICK_LEDS_MODULE_PATH};
     PrivateSystemBus system;
-    PrivateSoundServer sound{{PrivateSoundServer::Kind::pulseAudio}};
     QProcess beamwick;
 };
 
