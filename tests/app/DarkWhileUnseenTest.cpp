@@ -18,7 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kLogo = "test::lid_logo";
+constexpr const char* kLidLogo = "test::lid_logo";
 
 class DarkWhileUnseenTest : public ::testing::Test {
 protected:
@@ -65,8 +65,8 @@ protected:
 TEST_F(DarkWhileUnseenTest, TheClosedLidAndTheChosenLockDarkenTheLightUntilItIsSeenAgain)
 {
     FakeLedTree testbed;
-    testbed.add(kLogo, 200, 255);
-    const auto logo = [&] { return testbed.brightness(kLogo); };
+    testbed.add(kLidLogo, 200, 255);
+    const auto logo = [&] { return testbed.brightness(kLidLogo); };
     ASSERT_TRUE(system.startLogindManager()) << system.errorText();
     ASSERT_TRUE(system.addLid(false) && system.addOwnSession());
     ASSERT_TRUE(
