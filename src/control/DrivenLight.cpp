@@ -133,14 +133,7 @@ std::optional<double> DrivenLight::setLevel(double level)
         x = ServiceContract::topLevel;
     if (m_lastApplied && std::fabs(x - *m_lastApplied) < kWriteThreshold)
         return m_lastApplied;
-    if (!m_bs->hasSetImp())
-        return m_lastApplied;
-
-    Table rows;
-    rows.reserve(started->table.size());
-    for (const auto& row : started->table)
-        rows.push_back({row[0], x * row[1]});
-    if (m_bs->set(PropertyValue::table(rows), ServiceContract::tableKey))
+    if (writeScaled(started->table, x))
         m_lastApplied = x;
     return m_lastApplied;
 }
@@ -148,14 +141,21 @@ std::optional<double> DrivenLight::setLevel(double level)
 void DrivenLight::darken()
 {
     const auto* started = std::get_if<Started>(&m_state);
-    if (!started || started->table.empty() || !m_bs->hasSetImp())
+    if (!started || started->table.empty())
         return;
-    Table rows;
-    rows.reserve(started->table.size());
-    for (const auto& row : started->table)
-        rows.push_back({row[0], 0.0});
-    m_bs->set(PropertyValue::table(rows), ServiceContract::tableKey);
+    writeScaled(started->table, 0.0);
     m_lastApplied.reset();
+}
+
+bool DrivenLight::writeScaled(const Table& table, double level)
+{
+    if (!m_bs->hasSetImp())
+        return false;
+    Table rows;
+    rows.reserve(table.size());
+    for (const auto& row : table)
+        rows.push_back({row[0], level * row[1]});
+    return m_bs->set(PropertyValue::table(rows), ServiceContract::tableKey);
 }
 
 void DrivenLight::watchKeys()

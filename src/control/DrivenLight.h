@@ -102,6 +102,8 @@ private:
     QString serviceName() const;
     // The service's current table, when it can be dimmed by.
     std::optional<Table> serviceTable() const;
+    // Writes the table with its brightness scaled by the level; whether the service took it.
+    bool writeScaled(const Table& table, double level);
     void takeOver();
     void recaptureFactoryBrightness();
     void retryHandBacks(const QString& leaving = {});

@@ -21,8 +21,6 @@ void LogoController::apply()
     // A flash still waiting belongs to the mode, level and switch that were.
     m_flashes.clear();
 
-    const bool on = isOn();
-    const bool dims = !baseMap().empty();
     // Held dark, nothing listens or ticks: the light comes back from the settings as they are
     // then, through here.
     if (m_darkReason) {
@@ -30,6 +28,8 @@ void LogoController::apply()
         m_light.darken();
         return;
     }
+    const bool on = isOn();
+    const bool dims = !baseMap().empty();
     // Music without a table to dim by has nothing to flash: it does not listen, and says why.
     if (m_mode == LightMode::music && on && !dims)
         m_capture.endWithNothingToFlash();
